@@ -1,0 +1,96 @@
+#include "app/CommandLine.h"
+
+#include "platform/Dialogs.h"
+#include "platform/FatalError.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+bool DisplayPresent() {
+  return std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr;
+}
+
+}  // namespace
+
+TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
+  TCommandLine result;
+  CLI::App app("Vorpane: plays a demo production described by a script.", "vorpane");
+  app.set_version_flag("--version", std::string("Vorpane Demoengine ") + "0.1");
+  app.add_option("script", result.Script, "The demo script (default: moltrax.vrp)");
+  app.add_flag("--no-dialogs", result.NoDialogs, "Error boxes go to stderr only");
+  bool windowed = false, fullscreen = false;
+  auto* windowedFlag = app.add_flag("--windowed", windowed, "Play in a window");
+  app.add_flag("--fullscreen", fullscreen, "Play fullscreen")->excludes(windowedFlag);
+  std::string capture;
+  auto* captureOption = app.add_option(
+      "--capture", capture, "Write each frame of a fixed-step run to DIR/frame_NNNNNN.png");
+  bool benchmark = false;
+  app.add_flag("--benchmark", benchmark, "Run with a fixed-step clock and print frame times")
+      ->excludes(captureOption);
+  float fps = 60.0f;
+  app.add_option("--fps", fps, "Frames per second of a capture or benchmark (default 60)")
+      ->check(CLI::PositiveNumber);
+  auto* fromOption = app.add_option("--from", result.Options.From, "Start of the range in seconds");
+  auto* toOption = app.add_option("--to", result.Options.To, "End of the range in seconds");
+
+  std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+  try {
+    app.parse(reversed);
+  } catch (const CLI::CallForHelp&) {
+    result.ExitStatus = 0;
+    result.Message = app.help();
+    return result;
+  } catch (const CLI::CallForVersion&) {
+    result.ExitStatus = 0;
+    result.Message = app.version() + "\n";
+    return result;
+  } catch (const CLI::ParseError& error) {
+    result.ExitStatus = 2;
+    result.Message = std::string("vorpane: ") + error.what() + "\nRun with --help for usage.\n";
+    return result;
+  }
+  result.Options.WindowMode = windowed ? 1 : fullscreen ? 2 : 0;
+  result.Options.FixedStep = !capture.empty() || benchmark;
+  result.Options.CaptureDir = capture;
+  result.Options.Benchmark = benchmark;
+  result.Options.Fps = fps;
+  result.Options.HasFrom = fromOption->count() > 0;
+  result.Options.HasTo = toOption->count() > 0;
+  if ((result.Options.HasFrom || result.Options.HasTo || fps != 60.0f) &&
+      !result.Options.FixedStep) {
+    result.ExitStatus = 2;
+    result.Message = "vorpane: --fps, --from and --to need --capture or --benchmark\n";
+  }
+  if (result.Options.HasFrom && result.Options.HasTo && result.Options.To <= result.Options.From) {
+    result.ExitStatus = 2;
+    result.Message = "vorpane: --to must be later than --from\n";
+  }
+  return result;
+}
+
+int RunVorpane(const std::vector<std::string>& arguments) {
+  TCommandLine commandLine = ParseCommandLine(arguments);
+  if (commandLine.ExitStatus >= 0) {
+    std::fputs(commandLine.Message.c_str(), commandLine.ExitStatus == 0 ? stdout : stderr);
+    return commandLine.ExitStatus;
+  }
+  if (!DisplayPresent() && std::getenv("SDL_VIDEODRIVER") == nullptr) {
+    // No display: render offscreen through EGL.
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    if (!commandLine.Options.FixedStep)
+      std::fprintf(stderr, "vorpane: no display found, playing offscreen (nothing is shown)\n");
+  }
+  if (commandLine.NoDialogs || commandLine.Options.FixedStep) SetDialogsEnabled(false);
+  try {
+    TVDemo demo(commandLine.Script, commandLine.Options);
+    demo.Run();
+  } catch (const FatalError& error) {
+    ShowErrorBox("Error", error.what());
+    return 1;
+  }
+  return 0;
+}

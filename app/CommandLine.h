@@ -1,0 +1,21 @@
+// The command line: vorpane [OPTIONS] [SCRIPT]. Parsing is separate from running so that tests
+// can check it without starting a demo.
+#pragma once
+#include "demo/Vorpane.h"
+
+#include <string>
+#include <vector>
+
+struct TCommandLine {
+  std::string Script = "moltrax.vrp";
+  bool NoDialogs = false;
+  TDemoOptions Options;
+  int ExitStatus = -1;       // >= 0: stop now with this status (help, version, bad usage)
+  std::string Message;       // what to print when stopping now
+};
+
+// Parses the arguments (argv[0] excluded).
+TCommandLine ParseCommandLine(const std::vector<std::string>& arguments);
+// Runs the program as the command line says; returns the exit status (0 normal end, 1 fatal
+// error, 2 bad command line).
+int RunVorpane(const std::vector<std::string>& arguments);

@@ -1,0 +1,107 @@
+#include "demo/Capture.h"
+
+#include "platform/FatalError.h"
+
+#include <png.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+bool MakeFolders(const std::string& path) {
+  std::string partial;
+  for (size_t i = 0; i <= path.size(); ++i) {
+    if (i == path.size() || path[i] == '/') {
+      if (!partial.empty() && ::mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST) return false;
+    }
+    if (i < path.size()) partial += path[i];
+  }
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+class PngFolderSink : public TFrameSink {
+ public:
+  explicit PngFolderSink(std::string folder) : folder_(std::move(folder)) {}
+
+  bool WriteFrame(int64_t index, const uint8_t* rgb, int32_t width, int32_t height) override {
+    char name[32];
+    std::snprintf(name, sizeof name, "/frame_%06lld.png", static_cast<long long>(index));
+    const std::string path = folder_ + name;
+    if (WritePngRGB(path, rgb, width, height)) return true;
+    std::fprintf(stderr, "Cannot write frame %s\n", path.c_str());
+    return false;
+  }
+
+ private:
+  std::string folder_;
+};
+
+}  // namespace
+
+std::unique_ptr<TFrameSink> MakePngFolderSink(const std::string& folder) {
+  if (!MakeFolders(folder)) throw FatalError("Cannot create capture folder " + folder);
+  return std::make_unique<PngFolderSink>(folder);
+}
+
+bool WritePngRGB(const std::string& fileName, const uint8_t* rgb, int32_t width, int32_t height) {
+  if (width <= 0 || height <= 0) return false;
+  FILE* file = std::fopen(fileName.c_str(), "wb");
+  if (!file) return false;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  if (!png || !info) {
+    png_destroy_write_struct(&png, &info);
+    std::fclose(file);
+    return false;
+  }
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    std::fclose(file);
+    return false;
+  }
+  png_init_io(png, file);
+  // Frames are written at the speed of the fastest compression: captures are large and many.
+  png_set_compression_level(png, 1);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+               PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+               PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  const size_t stride = static_cast<size_t>(width) * 3;
+  for (int32_t y = 0; y < height; ++y)
+    png_write_row(png, const_cast<png_bytep>(rgb + static_cast<size_t>(y) * stride));
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  return std::fclose(file) == 0;
+}
+
+TFrameStats ComputeFrameStats(std::vector<double> milliseconds) {
+  TFrameStats stats;
+  stats.Count = milliseconds.size();
+  if (milliseconds.empty()) return stats;
+  std::sort(milliseconds.begin(), milliseconds.end());
+  const size_t n = milliseconds.size();
+  auto rank = [&](double fraction) {
+    size_t index = static_cast<size_t>(std::ceil(fraction * static_cast<double>(n)));
+    return milliseconds[std::min(n, std::max<size_t>(index, 1)) - 1];
+  };
+  stats.Median = n % 2 ? milliseconds[n / 2]
+                       : (milliseconds[n / 2 - 1] + milliseconds[n / 2]) / 2.0;
+  stats.P90 = rank(0.90);
+  stats.P99 = rank(0.99);
+  stats.Max = milliseconds.back();
+  return stats;
+}
+
+std::string FormatFrameStats(const TFrameStats& stats) {
+  char text[256];
+  std::snprintf(text, sizeof text,
+                "frames: %zu\nmedian: %.3f ms\np90: %.3f ms\np99: %.3f ms\nmax: %.3f ms\n",
+                stats.Count, stats.Median, stats.P90, stats.P99, stats.Max);
+  return text;
+}

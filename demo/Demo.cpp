@@ -1,0 +1,123 @@
+// The demo object: defaults, script reading, start-up commands (INIT, DRAWLOADING, LOAD,
+// TRACKER, BPM, LOADMUSIC) and the effect slots.
+#include "demo/Vorpane.h"
+
+#include "demo/Capture.h"
+
+#include "effects/EffectFactory.h"
+#include "platform/FatalError.h"
+#include "platform/Files.h"
+#include "platform/KestoInput.h"
+
+namespace {
+
+// Splits text into lines at CR LF, CR or LF; a final terminator does not start another line.
+std::vector<std::string> SplitLines(const std::vector<uint8_t>& bytes) {
+  std::vector<std::string> lines;
+  std::string line;
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    const char c = static_cast<char>(bytes[i]);
+    if (c == '\r' || c == '\n') {
+      lines.push_back(line);
+      line.clear();
+      if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+    } else {
+      line += c;
+    }
+  }
+  if (!line.empty()) lines.push_back(line);
+  return lines;
+}
+
+}  // namespace
+
+TVDemo::TVDemo(const std::string& fileName, const TDemoOptions& options) : options_(options) {
+  LoadScript(fileName);
+  QuitRequested = false;
+  LoadEffects();
+  ownedTimer_ = std::make_unique<TKTimer>();
+  Timer = ownedTimer_.get();
+  Timer->Start();
+}
+
+TVDemo::~TVDemo() = default;
+
+void TVDemo::LoadScript(const std::string& fileName) {
+  std::vector<uint8_t> bytes;
+  if (!ReadWholeFile(fileName, bytes)) throw FatalError("Cannot open file " + fileName);
+  std::vector<std::string> lines = SplitLines(bytes);
+  TParser parser;
+  EffectSlots.clear();
+  for (std::string& line : lines) {
+    ApplyMacros(line, MacroNames, MacroValues);
+    ParseLine(parser, line);
+    ExecuteCommand(parser.Tokens);
+  }
+}
+
+std::string TVDemo::ComposeTitle() const {
+  return DemoName + " by " + GroupName + " :: " + PartyName + " " + Year + " :: " + Version +
+         " :: Vorpane Demoengine " + "0.1";
+}
+
+void TVDemo::Init() {
+  LoadGLLibraries();
+  bool fullscreen = Fullscreen;
+  if (options_.WindowMode == 1) fullscreen = false;
+  if (options_.WindowMode == 2) fullscreen = true;
+  Window = OpenRenderWindow(ResolutionX, ResolutionY, ColorDepth, fullscreen, ComposeTitle());
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  PresentFrame(Window);
+  InitKeyboard(Window, Exclusive);
+}
+
+void TVDemo::DrawLoading(float /*value*/) {
+  for (int i = 0; i < 51; ++i) {
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    PresentFrame(Window);
+  }
+}
+
+void TVDemo::LoadEffect(const std::string& typeName, int32_t slot) {
+  if (slot < 0) {
+    ScriptError("LOAD " + typeName + " into slot " + std::to_string(slot) +
+                ": slot numbers start at 0");
+    return;
+  }
+  std::unique_ptr<TVEffect> effect = CreateEffect(typeName);
+  if (!effect) ScriptError("No such effect in demo: " + typeName);
+  TVEffect* installed = effect.get();
+  if (effect) ownedEffects_.push_back(std::move(effect));
+  InstallEffect(installed, slot);
+  CurrentSlot = slot;
+}
+
+void TVDemo::InstallEffect(TVEffect* effect, int32_t slot) {
+  if (slot < 0) return;
+  const size_t index = static_cast<size_t>(slot);
+  if (index >= EffectSlots.size()) EffectSlots.resize(index + 1, nullptr);
+  EffectSlots[index] = effect;
+  if (effect) effect->Index = slot;
+}
+
+void TVDemo::LoadEffects() {
+  for (TVEffect* effect : EffectSlots)
+    if (effect) effect->Load();
+}
+
+void TVDemo::LoadMusic(const std::string& /*fileName*/) {}
+
+void TVDemo::CreateTracker(const std::string& fileName) {
+  ownedTrackers_.push_back(std::make_unique<TDemoTracker>());
+  Tracker = ownedTrackers_.back().get();
+  if (!fileName.empty()) Tracker->LoadDemotrack(fileName);
+}
+
+void TVDemo::SetBpm(float bpm) {
+  if (!Tracker) {
+    ScriptError("BPM needs a TRACKER before it");
+    return;
+  }
+  Tracker->BPM = bpm;
+}

@@ -1,0 +1,152 @@
+// The run loop: one frame derives the demo time, turns it into a tracker row, runs every bar
+// that covers the row and presents the picture.
+#include "demo/Capture.h"
+#include "demo/Vorpane.h"
+
+#include "platform/FatalError.h"
+#include "platform/KestoInput.h"
+
+#include <SDL2/SDL.h>
+
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+constexpr uint8_t kEscapeKey = 1;
+
+}  // namespace
+
+bool TVDemo::HasEnd() const {
+  if (options_.FixedStep && options_.HasTo) return true;
+  if (EndTime > 0.0f) return true;
+  return Tracker && !Tracker->Channels.empty() && Tracker->BPM > 0.0f;
+}
+
+void TVDemo::ReportOnce(const std::string& key, const std::string& description) {
+  if (reported_.insert(key).second) ScriptError(description);
+}
+
+void TVDemo::Run() {
+  if (options_.FixedStep) {
+    if (!HasEnd())
+      throw FatalError(
+          "This run has no end: the script has no ENDTIME and no demotrack, and no --to was "
+          "given");
+    const double fps = options_.Fps > 0.0f ? options_.Fps : 60.0;
+    const double from = options_.HasFrom ? options_.From : StartTime;
+    if (options_.HasTo)
+      frameLimit_ = std::max<int64_t>(0, static_cast<int64_t>(std::ceil((options_.To - from) * fps - 1e-6)));
+    if (!options_.CaptureDir.empty()) sink_ = MakePngFolderSink(options_.CaptureDir);
+  }
+  for (;;) {
+    if (KeyDown(kEscapeKey) || QuitRequested) break;
+    if (frameLimit_ >= 0 && frameIndex_ >= frameLimit_) break;
+    const uint64_t start = SDL_GetPerformanceCounter();
+    RenderFrame();
+    if (options_.Benchmark) {
+      glFinish();
+      const uint64_t ticks = SDL_GetPerformanceCounter() - start;
+      frameMilliseconds_.push_back(1000.0 * static_cast<double>(ticks) /
+                                   static_cast<double>(SDL_GetPerformanceFrequency()));
+    }
+  }
+  if (sink_ && !sink_->Finish()) throw FatalError("The capture could not be finished");
+  if (options_.Benchmark) {
+    std::fputs(FormatFrameStats(ComputeFrameStats(frameMilliseconds_)).c_str(), stdout);
+    std::fflush(stdout);
+  }
+}
+
+void TVDemo::UpdateTime() {
+  if (options_.FixedStep) {
+    const double fps = options_.Fps > 0.0f ? options_.Fps : 60.0;
+    const double from = options_.HasFrom ? options_.From : StartTime;
+    Time = static_cast<float>(from + static_cast<double>(frameIndex_) / fps);
+    Timer->Elapsed();
+    Timer->FrameDuration = static_cast<float>(1.0 / fps);
+    return;
+  }
+  Time = Timer->Elapsed() * Speed + StartTime;
+}
+
+void TVDemo::RenderFrame() {
+  glClearColor(ClearColor[0], ClearColor[1], ClearColor[2], ClearColor[3]);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  UpdateTime();
+  if (EndTime > 0.0f && Time > EndTime) QuitRequested = true;
+  LastFrameTime = Timer->FrameDuration;
+  PollKeyboard();
+
+  if (!Bars.empty()) {
+    if (!Tracker)
+      ReportOnce("no tracker", "The script has bars but no TRACKER: bars need a demotrack");
+    else if (!(Tracker->BPM > 0.0f))
+      ReportOnce("no bpm", "The script has bars but no BPM above 0: bars need a tempo");
+  }
+  if (Tracker) {
+    const int32_t row = Tracker->TimeToRow(Time);
+    for (size_t i = 0; i < Bars.size(); ++i) {
+      const TScriptBar& bar = Bars[i];
+      if (bar.Mount <= row && static_cast<int64_t>(row) < static_cast<int64_t>(bar.Mount) + bar.Length)
+        RunBar(i, row);
+    }
+  }
+
+  if (options_.FixedStep && sink_) CaptureFrame();
+  if (PresentFrame(Window)) QuitRequested = true;  // the window was closed
+  ++frameIndex_;
+  if (Tracker && !Tracker->Channels.empty() && Tracker->RowCount(0) < Tracker->TimeToRow(Time))
+    QuitRequested = true;
+}
+
+void TVDemo::RunBar(size_t barIndex, int32_t row) {
+  const TScriptBar& bar = Bars[barIndex];
+  BarTime = Time - Tracker->RowToTime(bar.Mount);
+  BarRow = static_cast<float>(row - bar.Mount);
+  FrameTime = LastFrameTime;
+  DemoTime = Time;
+  TVEffect* effect = nullptr;
+  if (bar.Effect >= 0 && static_cast<size_t>(bar.Effect) < EffectSlots.size())
+    effect = EffectSlots[static_cast<size_t>(bar.Effect)];
+  if (!effect) {
+    ReportOnce("effect " + std::to_string(barIndex),
+               "Effect not installed: " + std::to_string(bar.Effect));
+    return;
+  }
+  CurrentBar = static_cast<int32_t>(barIndex);
+
+  for (int j = 0; j < kEffectTriggerCount; ++j) {
+    TTrigger& trigger = effect->Triggers[j];
+    const uint8_t value = Tracker->ByteAt(j, row);
+    if (value != 0 && trigger.Active == 0) {
+      trigger.Active = 1;
+      trigger.Handled = 0;
+    } else if (value == 0 && trigger.Active == 1) {
+      trigger.Active = 0;
+      trigger.Handled = 0;
+    }
+  }
+
+  float inputs[kEffectInputCount] = {};
+  for (int k = 0; k < kEffectInputCount; ++k) {
+    const TInputMap& map = bar.InputMaps[k];
+    if (!map.Enabled) continue;
+    if (map.Channel < 0 || static_cast<size_t>(map.Channel) >= Tracker->Channels.size()) {
+      // The tracker would report this on every evaluation; once per mapping is enough.
+      ReportOnce("channel " + std::to_string(barIndex) + " " + std::to_string(k),
+                 "Error reading demotrack " + std::to_string(map.Channel));
+      continue;
+    }
+    inputs[k] = Tracker->Envelope(map.Channel, map.Note, map.Width, map.LookAhead, Time);
+  }
+  effect->SetInputs(inputs);
+  effect->Render(inputs);
+}
+
+void TVDemo::CaptureFrame() {
+  std::vector<uint8_t> rgb;
+  if (!ReadFrameRGB(Window.Width, Window.Height, rgb) ||
+      !sink_->WriteFrame(frameIndex_, rgb.data(), Window.Width, Window.Height))
+    throw FatalError("Cannot capture frame " + std::to_string(frameIndex_));
+}

@@ -1,0 +1,28 @@
+// TDemoTracker: the tempo and the demotrack, a grid of byte values with four rows per beat in
+// several channels. Converts demo time to rows and back and evaluates input envelopes.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class TDemoTracker {
+ public:
+  // Reads a demotrack file: channel count C and row count R (signed 32-bit little-endian), then
+  // R bytes per channel. A short file leaves the missing rows 0. Counts that do not fit the
+  // file give a script error and an empty demotrack. A missing file throws FatalError
+  // "Cannot open file <name>".
+  void LoadDemotrack(const std::string& fileName);
+  // The row at a time: t × 4 × BPM / 60 with every step rounded to a float, truncated.
+  int32_t TimeToRow(float seconds) const;
+  // The start time of a row: (60 / BPM) × (row / 4), rounded once to a float.
+  float RowToTime(int32_t row) const;
+  // Sum of the triangles of the rows around `time` whose byte in `channel` equals `note`.
+  float Envelope(int32_t channel, uint8_t note, float width, float lookAhead, float time) const;
+  // The byte of a channel at a row; 0 outside the demotrack.
+  uint8_t ByteAt(int32_t channel, int32_t row) const;
+  // Number of rows of a channel (0 when the channel does not exist).
+  int32_t RowCount(int32_t channel) const;
+
+  std::vector<std::vector<uint8_t>> Channels;
+  float BPM = 0.0f;
+};

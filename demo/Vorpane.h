@@ -1,0 +1,143 @@
+// The demo system: TVDemo reads the script, owns the effect slots, the bars and the demotrack,
+// and runs the frames. The entry creates one TVDemo, calls Run and frees it.
+#pragma once
+#include "demo/Frame.h"
+#include "demo/ScriptError.h"
+#include "demo/ScriptParser.h"
+#include "demo/Tracker.h"
+#include "effects/VEffect.h"
+#include "platform/KestoGL2.h"
+#include "platform/Timer.h"
+
+#include <cstdint>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+class TFrameSink;
+
+// How one of a bar's 20 inputs is derived from the demotrack.
+struct TInputMap {
+  int32_t Channel = 0;      // demotrack channel
+  uint8_t Note = 0;         // the value looked for in the channel
+  float Width = 0.0f;       // seconds each side of a matching row
+  float LookAhead = 0.0f;   // seconds a coming note is looked for ahead
+  bool Enabled = false;
+};
+
+// One timeline entry: mounts an effect slot on a span of tracker rows.
+struct TScriptBar {
+  int32_t Mount = 0;                            // first row
+  int32_t Length = 0;                           // number of rows
+  int32_t Effect = 0;                           // slot in EffectSlots
+  TInputMap InputMaps[kEffectInputCount];
+  std::string Name;
+  float Color[4] = {0, 0, 0, 0};                // red, green, blue, alpha
+  float Single = 0.0f;
+  float Offset = 0.0f;
+};
+
+// How the program is run; zero-initialised means as the script says, in real time.
+struct TDemoOptions {
+  int WindowMode = 0;           // 0: the script's FULLSCREEN; 1: windowed; 2: fullscreen
+  bool FixedStep = false;       // fixed-step clock (capture and benchmark) instead of the timer
+  float Fps = 0.0f;             // frames per second of the fixed-step clock (0 = 60)
+  bool HasFrom = false;         // range start given (else the script's start time)
+  float From = 0.0f;
+  bool HasTo = false;           // range end given
+  float To = 0.0f;
+  std::string CaptureDir;       // where frames go in a capture (empty: none)
+  bool Benchmark = false;       // print frame time statistics at the end
+};
+
+class TVDemo {
+ public:
+  // Sets the defaults, reads and executes the script, loads the effects and starts the clock.
+  explicit TVDemo(const std::string& fileName, const TDemoOptions& options = TDemoOptions());
+  ~TVDemo();
+
+  // True when the run has an end: an end time, a demotrack, or the end of the range.
+  bool HasEnd() const;
+
+  // Renders frames until Escape is down or QuitRequested is set.
+  void Run();
+  // One frame.
+  void RenderFrame();
+
+  // Reads and executes the script line by line.
+  void LoadScript(const std::string& fileName);
+  // Runs one command; MOUNT and LENGTH change the token count.
+  void ExecuteCommand(TVDemoCommand& tokens);
+  // The DRAWLOADING command: the loading screen, presented 51 times.
+  void DrawLoading(float value);
+  // The window title composed from the production's names.
+  std::string ComposeTitle() const;
+  // The INIT command: window, first cleared frame, keyboard, loading-screen texture.
+  void Init();
+  // The LOAD command: creates an effect of a type into a slot and makes it the current slot.
+  void LoadEffect(const std::string& typeName, int32_t slot);
+  // The LOADMUSIC command: starts the audio output and opens the music.
+  void LoadMusic(const std::string& fileName);
+  // The TRACKER command: a new demotrack, loaded from the file when a name is given.
+  void CreateTracker(const std::string& fileName);
+  // The BPM command: the tempo of the current demotrack.
+  void SetBpm(float bpm);
+  // Stores an effect in a slot (lengthening the slot array) and sets its Index.
+  void InstallEffect(TVEffect* effect, int32_t slot);
+  // Calls Load on every filled slot in slot order.
+  void LoadEffects();
+
+  std::string DemoName = "<demo>";
+  std::string GroupName = "<group>";
+  std::string PartyName = "<party>";
+  std::string Year = "<year>";
+  std::string Version = "<version>";
+  int32_t ResolutionX = 640;
+  int32_t ResolutionY = 480;
+  int32_t ColorDepth = 16;
+  bool Fullscreen = false;
+  float StartTime = 0.0f;
+  float Speed = 1.0f;
+  std::string LoadingScreen;
+  uint32_t LoadingTexture = 0;
+  float ClearColor[4] = {0, 0, 0, 1};
+  bool ShowTimer = false;
+  bool Exclusive = true;
+  TRenderWindow Window;
+  uint32_t Music = 0;
+  bool MusicLoaded = false;
+  std::vector<TVEffect*> EffectSlots;
+  TDemoTracker* Tracker = nullptr;
+  uint32_t Font = 0;
+  int32_t CurrentSlot = 0;
+  std::vector<TScriptBar> Bars;
+  std::vector<std::string> MacroNames;
+  std::vector<std::string> MacroValues;
+  TKTimer* Timer = nullptr;
+  float Time = 0.0f;
+  float LastFrameTime = 0.0f;
+  int32_t CurrentBar = 0;
+  float EndTime = -1.0f;
+
+ private:
+  // Demo time of this frame: the timer (or the fixed-step clock), or the music position.
+  void UpdateTime();
+  // Runs one bar on its effect: frame globals, triggers, inputs, SetInputs and Render.
+  void RunBar(size_t barIndex, int32_t row);
+  // Reports a script fault once per key rather than every frame.
+  void ReportOnce(const std::string& key, const std::string& description);
+  // Reads and hands the finished frame to the capture sink (fixed-step runs).
+  void CaptureFrame();
+
+  TDemoOptions options_;
+  int64_t frameIndex_ = 0;           // frames rendered so far
+  int64_t frameLimit_ = -1;          // frames of the fixed-step range (-1: no range end)
+  std::unique_ptr<TFrameSink> sink_; // where captured frames go
+  std::vector<double> frameMilliseconds_;
+  std::set<std::string> reported_;
+  // Everything the demo created; slots and Tracker point into these.
+  std::vector<std::unique_ptr<TVEffect>> ownedEffects_;
+  std::vector<std::unique_ptr<TDemoTracker>> ownedTrackers_;
+  std::unique_ptr<TKTimer> ownedTimer_;
+};

@@ -1,0 +1,34 @@
+#include "effects/EffectFactory.h"
+
+#include "effects/VEffect.h"
+
+namespace {
+
+struct EffectType {
+  const char* name;
+  std::unique_ptr<TVEffect> (*create)();
+};
+
+template <class Effect>
+std::unique_ptr<TVEffect> Make() {
+  return std::make_unique<Effect>();
+}
+
+// One line per effect type, in the order LOAD compares them.
+const EffectType kEffectTypes[] = {
+    {"template", Make<TVEffect>},
+};
+
+}  // namespace
+
+std::unique_ptr<TVEffect> CreateEffect(const std::string& typeName) {
+  for (const EffectType& type : kEffectTypes)
+    if (typeName == type.name) return type.create();
+  return nullptr;
+}
+
+std::vector<std::string> EffectTypeNames() {
+  std::vector<std::string> names;
+  for (const EffectType& type : kEffectTypes) names.push_back(type.name);
+  return names;
+}

@@ -1,0 +1,13 @@
+// The type-name table of LOAD: effect type names ("template", "flash", ...) and the
+// constructors of their classes. Names are matched exactly and case-sensitively.
+#pragma once
+#include <memory>
+#include <string>
+#include <vector>
+
+class TVEffect;
+
+// A new effect of the named type, or null when no type has that name.
+std::unique_ptr<TVEffect> CreateEffect(const std::string& typeName);
+// The type names in table order.
+std::vector<std::string> EffectTypeNames();

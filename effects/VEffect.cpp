@@ -1,0 +1,14 @@
+#include "effects/VEffect.h"
+
+#include <GL/gl.h>
+
+TVEffect::TVEffect() : InputLimit(1.0f) {}
+
+void TVEffect::Render(const float* /*inputs*/) { glEnable(GL_BLEND); }
+
+void TVEffect::SetInputs(const float* inputs) {
+  for (int i = 0; i < kEffectInputCount; ++i) {
+    if (inputs[i] > Inputs[i]) Inputs[i] = inputs[i];
+    if (Inputs[i] > InputLimit) Inputs[i] = InputLimit;
+  }
+}

@@ -1,0 +1,46 @@
+// TVEffect: the base class of every effect that LOAD can create. The parameter commands of the
+// script (X ... SS) fill its fields; the run loop calls SetInputs then Render once per active
+// bar and frame; Load runs once after the whole script has been read.
+#pragma once
+#include <cstdint>
+#include <string>
+
+constexpr int kEffectInputCount = 20;
+constexpr int kEffectTriggerCount = 8;
+
+// State of one demotrack channel as seen by an effect: set on the channel's edges by the run
+// loop; Handled is reset on both edges and left for the effect to set.
+struct TTrigger {
+  uint8_t Active = 0;
+  uint8_t Handled = 0;
+};
+
+class TVEffect {
+ public:
+  // The base constructor: every field zero or empty, InputLimit 1.0.
+  TVEffect();
+  virtual ~TVEffect() = default;
+
+  // Loads textures and models; runs once, after the script. The base does nothing.
+  virtual void Load() {}
+  // Draws one frame from the bar's 20 inputs. The base enables blending and nothing else.
+  virtual void Render(const float* inputs);
+  // Raises each accumulated input to the new value and clamps it to InputLimit.
+  virtual void SetInputs(const float* inputs);
+
+  float X = 0, Y = 0, Z = 0;
+  float H = 0, W = 0, D = 0;
+  float VX = 0, VY = 0, VZ = 0;
+  float S = 0, SS = 0;
+  std::string A, B, C;
+  int32_t E = 0, F = 0, G = 0;
+  int32_t Index = 0;                       // the slot this effect was loaded into
+  float Inputs[kEffectInputCount] = {};     // accumulated input values
+  float InputLimit = 0;                     // upper bound of Inputs
+  TTrigger Triggers[kEffectTriggerCount];   // demotrack channels 0 to 7
+
+ protected:
+  // For effect classes with constructors of their own: InputLimit stays 0.
+  struct NoBaseDefaults {};
+  explicit TVEffect(NoBaseDefaults) {}
+};

@@ -1,0 +1,45 @@
+#include "platform/Dialogs.h"
+
+#include <SDL2/SDL.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+bool DisplayAvailable() {
+  const char* driver = std::getenv("SDL_VIDEODRIVER");
+  if (driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0))
+    return false;
+  return std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr;
+}
+
+bool InitialDialogsState() {
+  const char* off = std::getenv("VORPANE_NO_DIALOGS");
+  if (off && *off && std::strcmp(off, "0") != 0) return false;
+  return DisplayAvailable();
+}
+
+bool dialogsEnabled = InitialDialogsState();
+int errorBoxCount = 0;
+std::string lastErrorBoxText;
+
+}  // namespace
+
+void SetDialogsEnabled(bool enabled) { dialogsEnabled = enabled && InitialDialogsState(); }
+
+bool DialogsEnabled() { return dialogsEnabled; }
+
+void ShowErrorBox(const std::string& caption, const std::string& text) {
+  ++errorBoxCount;
+  lastErrorBoxText = text;
+  std::fprintf(stderr, "%s\n", text.c_str());
+  std::fflush(stderr);
+  if (dialogsEnabled)
+    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption.c_str(), text.c_str(), nullptr);
+}
+
+int ErrorBoxCount() { return errorBoxCount; }
+
+const std::string& LastErrorBoxText() { return lastErrorBoxText; }

@@ -1,0 +1,16 @@
+// Error boxes. The text always goes to stderr; a modal box is shown as well when dialogs are on.
+// Dialogs are off with --no-dialogs, VORPANE_NO_DIALOGS=1, in capture and benchmark runs, and
+// when there is no display (a modal box would block a headless run forever).
+#pragma once
+#include <string>
+
+// Turns boxes on or off for the rest of the process (the text still goes to stderr).
+void SetDialogsEnabled(bool enabled);
+// True when a call of ShowErrorBox would show a box.
+bool DialogsEnabled();
+// Writes the text to stderr and, with dialogs on, shows a modal box with an OK button.
+void ShowErrorBox(const std::string& caption, const std::string& text);
+// Number of boxes shown or suppressed so far; lets tests see that an error was reported.
+int ErrorBoxCount();
+// The text of the last error box (empty when none), for tests.
+const std::string& LastErrorBoxText();

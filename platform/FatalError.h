@@ -1,0 +1,10 @@
+// A run-time error that ends the program: the entry catches it, shows its text (stderr and,
+// with dialogs on, a box) and exits with status 1. Examples: "Cannot open file moltrax.vrp",
+// "'12abc' is not a valid integer value".
+#pragma once
+#include <stdexcept>
+#include <string>
+
+struct FatalError : std::runtime_error {
+  explicit FatalError(const std::string& message) : std::runtime_error(message) {}
+};

@@ -1,0 +1,84 @@
+#include "platform/Files.h"
+
+#include <dirent.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+namespace {
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+// Finds an entry of `dir` whose name equals `component` ignoring case; empty when none.
+std::string FindEntryIgnoringCase(const std::string& dir, const std::string& component) {
+  DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+  if (!d) return std::string();
+  std::string found;
+  while (dirent* entry = ::readdir(d)) {
+    if (::strcasecmp(entry->d_name, component.c_str()) == 0) {
+      found = entry->d_name;
+      break;
+    }
+  }
+  ::closedir(d);
+  return found;
+}
+
+}  // namespace
+
+std::string ResolveFileName(const std::string& name) {
+  if (name.empty() || Exists(name)) return name;
+  std::string path = name;
+  for (char& c : path)
+    if (c == '\\') c = '/';
+  if (Exists(path)) return path;
+
+  std::string resolved;
+  size_t pos = 0;
+  if (path[0] == '/') {
+    resolved = "/";
+    pos = 1;
+  }
+  while (pos <= path.size()) {
+    size_t slash = path.find('/', pos);
+    if (slash == std::string::npos) slash = path.size();
+    std::string component = path.substr(pos, slash - pos);
+    pos = slash + 1;
+    if (component.empty()) continue;
+    std::string candidate = resolved + component;
+    if (component != "." && component != ".." && !Exists(candidate)) {
+      std::string match = FindEntryIgnoringCase(resolved, component);
+      if (match.empty()) return name;
+      candidate = resolved + match;
+    }
+    resolved = candidate;
+    if (slash < path.size()) resolved += '/';
+  }
+  return Exists(resolved) ? resolved : name;
+}
+
+bool ReadWholeFile(const std::string& name, std::vector<uint8_t>& bytes) {
+  bytes.clear();
+  FILE* f = std::fopen(ResolveFileName(name).c_str(), "rb");
+  if (!f) return false;
+  struct stat st;
+  if (::fstat(::fileno(f), &st) != 0 || !S_ISREG(st.st_mode)) {
+    std::fclose(f);
+    return false;
+  }
+  bytes.resize(static_cast<size_t>(st.st_size));
+  size_t got = bytes.empty() ? 0 : std::fread(bytes.data(), 1, bytes.size(), f);
+  bool ok = got == bytes.size() && !std::ferror(f);
+  std::fclose(f);
+  if (!ok) bytes.clear();
+  return ok;
+}
+
+bool ChangeDirectory(const std::string& name) {
+  return ::chdir(ResolveFileName(name).c_str()) == 0;
+}

@@ -1,0 +1,15 @@
+// File access for productions authored on Windows. A name that does not exist as written is
+// tried again with '\' read as '/' and each path component matched without regard to letter
+// case. Every file the program opens goes through ResolveFileName.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The name to open: the name itself when it exists, else the case-insensitive match of its
+// components, else the name unchanged (so the open fails with the name the script gave).
+std::string ResolveFileName(const std::string& name);
+// Reads a whole file (after name resolution). False when it cannot be opened or read.
+bool ReadWholeFile(const std::string& name, std::vector<uint8_t>& bytes);
+// Changes the process's current directory (after name resolution). False on failure.
+bool ChangeDirectory(const std::string& name);

@@ -1,0 +1,49 @@
+// The program's one window and its OpenGL rendering context (SDL2 window, compatibility
+// context; libGL and libGLU are linked directly). The window is opened once by INIT and stays
+// open until the process ends.
+#pragma once
+#include <GL/gl.h>
+#include <GL/glu.h>
+#include <SDL2/SDL.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The window record. DC stands for the drawable: with SDL that is the window itself.
+struct TRenderWindow {
+  SDL_Window* Wnd = nullptr;    // the window; null when not created
+  SDL_Window* DC = nullptr;     // the drawable the context renders to
+  SDL_GLContext RC = nullptr;   // the OpenGL context
+  std::string Title;            // window caption
+  int32_t Width = 0;            // requested width in pixels
+  int32_t Height = 0;           // requested height in pixels
+  int32_t Bits = 0;             // requested colour depth in bits per pixel
+};
+
+// Copy of the last record returned by OpenRenderWindow; the 2D procedures read its size.
+extern TRenderWindow CurrentWindow;
+// The fullscreen flag as requested by the last open call.
+extern bool FullscreenActive;
+// 256 bytes by Windows virtual-key code, 1 while the key is down (written by PresentFrame).
+extern uint8_t KeyTable[256];
+
+// Brings up SDL's video subsystem. Throws FatalError when no video driver can be started.
+void LoadGLLibraries();
+// Opens the window and makes its context current. The record is returned (and stored in
+// CurrentWindow) whether or not creation succeeded; failures show a box captioned "Error".
+TRenderWindow OpenRenderWindow(int32_t width, int32_t height, int32_t bits, bool fullscreen,
+                               const std::string& title);
+// Releases context and window; every step is attempted and reports its own failure.
+void CloseRenderWindow(TRenderWindow& window, bool fullscreen);
+// Sets the viewport and a 45-degree perspective projection; a height of 0 counts as 1.
+void ResizeViewport(int32_t width, int32_t height);
+// Sets the initial GL state (clear colour, smooth shading, depth test, sphere-map texgen mode).
+void InitRenderState();
+// Ends a frame: glFlush, then either one window event is handled or the buffers are swapped.
+// True when the event taken was the request to close the window.
+bool PresentFrame(const TRenderWindow& window);
+// Reads the frame being drawn (before PresentFrame) as RGB rows, top row first.
+bool ReadFrameRGB(int32_t width, int32_t height, std::vector<uint8_t>& rgb);
+// Translates an SDL key to its Windows virtual-key code (0 when it has none).
+uint8_t VirtualKeyFromSdl(SDL_Keycode key);
