@@ -1,0 +1,15 @@
+// One real OpenGL context per test process (SDL's offscreen driver under ctest): the window
+// record is opened once at the requested size and kept until the process ends.
+#pragma once
+#include "platform/KestoGL2.h"
+
+#include <cstdint>
+#include <vector>
+
+// Opens (once) an 800x600 32-bit window with its context current and returns its record.
+const TRenderWindow& TestGlWindow();
+// The RGBA value of one pixel of the frame being drawn; (0, 0) is the lower left corner.
+struct TPixel {
+  uint8_t r, g, b, a;
+};
+TPixel ReadTestPixel(int32_t x, int32_t y);

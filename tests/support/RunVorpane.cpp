@@ -1,0 +1,83 @@
+#include "support/RunVorpane.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <stdexcept>
+#include <thread>
+
+namespace {
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace
+
+std::string MakeTempFolder() {
+  const char* base = std::getenv("TMPDIR");
+  std::string pattern = std::string(base && *base ? base : "/tmp") + "/vorpane-test-XXXXXX";
+  if (!::mkdtemp(&pattern[0])) throw std::runtime_error("mkdtemp failed");
+  return pattern;
+}
+
+void WriteTextFile(const std::string& folder, const std::string& name, const std::string& text) {
+  std::ofstream out(folder + "/" + name, std::ios::binary);
+  out << text;
+}
+
+TRunResult RunProgramIn(const std::string& folder, const std::vector<std::string>& command,
+                        double timeLimitSeconds, const std::vector<std::string>& environment) {
+  TRunResult result;
+  const std::string outPath = folder + "/.stdout", errPath = folder + "/.stderr";
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::chdir(folder.c_str()) != 0) ::_exit(127);
+    const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(out, 1);
+    ::dup2(err, 2);
+    ::setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    ::setenv("SDL_AUDIODRIVER", "dummy", 0);
+    ::setenv("VORPANE_NO_DIALOGS", "1", 1);
+    for (const std::string& entry : environment) ::putenv(const_cast<char*>(entry.c_str()));
+    std::vector<char*> argv;
+    for (const std::string& arg : command) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  for (;;) {
+    const pid_t done = ::waitpid(pid, &status, WNOHANG);
+    if (done == pid) break;
+    const double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (elapsed > timeLimitSeconds) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, &status, 0);
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  result.Seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  result.ExitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.Stdout = ReadAll(outPath);
+  result.Stderr = ReadAll(errPath);
+  return result;
+}
+
+TRunResult RunVorpaneIn(const std::string& folder, const std::vector<std::string>& arguments,
+                        double timeLimitSeconds, const std::vector<std::string>& environment) {
+  std::vector<std::string> command = {VORPANE_BINARY};
+  command.insert(command.end(), arguments.begin(), arguments.end());
+  return RunProgramIn(folder, command, timeLimitSeconds, environment);
+}

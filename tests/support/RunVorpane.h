@@ -1,0 +1,25 @@
+// Runs build/vorpane as a user would, in a fresh temporary folder, and collects what it did.
+#pragma once
+#include <string>
+#include <vector>
+
+struct TRunResult {
+  int ExitStatus = -1;      // the process's exit status (-1 when it did not exit normally)
+  std::string Stdout;
+  std::string Stderr;
+  double Seconds = 0;       // wall-clock duration
+};
+
+// A new empty folder under the system's temporary folder; removed by the caller if wanted.
+std::string MakeTempFolder();
+// Writes text to folder/name.
+void WriteTextFile(const std::string& folder, const std::string& name, const std::string& text);
+// Runs the program with the arguments in `folder` as working directory, with a time limit.
+// Extra environment entries ("NAME=value") are added to the test environment.
+TRunResult RunVorpaneIn(const std::string& folder, const std::vector<std::string>& arguments,
+                        double timeLimitSeconds = 60,
+                        const std::vector<std::string>& environment = {});
+// Runs any program (path and arguments) the same way.
+TRunResult RunProgramIn(const std::string& folder, const std::vector<std::string>& command,
+                        double timeLimitSeconds = 60,
+                        const std::vector<std::string>& environment = {});
