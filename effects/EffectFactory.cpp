@@ -1,5 +1,7 @@
 #include "effects/EffectFactory.h"
 
+#include "effects/ColorEffects.h"
+#include "effects/LineDistortion.h"
 #include "effects/VEffect.h"
 
 namespace {
@@ -17,6 +19,10 @@ std::unique_ptr<TVEffect> Make() {
 // One line per effect type, in the order LOAD compares them.
 const EffectType kEffectTypes[] = {
     {"template", Make<TVEffect>},
+    {"plaincolor", Make<TPlainColor>},
+    {"flash", Make<TFlash>},
+    {"invertflash", Make<TInverseFlash>},
+    {"lines", Make<TLineDistortion>},
 };
 
 }  // namespace

@@ -1,0 +1,75 @@
+#include "effects/ColorEffects.h"
+
+#include "demo/Frame.h"
+#include "effects/Draw2D.h"
+#include "engine/KGL2Materials.h"
+
+#include <GL/gl.h>
+
+namespace {
+
+// The defaults the three constructors share: an 800 x 600 white rectangle at the origin.
+void SetFillDefaults(TVEffect& effect) {
+  effect.X = 0;
+  effect.Y = 0;
+  effect.W = 800;
+  effect.H = 600;
+  effect.VX = 0;
+  effect.VY = 0;
+  effect.E = 255;
+  effect.F = 255;
+  effect.G = 255;
+  effect.Z = 0;
+}
+
+// A position after drifting at `speed` pixels per second for BarTime seconds.
+float Drifted(float start, float speed) { return start + speed * BarTime; }
+
+TColor4 ColorOf(const TVEffect& effect, float alpha) {
+  return {static_cast<float>(effect.E) / 255.0f, static_cast<float>(effect.F) / 255.0f,
+          static_cast<float>(effect.G) / 255.0f, alpha};
+}
+
+}  // namespace
+
+TPlainColor::TPlainColor() : TVEffect(NoBaseDefaults{}) { SetFillDefaults(*this); }
+
+float TPlainColor::DriftedX() const { return Drifted(X, VX); }
+float TPlainColor::DriftedY() const { return Drifted(Y, VY); }
+
+void TPlainColor::Render(const float* inputs) {
+  TVEffect::Render(inputs);
+  PushCenterView();
+  DrawRect(ColorOf(*this, 1.0f), DriftedX(), DriftedY(), W, H);
+  PopView();
+}
+
+TFlash::TFlash() : TVEffect(NoBaseDefaults{}) {
+  SetFillDefaults(*this);
+  A.clear();
+  B.clear();
+}
+
+void TFlash::Render(const float* inputs) {
+  PushCenterView();
+  DrawRect(ColorOf(*this, inputs[0]), Drifted(X, VX), Drifted(Y, VY), W, H);
+  PopView();
+}
+
+TInverseFlash::TInverseFlash() : TVEffect(NoBaseDefaults{}) {
+  SetFillDefaults(*this);
+  A.clear();
+  B.clear();
+}
+
+void TInverseFlash::Render(const float* inputs) {
+  const float v = inputs[0];
+  if (!(v > 0.0f)) return;
+  PushCenterView();
+  ApplyColor({v, v, v, 1.0f});
+  // Each channel becomes v·(1 - d) + (1 - v)·d for the channel d beneath.
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_ONE_MINUS_DST_COLOR, GL_ONE_MINUS_SRC_COLOR);
+  DrawBareQuad(X, Y, W, H);
+  PopView();
+}
