@@ -22,6 +22,13 @@ void SetFillDefaults(TVEffect& effect) {
   effect.Z = 0;
 }
 
+// The flashes also start with empty texts A and B.
+void SetFlashDefaults(TVEffect& effect) {
+  SetFillDefaults(effect);
+  effect.A.clear();
+  effect.B.clear();
+}
+
 // A position after drifting at `speed` pixels per second for BarTime seconds.
 float Drifted(float start, float speed) { return start + speed * BarTime; }
 
@@ -44,11 +51,7 @@ void TPlainColor::Render(const float* inputs) {
   PopView();
 }
 
-TFlash::TFlash() : TVEffect(NoBaseDefaults{}) {
-  SetFillDefaults(*this);
-  A.clear();
-  B.clear();
-}
+TFlash::TFlash() : TVEffect(NoBaseDefaults{}) { SetFlashDefaults(*this); }
 
 void TFlash::Render(const float* inputs) {
   PushCenterView();
@@ -56,11 +59,7 @@ void TFlash::Render(const float* inputs) {
   PopView();
 }
 
-TInverseFlash::TInverseFlash() : TVEffect(NoBaseDefaults{}) {
-  SetFillDefaults(*this);
-  A.clear();
-  B.clear();
-}
+TInverseFlash::TInverseFlash() : TVEffect(NoBaseDefaults{}) { SetFlashDefaults(*this); }
 
 void TInverseFlash::Render(const float* inputs) {
   const float v = inputs[0];
