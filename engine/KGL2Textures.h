@@ -1,0 +1,52 @@
+// Texture loading: image files (24-bit BMP, JPEG, 24/32-bit TGA) become mipmapped OpenGL
+// textures, and a module-wide registry maps file names to texture names so that a file named by
+// several effects is read and uploaded once.
+//
+// Contract: every operation needs the GL context to be current. A loader that fails shows its
+// message box (ShowErrorBox: caption and text of the failure), creates no texture object and
+// leaves its texture argument unchanged. Registry names are compared exactly (case-sensitive);
+// entries are only appended, and when a name occurs more than once the last entry wins.
+#pragma once
+#include <GL/gl.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The texture name meaning "no texture loaded" (all 32 bits set).
+constexpr uint32_t NoTexture = 0xFFFFFFFFu;
+
+struct TTexRegItem {
+  std::string Name;              // the file name exactly as the caller passed it
+  uint32_t Texture = NoTexture;  // may be NoTexture after a failed load
+};
+
+// The registry, in the order entries were added.
+extern std::vector<TTexRegItem> TextureRegistry;
+
+// Uploads pixels (bottom row first, tightly packed R G B or R G B A) as a new mipmapped texture
+// with repeat wrapping, linear filtering and modulate mode; returns its name, left bound.
+uint32_t UploadTexture(uint16_t width, uint16_t height, GLenum format, const void* pixels);
+// Number of UploadTexture calls so far (lets tests see that a failed load uploaded nothing).
+int TextureUploadCount();
+
+// The loaders: true and the new texture on success, false (after the message box) otherwise.
+bool ReadBmpTexture(const std::string& name, uint32_t& texture);
+bool ReadJpegTexture(const std::string& name, uint32_t& texture);
+bool ReadTgaTexture(const std::string& name, uint32_t& texture);
+// Colour from one JPEG, alpha from the blue channel of another.
+bool ReadJpegAlphaTexture(const std::string& colourName, const std::string& alphaName,
+                          uint32_t& texture);
+// Picks the loader by the upper-cased last four characters (".BMP", ".JPG", ".TGA"); any other
+// ending loads nothing, shows nothing and leaves the texture unchanged.
+void TextureFromFile(const std::string& name, uint32_t& texture);
+
+// The texture of the last registry entry with exactly this name, or NoTexture.
+uint32_t FindRegisteredTexture(const std::string& name);
+// Appends an entry.
+void RegisterTexture(const std::string& name, uint32_t texture);
+// The registered texture of the name; when there is none (or it is NoTexture) the file is
+// loaded and the result registered, NoTexture included.
+uint32_t TextureByName(const std::string& name);
+// A new texture from a colour JPEG and an alpha JPEG, every call (the registry is not used).
+uint32_t TextureFromJpegPair(const std::string& colourName, const std::string& alphaName);
