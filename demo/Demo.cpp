@@ -4,6 +4,7 @@
 
 #include "demo/Capture.h"
 
+#include "effects/BitmapFont.h"
 #include "effects/EffectFactory.h"
 #include "platform/FatalError.h"
 #include "platform/Files.h"
@@ -35,6 +36,8 @@ TVDemo::TVDemo(const std::string& fileName, const TDemoOptions& options) : optio
   LoadScript(fileName);
   QuitRequested = false;
   LoadEffects();
+  // The font needs the rendering context, which only INIT creates.
+  if (Window.RC) Font = BuildBitmapFont("Verdana", 14, true);
   ownedTimer_ = std::make_unique<TKTimer>();
   Timer = ownedTimer_.get();
   Timer->Start();

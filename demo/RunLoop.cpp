@@ -1,6 +1,7 @@
 // The run loop: one frame derives the demo time, turns it into a tracker row, runs every bar
 // that covers the row and presents the picture.
 #include "demo/Capture.h"
+#include "demo/TimerOverlay.h"
 #include "demo/Vorpane.h"
 
 #include "platform/FatalError.h"
@@ -84,14 +85,15 @@ void TVDemo::RenderFrame() {
     else if (!(Tracker->BPM > 0.0f))
       ReportOnce("no bpm", "The script has bars but no BPM above 0: bars need a tempo");
   }
+  const int32_t row = Tracker ? Tracker->TimeToRow(Time) : 0;
   if (Tracker) {
-    const int32_t row = Tracker->TimeToRow(Time);
     for (size_t i = 0; i < Bars.size(); ++i) {
       const TScriptBar& bar = Bars[i];
       if (bar.Mount <= row && static_cast<int64_t>(row) < static_cast<int64_t>(bar.Mount) + bar.Length)
         RunBar(i, row);
     }
   }
+  if (ShowTimer) DrawTimerOverlay(Time, row);
 
   if (options_.FixedStep && sink_) CaptureFrame();
   if (PresentFrame(Window)) QuitRequested = true;  // the window was closed

@@ -1,0 +1,90 @@
+// The road of one event: a "flash" mounted on a bar whose input 0 follows note 5 of demotrack
+// channel 1, captured frame by frame at 120 BPM (8 rows per second).
+#include "common/Demotrack.h"
+#include "support/RunVorpane.h"
+
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct TFrame {
+  int Width = 0, Height = 0;
+  std::vector<uint8_t> Rgb;  // rows top first
+  // The pixel at (x, y) with y counted from the bottom, as the effects place things.
+  const uint8_t* At(int x, int y) const {
+    return &Rgb[(static_cast<size_t>(Height - 1 - y) * static_cast<size_t>(Width) +
+                 static_cast<size_t>(x)) * 3];
+  }
+};
+
+bool ReadPng(const std::string& fileName, TFrame& frame) {
+  png_image image = {};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&image, fileName.c_str())) return false;
+  image.format = PNG_FORMAT_RGB;
+  frame.Width = static_cast<int>(image.width);
+  frame.Height = static_cast<int>(image.height);
+  frame.Rgb.resize(PNG_IMAGE_SIZE(image));
+  return png_image_finish_read(&image, nullptr, frame.Rgb.data(), 0, nullptr) != 0;
+}
+
+std::string FrameName(const std::string& folder, int index) {
+  char name[32];
+  std::snprintf(name, sizeof name, "/frame_%06d.png", index);
+  return folder + name;
+}
+
+}  // namespace
+
+TEST(FlashEvent, FlashPeaksOnTheNoteAndFadesWithinATenthOfASecond) {
+  const std::string folder = MakeTempFolder();
+  // Notes 5 on channel 1 at rows 68 (8.5 s) and 76 (9.5 s); another value at row 72 is ignored.
+  TDemotrackGrid grid(2, std::vector<uint8_t>(100, 0));
+  grid[1][68] = 5;
+  grid[1][72] = 7;
+  grid[1][76] = 5;
+  ASSERT_TRUE(WriteDemotrack(folder + "/track.bin", grid));
+  WriteTextFile(folder, "moltrax.vrp",
+                "RESOLUTIONX 800\nRESOLUTIONY 600\nCOLORDEPTH 32\nINIT\n"
+                "CLEARCOLOR 0 0 64 255\n"
+                "TRACKER track.bin\nBPM 120\n"
+                "LOAD flash 3\nX 100\nY 100\nW 600\nH 400\n"
+                "BAR one event\nMOUNT 1\nLENGTH 0 1\nEFFECT 3\nINPUT 0 1 5 100 0\n");
+  // Frames every 10 ms from 8.45 s: frame 5 is at the note, frame 15 a tenth later.
+  const TRunResult run = RunVorpaneIn(
+      folder, {"--capture", "cap", "--fps", "100", "--from", "8.45", "--to", "8.65"}, 120);
+  ASSERT_EQ(run.ExitStatus, 0) << run.Stderr;
+
+  std::vector<int> insideRed;
+  for (int i = 0; i <= 19; ++i) {
+    TFrame frame;
+    ASSERT_TRUE(ReadPng(folder + "/cap" + FrameName("", i), frame)) << i;
+    ASSERT_EQ(frame.Width, 800);
+    // Outside the rectangle the clear colour stays throughout.
+    EXPECT_EQ(frame.At(50, 50)[0], 0);
+    EXPECT_EQ(frame.At(50, 50)[2], 64);
+    EXPECT_EQ(frame.At(700, 300)[0], 0);
+    insideRed.push_back(frame.At(400, 300)[0]);
+    if (i == 5) {
+      EXPECT_EQ(frame.At(100, 100)[0], 255);
+      EXPECT_EQ(frame.At(400, 300)[1], 255);
+      EXPECT_EQ(frame.At(699, 499)[2], 255);
+    }
+  }
+  // The triangle is as wide before the note as after it: half up 50 ms before.
+  EXPECT_NEAR(insideRed[0], 128, 4);
+  for (int i = 1; i <= 5; ++i)
+    EXPECT_GT(insideRed[static_cast<size_t>(i)], insideRed[static_cast<size_t>(i - 1)]) << i;
+  // From the note the flash falls frame by frame back to the clear colour.
+  for (int i = 6; i <= 15; ++i)
+    EXPECT_LT(insideRed[static_cast<size_t>(i)], insideRed[static_cast<size_t>(i - 1)]) << i;
+  EXPECT_LE(insideRed[15], 1);
+  for (int i = 15; i <= 19; ++i) EXPECT_LE(insideRed[static_cast<size_t>(i)], 1) << i;
+  // Halfway, about half white over the blue.
+  EXPECT_NEAR(insideRed[10], 128, 4);
+}
