@@ -5,7 +5,9 @@
 #include "demo/Capture.h"
 
 #include "effects/BitmapFont.h"
+#include "effects/Draw2D.h"
 #include "effects/EffectFactory.h"
+#include "engine/KGL2Textures.h"
 #include "platform/FatalError.h"
 #include "platform/Files.h"
 #include "platform/KestoInput.h"
@@ -72,12 +74,16 @@ void TVDemo::Init() {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   PresentFrame(Window);
   InitKeyboard(Window, Exclusive);
+  LoadingTexture = TextureByName(LoadingScreen);
 }
 
 void TVDemo::DrawLoading(float /*value*/) {
   for (int i = 0; i < 51; ++i) {
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    PushCenterView();
+    DrawTexturedQuad(LoadingTexture, 144, 44, 512, 512);
+    PopView();
     PresentFrame(Window);
   }
 }

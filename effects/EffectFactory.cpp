@@ -2,6 +2,8 @@
 
 #include "effects/ColorEffects.h"
 #include "effects/LineDistortion.h"
+#include "effects/Particles.h"
+#include "effects/TextureEffects.h"
 #include "effects/VEffect.h"
 
 namespace {
@@ -23,6 +25,9 @@ const EffectType kEffectTypes[] = {
     {"flash", Make<TFlash>},
     {"invertflash", Make<TInverseFlash>},
     {"lines", Make<TLineDistortion>},
+    {"plaintexture", Make<TPlainTexture>},
+    {"plaintextureadd", Make<TPlainTextureAdd>},
+    {"particles", Make<TParticles>},
 };
 
 }  // namespace

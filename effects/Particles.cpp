@@ -1,0 +1,34 @@
+#include "effects/Particles.h"
+
+#include "demo/Frame.h"
+#include "engine/KGL2Materials.h"
+#include "engine/KGL2Textures.h"
+
+#include <GL/glu.h>
+
+void TParticles::Load() {
+  Texture = TextureByName(A);
+  Volume = std::make_unique<TKGLVolume>(E, static_cast<float>(F), static_cast<float>(G / 100.0L));
+  Volume->VelocityRange = {VX, VY, VZ};
+  const float spread = static_cast<float>(F);
+  Volume->SpawnRange = {spread, spread, spread};
+  Volume->RespawnAll();
+  Volume->Mode = TKGLVolume::kBounce;
+  if (B == "forceback") Volume->Mode = TKGLVolume::kPullBack;
+  if (B == "respawn") Volume->Mode = TKGLVolume::kRespawn;
+  SizeScale = S;
+}
+
+void TParticles::Render(const float* inputs) {
+  if (!Volume) return;  // not loaded
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  gluLookAt(100, 100, 100, 0, 0, 0, 0, 1, 0);
+  glDisable(GL_LIGHTING);
+  ApplyTexture(Texture);
+  glDisable(GL_DEPTH_TEST);
+  EnableAdditiveBlend();
+  Volume->Update(FrameTime);
+  Volume->DrawParticles(inputs[0] * SizeScale);
+  glEnable(GL_DEPTH_TEST);
+}

@@ -1,0 +1,26 @@
+// "particles": a cloud of textured, additively blended, camera-facing sprites moving inside a
+// box around the origin (TKGLVolume), stepped by the frame duration while the bar runs.
+//
+// Parameters: A sprite texture; B mode keyword ("forceback": pulled back, "respawn": respawned
+// on leaving the box, anything else: bounce); E particle count; F box half-width and spawn
+// spread; G size spread in percent; S size factor (sprite half-width = input 0 x S +
+// the particle's own offset); VX, VY, VZ velocity spread per axis. Everything starts at 0.
+#pragma once
+#include "effects/KGL2Volume.h"
+#include "effects/VEffect.h"
+
+#include <cstdint>
+#include <memory>
+
+class TParticles : public TVEffect {
+ public:
+  TParticles() : TVEffect(NoBaseDefaults{}) {}
+  // Loads the sprite and creates the volume (its particles spawned twice: the second time
+  // with the spreads set).
+  void Load() override;
+  void Render(const float* inputs) override;
+
+  uint32_t Texture = 0;
+  std::unique_ptr<TKGLVolume> Volume;
+  float SizeScale = 0;
+};

@@ -1,0 +1,51 @@
+#include "effects/TextureEffects.h"
+
+#include "demo/Frame.h"
+#include "demo/ScriptError.h"
+#include "effects/Draw2D.h"
+#include "engine/KGL2Textures.h"
+
+#include <cmath>
+
+TPlainTexture::TPlainTexture() {
+  A.clear();
+  B.clear();
+  S = 0;
+}
+
+void TPlainTexture::Load() {
+  if (A.empty()) {
+    ScriptError("Effect PlainTexture requires texture filename in parameter A, Effect number " +
+                std::to_string(Index));
+    QuitRequested = true;
+    return;
+  }
+  Texture = B.empty() ? TextureByName(A) : TextureFromJpegPair(A, B);
+}
+
+void TPlainTexture::Position(float input0, float& x, float& y) const {
+  x = DriftedX();
+  y = DriftedY();
+  if (input0 > 0) {
+    x += S * std::sin(20 * input0);
+    y += S * std::cos(17 * input0);
+  }
+}
+
+void TPlainTexture::Render(const float* inputs) {
+  float x, y;
+  Position(inputs[0], x, y);
+  PushCenterView();
+  DrawTexturedQuad(Texture, x, y, W, H);
+  PopView();
+}
+
+TPlainTextureAdd::TPlainTextureAdd() { SS = 0; }
+
+void TPlainTextureAdd::Render(const float* inputs) {
+  float x, y;
+  Position(inputs[0], x, y);
+  PushCenterView();
+  DrawAddQuad(Texture, TColor4{1, 1, 1, SS}, x, y, W, H);
+  PopView();
+}
