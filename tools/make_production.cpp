@@ -1,0 +1,35 @@
+// make_production OUTDIR: generates the data of the sample production into OUTDIR (created when
+// missing): the music (moltrax.ogg) and the demotrack (moltrax.trk), both from the one song
+// description, and the pictures. Deterministic: the same program writes the same files.
+#include "common/AudioFiles.h"
+#include "common/Demotrack.h"
+#include "common/Song.h"
+#include "common/Synth.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <string>
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: make_production OUTDIR\n");
+    return 2;
+  }
+  const std::string folder = argv[1];
+  if (::mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) {
+    std::fprintf(stderr, "make_production: cannot create %s\n", folder.c_str());
+    return 1;
+  }
+  const TSong song = MoltraxSong();
+  if (!WriteDemotrack(folder + "/moltrax.trk", SongDemotrack(song))) {
+    std::fprintf(stderr, "make_production: cannot write %s/moltrax.trk\n", folder.c_str());
+    return 1;
+  }
+  if (!WriteOggVorbis(folder + "/moltrax.ogg", RenderSong(song))) {
+    std::fprintf(stderr, "make_production: cannot write %s/moltrax.ogg\n", folder.c_str());
+    return 1;
+  }
+  return 0;
+}
