@@ -37,6 +37,28 @@ struct TLowPass {
   }
 };
 
+// Two one-pole low-passes in a row, the second a little higher: a gentler slope than one pole.
+struct TTwoPoleLowPass {
+  TLowPass First, Second;
+  double Run(double input, double cutoff, double sampleRate, double spread) {
+    return Second.Run(First.Run(input, cutoff, sampleRate), cutoff * spread, sampleRate);
+  }
+};
+
+// A note's loudness at time t: a linear rise over attack, held until length, then a linear fall
+// to silence over release.
+double GateEnvelope(double t, double attack, double length, double release) {
+  double envelope = std::min(1.0, t / attack);
+  if (t > length) envelope *= std::max(0.0, 1.0 - (t - length) / release);
+  return envelope;
+}
+
+// Moves an oscillator phase (0..1) on by one sample.
+void AdvancePhase(double& phase, double frequency, double sampleRate) {
+  phase += frequency / sampleRate;
+  phase -= std::floor(phase);
+}
+
 // Where a voice writes: a stereo bus of the mix.
 struct TBus {
   std::vector<float> Left, Right;
@@ -110,19 +132,16 @@ void RenderBass(const TVoiceContext& v, TBus& bus) {
   const double release = 0.03;
   const int64_t count = static_cast<int64_t>((length + release) * v.SampleRate);
   const double frequency = NoteFrequency(v.Event->Note);
-  TLowPass first, second;
+  TTwoPoleLowPass filter;
   double phase = 0.0;
   for (int64_t i = 0; i < count; ++i) {
     const double t = static_cast<double>(i) / v.SampleRate;
     const double saw = 2.0 * phase - 1.0;
     const double sub = std::sin(2.0 * kPi * phase);
-    phase += frequency / v.SampleRate;
-    phase -= std::floor(phase);
+    AdvancePhase(phase, frequency, v.SampleRate);
     const double cutoff = 180.0 + 1500.0 * std::exp(-t * 14.0);
-    const double filtered =
-        second.Run(first.Run(saw, cutoff, v.SampleRate), cutoff * 1.5, v.SampleRate);
-    double envelope = std::min(1.0, t / 0.004);
-    if (t > length) envelope *= std::max(0.0, 1.0 - (t - length) / release);
+    const double filtered = filter.Run(saw, cutoff, v.SampleRate, 1.5);
+    const double envelope = GateEnvelope(t, 0.004, length, release);
     const double value = (0.8 * filtered + 0.45 * sub) * envelope * 0.42 * v.Event->Velocity;
     bus.Add(v.Start + i, value, value);
   }
@@ -135,23 +154,17 @@ void RenderPad(const TVoiceContext& v, TBus& bus) {
   const double frequency = NoteFrequency(v.Event->Note);
   const double detune = std::pow(2.0, 8.0 / 1200.0);
   double phaseA = 0.0, phaseB = 0.37;
-  TLowPass leftFilter, rightFilter, leftFilter2, rightFilter2;
+  TTwoPoleLowPass leftFilter, rightFilter;
   for (int64_t i = 0; i < count; ++i) {
     const double t = static_cast<double>(i) / v.SampleRate;
     const double a = 2.0 * phaseA - 1.0, b = 2.0 * phaseB - 1.0;
-    phaseA += frequency * detune / v.SampleRate;
-    phaseB += frequency / detune / v.SampleRate;
-    phaseA -= std::floor(phaseA);
-    phaseB -= std::floor(phaseB);
+    AdvancePhase(phaseA, frequency * detune, v.SampleRate);
+    AdvancePhase(phaseB, frequency / detune, v.SampleRate);
     // The filter opens and closes slowly over the chord, which makes the pad breathe.
     const double cutoff = 900.0 + 700.0 * std::sin(kPi * std::min(1.0, t / (length + release)));
-    const double left = leftFilter2.Run(leftFilter.Run(a + 0.5 * b, cutoff, v.SampleRate),
-                                        cutoff * 2.0, v.SampleRate);
-    const double right = rightFilter2.Run(rightFilter.Run(b + 0.5 * a, cutoff, v.SampleRate),
-                                          cutoff * 2.0, v.SampleRate);
-    double envelope = std::min(1.0, t / attack);
-    if (t > length) envelope *= std::max(0.0, 1.0 - (t - length) / release);
-    const double gain = 0.075 * envelope * v.Event->Velocity;
+    const double left = leftFilter.Run(a + 0.5 * b, cutoff, v.SampleRate, 2.0);
+    const double right = rightFilter.Run(b + 0.5 * a, cutoff, v.SampleRate, 2.0);
+    const double gain = 0.075 * GateEnvelope(t, attack, length, release) * v.Event->Velocity;
     bus.Add(v.Start + i, left * gain, right * gain);
   }
 }
@@ -161,20 +174,19 @@ void RenderLead(const TVoiceContext& v, TBus& bus) {
   const double release = 0.08;
   const int64_t count = static_cast<int64_t>((length + release) * v.SampleRate);
   const double frequency = NoteFrequency(v.Event->Note);
-  TLowPass first, second;
+  TTwoPoleLowPass filter;
   double phase = 0.0;
   for (int64_t i = 0; i < count; ++i) {
     const double t = static_cast<double>(i) / v.SampleRate;
-    const double vibrato = t > 0.12 ? std::pow(2.0, 0.12 / 12.0 * std::sin(2.0 * kPi * 5.5 * t)) : 1.0;
-    phase += frequency * vibrato / v.SampleRate;
-    phase -= std::floor(phase);
+    const double vibrato =
+        t > 0.12 ? std::pow(2.0, 0.12 / 12.0 * std::sin(2.0 * kPi * 5.5 * t)) : 1.0;
+    AdvancePhase(phase, frequency * vibrato, v.SampleRate);
     const double pulse = phase < 0.35 ? 1.0 : -1.0;
     const double saw = 2.0 * phase - 1.0;
     const double cutoff = 900.0 + 3200.0 * std::exp(-t * 9.0);
-    const double filtered = second.Run(first.Run(0.6 * pulse + 0.5 * saw, cutoff, v.SampleRate),
-                                       cutoff * 1.8, v.SampleRate);
-    double envelope = std::min(1.0, t / 0.005) * (0.65 + 0.35 * std::exp(-t * 6.0));
-    if (t > length) envelope *= std::max(0.0, 1.0 - (t - length) / release);
+    const double filtered = filter.Run(0.6 * pulse + 0.5 * saw, cutoff, v.SampleRate, 1.8);
+    const double envelope =
+        GateEnvelope(t, 0.005, length, release) * (0.65 + 0.35 * std::exp(-t * 6.0));
     const double value = filtered * envelope * 0.16 * v.Event->Velocity;
     bus.Add(v.Start + i, value, value);
   }
