@@ -1,9 +1,9 @@
 #include "effects/BitmapFont.h"
 
 #include "effects/Draw2D.h"
+#include "platform/FontFiles.h"
 #include "platform/KestoGL2.h"
 
-#include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
@@ -28,30 +28,6 @@ const uint16_t kAnsiHighCodes[32] = {
 uint32_t CodePointOfAnsi(int code) {
   if (code >= 128 && code < 160) return kAnsiHighCodes[code - 128];
   return static_cast<uint32_t>(code);
-}
-
-// The font file (and face index in it) that best matches the face name and weight.
-bool MatchFontFile(const std::string& faceName, bool bold, std::string& file, int& index) {
-  if (!FcInit()) return false;
-  FcPattern* pattern = FcPatternCreate();
-  FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(faceName.c_str()));
-  FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
-  FcPatternAddInteger(pattern, FC_SLANT, FC_SLANT_ROMAN);
-  FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
-  FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
-  FcDefaultSubstitute(pattern);
-  FcResult result = FcResultNoMatch;
-  FcPattern* match = FcFontMatch(nullptr, pattern, &result);
-  FcPatternDestroy(pattern);
-  if (!match) return false;
-  FcChar8* path = nullptr;
-  bool found = FcPatternGetString(match, FC_FILE, 0, &path) == FcResultMatch && path;
-  if (found) {
-    file = reinterpret_cast<const char*>(path);
-    if (FcPatternGetInteger(match, FC_INDEX, 0, &index) != FcResultMatch) index = 0;
-  }
-  FcPatternDestroy(match);
-  return found;
 }
 
 // Compiles one glyph into a display list: the bitmap placed on the baseline at the raster

@@ -3,6 +3,7 @@
 // description, and the pictures. Deterministic: the same program writes the same files.
 #include "common/AudioFiles.h"
 #include "common/Demotrack.h"
+#include "common/ProductionPictures.h"
 #include "common/Song.h"
 #include "common/Synth.h"
 
@@ -29,6 +30,11 @@ int main(int argc, char** argv) {
   }
   if (!WriteOggVorbis(folder + "/moltrax.ogg", RenderSong(song))) {
     std::fprintf(stderr, "make_production: cannot write %s/moltrax.ogg\n", folder.c_str());
+    return 1;
+  }
+  std::string error;
+  if (!WriteProductionPictures(folder, error)) {
+    std::fprintf(stderr, "make_production: %s\n", error.c_str());
     return 1;
   }
   return 0;
