@@ -271,3 +271,32 @@ TEST(TextPixels, OverlayTextLiesInsideItsBlackBox) {
   ExpectPixel(200, 474, 0, 0, 255);
   ExpectPixel(200, 515, 0, 0, 255);
 }
+
+TEST(EffectPixels, BillboardFacesTheCameraWhateverTheRotation) {
+  TestGlWindow();
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrtho(-1, 1, -1, 1, -10, 10);
+  glMatrixMode(GL_MODELVIEW);
+  glDisable(GL_LIGHTING);
+  glDisable(GL_DEPTH_TEST);
+  glDisable(GL_TEXTURE_2D);
+  glDisable(GL_BLEND);
+  glColor4f(1, 1, 1, 1);
+  // Turned about Z and about X, the quad still lies square in the screen plane.
+  for (float angle : {0.0f, 45.0f, 30.0f}) {
+    glLoadIdentity();
+    glRotatef(angle, 0, 0, 1);
+    glRotatef(angle, 1, 0, 0);
+    Clear(0, 0, 0);
+    DrawBillboard({0, 0, 0}, 0.25f);
+    // 0.25 each side of the centre: 100 pixels across, 75 pixels up and down.
+    ExpectPixel(400, 300, 255, 255, 255);
+    ExpectPixel(495, 370, 255, 255, 255);
+    ExpectPixel(305, 230, 255, 255, 255);
+    ExpectPixel(505, 300, 0, 0, 0);
+    ExpectPixel(400, 380, 0, 0, 0);
+  }
+  glLoadIdentity();
+  OrthoEnd();
+}
