@@ -120,6 +120,12 @@ void CloseRenderWindow(TRenderWindow& window, bool fullscreen) {
   }
 }
 
+void LeaveFullscreen() {
+  if (CurrentWindow.Wnd &&
+      (SDL_GetWindowFlags(CurrentWindow.Wnd) & SDL_WINDOW_FULLSCREEN) == SDL_WINDOW_FULLSCREEN)
+    SDL_SetWindowFullscreen(CurrentWindow.Wnd, 0);
+}
+
 void ResizeViewport(int32_t width, int32_t height) {
   if (height == 0) height = 1;
   glViewport(0, 0, width, height);

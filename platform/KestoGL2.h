@@ -36,6 +36,8 @@ TRenderWindow OpenRenderWindow(int32_t width, int32_t height, int32_t bits, bool
                                const std::string& title);
 // Releases context and window; every step is attempted and reports its own failure.
 void CloseRenderWindow(TRenderWindow& window, bool fullscreen);
+// Gives the desktop its display mode back when the window is fullscreen (called at exit).
+void LeaveFullscreen();
 // Sets the viewport and a 45-degree perspective projection; a height of 0 counts as 1.
 void ResizeViewport(int32_t width, int32_t height);
 // Sets the initial GL state (clear colour, smooth shading, depth test, sphere-map texgen mode).

@@ -47,6 +47,8 @@ TRunResult RunProgramIn(const std::string& folder, const std::vector<std::string
     ::setenv("SDL_VIDEODRIVER", "offscreen", 0);
     ::setenv("SDL_AUDIODRIVER", "dummy", 0);
     ::setenv("VORPANE_NO_DIALOGS", "1", 1);
+    // In the sanitizer build: allocations system libraries keep until exit are not leaks.
+    ::setenv("LSAN_OPTIONS", "suppressions=" VORPANE_LSAN_SUPPRESSIONS, 0);
     for (const std::string& entry : environment) ::putenv(const_cast<char*>(entry.c_str()));
     std::vector<char*> argv;
     for (const std::string& arg : command) argv.push_back(const_cast<char*>(arg.c_str()));
