@@ -40,6 +40,7 @@ void RenderWithInput(TVEffect& effect, float input0) {
   inputs[0] = input0;
   effect.SetInputs(inputs);
   effect.Render(inputs);
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
 // A region of the frame as RGB bytes.
@@ -255,6 +256,7 @@ TEST(TextPixels, OverlayTextLiesInsideItsBlackBox) {
   EnsureFont();
   Clear(0, 0, 1);
   DrawTimerOverlay(12.34f, 150);
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
   // The box covers x 100..299 and y 475..514 from the bottom.
   const std::vector<uint8_t> box = ReadRegion(100, 475, 200, 40);
   int white = 0, black = 0;
