@@ -14,7 +14,10 @@ bool MatchFontFile(const std::string& faceName, bool bold, std::string& file, in
   FcResult result = FcResultNoMatch;
   FcPattern* match = FcFontMatch(nullptr, pattern, &result);
   FcPatternDestroy(pattern);
-  if (!match) return false;
+  if (!match) {
+    FcFini();
+    return false;
+  }
   FcChar8* path = nullptr;
   const bool found = FcPatternGetString(match, FC_FILE, 0, &path) == FcResultMatch && path;
   if (found) {
@@ -22,5 +25,8 @@ bool MatchFontFile(const std::string& faceName, bool bold, std::string& file, in
     if (FcPatternGetInteger(match, FC_INDEX, 0, &index) != FcResultMatch) index = 0;
   }
   FcPatternDestroy(match);
+  // Matching happens once per font: release fontconfig's configuration and caches rather than
+  // keep them for the rest of the process.
+  FcFini();
   return found;
 }
