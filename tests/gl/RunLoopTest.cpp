@@ -177,3 +177,23 @@ TEST(RunLoop, ScriptFaultsAreReportedOnceNotEveryFrame) {
   EXPECT_EQ(ErrorBoxCount() - start, 1);
   EXPECT_FALSE(noTempo.HasEnd());
 }
+
+TEST(RunLoop, ClosingTheWindowEndsTheRunAfterTheFrame) {
+  auto demo = MakeDemo("LOAD template 0\nBAR a\nLENGTH 4\n", Rows(64));
+  RecordingEffect effect;
+  demo->InstallEffect(&effect, 0);
+  QuitRequested = false;
+  demo->RenderFrame();
+  EXPECT_FALSE(QuitRequested);
+  SDL_PumpEvents();
+  SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+  SDL_Event quit = {};
+  quit.type = SDL_QUIT;
+  ASSERT_EQ(SDL_PushEvent(&quit), 1);
+  demo->RenderFrame();  // the frame completes, then the close request ends the run
+  EXPECT_EQ(effect.calls.size(), 2u);
+  EXPECT_TRUE(QuitRequested);
+  demo->Run();  // ends before drawing another frame
+  EXPECT_EQ(effect.calls.size(), 2u);
+  QuitRequested = false;
+}
