@@ -3,22 +3,13 @@
 #include "platform/Dialogs.h"
 #include "platform/FatalError.h"
 #include "support/RunVorpane.h"
+#include "support/ScriptDemo.h"
 
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
 #include <climits>
-
-namespace {
-
-std::unique_ptr<TVDemo> DemoFromScript(const std::string& script) {
-  const std::string folder = MakeTempFolder();
-  WriteTextFile(folder, "test.vrp", script);
-  return std::make_unique<TVDemo>(folder + "/test.vrp");
-}
-
-}  // namespace
 
 TEST(DemoObject, DefaultsAndTitle) {
   auto demo = DemoFromScript("");

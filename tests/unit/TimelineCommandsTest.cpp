@@ -3,18 +3,9 @@
 #include "effects/EffectFactory.h"
 #include "platform/Dialogs.h"
 #include "support/RunVorpane.h"
+#include "support/ScriptDemo.h"
 
 #include <gtest/gtest.h>
-
-namespace {
-
-std::unique_ptr<TVDemo> DemoFromScript(const std::string& script) {
-  const std::string folder = MakeTempFolder();
-  WriteTextFile(folder, "test.vrp", script);
-  return std::make_unique<TVDemo>(folder + "/test.vrp");
-}
-
-}  // namespace
 
 TEST(EffectSlots, LoadGrowsTheSlotsAndReplaces) {
   auto demo = DemoFromScript("LOAD template 5\n");

@@ -1,0 +1,15 @@
+// A demo object read from a script text written to a fresh temporary folder (no window unless
+// the script says INIT).
+#pragma once
+#include "demo/Vorpane.h"
+#include "support/RunVorpane.h"
+
+#include <memory>
+#include <string>
+
+inline std::unique_ptr<TVDemo> DemoFromScript(const std::string& script,
+                                              const TDemoOptions& options = TDemoOptions()) {
+  const std::string folder = MakeTempFolder();
+  WriteTextFile(folder, "test.vrp", script);
+  return std::make_unique<TVDemo>(folder + "/test.vrp", options);
+}
