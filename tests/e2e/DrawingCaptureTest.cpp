@@ -1,5 +1,5 @@
-// The road of one event: a "flash" mounted on a bar whose input 0 follows note 5 of demotrack
-// channel 1, captured frame by frame at 120 BPM (8 rows per second).
+// Captured frames of the drawing: the road of one event (a "flash" mounted on a bar whose input
+// 0 follows note 5 of demotrack channel 1, at 120 BPM = 8 rows per second) and the timer overlay.
 #include "common/Demotrack.h"
 #include "support/RunVorpane.h"
 
@@ -87,4 +87,28 @@ TEST(FlashEvent, FlashPeaksOnTheNoteAndFadesWithinATenthOfASecond) {
   for (int i = 15; i <= 19; ++i) EXPECT_LE(insideRed[static_cast<size_t>(i)], 1) << i;
   // Halfway, about half white over the blue.
   EXPECT_NEAR(insideRed[10], 128, 4);
+}
+
+TEST(TimerOverlayCapture, FontIsBuiltAtStartAndTheOverlayIsInTheFrame) {
+  const std::string folder = MakeTempFolder();
+  WriteTextFile(folder, "moltrax.vrp",
+                "RESOLUTIONX 800\nRESOLUTIONY 600\nCOLORDEPTH 32\nINIT\n"
+                "CLEARCOLOR 0 0 255 255\nSHOWTIMER true\nENDTIME 100\n");
+  const TRunResult run =
+      RunVorpaneIn(folder, {"--capture", "cap", "--from", "12.34", "--to", "12.35"}, 60);
+  ASSERT_EQ(run.ExitStatus, 0) << run.Stderr;
+  TFrame frame;
+  ASSERT_TRUE(ReadPng(folder + "/cap" + FrameName("", 0), frame));
+  int white = 0, black = 0;
+  for (int y = 475; y < 515; ++y)
+    for (int x = 100; x < 300; ++x) {
+      const uint8_t* p = frame.At(x, y);
+      if (p[0] > 200 && p[1] > 200 && p[2] > 200) ++white;
+      if (p[0] == 0 && p[1] == 0 && p[2] == 0) ++black;
+    }
+  // Text needs the font: without it the box would be all black.
+  EXPECT_GT(white, 200);
+  EXPECT_GT(black, 4000);
+  EXPECT_EQ(frame.At(99, 490)[2], 255);
+  EXPECT_EQ(frame.At(400, 300)[2], 255);
 }
