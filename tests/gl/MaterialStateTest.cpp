@@ -257,6 +257,21 @@ TEST(DrawState, ProjectionsAndCameraAxes) {
   OrthoEnd();
   glGetFloatv(GL_PROJECTION_MATRIX, m);
   EXPECT_NEAR(m[5] / m[0], 4.0f / 3.0f, 1e-5);
+  // A 16/10 request: pixel units follow the requested size, the perspective stays 4/3.
+  const TRenderWindow saved = CurrentWindow;
+  CurrentWindow.Width = 1280;
+  CurrentWindow.Height = 800;
+  glViewport(0, 0, 1280, 800);
+  OrthoBegin();
+  glGetFloatv(GL_PROJECTION_MATRIX, m);
+  EXPECT_NEAR(m[0], 2.0f / 1280.0f, 1e-7);
+  EXPECT_NEAR(m[5], 2.0f / 800.0f, 1e-7);
+  glTranslatef(3, 4, 5);
+  OrthoEnd();
+  glGetFloatv(GL_PROJECTION_MATRIX, m);
+  EXPECT_NEAR(m[5] / m[0], 4.0f / 3.0f, 1e-5);
+  CurrentWindow = saved;
+  glViewport(0, 0, 800, 600);
   EXPECT_EQ(IntegerOf(GL_MATRIX_MODE), GL_MODELVIEW);
   // The modelview is left as it was.
   glGetFloatv(GL_MODELVIEW_MATRIX, m);
