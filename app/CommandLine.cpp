@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <unistd.h>
+
 namespace {
 
 bool DisplayPresent() {
@@ -27,7 +29,9 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   app.add_flag("--fullscreen", fullscreen, "Play fullscreen")->excludes(windowedFlag);
   std::string capture;
   auto* captureOption = app.add_option(
-      "--capture", capture, "Write each frame of a fixed-step run to DIR/frame_NNNNNN.png");
+      "--capture", capture,
+      "Capture a fixed-step run: to DIR/frame_NNNNNN.png, or to a video file NAME.mp4 or "
+      "NAME.mkv (needs ffmpeg)");
   bool benchmark = false;
   app.add_flag("--benchmark", benchmark, "Run with a fixed-step clock and print frame times")
       ->excludes(captureOption);
@@ -85,6 +89,13 @@ int RunVorpane(const std::vector<std::string>& arguments) {
       std::fprintf(stderr, "vorpane: no display found, playing offscreen (nothing is shown)\n");
   }
   if (commandLine.NoDialogs || commandLine.Options.FixedStep) SetDialogsEnabled(false);
+  // The capture target is named from where the program was started; the script's DATADIR
+  // changes the current directory before the capture begins.
+  std::string& capture = commandLine.Options.CaptureDir;
+  if (!capture.empty() && capture[0] != '/') {
+    char here[4096];
+    if (::getcwd(here, sizeof here)) capture = std::string(here) + "/" + capture;
+  }
   try {
     TVDemo demo(commandLine.Script, commandLine.Options);
     demo.Run();

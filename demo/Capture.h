@@ -1,5 +1,5 @@
-// Where the frames of a fixed-step run go: PNG files in a folder (a capture), or nowhere (a
-// benchmark, which only measures). Frame times are collected for the benchmark report.
+// Where the frames of a fixed-step run go: PNG files in a folder or a video file (a capture), or
+// nowhere (a benchmark, which only measures). Frame times are collected for the benchmark report.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -12,13 +12,21 @@ class TFrameSink {
   virtual ~TFrameSink() = default;
   // Writes frame n; false (after reporting why) when it could not be written.
   virtual bool WriteFrame(int64_t index, const uint8_t* rgb, int32_t width, int32_t height) = 0;
-  // Called once after the last frame; false when finishing failed.
+  // Called once after the last frame (and after the audio was written); false when finishing
+  // failed.
   virtual bool Finish() { return true; }
+  // Where the audio of the captured range is to be written before Finish (empty: no audio).
+  virtual std::string AudioFileName() const { return ""; }
 };
 
 // A sink writing DIR/frame_NNNNNN.png; the folder is created when missing. Throws FatalError
 // when the folder cannot be made.
 std::unique_ptr<TFrameSink> MakePngFolderSink(const std::string& folder);
+// True when a capture target names a video file: it ends in .mp4 or .mkv (any letter case).
+bool IsVideoFileName(const std::string& name);
+// A sink piping the frames to ffmpeg, which writes the video file (H.264, yuv420p; the audio
+// file, when written, as AAC). Throws FatalError when ffmpeg is not on the PATH.
+std::unique_ptr<TFrameSink> MakeVideoFileSink(const std::string& fileName, double fps);
 // Writes one RGB picture as an 8-bit PNG. False on failure.
 bool WritePngRGB(const std::string& fileName, const uint8_t* rgb, int32_t width, int32_t height);
 

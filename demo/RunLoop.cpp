@@ -38,7 +38,9 @@ void TVDemo::Run() {
     const double from = options_.HasFrom ? options_.From : StartTime;
     if (options_.HasTo)
       frameLimit_ = std::max<int64_t>(0, static_cast<int64_t>(std::ceil((options_.To - from) * fps - 1e-6)));
-    if (!options_.CaptureDir.empty()) sink_ = MakePngFolderSink(options_.CaptureDir);
+    if (!options_.CaptureDir.empty())
+      sink_ = IsVideoFileName(options_.CaptureDir) ? MakeVideoFileSink(options_.CaptureDir, fps)
+                                                   : MakePngFolderSink(options_.CaptureDir);
   }
   for (;;) {
     if (KeyDown(kEscapeKey) || QuitRequested) break;

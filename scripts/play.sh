@@ -1,17 +1,37 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and plays the sample production: in a window when there is a
-# display; without one, captures it frame by frame and says where the frames are.
+# Installs what is missing, builds (which also generates the production's music, demotrack and
+# pictures into build/production), and plays the sample production: in a window with sound when
+# there is a display; without one, captures it to a video file and prints its path.
+# Extra arguments go to the player (e.g. --fullscreen, or --fps 60 for the capture).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+root=$(pwd)
 bash scripts/install-deps.sh
 bash scripts/build.sh
-root=$(pwd)
-cd production
-if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
-  exec "$root/build/vorpane" "$@" moltrax.vrp
+build_dir=$(cd "${VORPANE_BUILD_DIR:-build}" && pwd)
+
+# The script finds its data at ../build/production, seen from production/. A build folder
+# elsewhere gets a temporary folder laid out the same way.
+production="$root/production"
+if [ "$build_dir" != "$root/build" ]; then
+  layout=$(mktemp -d)
+  mkdir "$layout/production"
+  cp production/moltrax.vrp "$layout/production/"
+  ln -s "$build_dir" "$layout/build"
+  production="$layout/production"
 fi
-frames="$root/build/capture"
-rm -rf "$frames"
-echo "No display: capturing the production to $frames"
-"$root/build/vorpane" --capture "$frames" "$@" moltrax.vrp
-echo "Frames written to $frames ($(ls "$frames" | wc -l) PNG files)"
+cd "$production"
+
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  exec "$build_dir/vorpane" "$@" moltrax.vrp
+fi
+
+# No display: a video of the whole production, at 30 frames a second unless --fps is given.
+video="$build_dir/moltrax.mp4"
+rate=(--fps 30)
+for argument in "$@"; do
+  if [ "$argument" = "--fps" ]; then rate=(); fi
+done
+echo "No display: capturing the production to a video (this takes a while)..."
+"$build_dir/vorpane" --capture "$video" "${rate[@]}" "$@" moltrax.vrp
+echo "Video written to $video"

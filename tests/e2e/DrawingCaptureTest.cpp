@@ -1,45 +1,13 @@
 // Captured frames of the drawing: the road of one event (a "flash" mounted on a bar whose input
 // 0 follows note 5 of demotrack channel 1, at 120 BPM = 8 rows per second) and the timer overlay.
 #include "common/Demotrack.h"
+#include "support/CapturedFrames.h"
 #include "support/RunVorpane.h"
 
 #include <gtest/gtest.h>
-#include <png.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
-
-namespace {
-
-struct TFrame {
-  int Width = 0, Height = 0;
-  std::vector<uint8_t> Rgb;  // rows top first
-  // The pixel at (x, y) with y counted from the bottom, as the effects place things.
-  const uint8_t* At(int x, int y) const {
-    return &Rgb[(static_cast<size_t>(Height - 1 - y) * static_cast<size_t>(Width) +
-                 static_cast<size_t>(x)) * 3];
-  }
-};
-
-bool ReadPng(const std::string& fileName, TFrame& frame) {
-  png_image image = {};
-  image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_file(&image, fileName.c_str())) return false;
-  image.format = PNG_FORMAT_RGB;
-  frame.Width = static_cast<int>(image.width);
-  frame.Height = static_cast<int>(image.height);
-  frame.Rgb.resize(PNG_IMAGE_SIZE(image));
-  return png_image_finish_read(&image, nullptr, frame.Rgb.data(), 0, nullptr) != 0;
-}
-
-std::string FrameName(const std::string& folder, int index) {
-  char name[32];
-  std::snprintf(name, sizeof name, "/frame_%06d.png", index);
-  return folder + name;
-}
-
-}  // namespace
 
 TEST(FlashEvent, FlashPeaksOnTheNoteAndFadesWithinATenthOfASecond) {
   const std::string folder = MakeTempFolder();
