@@ -80,6 +80,41 @@ bool WritePngRGB(const std::string& fileName, const uint8_t* rgb, int32_t width,
   return std::fclose(file) == 0;
 }
 
+bool WriteWav16(const std::string& fileName, const TPcm16& pcm) {
+  if (pcm.Channels < 1 || pcm.SampleRate < 1) return false;
+  const uint64_t dataBytes = static_cast<uint64_t>(pcm.Samples.size()) * 2;
+  if (dataBytes > 0xFFFFFFFFull - 36) return false;  // a RIFF size is 32 bits
+  // The canonical 44-byte header, all fields little-endian.
+  uint8_t header[44];
+  auto put16 = [&](size_t at, uint32_t v) { header[at] = v & 0xFF; header[at + 1] = (v >> 8) & 0xFF; };
+  auto put32 = [&](size_t at, uint32_t v) { put16(at, v & 0xFFFF); put16(at + 2, v >> 16); };
+  const uint32_t blockAlign = static_cast<uint32_t>(pcm.Channels) * 2;
+  std::memcpy(header, "RIFF", 4);
+  put32(4, static_cast<uint32_t>(36 + dataBytes));
+  std::memcpy(header + 8, "WAVEfmt ", 8);
+  put32(16, 16);  // size of the format chunk
+  put16(20, 1);   // integer PCM
+  put16(22, static_cast<uint32_t>(pcm.Channels));
+  put32(24, static_cast<uint32_t>(pcm.SampleRate));
+  put32(28, static_cast<uint32_t>(pcm.SampleRate) * blockAlign);
+  put16(32, blockAlign);
+  put16(34, 16);  // bits per sample
+  std::memcpy(header + 36, "data", 4);
+  put32(40, static_cast<uint32_t>(dataBytes));
+
+  FILE* file = std::fopen(fileName.c_str(), "wb");
+  if (!file) return false;
+  bool ok = std::fwrite(header, 1, sizeof header, file) == sizeof header;
+  std::vector<uint8_t> bytes(static_cast<size_t>(dataBytes));
+  for (size_t i = 0; i < pcm.Samples.size(); ++i) {
+    const uint16_t v = static_cast<uint16_t>(pcm.Samples[i]);
+    bytes[2 * i] = v & 0xFF;
+    bytes[2 * i + 1] = static_cast<uint8_t>(v >> 8);
+  }
+  ok = ok && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  return std::fclose(file) == 0 && ok;
+}
+
 TFrameStats ComputeFrameStats(std::vector<double> milliseconds) {
   TFrameStats stats;
   stats.Count = milliseconds.size();

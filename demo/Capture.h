@@ -1,6 +1,9 @@
 // Where the frames of a fixed-step run go: PNG files in a folder or a video file (a capture), or
-// nowhere (a benchmark, which only measures). Frame times are collected for the benchmark report.
+// nowhere (a benchmark, which only measures); the music of a captured range goes beside them as a
+// WAV file. Frame times are collected for the benchmark report.
 #pragma once
+#include "platform/AudioDecode.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -29,6 +32,9 @@ bool IsVideoFileName(const std::string& name);
 std::unique_ptr<TFrameSink> MakeVideoFileSink(const std::string& fileName, double fps);
 // Writes one RGB picture as an 8-bit PNG. False on failure.
 bool WritePngRGB(const std::string& fileName, const uint8_t* rgb, int32_t width, int32_t height);
+
+// Writes 16-bit PCM as a WAV file (the audio of a capture). False on failure.
+bool WriteWav16(const std::string& fileName, const TPcm16& pcm);
 
 // Frame time statistics of a benchmark, in milliseconds.
 struct TFrameStats {

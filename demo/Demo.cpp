@@ -10,6 +10,7 @@
 #include "engine/KGL2Textures.h"
 #include "platform/FatalError.h"
 #include "platform/Files.h"
+#include "platform/KestoBASS.h"
 #include "platform/KestoInput.h"
 
 namespace {
@@ -40,6 +41,12 @@ TVDemo::TVDemo(const std::string& fileName, const TDemoOptions& options) : optio
   LoadEffects();
   // The font needs the rendering context, which only INIT creates.
   if (Window.RC) Font = BuildBitmapFont("Verdana", 14, true);
+  // Fixed-step runs (capture, benchmark) do not play the music: they read it at their own time.
+  if (MusicLoaded && !options_.FixedStep) {
+    PlayStream(Music);
+    SetStreamPosition(Music, StartTime);
+    SetStreamSpeed(Music, Speed);
+  }
   ownedTimer_ = std::make_unique<TKTimer>();
   Timer = ownedTimer_.get();
   Timer->Start();
@@ -115,7 +122,18 @@ void TVDemo::LoadEffects() {
     if (effect) effect->Load();
 }
 
-void TVDemo::LoadMusic(const std::string& /*fileName*/) {}
+void TVDemo::LoadMusic(const std::string& fileName) {
+  if (!options_.FixedStep) InitAudio(Window.Wnd);
+  std::string reason;
+  const uint32_t music = OpenStream(fileName, &reason);
+  if (music == 0) {
+    // Without a stream the demo runs on the timer rather than on the position of no music.
+    ScriptError("Cannot load music " + fileName + ": " + reason);
+    return;
+  }
+  Music = music;
+  MusicLoaded = true;
+}
 
 void TVDemo::CreateTracker(const std::string& fileName) {
   ownedTrackers_.push_back(std::make_unique<TDemoTracker>());

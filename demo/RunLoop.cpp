@@ -5,6 +5,7 @@
 #include "demo/Vorpane.h"
 
 #include "platform/FatalError.h"
+#include "platform/KestoBASS.h"
 #include "platform/KestoInput.h"
 
 #include <SDL2/SDL.h>
@@ -55,6 +56,7 @@ void TVDemo::Run() {
     }
   }
   if (sink_ && !sink_->Finish()) throw FatalError("The capture could not be finished");
+  if (sink_ && MusicLoaded) WriteCapturedAudio();
   if (options_.Benchmark) {
     std::fputs(FormatFrameStats(ComputeFrameStats(frameMilliseconds_)).c_str(), stdout);
     std::fflush(stdout);
@@ -65,12 +67,29 @@ void TVDemo::UpdateTime() {
   if (options_.FixedStep) {
     const double fps = options_.Fps > 0.0f ? options_.Fps : 60.0;
     const double from = options_.HasFrom ? options_.From : StartTime;
-    Time = static_cast<float>(from + static_cast<double>(frameIndex_) / fps);
+    const double time = from + static_cast<double>(frameIndex_) / fps;
+    Time = static_cast<float>(time);
     Timer->Elapsed();
     Timer->FrameDuration = static_cast<float>(1.0 / fps);
+    // The music is not played: its spectrum is read from the decoded samples at this time.
+    if (MusicLoaded) FetchSpectrumAt(Music, time, SpectrumData);
     return;
   }
   Time = Timer->Elapsed() * Speed + StartTime;
+  if (MusicLoaded) {
+    Time = StreamPosition(Music);
+    FetchSpectrum(Music, SpectrumData);
+  }
+}
+
+void TVDemo::WriteCapturedAudio() {
+  const double fps = options_.Fps > 0.0f ? options_.Fps : 60.0;
+  const double from = options_.HasFrom ? options_.From : StartTime;
+  TPcm16 audio;
+  const std::string path = options_.CaptureDir + "/audio.wav";
+  if (!StreamAudioRange(Music, from, from + static_cast<double>(frameIndex_) / fps, audio) ||
+      !WriteWav16(path, audio))
+    throw FatalError("Cannot write " + path);
 }
 
 void TVDemo::RenderFrame() {

@@ -1,0 +1,290 @@
+#include "platform/KestoBASS.h"
+
+#include "platform/Spectrum.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace {
+
+constexpr int kDeviceRate = 44100;
+constexpr int kDeviceChannels = 2;
+constexpr int kDeviceBufferFrames = 1024;
+constexpr double kMaxFrequency = 4.0e6;
+constexpr double kMaxRangeSeconds = 2.0 * kMaxMusicSeconds;
+constexpr double kNoLimit = std::numeric_limits<double>::infinity();
+
+struct Stream {
+  TPcm16 Pcm;               // never changes after OpenStream
+  uint32_t Frequency = 0;   // source frames played per second
+  bool Playing = false;
+  int64_t Frame = 0;        // next source frame the device renders
+  double Fraction = 0.0;    // how far past Frame, 0..1
+  // What is heard: at AnchorTicks the audible source position was AnchorFrame; from there it
+  // runs at Frequency frames per second, but not past LimitFrame, the end of the audio handed
+  // to the device so far (no limit when playing on the clock).
+  double AnchorFrame = 0.0;
+  uint64_t AnchorTicks = 0;
+  double LimitFrame = 0.0;
+  double LastReported = 0.0;  // the reported position never goes below this while playing
+};
+
+struct AudioState {
+  std::mutex Lock;  // guards everything below; the audio callback takes it too
+  std::vector<std::unique_ptr<Stream>> Streams;  // handle h is Streams[h - 1]
+  bool DeviceTried = false;
+  bool DeviceOpen = false;
+  int DeviceBufferFrames = kDeviceBufferFrames;
+  std::vector<int32_t> Mix;  // the callback's mixing buffer
+};
+
+// Never destroyed: the audio thread may still run while the process exits.
+AudioState& State() {
+  static AudioState* state = new AudioState();
+  return *state;
+}
+
+uint64_t NowTicks() { return SDL_GetPerformanceCounter(); }
+
+double TicksToSeconds(uint64_t ticks) {
+  return static_cast<double>(ticks) / static_cast<double>(SDL_GetPerformanceFrequency());
+}
+
+// The source frame nearest to a time, kept in a range where frame arithmetic cannot overflow.
+int64_t NearestFrame(double seconds, int32_t rate) {
+  const double frame = std::floor(seconds * rate + 0.5);
+  constexpr double kBound = 4.0e18;
+  if (!(frame > -kBound)) return static_cast<int64_t>(-kBound);
+  if (frame > kBound) return static_cast<int64_t>(kBound);
+  return static_cast<int64_t>(frame);
+}
+
+// The stream of a handle, or null. Call with the lock held.
+Stream* Find(uint32_t handle) {
+  AudioState& state = State();
+  if (handle == 0 || handle > state.Streams.size()) return nullptr;
+  return state.Streams[handle - 1].get();
+}
+
+// The position being heard, in source frames. Call with the lock held.
+double HeardFrame(Stream& stream, uint64_t now) {
+  if (!stream.Playing) return static_cast<double>(stream.Frame) + stream.Fraction;
+  const double elapsed = now > stream.AnchorTicks ? TicksToSeconds(now - stream.AnchorTicks) : 0.0;
+  double frame = stream.AnchorFrame + elapsed * stream.Frequency;
+  if (frame > stream.LimitFrame) frame = stream.LimitFrame;
+  if (frame < stream.LastReported) frame = stream.LastReported;
+  stream.LastReported = frame;
+  return frame;
+}
+
+// Re-anchors the heard position at now, from the given frame. Call with the lock held.
+void Anchor(Stream& stream, double frame, uint64_t now) {
+  stream.AnchorFrame = frame;
+  stream.AnchorTicks = now;
+  stream.LastReported = frame;
+}
+
+int16_t SampleAt(const TPcm16& pcm, int64_t frame, int channel) {
+  if (frame < 0 || frame >= pcm.FrameCount()) return 0;
+  return pcm.Samples[static_cast<size_t>(frame * pcm.Channels + channel)];
+}
+
+// Adds frameCount device frames of the stream to mix, resampling linearly from the stream's
+// frequency to the device rate, and advances its render position.
+void RenderStream(Stream& stream, int32_t* mix, int frameCount) {
+  const double step = static_cast<double>(stream.Frequency) / kDeviceRate;
+  const TPcm16& pcm = stream.Pcm;
+  for (int i = 0; i < frameCount; ++i) {
+    for (int c = 0; c < kDeviceChannels; ++c) {
+      const int source = c < pcm.Channels ? c : pcm.Channels - 1;
+      const double a = SampleAt(pcm, stream.Frame, source);
+      const double b = SampleAt(pcm, stream.Frame + 1, source);
+      mix[i * kDeviceChannels + c] += static_cast<int32_t>(std::lround(a + (b - a) * stream.Fraction));
+    }
+    stream.Fraction += step;
+    const double whole = std::floor(stream.Fraction);
+    stream.Frame += static_cast<int64_t>(whole);
+    stream.Fraction -= whole;
+  }
+}
+
+void SDLCALL AudioCallback(void*, Uint8* bytes, int length) {
+  RenderDeviceAudio(reinterpret_cast<int16_t*>(bytes),
+                    length / static_cast<int>(kDeviceChannels * sizeof(int16_t)));
+}
+
+}  // namespace
+
+bool InitAudio(SDL_Window* /*window*/) {
+  AudioState& state = State();
+  if (state.DeviceTried) return state.DeviceOpen;
+  state.DeviceTried = true;
+  SDL_AudioDeviceID device = 0;
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
+    SDL_AudioSpec want{}, have{};
+    want.freq = kDeviceRate;
+    want.format = AUDIO_S16SYS;
+    want.channels = kDeviceChannels;
+    want.samples = kDeviceBufferFrames;
+    want.callback = AudioCallback;
+    // No changes allowed: SDL converts to whatever the hardware wants.
+    device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (device == 0) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  }
+  if (device == 0) {
+    std::fprintf(stderr, "No sound device (%s): the music plays silently on the clock\n",
+                 SDL_GetError());
+    return false;
+  }
+  {
+    std::lock_guard<std::mutex> guard(state.Lock);
+    state.DeviceOpen = true;
+  }
+  SDL_PauseAudioDevice(device, 0);
+  return true;
+}
+
+uint32_t OpenStream(const std::string& fileName, std::string* reason) {
+  auto stream = std::make_unique<Stream>();
+  std::string why;
+  if (!DecodeAudioFile(fileName, stream->Pcm, why)) {
+    if (reason) *reason = why;
+    return 0;
+  }
+  stream->Frequency = static_cast<uint32_t>(stream->Pcm.SampleRate);
+  AudioState& state = State();
+  std::lock_guard<std::mutex> guard(state.Lock);
+  state.Streams.push_back(std::move(stream));
+  return static_cast<uint32_t>(state.Streams.size());
+}
+
+bool PlayStream(uint32_t handle) {
+  AudioState& state = State();
+  std::lock_guard<std::mutex> guard(state.Lock);
+  Stream* stream = Find(handle);
+  if (!stream) return false;
+  if (stream->Playing) return true;
+  Anchor(*stream, static_cast<double>(stream->Frame) + stream->Fraction, NowTicks());
+  // With a device the position waits for the first buffer; on the clock it runs at once.
+  stream->LimitFrame = state.DeviceOpen ? stream->AnchorFrame : kNoLimit;
+  stream->Playing = true;
+  return true;
+}
+
+float StreamPosition(uint32_t handle) {
+  AudioState& state = State();
+  std::lock_guard<std::mutex> guard(state.Lock);
+  Stream* stream = Find(handle);
+  if (!stream) return 0.0f;
+  return static_cast<float>(HeardFrame(*stream, NowTicks()) / stream->Pcm.SampleRate);
+}
+
+bool SetStreamPosition(uint32_t handle, float seconds) {
+  if (!std::isfinite(seconds)) return false;
+  AudioState& state = State();
+  std::lock_guard<std::mutex> guard(state.Lock);
+  Stream* stream = Find(handle);
+  if (!stream) return false;
+  stream->Frame = NearestFrame(seconds, stream->Pcm.SampleRate);
+  stream->Fraction = 0.0;
+  const double frame = static_cast<double>(stream->Frame);
+  Anchor(*stream, frame, NowTicks());
+  stream->LimitFrame = state.DeviceOpen ? frame : kNoLimit;
+  return true;
+}
+
+bool SetStreamSpeed(uint32_t handle, float factor) {
+  AudioState& state = State();
+  std::lock_guard<std::mutex> guard(state.Lock);
+  Stream* stream = Find(handle);
+  if (!stream) return false;
+  const double frequency = std::round(static_cast<double>(stream->Frequency) * factor);
+  if (!(frequency >= 1.0 && frequency <= kMaxFrequency)) return false;
+  if (stream->Playing) {
+    // Keep the heard position continuous across the change of rate.
+    const uint64_t now = NowTicks();
+    Anchor(*stream, HeardFrame(*stream, now), now);
+  }
+  stream->Frequency = static_cast<uint32_t>(frequency);
+  return true;
+}
+
+bool FetchSpectrum(uint32_t handle, float* buffer) {
+  AudioState& state = State();
+  Stream* stream = nullptr;
+  double frame = 0.0;
+  {
+    std::lock_guard<std::mutex> guard(state.Lock);
+    stream = Find(handle);
+    if (!stream) return false;
+    frame = HeardFrame(*stream, NowTicks());
+  }
+  ComputeSpectrum(stream->Pcm, static_cast<int64_t>(std::floor(frame + 0.5)), buffer);
+  return true;
+}
+
+bool FetchSpectrumAt(uint32_t handle, double seconds, float* buffer) {
+  AudioState& state = State();
+  Stream* stream = nullptr;
+  {
+    std::lock_guard<std::mutex> guard(state.Lock);
+    stream = Find(handle);
+  }
+  if (!stream) return false;
+  ComputeSpectrum(stream->Pcm, NearestFrame(seconds, stream->Pcm.SampleRate), buffer);
+  return true;
+}
+
+bool StreamAudioRange(uint32_t handle, double fromSeconds, double toSeconds, TPcm16& range) {
+  AudioState& state = State();
+  Stream* stream = nullptr;
+  {
+    std::lock_guard<std::mutex> guard(state.Lock);
+    stream = Find(handle);
+  }
+  if (!stream) return false;
+  if (!(toSeconds - fromSeconds <= kMaxRangeSeconds)) return false;
+  const TPcm16& pcm = stream->Pcm;
+  const int64_t first = NearestFrame(fromSeconds, pcm.SampleRate);
+  const int64_t count = std::max<int64_t>(0, NearestFrame(toSeconds, pcm.SampleRate) - first);
+  range.SampleRate = pcm.SampleRate;
+  range.Channels = pcm.Channels;
+  range.Samples.assign(static_cast<size_t>(count) * pcm.Channels, 0);
+  const int64_t begin = std::max<int64_t>(first, 0);
+  const int64_t end = std::min(first + count, pcm.FrameCount());
+  for (int64_t frame = begin; frame < end; ++frame)
+    for (int c = 0; c < pcm.Channels; ++c)
+      range.Samples[static_cast<size_t>((frame - first) * pcm.Channels + c)] =
+          pcm.Samples[static_cast<size_t>(frame * pcm.Channels + c)];
+  return true;
+}
+
+void RenderDeviceAudio(int16_t* out, int frameCount) {
+  AudioState& state = State();
+  const uint64_t now = NowTicks();
+  std::lock_guard<std::mutex> guard(state.Lock);
+  state.Mix.assign(static_cast<size_t>(frameCount) * kDeviceChannels, 0);
+  for (const std::unique_ptr<Stream>& stream : state.Streams) {
+    if (!stream->Playing) continue;
+    // This buffer starts to be heard now: it carries the heard position from here.
+    const double start = static_cast<double>(stream->Frame) + stream->Fraction;
+    stream->AnchorFrame = start;
+    stream->AnchorTicks = now;
+    stream->LimitFrame = start + frameCount * static_cast<double>(stream->Frequency) / kDeviceRate;
+    RenderStream(*stream, state.Mix.data(), frameCount);
+  }
+  for (size_t i = 0; i < state.Mix.size(); ++i)
+    out[i] = static_cast<int16_t>(std::min(32767, std::max(-32768, state.Mix[i])));
+}
+
+uint32_t StreamFrequency(uint32_t handle) {
+  AudioState& state = State();
+  std::lock_guard<std::mutex> guard(state.Lock);
+  Stream* stream = Find(handle);
+  return stream ? stream->Frequency : 0;
+}

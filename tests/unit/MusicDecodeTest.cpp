@@ -1,0 +1,119 @@
+// Decoding music files: every format opens, lands its clicks at their source times (MP3 with
+// its encoder delay trimmed), and bad files give a reason instead of a crash.
+#include "common/TestAudio.h"
+#include "platform/AudioDecode.h"
+#include "platform/KestoBASS.h"
+#include "support/RunVorpane.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+
+namespace {
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// A canonical WAV header for 16-bit PCM with the given sizes written into it.
+std::string WavHeader(uint16_t channels, uint32_t rate, uint32_t dataBytes) {
+  std::string h = "RIFF....WAVEfmt ";
+  auto put = [&h](uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) h += static_cast<char>((v >> (8 * i)) & 0xFF);
+  };
+  put(16, 4);
+  put(1, 2);
+  put(channels, 2);
+  put(rate, 4);
+  put(rate * channels * 2, 4);
+  put(channels * 2, 2);
+  put(16, 2);
+  h += "data";
+  put(dataBytes, 4);
+  const uint32_t riff = static_cast<uint32_t>(h.size() - 8 + dataBytes);
+  for (int i = 0; i < 4; ++i) h[4 + i] = static_cast<char>((riff >> (8 * i)) & 0xFF);
+  return h;
+}
+
+}  // namespace
+
+TEST(MusicDecode, EveryFormatLandsItsClicksAtTheSourceTimes) {
+  const std::string folder = MakeTempFolder();
+  for (TAudioFormat format : {TAudioFormat::Wav, TAudioFormat::Flac, TAudioFormat::Ogg,
+                              TAudioFormat::Opus, TAudioFormat::Mp3}) {
+    const char* extension = AudioFormatExtension(format);
+    SCOPED_TRACE(extension);
+    const int32_t rate = format == TAudioFormat::Opus ? 48000 : 44100;
+    const std::string path = folder + "/clicks." + extension;
+    std::string error;
+    ASSERT_TRUE(WriteAudioFile(path, MakeClickTrack(rate, 2, 3.0), format, error)) << error;
+
+    TPcm16 pcm;
+    std::string reason;
+    ASSERT_TRUE(DecodeAudioFile(path, pcm, reason)) << reason;
+    EXPECT_EQ(pcm.SampleRate, rate);
+    EXPECT_EQ(pcm.Channels, 2);
+    // Gapless: no encoder delay in front, no more than a frame of padding behind.
+    EXPECT_NEAR(static_cast<double>(pcm.FrameCount()) / rate, 3.0, 0.03);
+    for (double click : {1.0, 2.0}) {
+      const int64_t found = FindClick(pcm, click);
+      EXPECT_NEAR(static_cast<double>(found) / rate, click, 0.001) << "click at " << click;
+    }
+    EXPECT_NE(OpenStream(path), 0u);
+  }
+}
+
+TEST(MusicDecode, SixteenBitWavRoundTripsExactly) {
+  const std::string folder = MakeTempFolder();
+  const TPcm16 source = MakeSine(22050, 1000.0, 0.5, 1.0, true);
+  std::string error, reason;
+  ASSERT_TRUE(WriteAudioFile(folder + "/s.wav", source, TAudioFormat::Wav, error)) << error;
+  TPcm16 pcm;
+  ASSERT_TRUE(DecodeAudioFile(folder + "/s.wav", pcm, reason)) << reason;
+  EXPECT_EQ(pcm.SampleRate, 22050);
+  EXPECT_EQ(pcm.Samples, source.Samples);
+}
+
+TEST(MusicDecode, BadFilesGiveAReason) {
+  const std::string folder = MakeTempFolder();
+  TPcm16 pcm;
+  std::string reason;
+  EXPECT_FALSE(DecodeAudioFile(folder + "/missing.ogg", pcm, reason));
+  EXPECT_NE(reason.find("No such file"), std::string::npos) << reason;
+  std::string openReason;
+  EXPECT_EQ(OpenStream(folder + "/missing.ogg", &openReason), 0u);
+  EXPECT_EQ(openReason, reason);
+
+  WriteBytes(folder + "/empty.wav", "");
+  reason.clear();
+  EXPECT_FALSE(DecodeAudioFile(folder + "/empty.wav", pcm, reason));
+  EXPECT_FALSE(reason.empty());
+
+  WriteBytes(folder + "/text.ogg", std::string(5000, 'x'));
+  reason.clear();
+  EXPECT_FALSE(DecodeAudioFile(folder + "/text.ogg", pcm, reason));
+  EXPECT_FALSE(reason.empty());
+
+  // Six channels are refused by name rather than played wrongly.
+  WriteBytes(folder + "/six.wav", WavHeader(6, 44100, 1200) + std::string(1200, '\0'));
+  reason.clear();
+  EXPECT_FALSE(DecodeAudioFile(folder + "/six.wav", pcm, reason));
+  EXPECT_NE(reason.find("6 channels"), std::string::npos) << reason;
+
+  // A header promising 4 GB over 400 bytes of data: what is there is read, nothing more.
+  WriteBytes(folder + "/liar.wav", WavHeader(2, 44100, 0xFFFFFFF0u) + std::string(400, '\x01'));
+  reason.clear();
+  if (DecodeAudioFile(folder + "/liar.wav", pcm, reason)) {
+    EXPECT_EQ(pcm.FrameCount(), 100);
+    EXPECT_LE(pcm.Samples.capacity(), 1000u);
+  } else {
+    EXPECT_FALSE(reason.empty());
+  }
+
+  // A valid header over no sample data at all.
+  WriteBytes(folder + "/nodata.wav", WavHeader(2, 44100, 0));
+  reason.clear();
+  EXPECT_FALSE(DecodeAudioFile(folder + "/nodata.wav", pcm, reason));
+  EXPECT_FALSE(reason.empty());
+}

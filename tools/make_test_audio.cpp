@@ -1,0 +1,44 @@
+// Writes test or sample audio: make_test_audio KIND FORMAT SECONDS FILE [RATE]
+// KIND: clicks (clicks every second from 1 s), sine8 (a full-scale sine centred on spectrum bin
+// 8), opposed (the same sine, right channel negated), tune (a 125 BPM tune). FORMAT: wav, flac,
+// ogg, opus, mp3. RATE defaults to 44100 (48000 for opus).
+#include "common/TestAudio.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+int main(int argc, char** argv) {
+  if (argc < 5 || argc > 6) {
+    std::fprintf(stderr, "usage: make_test_audio clicks|sine8|opposed|tune wav|flac|ogg|opus|mp3 SECONDS FILE [RATE]\n");
+    return 2;
+  }
+  const std::string kind = argv[1];
+  TAudioFormat format;
+  if (!AudioFormatFromName(argv[2], format)) {
+    std::fprintf(stderr, "make_test_audio: unknown format %s\n", argv[2]);
+    return 2;
+  }
+  const double seconds = std::atof(argv[3]);
+  const int32_t rate = argc == 6 ? std::atoi(argv[5]) : (format == TAudioFormat::Opus ? 48000 : 44100);
+  if (!(seconds > 0.0 && seconds <= 3600.0) || rate < 8000 || rate > 192000) {
+    std::fprintf(stderr, "make_test_audio: seconds must be 0..3600 and the rate 8000..192000\n");
+    return 2;
+  }
+  const double bin8 = 8.0 * rate / 512.0;
+  TPcm16 pcm;
+  if (kind == "clicks") pcm = MakeClickTrack(rate, 2, seconds);
+  else if (kind == "sine8") pcm = MakeSine(rate, bin8, seconds, 1.0, false);
+  else if (kind == "opposed") pcm = MakeSine(rate, bin8, seconds, 1.0, true);
+  else if (kind == "tune") pcm = MakeTune(rate, seconds, 125.0);
+  else {
+    std::fprintf(stderr, "make_test_audio: unknown kind %s\n", kind.c_str());
+    return 2;
+  }
+  std::string error;
+  if (!WriteAudioFile(argv[4], pcm, format, error)) {
+    std::fprintf(stderr, "make_test_audio: %s\n", error.c_str());
+    return 1;
+  }
+  return 0;
+}
