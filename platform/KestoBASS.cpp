@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <limits>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -17,20 +16,28 @@ constexpr int kDeviceChannels = 2;
 constexpr int kDeviceBufferFrames = 1024;
 constexpr double kMaxFrequency = 4.0e6;
 constexpr double kMaxRangeSeconds = 2.0 * kMaxMusicSeconds;
-constexpr double kNoLimit = std::numeric_limits<double>::infinity();
+// The clock may run this much faster or slower than the playback frequency to follow the
+// device's own clock, and closes a gap to the device in about kClockCatchUpSeconds.
+constexpr double kMaxClockCorrection = 0.005;
+constexpr double kClockCatchUpSeconds = 1.0;
+// A device this many buffers ahead of the clock moves the clock to it at once.
+constexpr double kMaxBuffersAhead = 4.0;
 
+// A stream's position is a clock: a line through (AnchorTicks, AnchorFrame) rising at
+// Frequency × ClockRate source frames per second. The performance counter drives it, so it is
+// smooth between device buffers; each buffer the device asks for nudges ClockRate so the clock
+// follows the audio being handed over. A device that falls more than a buffer behind the clock
+// (it was starved) skips its audio ahead instead, so what is heard stays with the clock.
 struct Stream {
   TPcm16 Pcm;               // never changes after OpenStream
   uint32_t Frequency = 0;   // source frames played per second
   bool Playing = false;
   int64_t Frame = 0;        // next source frame the device renders
   double Fraction = 0.0;    // how far past Frame, 0..1
-  // What is heard: at AnchorTicks the audible source position was AnchorFrame; from there it
-  // runs at Frequency frames per second, but not past LimitFrame, the end of the audio handed
-  // to the device so far (no limit when playing on the clock).
   double AnchorFrame = 0.0;
   uint64_t AnchorTicks = 0;
-  double LimitFrame = 0.0;
+  double ClockRate = 1.0;
+  bool Synced = false;        // false: the clock waits for the device's first buffer
   double LastReported = 0.0;  // the reported position never goes below this while playing
 };
 
@@ -39,7 +46,6 @@ struct AudioState {
   std::vector<std::unique_ptr<Stream>> Streams;  // handle h is Streams[h - 1]
   bool DeviceTried = false;
   bool DeviceOpen = false;
-  int DeviceBufferFrames = kDeviceBufferFrames;
   std::vector<int32_t> Mix;  // the callback's mixing buffer
 };
 
@@ -71,22 +77,53 @@ Stream* Find(uint32_t handle) {
   return state.Streams[handle - 1].get();
 }
 
+// The clock's reading at now, in source frames. Call with the lock held.
+double ClockFrame(const Stream& stream, uint64_t now) {
+  if (!stream.Synced) return stream.AnchorFrame;
+  const double elapsed = now > stream.AnchorTicks ? TicksToSeconds(now - stream.AnchorTicks) : 0.0;
+  return stream.AnchorFrame + elapsed * stream.Frequency * stream.ClockRate;
+}
+
 // The position being heard, in source frames. Call with the lock held.
 double HeardFrame(Stream& stream, uint64_t now) {
   if (!stream.Playing) return static_cast<double>(stream.Frame) + stream.Fraction;
-  const double elapsed = now > stream.AnchorTicks ? TicksToSeconds(now - stream.AnchorTicks) : 0.0;
-  double frame = stream.AnchorFrame + elapsed * stream.Frequency;
-  if (frame > stream.LimitFrame) frame = stream.LimitFrame;
-  if (frame < stream.LastReported) frame = stream.LastReported;
+  const double frame = std::max(ClockFrame(stream, now), stream.LastReported);
   stream.LastReported = frame;
   return frame;
 }
 
-// Re-anchors the heard position at now, from the given frame. Call with the lock held.
-void Anchor(Stream& stream, double frame, uint64_t now) {
+// Restarts the clock at now from a frame. Call with the lock held.
+void RestartClock(Stream& stream, double frame, uint64_t now, bool synced) {
   stream.AnchorFrame = frame;
   stream.AnchorTicks = now;
+  stream.ClockRate = 1.0;
+  stream.Synced = synced;
   stream.LastReported = frame;
+}
+
+// A device buffer of frameCount frames starts now at the stream's render position: bring the
+// clock and the render position together. Call with the lock held.
+void SyncWithDevice(Stream& stream, int frameCount, uint64_t now) {
+  const double rendered = static_cast<double>(stream.Frame) + stream.Fraction;
+  if (!stream.Synced) {
+    RestartClock(stream, rendered, now, true);
+    return;
+  }
+  const double buffer = frameCount * static_cast<double>(stream.Frequency) / kDeviceRate;
+  const double clock = ClockFrame(stream, now);
+  const double gap = rendered - clock;
+  if (gap < -buffer) {
+    // The device was starved: skip what it missed.
+    stream.Frame = static_cast<int64_t>(std::floor(clock));
+    stream.Fraction = clock - std::floor(clock);
+  } else if (gap > kMaxBuffersAhead * buffer) {
+    RestartClock(stream, rendered, now, true);
+  } else {
+    stream.AnchorFrame = clock;
+    stream.AnchorTicks = now;
+    const double correction = gap / (stream.Frequency * kClockCatchUpSeconds);
+    stream.ClockRate = 1.0 + std::max(-kMaxClockCorrection, std::min(kMaxClockCorrection, correction));
+  }
 }
 
 int16_t SampleAt(const TPcm16& pcm, int64_t frame, int channel) {
@@ -169,9 +206,9 @@ bool PlayStream(uint32_t handle) {
   Stream* stream = Find(handle);
   if (!stream) return false;
   if (stream->Playing) return true;
-  Anchor(*stream, static_cast<double>(stream->Frame) + stream->Fraction, NowTicks());
-  // With a device the position waits for the first buffer; on the clock it runs at once.
-  stream->LimitFrame = state.DeviceOpen ? stream->AnchorFrame : kNoLimit;
+  // With a device the clock waits for the first buffer; without one it runs at once.
+  RestartClock(*stream, static_cast<double>(stream->Frame) + stream->Fraction, NowTicks(),
+               !state.DeviceOpen);
   stream->Playing = true;
   return true;
 }
@@ -192,9 +229,7 @@ bool SetStreamPosition(uint32_t handle, float seconds) {
   if (!stream) return false;
   stream->Frame = NearestFrame(seconds, stream->Pcm.SampleRate);
   stream->Fraction = 0.0;
-  const double frame = static_cast<double>(stream->Frame);
-  Anchor(*stream, frame, NowTicks());
-  stream->LimitFrame = state.DeviceOpen ? frame : kNoLimit;
+  RestartClock(*stream, static_cast<double>(stream->Frame), NowTicks(), !state.DeviceOpen);
   return true;
 }
 
@@ -205,10 +240,11 @@ bool SetStreamSpeed(uint32_t handle, float factor) {
   if (!stream) return false;
   const double frequency = std::round(static_cast<double>(stream->Frequency) * factor);
   if (!(frequency >= 1.0 && frequency <= kMaxFrequency)) return false;
-  if (stream->Playing) {
+  if (stream->Playing && stream->Synced) {
     // Keep the heard position continuous across the change of rate.
     const uint64_t now = NowTicks();
-    Anchor(*stream, HeardFrame(*stream, now), now);
+    stream->AnchorFrame = HeardFrame(*stream, now);
+    stream->AnchorTicks = now;
   }
   stream->Frequency = static_cast<uint32_t>(frequency);
   return true;
@@ -271,11 +307,8 @@ void RenderDeviceAudio(int16_t* out, int frameCount) {
   state.Mix.assign(static_cast<size_t>(frameCount) * kDeviceChannels, 0);
   for (const std::unique_ptr<Stream>& stream : state.Streams) {
     if (!stream->Playing) continue;
-    // This buffer starts to be heard now: it carries the heard position from here.
-    const double start = static_cast<double>(stream->Frame) + stream->Fraction;
-    stream->AnchorFrame = start;
-    stream->AnchorTicks = now;
-    stream->LimitFrame = start + frameCount * static_cast<double>(stream->Frequency) / kDeviceRate;
+    // Without a device nothing is heard and the clock alone leads.
+    if (state.DeviceOpen) SyncWithDevice(*stream, frameCount, now);
     RenderStream(*stream, state.Mix.data(), frameCount);
   }
   for (size_t i = 0; i < state.Mix.size(); ++i)
