@@ -1,7 +1,6 @@
 // Writes test or sample audio: make_test_audio KIND FORMAT SECONDS FILE [RATE]
 // KIND: clicks (clicks every second from 1 s), sine8 (a full-scale sine centred on spectrum bin
-// 8), opposed (the same sine, right channel negated), tune (a 125 BPM tune). FORMAT: wav, flac,
-// ogg, opus, mp3. RATE defaults to 44100 (48000 for opus).
+// 8), opposed (the same sine, right channel negated). FORMAT: wav, flac, ogg, opus, mp3. RATE defaults to 44100 (48000 for opus).
 #include "common/TestAudio.h"
 
 #include <cstdio>
@@ -10,7 +9,7 @@
 
 int main(int argc, char** argv) {
   if (argc < 5 || argc > 6) {
-    std::fprintf(stderr, "usage: make_test_audio clicks|sine8|opposed|tune wav|flac|ogg|opus|mp3 SECONDS FILE [RATE]\n");
+    std::fprintf(stderr, "usage: make_test_audio clicks|sine8|opposed wav|flac|ogg|opus|mp3 SECONDS FILE [RATE]\n");
     return 2;
   }
   const std::string kind = argv[1];
@@ -30,7 +29,6 @@ int main(int argc, char** argv) {
   if (kind == "clicks") pcm = MakeClickTrack(rate, 2, seconds);
   else if (kind == "sine8") pcm = MakeSine(rate, bin8, seconds, 1.0, false);
   else if (kind == "opposed") pcm = MakeSine(rate, bin8, seconds, 1.0, true);
-  else if (kind == "tune") pcm = MakeTune(rate, seconds, 125.0);
   else {
     std::fprintf(stderr, "make_test_audio: unknown kind %s\n", kind.c_str());
     return 2;

@@ -69,33 +69,6 @@ TPcm16 MakeConstant(int32_t rate, int32_t channels, double seconds, int16_t valu
   return pcm;
 }
 
-TPcm16 MakeTune(int32_t rate, double seconds, double bpm) {
-  TPcm16 pcm = Silence(rate, 2, seconds);
-  const double beat = 60.0 / bpm;
-  static const double kBass[] = {55.0, 55.0, 73.42, 65.41, 49.0, 49.0, 65.41, 73.42};
-  static const double kChords[][3] = {
-      {220.0, 261.63, 329.63}, {196.0, 246.94, 293.66}, {174.61, 220.0, 261.63}, {196.0, 246.94, 329.63}};
-  for (int64_t n = 0; n < pcm.FrameCount(); ++n) {
-    const double t = static_cast<double>(n) / rate;
-    const int64_t beatIndex = static_cast<int64_t>(t / beat);
-    const double inBeat = t - static_cast<double>(beatIndex) * beat;
-    const int64_t bar = beatIndex / 4;
-    // Kick: a sine falling from 145 Hz to 45 Hz, decaying fast.
-    const double kickPhase = 45.0 * inBeat + 100.0 * (1.0 - std::exp(-25.0 * inBeat)) / 25.0;
-    const double kick = std::exp(-inBeat * 30.0) * std::sin(2.0 * M_PI * kickPhase);
-    const double bassHz = kBass[beatIndex % 8];
-    const double bass = 0.25 * std::exp(-inBeat * 4.0) * std::sin(2.0 * M_PI * bassHz * t);
-    double chord = 0.0;
-    for (double hz : kChords[bar % 4]) chord += std::sin(2.0 * M_PI * hz * t);
-    chord *= 0.06 * (0.6 + 0.4 * std::sin(2.0 * M_PI * t / (4.0 * beat)));
-    const double left = 0.6 * kick + bass + chord * 1.1;
-    const double right = 0.6 * kick + bass + chord * 0.9;
-    pcm.Samples[static_cast<size_t>(2 * n)] = ToSample(left);
-    pcm.Samples[static_cast<size_t>(2 * n + 1)] = ToSample(right);
-  }
-  return pcm;
-}
-
 int64_t FindClick(const TPcm16& pcm, double expectedSeconds, double searchSeconds) {
   const int32_t rate = pcm.SampleRate;
   const int64_t length = FramesOf(rate, kClickSeconds);

@@ -16,8 +16,6 @@ TPcm16 MakeClickTrack(int32_t rate, int32_t channels, double seconds, double fir
 TPcm16 MakeSine(int32_t rate, double frequency, double seconds, double amplitude, bool opposed);
 // Every sample the same value (DC, or silence with 0).
 TPcm16 MakeConstant(int32_t rate, int32_t channels, double seconds, int16_t value);
-// A short tune: a kick on every beat, a bass note each beat and a chord each bar, stereo.
-TPcm16 MakeTune(int32_t rate, double seconds, double bpm);
 
 // The frame where a click starts, searched within ±searchSeconds of expectedSeconds by
 // correlating the channel mix with the click's shape. -1 when the range is outside the audio.

@@ -1,0 +1,95 @@
+// End to end: the demo follows its music (start time, speed), captures write the music of
+// their range, and music that cannot be loaded leaves the demo on its timer.
+#include "common/TestAudio.h"
+#include "platform/AudioDecode.h"
+#include "support/RunVorpane.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstdio>
+
+namespace {
+
+void WriteMusic(const std::string& folder, const std::string& name, const TPcm16& pcm) {
+  std::string error;
+  ASSERT_TRUE(WriteAudioFile(folder + "/" + name, pcm, TAudioFormat::Wav, error)) << error;
+}
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+}  // namespace
+
+TEST(Music, StartTimeAndSpeedComeFromTheMusic) {
+  const std::string folder = MakeTempFolder();
+  WriteMusic(folder, "music.wav", MakeClickTrack(8000, 1, 40.0));
+  // The demo ends a second after its start only if the music was moved to 30 s first.
+  WriteTextFile(folder, "moltrax.vrp", "INIT\nLOADMUSIC music.wav\nSTARTTIME 30\nENDTIME 3100\n");
+  TRunResult run = RunVorpaneIn(folder, {}, 25);
+  EXPECT_EQ(run.ExitStatus, 0) << run.Stderr;
+  EXPECT_GE(run.Seconds, 0.9);
+  EXPECT_LT(run.Seconds, 8.0);
+
+  // Twice the speed: four seconds of music pass in about two.
+  WriteTextFile(folder, "moltrax.vrp",
+                "INIT\nLOADMUSIC music.wav\nSTARTTIME 30\nSPEED 200\nENDTIME 3400\n");
+  run = RunVorpaneIn(folder, {}, 25);
+  EXPECT_EQ(run.ExitStatus, 0) << run.Stderr;
+  EXPECT_GE(run.Seconds, 1.9);
+  EXPECT_LT(run.Seconds, 3.9);
+}
+
+TEST(Music, TimeRunsOnPastTheEndOfTheMusic) {
+  const std::string folder = MakeTempFolder();
+  WriteMusic(folder, "short.wav", MakeConstant(8000, 1, 0.5, 0));
+  WriteTextFile(folder, "moltrax.vrp", "INIT\nLOADMUSIC short.wav\nENDTIME 150\n");
+  const TRunResult run = RunVorpaneIn(folder, {}, 25);
+  EXPECT_EQ(run.ExitStatus, 0) << run.Stderr;
+  EXPECT_GE(run.Seconds, 1.4);
+  EXPECT_LT(run.Seconds, 8.0);
+}
+
+TEST(Music, CaptureWritesItsFramesAndTheMusicOfItsRange) {
+  const std::string folder = MakeTempFolder();
+  WriteMusic(folder, "clicks.wav", MakeClickTrack(44100, 2, 20.0));
+  WriteTextFile(folder, "moltrax.vrp", "INIT\nLOADMUSIC clicks.wav\nENDTIME 10000\n");
+  const TRunResult run =
+      RunVorpaneIn(folder, {"--capture", "out", "--fps", "25", "--from", "10.5", "--to", "12.5"}, 120);
+  ASSERT_EQ(run.ExitStatus, 0) << run.Stderr;
+  EXPECT_TRUE(Exists(folder + "/out/frame_000049.png"));
+  EXPECT_FALSE(Exists(folder + "/out/frame_000050.png"));
+
+  TPcm16 audio;
+  std::string reason;
+  ASSERT_TRUE(DecodeAudioFile(folder + "/out/audio.wav", audio, reason)) << reason;
+  EXPECT_EQ(audio.SampleRate, 44100);
+  EXPECT_EQ(audio.Channels, 2);
+  EXPECT_NEAR(audio.FrameCount(), 2 * 44100, 44100 / 25);
+  // The clicks of 11 s and 12 s of the music lie at 0.5 s and 1.5 s of the range.
+  EXPECT_NEAR(FindClick(audio, 0.5) / 44100.0, 0.5, 0.0001);
+  EXPECT_NEAR(FindClick(audio, 1.5) / 44100.0, 1.5, 0.0001);
+}
+
+TEST(Music, MusicThatCannotBeLoadedIsAScriptErrorAndTheDemoRunsOnItsTimer) {
+  const std::string folder = MakeTempFolder();
+  WriteTextFile(folder, "moltrax.vrp", "INIT\nLOADMUSIC nothere.ogg\nENDTIME 100\n");
+  TRunResult run = RunVorpaneIn(folder, {}, 25);
+  EXPECT_EQ(run.ExitStatus, 0) << run.Stderr;
+  EXPECT_NE(run.Stderr.find("Cannot load music nothere.ogg: No such file or directory"),
+            std::string::npos)
+      << run.Stderr;
+  EXPECT_GE(run.Seconds, 0.9);
+  EXPECT_LT(run.Seconds, 8.0);
+
+  WriteTextFile(folder, "noise.mp3", std::string(3000, '\x55'));
+  WriteTextFile(folder, "moltrax.vrp", "INIT\nLOADMUSIC noise.mp3\nENDTIME 100\n");
+  run = RunVorpaneIn(folder, {"--capture", "out", "--to", "0.5"}, 60);
+  EXPECT_EQ(run.ExitStatus, 0) << run.Stderr;
+  EXPECT_NE(run.Stderr.find("Cannot load music noise.mp3: "), std::string::npos) << run.Stderr;
+  EXPECT_TRUE(Exists(folder + "/out/frame_000029.png"));
+  EXPECT_FALSE(Exists(folder + "/out/audio.wav")) << "no music, no audio";
+}
