@@ -38,6 +38,8 @@ class PngFolderSink : public TFrameSink {
     return false;
   }
 
+  std::string AudioFileName() const override { return folder_ + "/audio.wav"; }
+
  private:
   std::string folder_;
 };

@@ -55,8 +55,8 @@ void TVDemo::Run() {
                                    static_cast<double>(SDL_GetPerformanceFrequency()));
     }
   }
+  if (sink_ && MusicLoaded) WriteCapturedAudio(sink_->AudioFileName());
   if (sink_ && !sink_->Finish()) throw FatalError("The capture could not be finished");
-  if (sink_ && MusicLoaded) WriteCapturedAudio();
   if (options_.Benchmark) {
     std::fputs(FormatFrameStats(ComputeFrameStats(frameMilliseconds_)).c_str(), stdout);
     std::fflush(stdout);
@@ -82,14 +82,14 @@ void TVDemo::UpdateTime() {
   }
 }
 
-void TVDemo::WriteCapturedAudio() {
+void TVDemo::WriteCapturedAudio(const std::string& fileName) {
+  if (fileName.empty()) return;
   const double fps = options_.Fps > 0.0f ? options_.Fps : 60.0;
   const double from = options_.HasFrom ? options_.From : StartTime;
   TPcm16 audio;
-  const std::string path = options_.CaptureDir + "/audio.wav";
   if (!StreamAudioRange(Music, from, from + static_cast<double>(frameIndex_) / fps, audio) ||
-      !WriteWav16(path, audio))
-    throw FatalError("Cannot write " + path);
+      !WriteWav16(fileName, audio))
+    throw FatalError("Cannot write " + fileName);
 }
 
 void TVDemo::RenderFrame() {

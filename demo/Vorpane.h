@@ -129,8 +129,8 @@ class TVDemo {
   void ReportOnce(const std::string& key, const std::string& description);
   // Reads and hands the finished frame to the capture sink (fixed-step runs).
   void CaptureFrame();
-  // Writes the music of the captured range to DIR/audio.wav.
-  void WriteCapturedAudio();
+  // Writes the music of the captured range as a WAV file (nothing when the name is empty).
+  void WriteCapturedAudio(const std::string& fileName);
 
   TDemoOptions options_;
   int64_t frameIndex_ = 0;           // frames rendered so far

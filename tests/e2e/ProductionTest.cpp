@@ -121,7 +121,7 @@ TEST(Production, GoldenFramesMatchWithinLlvmpipeRounding) {
   }
 }
 
-TEST(Production, CaptureToMp4GivesH264OfTheRangesLength) {
+TEST(Production, CaptureToMp4GivesH264AndAacOfTheRangesLength) {
   const std::string production = MirrorSampleProduction();
   const TRunResult run = RunVorpaneIn(
       production, {"--capture", "clip.mp4", "--fps", "10", "--from", "40", "--to", "42"}, 200);
@@ -143,6 +143,8 @@ TEST(Production, CaptureToMp4GivesH264OfTheRangesLength) {
   EXPECT_NE(info.find("codec_name=h264"), std::string::npos) << info;
   EXPECT_NE(info.find("pix_fmt=yuv420p"), std::string::npos) << info;
   EXPECT_NE(info.find("width=800"), std::string::npos) << info;
+  EXPECT_NE(info.find("codec_name=aac"), std::string::npos) << info;
+  EXPECT_NE(info.find("codec_type=audio"), std::string::npos) << info;
   const size_t at = info.find("duration=");
   ASSERT_NE(at, std::string::npos) << info;
   // Two seconds, give or take one frame (a tenth of a second at 10 frames a second).
