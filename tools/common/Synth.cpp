@@ -89,7 +89,7 @@ void RenderKick(const TVoiceContext& v, TBus& bus) {
     phase += 2.0 * kPi * frequency / v.SampleRate;
     const double click = 0.25 * noise.Next() * std::exp(-t * 500.0);
     const double attack = std::min(1.0, static_cast<double>(i + 1) / 12.0);
-    const double value = (body + click) * attack * 0.95 * v.Event->Velocity;
+    const double value = (body + click) * attack * 0.8 * v.Event->Velocity;
     bus.Add(v.Start + i, value, value);
   }
 }
@@ -106,7 +106,7 @@ void RenderSnare(const TVoiceContext& v, TBus& bus) {
     previous = white;
     const double tone = std::sin(2.0 * kPi * 190.0 * t) * std::exp(-t * 30.0);
     const double value =
-        (0.9 * bright * std::exp(-t * 16.0) + 0.35 * tone) * 0.6 * v.Event->Velocity;
+        (0.9 * bright * std::exp(-t * 16.0) + 0.35 * tone) * 0.5 * v.Event->Velocity;
     bus.Add(v.Start + i, value * 0.95, value);
   }
 }
@@ -142,7 +142,7 @@ void RenderBass(const TVoiceContext& v, TBus& bus) {
     const double cutoff = 180.0 + 1500.0 * std::exp(-t * 14.0);
     const double filtered = filter.Run(saw, cutoff, v.SampleRate, 1.5);
     const double envelope = GateEnvelope(t, 0.004, length, release);
-    const double value = (0.8 * filtered + 0.45 * sub) * envelope * 0.42 * v.Event->Velocity;
+    const double value = (0.8 * filtered + 0.45 * sub) * envelope * 0.55 * v.Event->Velocity;
     bus.Add(v.Start + i, value, value);
   }
 }
@@ -164,7 +164,7 @@ void RenderPad(const TVoiceContext& v, TBus& bus) {
     const double cutoff = 900.0 + 700.0 * std::sin(kPi * std::min(1.0, t / (length + release)));
     const double left = leftFilter.Run(a + 0.5 * b, cutoff, v.SampleRate, 2.0);
     const double right = rightFilter.Run(b + 0.5 * a, cutoff, v.SampleRate, 2.0);
-    const double gain = 0.075 * GateEnvelope(t, attack, length, release) * v.Event->Velocity;
+    const double gain = 0.095 * GateEnvelope(t, attack, length, release) * v.Event->Velocity;
     bus.Add(v.Start + i, left * gain, right * gain);
   }
 }
@@ -187,7 +187,7 @@ void RenderLead(const TVoiceContext& v, TBus& bus) {
     const double filtered = filter.Run(0.6 * pulse + 0.5 * saw, cutoff, v.SampleRate, 1.8);
     const double envelope =
         GateEnvelope(t, 0.005, length, release) * (0.65 + 0.35 * std::exp(-t * 6.0));
-    const double value = filtered * envelope * 0.16 * v.Event->Velocity;
+    const double value = filtered * envelope * 0.26 * v.Event->Velocity;
     bus.Add(v.Start + i, value, value);
   }
 }
