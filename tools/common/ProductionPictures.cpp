@@ -84,12 +84,12 @@ TImageRGBA SkyPicture() {
   return picture;
 }
 
-// A perspective floor grid on black, for adding onto the sky.
+// A perspective floor grid on black, from the horizon (top row) to the viewer, for adding onto
+// the lower part of the sky (only the floor is drawn, which keeps the added area small).
 TImageRGBA GridPicture() {
-  TImageRGBA picture = MakePicture(256, 256, {0, 0, 0, 1});
-  const int32_t horizon = 150;
-  for (int32_t y = horizon; y < picture.Height; ++y) {
-    const float depth = static_cast<float>(y - horizon + 1) / static_cast<float>(picture.Height - horizon);
+  TImageRGBA picture = MakePicture(256, 128, {0, 0, 0, 1});
+  for (int32_t y = 0; y < picture.Height; ++y) {
+    const float depth = static_cast<float>(y + 1) / static_cast<float>(picture.Height);
     const float brightness = 0.3f + 0.7f * depth;
     // Horizontal lines closer together towards the horizon.
     const bool row = std::fmod(std::sqrt(depth) * 10.0f, 1.0f) < 0.12f;
