@@ -1,10 +1,12 @@
-// JPEG decoding through libjpeg, from memory, into the texture layout of ImageReaders.h. Rows
-// go straight from libjpeg's one-row buffer into the RGBA result, so the largest allocation is
-// the result itself.
+// JPEG decoding through libjpeg(-turbo), from memory, into the texture layout of
+// ImageReaders.h. Colour rows are decoded as R G B A (A = 255) straight into their place in the
+// texture image, bottom row first, so nothing is copied and the image is the only large buffer.
 #include "engine/ImageReaders.h"
 
 #include "engine/JpegErrorTrap.h"
 #include "platform/Files.h"
+
+#include <vector>
 
 namespace {
 
@@ -12,18 +14,20 @@ namespace {
 // coefficients); beyond it the file is refused instead of exhausting memory.
 constexpr long kJpegWorkMemory = 256L * 1024 * 1024;
 
-// Where decoded rows go. Accept sees the size first and may refuse it; Row then gets every
-// row, top row first, as 8-bit RGB (greyscale files come out as R = G = B).
+// Where decoded rows go. Accept sees the size first and may refuse it; Target gives the place
+// for each row (top row first) and Done follows each row.
 struct JpegRowSink {
   virtual ~JpegRowSink() = default;
   virtual bool Accept(int32_t width, int32_t height) = 0;
-  virtual void Row(int32_t fromTop, const unsigned char* rgb) = 0;
+  virtual unsigned char* Target(int32_t fromTop) = 0;
+  virtual void Done(int32_t /*fromTop*/) {}
 };
 
-// False when the data is not a JPEG libjpeg can decode, a side is 0 or above the limit, or the
-// sink refuses the size. Kept free of C++ objects with destructors: libjpeg errors leave
-// through longjmp.
-bool DecompressJpeg(const uint8_t* data, size_t size, JpegRowSink& sink) {
+// Decodes into `space` (JCS_EXT_RGBA or JCS_RGB; greyscale files give R = G = B). False when
+// the data is not a JPEG libjpeg can decode, a side is 0 or above the limit, or the sink
+// refuses the size. Kept free of C++ objects with destructors: libjpeg errors leave through
+// longjmp.
+bool DecompressJpeg(const uint8_t* data, size_t size, J_COLOR_SPACE space, JpegRowSink& sink) {
   jpeg_decompress_struct info;
   TJpegErrorTrap trap;
   info.err = InstallJpegErrorTrap(trap);
@@ -35,50 +39,45 @@ bool DecompressJpeg(const uint8_t* data, size_t size, JpegRowSink& sink) {
   info.mem->max_memory_to_use = kJpegWorkMemory;
   jpeg_mem_src(&info, data, static_cast<unsigned long>(size));
   jpeg_read_header(&info, TRUE);
-  info.out_color_space = JCS_RGB;
-  jpeg_start_decompress(&info);
   const JDIMENSION limit = static_cast<JDIMENSION>(kMaxTextureSide);
-  if (info.output_width == 0 || info.output_height == 0 || info.output_width > limit ||
-      info.output_height > limit || info.output_components != 3 ||
-      !sink.Accept(static_cast<int32_t>(info.output_width), static_cast<int32_t>(info.output_height))) {
+  if (info.image_width == 0 || info.image_height == 0 || info.image_width > limit ||
+      info.image_height > limit) {
     jpeg_destroy_decompress(&info);
     return false;
   }
-  JSAMPARRAY row = (*info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
-                                             info.output_width * 3, 1);
+  info.out_color_space = space;
+  jpeg_start_decompress(&info);
+  if (!sink.Accept(static_cast<int32_t>(info.output_width), static_cast<int32_t>(info.output_height))) {
+    jpeg_destroy_decompress(&info);
+    return false;
+  }
   while (info.output_scanline < info.output_height) {
     const int32_t fromTop = static_cast<int32_t>(info.output_scanline);
-    if (jpeg_read_scanlines(&info, row, 1) != 1) break;
-    sink.Row(fromTop, row[0]);
+    JSAMPROW row = sink.Target(fromTop);
+    if (jpeg_read_scanlines(&info, &row, 1) != 1) break;
+    sink.Done(fromTop);
   }
   jpeg_finish_decompress(&info);
   jpeg_destroy_decompress(&info);
   return true;
 }
 
-// The texture's pixel of image row `fromTop`, column 0 (texture rows are bottom row first).
+// Texture row of image row `fromTop` (texture rows are bottom row first).
 uint8_t* TextureRow(TTextureImage& image, int32_t fromTop) {
   return &image.Pixels[static_cast<size_t>(image.Height - 1 - fromTop) * image.Width * 4];
 }
 
-// Colour into a new RGBA image, alpha 255.
+// Colour (R G B A, alpha 255 from the decoder) straight into a new image.
 struct ColourSink : JpegRowSink {
   explicit ColourSink(TTextureImage& target) : image(target) {}
   bool Accept(int32_t width, int32_t height) override {
     image.Width = width;
     image.Height = height;
     image.BytesPerPixel = 4;
-    image.Pixels.assign(static_cast<size_t>(width) * height * 4, 255);
+    image.Pixels.resize(static_cast<size_t>(width) * height * 4);
     return true;
   }
-  void Row(int32_t fromTop, const unsigned char* rgb) override {
-    uint8_t* out = TextureRow(image, fromTop);
-    for (int32_t x = 0; x < image.Width; ++x, out += 4, rgb += 3) {
-      out[0] = rgb[0];
-      out[1] = rgb[1];
-      out[2] = rgb[2];
-    }
-  }
+  unsigned char* Target(int32_t fromTop) override { return TextureRow(image, fromTop); }
   TTextureImage& image;
 };
 
@@ -86,13 +85,18 @@ struct ColourSink : JpegRowSink {
 struct AlphaSink : JpegRowSink {
   explicit AlphaSink(TTextureImage& target) : image(target) {}
   bool Accept(int32_t width, int32_t height) override {
-    return width == image.Width && height == image.Height;
+    if (width != image.Width || height != image.Height) return false;
+    row.resize(static_cast<size_t>(width) * 3);
+    return true;
   }
-  void Row(int32_t fromTop, const unsigned char* rgb) override {
+  unsigned char* Target(int32_t) override { return row.data(); }
+  void Done(int32_t fromTop) override {
     uint8_t* out = TextureRow(image, fromTop);
-    for (int32_t x = 0; x < image.Width; ++x) out[4 * x + 3] = rgb[3 * x + 2];
+    const size_t width = static_cast<size_t>(image.Width);
+    for (size_t x = 0; x < width; ++x) out[4 * x + 3] = row[3 * x + 2];
   }
   TTextureImage& image;
+  std::vector<uint8_t> row;
 };
 
 bool JpegFailure(const std::string& name, TTextureImage& image, TLoadFailure& failure) {
@@ -108,7 +112,7 @@ bool DecodeJpeg(const std::string& name, const uint8_t* data, size_t size, TText
                 TLoadFailure& failure) {
   image = TTextureImage();
   ColourSink colour(image);
-  if (!DecompressJpeg(data, size, colour)) return JpegFailure(name, image, failure);
+  if (!DecompressJpeg(data, size, JCS_EXT_RGBA, colour)) return JpegFailure(name, image, failure);
   return true;
 }
 
@@ -118,7 +122,7 @@ bool DecodeJpegPair(const std::string& colourName, const uint8_t* colourData, si
   if (!DecodeJpeg(colourName, colourData, colourSize, image, failure)) return false;
   // An alpha picture of another size has no pixel for every colour pixel: refused.
   AlphaSink alpha(image);
-  if (!DecompressJpeg(alphaData, alphaSize, alpha)) return JpegFailure(alphaName, image, failure);
+  if (!DecompressJpeg(alphaData, alphaSize, JCS_RGB, alpha)) return JpegFailure(alphaName, image, failure);
   return true;
 }
 
