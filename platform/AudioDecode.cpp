@@ -3,6 +3,7 @@
 #include "platform/Files.h"
 
 #include <sndfile.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -37,54 +38,79 @@ bool FileExists(const std::string& name, std::string& reason) {
   return true;
 }
 
-}  // namespace
+// libsndfile's virtual I/O over bytes in memory.
+struct MemoryFile {
+  const uint8_t* data;
+  sf_count_t size;
+  sf_count_t at;
+};
 
-bool DecodeAudioFile(const std::string& fileName, TPcm16& pcm, std::string& reason) {
-  pcm = TPcm16();
-  const std::string path = ResolveFileName(fileName);
-  if (!FileExists(path, reason)) return false;
+sf_count_t MemoryLength(void* user) { return static_cast<MemoryFile*>(user)->size; }
 
-  SF_INFO info{};
-  SndfilePtr file(sf_open(path.c_str(), SFM_READ, &info));
-  if (!file) {
-    reason = sf_strerror(nullptr);
-    return false;
-  }
+sf_count_t MemorySeek(sf_count_t offset, int whence, void* user) {
+  MemoryFile& file = *static_cast<MemoryFile*>(user);
+  sf_count_t base = whence == SEEK_CUR ? file.at : whence == SEEK_END ? file.size : 0;
+  if (offset < -base || offset > file.size - base) return -1;
+  file.at = base + offset;
+  return file.at;
+}
+
+sf_count_t MemoryRead(void* out, sf_count_t count, void* user) {
+  MemoryFile& file = *static_cast<MemoryFile*>(user);
+  const sf_count_t n = std::max<sf_count_t>(0, std::min(count, file.size - file.at));
+  if (n > 0) std::memcpy(out, file.data + file.at, static_cast<size_t>(n));
+  file.at += n;
+  return n;
+}
+
+sf_count_t MemoryWrite(const void*, sf_count_t, void*) { return 0; }
+
+sf_count_t MemoryTell(void* user) { return static_cast<MemoryFile*>(user)->at; }
+
+std::string TooLong() {
+  return "it holds more than " + std::to_string(static_cast<int>(kMaxMusicSeconds / 60)) +
+         " minutes of 48 kHz stereo";
+}
+
+// Decodes an opened file of sourceBytes bytes.
+bool DecodeOpened(SNDFILE* file, const SF_INFO& info, int64_t sourceBytes, TPcm16& pcm,
+                  std::string& reason) {
   if (info.channels < 1 || info.channels > 2) {
     reason = "it has " + std::to_string(info.channels) +
              " channels; only mono and stereo music can be played";
     return false;
   }
-  if (info.samplerate < 1000 || info.samplerate > 384000) {
+  if (info.samplerate < 1000 || info.samplerate > 192000) {
     reason = "unsupported sample rate " + std::to_string(info.samplerate) + " Hz";
     return false;
   }
-  const int64_t maxFrames = static_cast<int64_t>(kMaxMusicSeconds * info.samplerate);
+  const int64_t maxFrames = kMaxMusicSamples / info.channels;
   if (info.frames > maxFrames) {
-    reason = "it is longer than " + std::to_string(static_cast<int>(kMaxMusicSeconds / 60)) +
-             " minutes";
+    reason = TooLong();
     return false;
   }
   pcm.SampleRate = info.samplerate;
   pcm.Channels = info.channels;
-  // The header's frame count is only a hint (it may lie); it is within the limit checked above.
-  if (info.frames > 0) pcm.Samples.reserve(static_cast<size_t>(info.frames) * info.channels);
+  // The header's frame count saves the regrowing, but a header may lie: it is trusted only as
+  // far as the file's size can back it (no codec packs music 64 times).
+  const int64_t promised = info.frames * info.channels;
+  if (promised > 0 && promised * 2 <= sourceBytes * 64)
+    pcm.Samples.reserve(static_cast<size_t>(promised));
 
   std::vector<float> chunk(static_cast<size_t>(kChunkFrames) * info.channels);
   for (;;) {
-    const sf_count_t got = sf_readf_float(file.get(), chunk.data(), kChunkFrames);
+    const sf_count_t got = sf_readf_float(file, chunk.data(), kChunkFrames);
     if (got <= 0) break;
     if (pcm.FrameCount() + got > maxFrames) {
-      reason = "it is longer than " + std::to_string(static_cast<int>(kMaxMusicSeconds / 60)) +
-               " minutes";
+      reason = TooLong();
       pcm = TPcm16();
       return false;
     }
     const size_t count = static_cast<size_t>(got) * info.channels;
     for (size_t i = 0; i < count; ++i) pcm.Samples.push_back(FloatToSample(chunk[i]));
   }
-  if (sf_error(file.get()) != SF_ERR_NO_ERROR) {
-    reason = std::string("decoding failed: ") + sf_strerror(file.get());
+  if (sf_error(file) != SF_ERR_NO_ERROR) {
+    reason = std::string("decoding failed: ") + sf_strerror(file);
     pcm = TPcm16();
     return false;
   }
@@ -96,4 +122,37 @@ bool DecodeAudioFile(const std::string& fileName, TPcm16& pcm, std::string& reas
   // A header that promised more frames than came leaves spare room; give it back.
   if (pcm.Samples.capacity() > pcm.Samples.size() + pcm.Samples.size() / 8) pcm.Samples.shrink_to_fit();
   return true;
+}
+
+}  // namespace
+
+bool DecodeAudioFile(const std::string& fileName, TPcm16& pcm, std::string& reason) {
+  pcm = TPcm16();
+  const std::string path = ResolveFileName(fileName);
+  if (!FileExists(path, reason)) return false;
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    reason = "not a regular file";
+    return false;
+  }
+  SF_INFO info{};
+  SndfilePtr file(sf_open(path.c_str(), SFM_READ, &info));
+  if (!file) {
+    reason = sf_strerror(nullptr);
+    return false;
+  }
+  return DecodeOpened(file.get(), info, static_cast<int64_t>(st.st_size), pcm, reason);
+}
+
+bool DecodeAudioBytes(const uint8_t* data, size_t size, TPcm16& pcm, std::string& reason) {
+  pcm = TPcm16();
+  MemoryFile memory{data, static_cast<sf_count_t>(size), 0};
+  SF_VIRTUAL_IO io{MemoryLength, MemorySeek, MemoryRead, MemoryWrite, MemoryTell};
+  SF_INFO info{};
+  SndfilePtr file(sf_open_virtual(&io, SFM_READ, &info, &memory));
+  if (!file) {
+    reason = sf_strerror(nullptr);
+    return false;
+  }
+  return DecodeOpened(file.get(), info, static_cast<int64_t>(size), pcm, reason);
 }

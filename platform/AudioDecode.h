@@ -19,9 +19,13 @@ struct TPcm16 {
   }
 };
 
-// The longest music accepted, in seconds (bounds the memory a file can make us allocate).
+// The most decoded music accepted: 30 minutes of 48 kHz stereo, 346 MB (bounds the memory a file
+// can make us allocate).
 constexpr double kMaxMusicSeconds = 30.0 * 60.0;
+constexpr int64_t kMaxMusicSamples = static_cast<int64_t>(kMaxMusicSeconds) * 48000 * 2;
 
-// Decodes a whole mono or stereo file. False with a short reason ("no such file", "the file is
-// not in a known audio format", ...) when it cannot be opened or decoded.
+// Decodes a whole mono or stereo file. False with a short reason ("No such file or directory",
+// "File contains data in an unknown format.", ...) when it cannot be opened or decoded.
 bool DecodeAudioFile(const std::string& fileName, TPcm16& pcm, std::string& reason);
+// The same for a file's bytes in memory.
+bool DecodeAudioBytes(const uint8_t* data, size_t size, TPcm16& pcm, std::string& reason);

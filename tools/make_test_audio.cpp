@@ -1,6 +1,7 @@
 // Writes test or sample audio: make_test_audio KIND FORMAT SECONDS FILE [RATE]
 // KIND: clicks (clicks every second from 1 s), sine8 (a full-scale sine centred on spectrum bin
-// 8), opposed (the same sine, right channel negated). FORMAT: wav, flac, ogg, opus, mp3. RATE defaults to 44100 (48000 for opus).
+// 8), opposed (the same sine, right channel negated), repeat=SOURCE (any music file, decoded and
+// repeated to the length; for timing real music). FORMAT: wav, flac, ogg, opus, mp3. RATE defaults to 44100 (48000 for opus).
 #include "common/TestAudio.h"
 
 #include <cstdio>
@@ -9,7 +10,7 @@
 
 int main(int argc, char** argv) {
   if (argc < 5 || argc > 6) {
-    std::fprintf(stderr, "usage: make_test_audio clicks|sine8|opposed wav|flac|ogg|opus|mp3 SECONDS FILE [RATE]\n");
+    std::fprintf(stderr, "usage: make_test_audio clicks|sine8|opposed|repeat=SOURCE wav|flac|ogg|opus|mp3 SECONDS FILE [RATE]\n");
     return 2;
   }
   const std::string kind = argv[1];
@@ -29,7 +30,19 @@ int main(int argc, char** argv) {
   if (kind == "clicks") pcm = MakeClickTrack(rate, 2, seconds);
   else if (kind == "sine8") pcm = MakeSine(rate, bin8, seconds, 1.0, false);
   else if (kind == "opposed") pcm = MakeSine(rate, bin8, seconds, 1.0, true);
-  else {
+  else if (kind.rfind("repeat=", 0) == 0) {
+    TPcm16 source;
+    std::string reason;
+    if (!DecodeAudioFile(kind.substr(7), source, reason)) {
+      std::fprintf(stderr, "make_test_audio: %s: %s\n", kind.c_str() + 7, reason.c_str());
+      return 1;
+    }
+    pcm.SampleRate = source.SampleRate;
+    pcm.Channels = source.Channels;
+    pcm.Samples.resize(static_cast<size_t>(seconds * source.SampleRate) * source.Channels);
+    for (size_t i = 0; i < pcm.Samples.size(); ++i)
+      pcm.Samples[i] = source.Samples[i % source.Samples.size()];
+  } else {
     std::fprintf(stderr, "make_test_audio: unknown kind %s\n", kind.c_str());
     return 2;
   }

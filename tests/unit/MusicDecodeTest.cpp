@@ -117,3 +117,31 @@ TEST(MusicDecode, BadFilesGiveAReason) {
   EXPECT_FALSE(DecodeAudioFile(folder + "/nodata.wav", pcm, reason));
   EXPECT_FALSE(reason.empty());
 }
+
+TEST(MusicDecode, BytesInMemoryDecodeLikeTheFileAndCutFilesStaySafe) {
+  const std::string folder = MakeTempFolder();
+  const std::string path = folder + "/clicks.ogg";
+  std::string error;
+  ASSERT_TRUE(WriteAudioFile(path, MakeClickTrack(44100, 2, 2.0), TAudioFormat::Ogg, error));
+  std::ifstream in(path, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const uint8_t* data = reinterpret_cast<const uint8_t*>(bytes.data());
+
+  TPcm16 fromFile, fromBytes;
+  std::string reason;
+  ASSERT_TRUE(DecodeAudioFile(path, fromFile, reason)) << reason;
+  ASSERT_TRUE(DecodeAudioBytes(data, bytes.size(), fromBytes, reason)) << reason;
+  EXPECT_EQ(fromBytes.Samples, fromFile.Samples);
+
+  // Every cut of the file either fails with a reason or gives whole frames of the start.
+  for (size_t cut : {size_t{0}, size_t{10}, size_t{60}, bytes.size() / 3, bytes.size() - 1}) {
+    TPcm16 part;
+    reason.clear();
+    if (DecodeAudioBytes(data, cut, part, reason)) {
+      EXPECT_EQ(part.Samples.size(), static_cast<size_t>(part.FrameCount()) * 2) << cut;
+      EXPECT_LE(part.FrameCount(), fromFile.FrameCount()) << cut;
+    } else {
+      EXPECT_FALSE(reason.empty()) << cut;
+    }
+  }
+}
