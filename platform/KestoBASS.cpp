@@ -18,7 +18,7 @@ constexpr double kMaxFrequency = 4.0e6;
 constexpr double kMaxRangeSeconds = 2.0 * kMaxMusicSeconds;
 // The clock may run this much faster or slower than the playback frequency to follow the
 // device's own clock, and closes a gap to the device in about kClockCatchUpSeconds.
-constexpr double kMaxClockCorrection = 0.005;
+constexpr double kMaxClockCorrection = 0.02;
 constexpr double kClockCatchUpSeconds = 1.0;
 // A device this many buffers ahead of the clock moves the clock to it at once.
 constexpr double kMaxBuffersAhead = 4.0;

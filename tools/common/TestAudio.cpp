@@ -133,16 +133,23 @@ bool WriteAudioFile(const std::string& fileName, const TPcm16& pcm, TAudioFormat
     error = fileName + ": " + sf_strerror(nullptr);
     return false;
   }
+  // Written in pieces: libsndfile's Vorbis encoder overflows the stack on one huge write.
+  constexpr sf_count_t kPiece = 16384;
   const sf_count_t frames = pcm.FrameCount();
-  bool written;
-  if (format == TAudioFormat::Mp3) {
-    // libsndfile's MP3 encoder garbles 16-bit stereo input (every frame repeats a burst of the
-    // signal); its float input is encoded correctly.
-    std::vector<float> samples(pcm.Samples.size());
-    for (size_t i = 0; i < samples.size(); ++i) samples[i] = pcm.Samples[i] / 32768.0f;
-    written = sf_writef_float(file, samples.data(), frames) == frames;
-  } else {
-    written = sf_writef_short(file, pcm.Samples.data(), frames) == frames;
+  bool written = true;
+  std::vector<float> samples;
+  for (sf_count_t at = 0; written && at < frames; at += kPiece) {
+    const sf_count_t count = std::min(kPiece, frames - at);
+    const int16_t* piece = pcm.Samples.data() + at * pcm.Channels;
+    if (format == TAudioFormat::Mp3) {
+      // libsndfile's MP3 encoder garbles 16-bit stereo input (every frame repeats a burst of
+      // the signal); its float input is encoded correctly.
+      samples.resize(static_cast<size_t>(count * pcm.Channels));
+      for (size_t i = 0; i < samples.size(); ++i) samples[i] = piece[i] / 32768.0f;
+      written = sf_writef_float(file, samples.data(), count) == count;
+    } else {
+      written = sf_writef_short(file, piece, count) == count;
+    }
   }
   if (!written) error = fileName + ": " + sf_strerror(file);
   sf_close(file);
