@@ -22,6 +22,8 @@ constexpr double kMaxClockCorrection = 0.02;
 constexpr double kClockCatchUpSeconds = 1.0;
 // A device this many buffers ahead of the clock moves the clock to it at once.
 constexpr double kMaxBuffersAhead = 4.0;
+// How long a started clock waits for the device's first buffer before it runs without it.
+constexpr double kFirstBufferWaitSeconds = 0.5;
 
 // A stream's position is a clock: a line through (AnchorTicks, AnchorFrame) rising at
 // Frequency × ClockRate source frames per second. The performance counter drives it, so it is
@@ -79,8 +81,9 @@ Stream* Find(uint32_t handle) {
 
 // The clock's reading at now, in source frames. Call with the lock held.
 double ClockFrame(const Stream& stream, uint64_t now) {
-  if (!stream.Synced) return stream.AnchorFrame;
-  const double elapsed = now > stream.AnchorTicks ? TicksToSeconds(now - stream.AnchorTicks) : 0.0;
+  double elapsed = now > stream.AnchorTicks ? TicksToSeconds(now - stream.AnchorTicks) : 0.0;
+  // Waiting for the first buffer, the clock holds; a device that never calls does not stop it.
+  if (!stream.Synced) elapsed = std::max(0.0, elapsed - kFirstBufferWaitSeconds);
   return stream.AnchorFrame + elapsed * stream.Frequency * stream.ClockRate;
 }
 
@@ -105,19 +108,16 @@ void RestartClock(Stream& stream, double frame, uint64_t now, bool synced) {
 // clock and the render position together. Call with the lock held.
 void SyncWithDevice(Stream& stream, int frameCount, uint64_t now) {
   const double rendered = static_cast<double>(stream.Frame) + stream.Fraction;
-  if (!stream.Synced) {
-    RestartClock(stream, rendered, now, true);
-    return;
-  }
   const double buffer = frameCount * static_cast<double>(stream.Frequency) / kDeviceRate;
   const double clock = ClockFrame(stream, now);
   const double gap = rendered - clock;
   if (gap < -buffer) {
-    // The device was starved: skip what it missed.
+    // The device was starved (or came late): skip what it missed.
     stream.Frame = static_cast<int64_t>(std::floor(clock));
     stream.Fraction = clock - std::floor(clock);
-  } else if (gap > kMaxBuffersAhead * buffer) {
-    RestartClock(stream, rendered, now, true);
+    if (!stream.Synced) RestartClock(stream, clock, now, true);
+  } else if (!stream.Synced || gap > kMaxBuffersAhead * buffer) {
+    RestartClock(stream, std::max(rendered, clock), now, true);
   } else {
     stream.AnchorFrame = clock;
     stream.AnchorTicks = now;

@@ -23,8 +23,11 @@ bool InitAudio(SDL_Window* window);
 uint32_t OpenStream(const std::string& fileName, std::string* reason = nullptr);
 // Starts (or restarts) playback from the current position. False for an unknown handle.
 bool PlayStream(uint32_t handle);
-// The position being heard, in seconds of the source. While playing it is smooth and never
-// steps back (except after SetStreamPosition). 0 for an unknown handle.
+// The position being heard, in seconds of the source. While playing it runs on the performance
+// counter, leaning (by at most 2 %) towards the audio the device takes, so it is smooth, never
+// steps back (except after SetStreamPosition) and stays within about a device buffer of what
+// is heard; it waits for the device's first buffer (at most half a second). 0 for an unknown
+// handle.
 float StreamPosition(uint32_t handle);
 // Moves the stream to a time (rounded to the nearest sample frame). False for an unknown handle
 // or a time that is not finite.
