@@ -43,10 +43,11 @@ bool TgaReadError(const std::string& name, TTextureImage& image, TLoadFailure& f
   return Fail(failure, image, kTgaCaption, "Couldn't read file " + Quoted(name) + ".");
 }
 
-// Run-length packets into image.Pixels (already sized): false when the data ends early or a
-// packet would run past the last pixel.
+// How decoding the run-length packets ended.
 enum class RleResult { Done, DataEnded, RunsPastImage };
 
+// Run-length packets into image.Pixels (already sized). Stops, without reading or writing
+// outside either buffer, when the data ends early or a packet would run past the last pixel.
 RleResult DecodeTgaPackets(const uint8_t* data, size_t size, TTextureImage& image) {
   const size_t b = static_cast<size_t>(image.BytesPerPixel);
   const size_t pixelCount = static_cast<size_t>(image.Width) * image.Height;
