@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
+#include <iterator>
 
 namespace {
 
@@ -66,6 +68,11 @@ int64_t BestMatchNear(const std::vector<float>& samples, const std::vector<float
     }
   }
   return best;
+}
+
+std::string FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 std::vector<int32_t> RowsWithValue(const TDemotrackGrid& grid, int channel) {
@@ -139,4 +146,20 @@ TEST(Song, FormLengthAndChannelsFitTheProduction) {
   EXPECT_EQ(first.Left, second.Left);
   EXPECT_EQ(first.Left.size(),
             static_cast<size_t>(SongRowSample(song, song.RowCount, 22050) + kSongTailSeconds * 22050));
+
+  // The same sound written twice gives the same file, and it still decodes to that sound.
+  TStereoAudio bar;
+  bar.SampleRate = 22050;
+  bar.Left.assign(first.Left.begin(), first.Left.begin() + 4 * 22050);
+  bar.Right.assign(first.Right.begin(), first.Right.begin() + 4 * 22050);
+  const std::string folder = MakeTempFolder();
+  ASSERT_TRUE(WriteOggVorbis(folder + "/a.ogg", bar));
+  ASSERT_TRUE(WriteOggVorbis(folder + "/b.ogg", bar));
+  EXPECT_EQ(FileBytes(folder + "/a.ogg"), FileBytes(folder + "/b.ogg"));
+  TStereoAudio decoded;
+  ASSERT_TRUE(ReadAudioFile(folder + "/a.ogg", decoded));
+  ASSERT_EQ(decoded.Left.size(), bar.Left.size());
+  double error = 0;
+  for (size_t i = 0; i < bar.Left.size(); ++i) error += std::fabs(decoded.Left[i] - bar.Left[i]);
+  EXPECT_LT(error / static_cast<double>(bar.Left.size()), 0.01);
 }

@@ -3,6 +3,63 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+namespace {
+
+// The stream serial number every Ogg page of our files carries.
+constexpr uint32_t kOggSerial = 0x4D4F4C54;
+
+// The CRC of Ogg pages: polynomial 0x04C11DB7, not reflected, starting from 0.
+uint32_t OggCrc(const uint8_t* data, size_t size) {
+  uint32_t crc = 0;
+  for (size_t i = 0; i < size; ++i) {
+    crc ^= static_cast<uint32_t>(data[i]) << 24;
+    for (int bit = 0; bit < 8; ++bit) crc = crc & 0x80000000u ? (crc << 1) ^ 0x04C11DB7u : crc << 1;
+  }
+  return crc;
+}
+
+// The encoder picks a random stream serial number; giving every page the same fixed one (and
+// its CRC again) makes the same sound give the same file. False when the file is not a whole
+// sequence of Ogg pages.
+bool FixOggSerial(const std::string& fileName) {
+  std::vector<uint8_t> bytes;
+  {
+    std::ifstream in(fileName, std::ios::binary);
+    if (!in) return false;
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  constexpr size_t kHeader = 27;  // up to and including the segment count
+  size_t at = 0;
+  while (at < bytes.size()) {
+    if (bytes.size() - at < kHeader || bytes[at] != 'O' || bytes[at + 1] != 'g' ||
+        bytes[at + 2] != 'g' || bytes[at + 3] != 'S')
+      return false;
+    const size_t segments = bytes[at + 26];
+    if (bytes.size() - at - kHeader < segments) return false;
+    size_t body = 0;
+    for (size_t k = 0; k < segments; ++k) body += bytes[at + kHeader + k];
+    const size_t pageSize = kHeader + segments + body;
+    if (bytes.size() - at < pageSize) return false;
+    uint8_t* page = &bytes[at];
+    for (int k = 0; k < 4; ++k) {
+      page[14 + k] = static_cast<uint8_t>(kOggSerial >> (8 * k));
+      page[22 + k] = 0;
+    }
+    const uint32_t crc = OggCrc(page, pageSize);
+    for (int k = 0; k < 4; ++k) page[22 + k] = static_cast<uint8_t>(crc >> (8 * k));
+    at += pageSize;
+  }
+  std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  return static_cast<bool>(out);
+}
+
+}  // namespace
 
 bool WriteOggVorbis(const std::string& fileName, const TStereoAudio& audio, double quality) {
   if (audio.Left.size() != audio.Right.size() || audio.SampleRate <= 0) return false;
@@ -27,7 +84,7 @@ bool WriteOggVorbis(const std::string& fileName, const TStereoAudio& audio, doub
     ok = sf_writef_float(file, interleaved.data(), static_cast<sf_count_t>(count)) ==
          static_cast<sf_count_t>(count);
   }
-  return sf_close(file) == 0 && ok;
+  return sf_close(file) == 0 && ok && FixOggSerial(fileName);
 }
 
 bool ReadAudioFile(const std::string& fileName, TStereoAudio& audio) {

@@ -5,8 +5,9 @@
 
 #include <string>
 
-// Writes stereo audio as Ogg Vorbis at a quality from 0 (smallest) to 1 (best). False when the
-// file cannot be written or the channels differ in length.
+// Writes stereo audio as Ogg Vorbis at a quality from 0 (smallest) to 1 (best); the same audio
+// always gives the same bytes. False when the file cannot be written or the channels differ in
+// length.
 bool WriteOggVorbis(const std::string& fileName, const TStereoAudio& audio, double quality = 0.6);
 // Reads any file libsndfile decodes. A mono file gives the same samples on both sides; files
 // with more than two channels give their first two. False when it cannot be read.

@@ -127,66 +127,72 @@ void RenderCymbal(const TVoiceContext& v, TBus& bus, double seconds, double deca
   }
 }
 
+// How long a pitched note sounds: it holds for a share of its rows, then fades over release.
+struct TNoteSpan {
+  double Length, Release, Frequency;
+  int64_t Count;  // samples, fade included
+};
+
+TNoteSpan NoteSpan(const TVoiceContext& v, double share, double release) {
+  const double length = v.Event->LengthRows * v.RowSeconds * share;
+  return {length, release, NoteFrequency(v.Event->Note),
+          static_cast<int64_t>((length + release) * v.SampleRate)};
+}
+
 void RenderBass(const TVoiceContext& v, TBus& bus) {
-  const double length = v.Event->LengthRows * v.RowSeconds * 0.92;
-  const double release = 0.03;
-  const int64_t count = static_cast<int64_t>((length + release) * v.SampleRate);
-  const double frequency = NoteFrequency(v.Event->Note);
+  const TNoteSpan note = NoteSpan(v, 0.92, 0.03);
   TTwoPoleLowPass filter;
   double phase = 0.0;
-  for (int64_t i = 0; i < count; ++i) {
+  for (int64_t i = 0; i < note.Count; ++i) {
     const double t = static_cast<double>(i) / v.SampleRate;
     const double saw = 2.0 * phase - 1.0;
     const double sub = std::sin(2.0 * kPi * phase);
-    AdvancePhase(phase, frequency, v.SampleRate);
+    AdvancePhase(phase, note.Frequency, v.SampleRate);
     const double cutoff = 180.0 + 1500.0 * std::exp(-t * 14.0);
     const double filtered = filter.Run(saw, cutoff, v.SampleRate, 1.5);
-    const double envelope = GateEnvelope(t, 0.004, length, release);
+    const double envelope = GateEnvelope(t, 0.004, note.Length, note.Release);
     const double value = (0.8 * filtered + 0.45 * sub) * envelope * 0.55 * v.Event->Velocity;
     bus.Add(v.Start + i, value, value);
   }
 }
 
 void RenderPad(const TVoiceContext& v, TBus& bus) {
-  const double length = v.Event->LengthRows * v.RowSeconds;
-  const double attack = 0.35, release = 0.7;
-  const int64_t count = static_cast<int64_t>((length + release) * v.SampleRate);
-  const double frequency = NoteFrequency(v.Event->Note);
+  const TNoteSpan note = NoteSpan(v, 1.0, 0.7);
+  const double attack = 0.35;
   const double detune = std::pow(2.0, 8.0 / 1200.0);
   double phaseA = 0.0, phaseB = 0.37;
   TTwoPoleLowPass leftFilter, rightFilter;
-  for (int64_t i = 0; i < count; ++i) {
+  for (int64_t i = 0; i < note.Count; ++i) {
     const double t = static_cast<double>(i) / v.SampleRate;
     const double a = 2.0 * phaseA - 1.0, b = 2.0 * phaseB - 1.0;
-    AdvancePhase(phaseA, frequency * detune, v.SampleRate);
-    AdvancePhase(phaseB, frequency / detune, v.SampleRate);
+    AdvancePhase(phaseA, note.Frequency * detune, v.SampleRate);
+    AdvancePhase(phaseB, note.Frequency / detune, v.SampleRate);
     // The filter opens and closes slowly over the chord, which makes the pad breathe.
-    const double cutoff = 900.0 + 700.0 * std::sin(kPi * std::min(1.0, t / (length + release)));
+    const double cutoff =
+        900.0 + 700.0 * std::sin(kPi * std::min(1.0, t / (note.Length + note.Release)));
     const double left = leftFilter.Run(a + 0.5 * b, cutoff, v.SampleRate, 2.0);
     const double right = rightFilter.Run(b + 0.5 * a, cutoff, v.SampleRate, 2.0);
-    const double gain = 0.095 * GateEnvelope(t, attack, length, release) * v.Event->Velocity;
+    const double gain =
+        0.095 * GateEnvelope(t, attack, note.Length, note.Release) * v.Event->Velocity;
     bus.Add(v.Start + i, left * gain, right * gain);
   }
 }
 
 void RenderLead(const TVoiceContext& v, TBus& bus) {
-  const double length = v.Event->LengthRows * v.RowSeconds * 0.85;
-  const double release = 0.08;
-  const int64_t count = static_cast<int64_t>((length + release) * v.SampleRate);
-  const double frequency = NoteFrequency(v.Event->Note);
+  const TNoteSpan note = NoteSpan(v, 0.85, 0.08);
   TTwoPoleLowPass filter;
   double phase = 0.0;
-  for (int64_t i = 0; i < count; ++i) {
+  for (int64_t i = 0; i < note.Count; ++i) {
     const double t = static_cast<double>(i) / v.SampleRate;
     const double vibrato =
         t > 0.12 ? std::pow(2.0, 0.12 / 12.0 * std::sin(2.0 * kPi * 5.5 * t)) : 1.0;
-    AdvancePhase(phase, frequency * vibrato, v.SampleRate);
+    AdvancePhase(phase, note.Frequency * vibrato, v.SampleRate);
     const double pulse = phase < 0.35 ? 1.0 : -1.0;
     const double saw = 2.0 * phase - 1.0;
     const double cutoff = 900.0 + 3200.0 * std::exp(-t * 9.0);
     const double filtered = filter.Run(0.6 * pulse + 0.5 * saw, cutoff, v.SampleRate, 1.8);
     const double envelope =
-        GateEnvelope(t, 0.005, length, release) * (0.65 + 0.35 * std::exp(-t * 6.0));
+        GateEnvelope(t, 0.005, note.Length, note.Release) * (0.65 + 0.35 * std::exp(-t * 6.0));
     const double value = filtered * envelope * 0.26 * v.Event->Velocity;
     bus.Add(v.Start + i, value, value);
   }
