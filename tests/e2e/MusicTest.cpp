@@ -93,3 +93,18 @@ TEST(Music, MusicThatCannotBeLoadedIsAScriptErrorAndTheDemoRunsOnItsTimer) {
   EXPECT_TRUE(Exists(folder + "/out/frame_000029.png"));
   EXPECT_FALSE(Exists(folder + "/out/audio.wav")) << "no music, no audio";
 }
+
+TEST(Music, WithoutASoundDeviceTheDemoStillFollowsItsMusic) {
+  const std::string folder = MakeTempFolder();
+  WriteMusic(folder, "music.wav", MakeClickTrack(8000, 1, 40.0));
+  // Two LOADMUSIC lines try the device once; the second music is the one that plays.
+  WriteTextFile(folder, "moltrax.vrp",
+                "INIT\nLOADMUSIC music.wav\nLOADMUSIC music.wav\nSTARTTIME 30\nENDTIME 3100\n");
+  const TRunResult run = RunVorpaneIn(folder, {}, 25, {"SDL_AUDIODRIVER=no-such-driver"});
+  EXPECT_EQ(run.ExitStatus, 0) << run.Stderr;
+  const size_t first = run.Stderr.find("No sound device");
+  ASSERT_NE(first, std::string::npos) << run.Stderr;
+  EXPECT_EQ(run.Stderr.find("No sound device", first + 1), std::string::npos) << run.Stderr;
+  EXPECT_GE(run.Seconds, 0.9);
+  EXPECT_LT(run.Seconds, 8.0);
+}
