@@ -9,6 +9,8 @@
 #include "effects/VEffect.h"
 #include "support/GlContext.h"
 
+#include "support/PixelChecks.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -16,18 +18,6 @@
 #include <vector>
 
 namespace {
-
-void Clear(float r, float g, float b) {
-  glClearColor(r, g, b, 1);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-}
-
-void ExpectPixel(int x, int y, int r, int g, int b, int tolerance = 1) {
-  const TPixel p = ReadTestPixel(x, y);
-  EXPECT_NEAR(p.r, r, tolerance) << "at " << x << "," << y;
-  EXPECT_NEAR(p.g, g, tolerance) << "at " << x << "," << y;
-  EXPECT_NEAR(p.b, b, tolerance) << "at " << x << "," << y;
-}
 
 std::unique_ptr<TVEffect> Effect(const char* type) {
   std::unique_ptr<TVEffect> effect = CreateEffect(type);
@@ -66,7 +56,7 @@ void EnsureFont() {
 TEST(EffectPixels, PlainColorAndFlashFillTheirRectangles) {
   TestGlWindow();
   BarTime = 0;
-  Clear(0, 0, 0);
+  ClearTestFrame(0, 0, 0);
   std::unique_ptr<TVEffect> plain = Effect("plaincolor");
   ASSERT_TRUE(plain);
   RenderWithInput(*plain, 0);
@@ -83,7 +73,7 @@ TEST(EffectPixels, PlainColorAndFlashFillTheirRectangles) {
   flash->E = 255;
   flash->F = 0;
   flash->G = 128;
-  Clear(0, 0, 0.5f);
+  ClearTestFrame(0, 0, 0.5f);
   RenderWithInput(*flash, 0);
   ExpectPixel(150, 250, 0, 0, 128);
   RenderWithInput(*flash, 1);
@@ -95,7 +85,7 @@ TEST(EffectPixels, PlainColorAndFlashFillTheirRectangles) {
 
   // Half opacity over the blue clear colour. The flash's own inputs are not accumulated into
   // its opacity: a lower input after a higher one is drawn as given.
-  Clear(0, 0, 0.5f);
+  ClearTestFrame(0, 0, 0.5f);
   RenderWithInput(*flash, 0.5f);
   ExpectPixel(150, 250, 128, 0, 128, 2);
 }
@@ -110,7 +100,7 @@ TEST(EffectPixels, DriftMovesByVelocityTimesBarTime) {
     effect->VX = 100;
     effect->VY = 20;
     BarTime = 1.0f;
-    Clear(0, 0, 0);
+    ClearTestFrame(0, 0, 0);
     RenderWithInput(*effect, 1);
     ExpectPixel(25, 25, 0, 0, 0);
     ExpectPixel(101, 21, 255, 255, 255);
@@ -129,7 +119,7 @@ TEST(EffectPixels, InvertFlashInvertsGreysOrDoesNothing) {
   invert->VX = 1000;  // ignored: the inversion does not drift
   BarTime = 1;
 
-  Clear(0.2f, 0.4f, 0.6f);
+  ClearTestFrame(0.2f, 0.4f, 0.6f);
   RenderWithInput(*invert, 1);
   ExpectPixel(10, 10, 204, 153, 102);
   ExpectPixel(399, 599, 204, 153, 102);
@@ -138,7 +128,7 @@ TEST(EffectPixels, InvertFlashInvertsGreysOrDoesNothing) {
   RenderWithInput(*invert, 1);
   ExpectPixel(10, 10, 51, 102, 153);
 
-  Clear(0.2f, 0.9f, 0.0f);
+  ClearTestFrame(0.2f, 0.9f, 0.0f);
   RenderWithInput(*invert, 0.5f);
   ExpectPixel(100, 100, 128, 128, 128, 2);
 
@@ -149,7 +139,7 @@ TEST(EffectPixels, InvertFlashInvertsGreysOrDoesNothing) {
   glColor4f(0.1f, 0.2f, 0.3f, 0.4f);
   GLint depth = 0;
   glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth);
-  Clear(0.2f, 0.4f, 0.6f);
+  ClearTestFrame(0.2f, 0.4f, 0.6f);
   for (float v : {0.0f, -1.0f}) {
     RenderWithInput(*invert, v);
     ExpectPixel(10, 10, 51, 102, 153);
@@ -185,7 +175,7 @@ TEST(EffectPixels, LinesStandWhereTheSwayPutsThem) {
   EXPECT_EQ(lines->InputLimit, 1.0f);
   lines->X = 300;  // parameters do not matter
   BarTime = 0;
-  Clear(0, 0, 0);
+  ClearTestFrame(0, 0, 0);
   RenderWithInput(*lines, 1);
   // Bar 0 covers 550..555 and adds 0.2 to what is beneath; bar 1 starts near 654.3.
   EXPECT_GE(ReadTestPixel(552, 300).r, 50);
@@ -201,7 +191,7 @@ TEST(EffectPixels, LinesStandWhereTheSwayPutsThem) {
 TEST(TextPixels, GlyphsSitOnTheBaselineCountedFromTheTop) {
   EnsureFont();
   ASSERT_NE(FontListBase, 0u);
-  Clear(0, 0, 0);
+  ClearTestFrame(0, 0, 0);
   PrintText("H", 20, 100, {1, 1, 1, 1});
   // The baseline is 100 pixels below the top edge: y = 500 from the bottom.
   const std::vector<uint8_t> region = ReadRegion(0, 480, 60, 40);
@@ -236,16 +226,16 @@ TEST(TextPixels, CodesFrom200DrawNothing) {
   glBitmap(16, 16, 0, 0, 40, 0, block);
   glEndList();
 
-  Clear(0, 0, 0);
+  ClearTestFrame(0, 0, 0);
   PrintText("AB", 50, 100, {1, 1, 1, 1});
   const std::vector<uint8_t> plain = ReadRegion(40, 480, 100, 40);
-  Clear(0, 0, 0);
+  ClearTestFrame(0, 0, 0);
   PrintText("A\xC8" "B\xFF", 50, 100, {1, 1, 1, 1});
   const std::vector<uint8_t> withHighCodes = ReadRegion(40, 480, 100, 40);
   EXPECT_TRUE(plain == withHighCodes);
 
   // Each glyph advances the raster position: "AB" is wider than "A".
-  Clear(0, 0, 0);
+  ClearTestFrame(0, 0, 0);
   PrintText("A", 50, 100, {1, 1, 1, 1});
   const std::vector<uint8_t> single = ReadRegion(40, 480, 100, 40);
   EXPECT_FALSE(plain == single);
@@ -254,7 +244,7 @@ TEST(TextPixels, CodesFrom200DrawNothing) {
 
 TEST(TextPixels, OverlayTextLiesInsideItsBlackBox) {
   EnsureFont();
-  Clear(0, 0, 1);
+  ClearTestFrame(0, 0, 1);
   DrawTimerOverlay(12.34f, 150);
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
   // The box covers x 100..299 and y 475..514 from the bottom.
@@ -290,7 +280,7 @@ TEST(EffectPixels, BillboardFacesTheCameraWhateverTheRotation) {
     glLoadIdentity();
     glRotatef(angle, 0, 0, 1);
     glRotatef(angle, 1, 0, 0);
-    Clear(0, 0, 0);
+    ClearTestFrame(0, 0, 0);
     DrawBillboard({0, 0, 0}, 0.25f);
     // 0.25 each side of the centre: 100 pixels across, 75 pixels up and down.
     ExpectPixel(400, 300, 255, 255, 255);

@@ -12,21 +12,13 @@
 #include "support/RunVorpane.h"
 #include "support/TestPictures.h"
 
+#include "support/PixelChecks.h"
+
 #include <gtest/gtest.h>
 
 namespace {
 
-void Clear(float grey) {
-  glClearColor(grey, grey, grey, 1);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-}
-
-void ExpectPixel(int x, int y, int r, int g, int b, int tolerance = 2) {
-  const TPixel p = ReadTestPixel(x, y);
-  EXPECT_NEAR(p.r, r, tolerance) << "at " << x << "," << y;
-  EXPECT_NEAR(p.g, g, tolerance) << "at " << x << "," << y;
-  EXPECT_NEAR(p.b, b, tolerance) << "at " << x << "," << y;
-}
+void Clear(float grey) { ClearTestFrame(grey, grey, grey); }
 
 // 64 x 64: top half red, bottom half green (so a mirrored picture shows up).
 std::string WriteHalves(const std::string& folder, const std::string& name) {
@@ -65,23 +57,23 @@ TEST(PictureEffects, PlainTextureShowsThePictureWhereExpectedAndShakes) {
 
   Clear(0);
   RenderWithInput(*effect, 0);
-  ExpectPixel(150, 250, 255, 0, 0);  // top half red
-  ExpectPixel(150, 150, 0, 255, 0);  // bottom half green
-  ExpectPixel(99, 150, 0, 0, 0);
-  ExpectPixel(100, 150, 0, 255, 0);
+  ExpectPixel(150, 250, 255, 0, 0, 2);  // top half red
+  ExpectPixel(150, 150, 0, 255, 0, 2);  // bottom half green
+  ExpectPixel(99, 150, 0, 0, 0, 2);
+  ExpectPixel(100, 150, 0, 255, 0, 2);
   // The bottom row of texels blends with the top row (repeat wrapping): only test that the
   // picture starts there.
-  ExpectPixel(150, 99, 0, 0, 0);
+  ExpectPixel(150, 99, 0, 0, 0, 2);
   EXPECT_GT(ReadTestPixel(150, 100).g, 100);
 
   // Input 0.1 with S 10 moves it by (10 sin 2, 10 cos 1.7) = (9.09, -1.29).
   Clear(0);
   RenderWithInput(*effect, 0.1f);
-  ExpectPixel(108, 150, 0, 0, 0);
-  ExpectPixel(110, 150, 0, 255, 0);
-  ExpectPixel(150, 98, 0, 0, 0);
+  ExpectPixel(108, 150, 0, 0, 0, 2);
+  ExpectPixel(110, 150, 0, 255, 0, 2);
+  ExpectPixel(150, 98, 0, 0, 0, 2);
   EXPECT_GT(ReadTestPixel(150, 99).g, 100);
-  ExpectPixel(308, 150, 0, 255, 0);
+  ExpectPixel(308, 150, 0, 255, 0, 2);
 
   // Drift: VX pixels per second of bar time.
   effect->VX = 100;
@@ -89,8 +81,8 @@ TEST(PictureEffects, PlainTextureShowsThePictureWhereExpectedAndShakes) {
   Clear(0);
   float none[kEffectInputCount] = {};
   effect->Render(none);
-  ExpectPixel(149, 150, 0, 0, 0);
-  ExpectPixel(151, 150, 0, 255, 0);
+  ExpectPixel(149, 150, 0, 0, 0, 2);
+  ExpectPixel(151, 150, 0, 255, 0, 2);
   BarTime = 0;
 }
 
@@ -105,11 +97,11 @@ TEST(PictureEffects, PlainTextureAddAddsAtTheBrightnessOfSS) {
 
   Clear(0.2f);
   RenderWithInput(*effect, 0);  // SS is 0 until the script sets it: invisible
-  ExpectPixel(400, 450, 51, 51, 51);
+  ExpectPixel(400, 450, 51, 51, 51, 2);
   effect->SS = 0.5f;  // the script's "SS 50"
   RenderWithInput(*effect, 0);
-  ExpectPixel(400, 450, 51 + 128, 51, 51);
-  ExpectPixel(400, 150, 51, 51 + 128, 51);
+  ExpectPixel(400, 450, 51 + 128, 51, 51, 2);
+  ExpectPixel(400, 150, 51, 51 + 128, 51, 2);
 }
 
 TEST(PictureEffects, TextureEffectsLoadRules) {
@@ -169,7 +161,7 @@ TEST(PictureEffects, ParticlesDrawAdditiveSpritesAndNothingWithoutParticles) {
   none.Load();
   Clear(0.1f);
   RenderWithInput(none, 1);
-  ExpectPixel(400, 300, 26, 26, 26);
+  ExpectPixel(400, 300, 26, 26, 26, 2);
 
   // One particle with no spread sits at the origin, in the middle of the screen; two of them
   // add up.
@@ -180,13 +172,13 @@ TEST(PictureEffects, ParticlesDrawAdditiveSpritesAndNothingWithoutParticles) {
   two.Load();
   Clear(0.1f);
   RenderWithInput(two, 1);
-  ExpectPixel(400, 300, 26 + 200, 26 + 100, 26 + 50);
+  ExpectPixel(400, 300, 26 + 200, 26 + 100, 26 + 50, 2);
   EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
   EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
   // Size input 0 x S: at input 0 the sprites have no area.
   Clear(0.1f);
   RenderWithInput(two, 0);
-  ExpectPixel(400, 300, 26, 26, 26);
+  ExpectPixel(400, 300, 26, 26, 26, 2);
 }
 
 TEST(PictureEffects, LoadingScreenQuadAt144And44OnBlack) {
@@ -199,12 +191,12 @@ TEST(PictureEffects, LoadingScreenQuadAt144And44OnBlack) {
   TVDemo demo(folder + "/loading.vrp");
   EXPECT_NE(demo.LoadingTexture, NoTexture);
   EXPECT_EQ(FindRegisteredTexture(folder + "/loading.bmp"), demo.LoadingTexture);
-  ExpectPixel(143, 300, 0, 0, 0);
-  ExpectPixel(144, 300, 255, 255, 255);
-  ExpectPixel(655, 300, 255, 255, 255);
-  ExpectPixel(656, 300, 0, 0, 0);
-  ExpectPixel(400, 43, 0, 0, 0);
-  ExpectPixel(400, 44, 255, 255, 255);
-  ExpectPixel(400, 555, 255, 255, 255);
-  ExpectPixel(400, 556, 0, 0, 0);
+  ExpectPixel(143, 300, 0, 0, 0, 2);
+  ExpectPixel(144, 300, 255, 255, 255, 2);
+  ExpectPixel(655, 300, 255, 255, 255, 2);
+  ExpectPixel(656, 300, 0, 0, 0, 2);
+  ExpectPixel(400, 43, 0, 0, 0, 2);
+  ExpectPixel(400, 44, 255, 255, 255, 2);
+  ExpectPixel(400, 555, 255, 255, 255, 2);
+  ExpectPixel(400, 556, 0, 0, 0, 2);
 }
