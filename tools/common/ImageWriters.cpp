@@ -151,7 +151,7 @@ bool WriteTga(const std::string& fileName, const TImageRGBA& image, int bits, bo
   out.push_back(static_cast<uint8_t>(idField.size()));
   out.push_back(0);                         // no colour map
   out.push_back(rle ? 10 : 2);              // true colour, raw or run-length
-  for (int i = 0; i < 5; ++i) out.push_back(0);  // colour map specification
+  for (int i = 0; i < 5; ++i) out.push_back(0);  // colour map fields (no colour map)
   PutLE16(out, 0);                          // x origin
   PutLE16(out, 0);                          // y origin
   PutLE16(out, static_cast<uint32_t>(image.Width));
