@@ -4,16 +4,12 @@
 # and its median, p90, p99 and max frame times are printed in milliseconds.
 # Usage: bash bench/effects.sh [SECONDS]   (default 20 s of demo time = 1200 frames per effect)
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${VORPANE_BUILD_DIR:-$root/build}
+source "$(dirname "$0")/common.sh"
 seconds=${1:-20}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 cp "$root"/bench/productions/*.vrp "$work"/
 # One channel with note 1 on every row: the bars' inputs stay above 1 throughout.
 awk 'BEGIN { for (i = 0; i < 2600; ++i) print 1 }' > "$work/steady.txt"
 "$build/tools/make_demotrack" "$work/steady.txt" "$work/steady.bin"
-export SDL_VIDEODRIVER=${SDL_VIDEODRIVER:-offscreen} SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
 printf '%-12s %8s %8s %8s %8s %7s\n' production median p90 p99 max frames
 for name in bare flash invertflash lines overlay; do
   out=$(cd "$work" && "$build/vorpane" --no-dialogs --benchmark --fps 60 --to "$seconds" "$name.vrp")

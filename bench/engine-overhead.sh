@@ -4,11 +4,8 @@
 # frame, at 800x600 on the fixed-step clock (--benchmark).
 # Usage: bash bench/engine-overhead.sh [SECONDS]   (default 20 s of demo time at 60 fps)
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${VORPANE_BUILD_DIR:-$root/build}
+source "$(dirname "$0")/common.sh"
 seconds=${1:-20}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 # Channel 0 keeps the demotrack long; channels 1 and 2 hold a note on every fourth row.
 awk 'BEGIN { for (i = 0; i < 2600; ++i) print 1, (i % 4 == 0 ? 5 : 0), (i % 8 == 0 ? 7 : 0) }' \
   > "$work/track.txt"
@@ -29,7 +26,6 @@ printf '%s\n' "$header" > "$work/bare.vrp"
       "$bar" $((bar % 10))
   done
 } > "$work/bars1000.vrp"
-export SDL_VIDEODRIVER=${SDL_VIDEODRIVER:-offscreen} SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
 for name in bare bars1000; do
   echo "== $name"
   (cd "$work" && "$build/vorpane" --no-dialogs --benchmark --fps 60 --to "$seconds" "$name.vrp")

@@ -6,16 +6,12 @@
 # (with --mp4) the time to capture the whole production to MP4.
 # Usage: bash bench/production.sh [--mp4]
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=$(cd "${VORPANE_BUILD_DIR:-$root/build}" && pwd)
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/common.sh"
 # The tree's layout, so the script's DATADIR (../build/production) finds the generated data.
 mkdir "$work/production"
 cp "$root/production/moltrax.vrp" "$work/production/"
 ln -s "$build" "$work/build"
 printf 'RESOLUTIONX 800\nRESOLUTIONY 600\nCOLORDEPTH 32\nINIT\nENDTIME 800\n' > "$work/production/bare.vrp"
-export SDL_VIDEODRIVER=${SDL_VIDEODRIVER:-offscreen} SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
 cd "$work/production"
 
 value() { printf '%s\n' "$1" | awk -v key="$2" 'tolower($0) ~ key { for (i = 1; i <= NF; ++i) if ($i ~ /^[0-9.]+$/) { print $i; exit } }'; }

@@ -29,16 +29,23 @@ void TVDemo::ReportOnce(const std::string& key, const std::string& description) 
   if (reported_.insert(key).second) ScriptError(description);
 }
 
+double TVDemo::FixedStepFps() const { return options_.Fps > 0.0f ? options_.Fps : 60.0; }
+
+double TVDemo::FixedStepTime(int64_t frame) const {
+  const double from = options_.HasFrom ? options_.From : StartTime;
+  return from + static_cast<double>(frame) / FixedStepFps();
+}
+
 void TVDemo::Run() {
   if (options_.FixedStep) {
     if (!HasEnd())
       throw FatalError(
           "This run has no end: the script has no ENDTIME and no demotrack, and no --to was "
           "given");
-    const double fps = options_.Fps > 0.0f ? options_.Fps : 60.0;
-    const double from = options_.HasFrom ? options_.From : StartTime;
+    const double fps = FixedStepFps();
     if (options_.HasTo)
-      frameLimit_ = std::max<int64_t>(0, static_cast<int64_t>(std::ceil((options_.To - from) * fps - 1e-6)));
+      frameLimit_ = std::max<int64_t>(
+          0, static_cast<int64_t>(std::ceil((options_.To - FixedStepTime(0)) * fps - 1e-6)));
     if (!options_.CaptureDir.empty())
       sink_ = IsVideoFileName(options_.CaptureDir) ? MakeVideoFileSink(options_.CaptureDir, fps)
                                                    : MakePngFolderSink(options_.CaptureDir);
@@ -65,12 +72,10 @@ void TVDemo::Run() {
 
 void TVDemo::UpdateTime() {
   if (options_.FixedStep) {
-    const double fps = options_.Fps > 0.0f ? options_.Fps : 60.0;
-    const double from = options_.HasFrom ? options_.From : StartTime;
-    const double time = from + static_cast<double>(frameIndex_) / fps;
+    const double time = FixedStepTime(frameIndex_);
     Time = static_cast<float>(time);
     Timer->Elapsed();
-    Timer->FrameDuration = static_cast<float>(1.0 / fps);
+    Timer->FrameDuration = static_cast<float>(1.0 / FixedStepFps());
     // The music is not played: its spectrum is read from the decoded samples at this time.
     if (MusicLoaded) FetchSpectrumAt(Music, time, SpectrumData);
     return;
@@ -84,10 +89,8 @@ void TVDemo::UpdateTime() {
 
 void TVDemo::WriteCapturedAudio(const std::string& fileName) {
   if (fileName.empty()) return;
-  const double fps = options_.Fps > 0.0f ? options_.Fps : 60.0;
-  const double from = options_.HasFrom ? options_.From : StartTime;
   TPcm16 audio;
-  if (!StreamAudioRange(Music, from, from + static_cast<double>(frameIndex_) / fps, audio) ||
+  if (!StreamAudioRange(Music, FixedStepTime(0), FixedStepTime(frameIndex_), audio) ||
       !WriteWav16(fileName, audio))
     throw FatalError("Cannot write " + fileName);
 }

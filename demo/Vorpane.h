@@ -121,6 +121,10 @@ class TVDemo {
   float EndTime = -1.0f;
 
  private:
+  // Frames per second of the fixed-step clock (--fps, 60 when not given).
+  double FixedStepFps() const;
+  // Demo time of frame n on the fixed-step clock: the range start + n / fps.
+  double FixedStepTime(int64_t frame) const;
   // Demo time of this frame: the timer (or the fixed-step clock), or the music position.
   void UpdateTime();
   // Runs one bar on its effect: frame globals, triggers, inputs, SetInputs and Render.

@@ -25,11 +25,9 @@ std::unique_ptr<TVEffect> Effect(const char* type) {
   return effect;
 }
 
-void RenderWithInput(TVEffect& effect, float input0) {
-  float inputs[kEffectInputCount] = {};
-  inputs[0] = input0;
-  effect.SetInputs(inputs);
-  effect.Render(inputs);
+// The effect's frame, which must raise no GL error.
+void RenderCheckedWithInput(TVEffect& effect, float input0) {
+  RenderWithInput(effect, input0);
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
@@ -59,7 +57,7 @@ TEST(EffectPixels, PlainColorAndFlashFillTheirRectangles) {
   ClearTestFrame(0, 0, 0);
   std::unique_ptr<TVEffect> plain = Effect("plaincolor");
   ASSERT_TRUE(plain);
-  RenderWithInput(*plain, 0);
+  RenderCheckedWithInput(*plain, 0);
   ExpectPixel(0, 0, 255, 255, 255);
   ExpectPixel(400, 300, 255, 255, 255);
   ExpectPixel(799, 599, 255, 255, 255);
@@ -74,9 +72,9 @@ TEST(EffectPixels, PlainColorAndFlashFillTheirRectangles) {
   flash->F = 0;
   flash->G = 128;
   ClearTestFrame(0, 0, 0.5f);
-  RenderWithInput(*flash, 0);
+  RenderCheckedWithInput(*flash, 0);
   ExpectPixel(150, 250, 0, 0, 128);
-  RenderWithInput(*flash, 1);
+  RenderCheckedWithInput(*flash, 1);
   ExpectPixel(150, 250, 255, 0, 128);
   ExpectPixel(399, 299, 255, 0, 128);
   ExpectPixel(99, 250, 0, 0, 128);
@@ -86,7 +84,7 @@ TEST(EffectPixels, PlainColorAndFlashFillTheirRectangles) {
   // Half opacity over the blue clear colour. The flash's own inputs are not accumulated into
   // its opacity: a lower input after a higher one is drawn as given.
   ClearTestFrame(0, 0, 0.5f);
-  RenderWithInput(*flash, 0.5f);
+  RenderCheckedWithInput(*flash, 0.5f);
   ExpectPixel(150, 250, 128, 0, 128, 2);
 }
 
@@ -101,7 +99,7 @@ TEST(EffectPixels, DriftMovesByVelocityTimesBarTime) {
     effect->VY = 20;
     BarTime = 1.0f;
     ClearTestFrame(0, 0, 0);
-    RenderWithInput(*effect, 1);
+    RenderCheckedWithInput(*effect, 1);
     ExpectPixel(25, 25, 0, 0, 0);
     ExpectPixel(101, 21, 255, 255, 255);
     ExpectPixel(149, 69, 255, 255, 255);
@@ -120,16 +118,16 @@ TEST(EffectPixels, InvertFlashInvertsGreysOrDoesNothing) {
   BarTime = 1;
 
   ClearTestFrame(0.2f, 0.4f, 0.6f);
-  RenderWithInput(*invert, 1);
+  RenderCheckedWithInput(*invert, 1);
   ExpectPixel(10, 10, 204, 153, 102);
   ExpectPixel(399, 599, 204, 153, 102);
   ExpectPixel(400, 10, 51, 102, 153);
   // Inverted twice is the picture itself.
-  RenderWithInput(*invert, 1);
+  RenderCheckedWithInput(*invert, 1);
   ExpectPixel(10, 10, 51, 102, 153);
 
   ClearTestFrame(0.2f, 0.9f, 0.0f);
-  RenderWithInput(*invert, 0.5f);
+  RenderCheckedWithInput(*invert, 0.5f);
   ExpectPixel(100, 100, 128, 128, 128, 2);
 
   // At 0 or below nothing is drawn and no state changes.
@@ -141,7 +139,7 @@ TEST(EffectPixels, InvertFlashInvertsGreysOrDoesNothing) {
   glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth);
   ClearTestFrame(0.2f, 0.4f, 0.6f);
   for (float v : {0.0f, -1.0f}) {
-    RenderWithInput(*invert, v);
+    RenderCheckedWithInput(*invert, v);
     ExpectPixel(10, 10, 51, 102, 153);
     EXPECT_TRUE(glIsEnabled(GL_LIGHTING));
     EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
@@ -151,7 +149,7 @@ TEST(EffectPixels, InvertFlashInvertsGreysOrDoesNothing) {
     EXPECT_FLOAT_EQ(colour[0], 0.1f);
   }
   // Drawn, it leaves lighting and depth testing off and its blending on.
-  RenderWithInput(*invert, 1);
+  RenderCheckedWithInput(*invert, 1);
   EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
   EXPECT_FALSE(glIsEnabled(GL_DEPTH_TEST));
   EXPECT_TRUE(glIsEnabled(GL_BLEND));
@@ -176,7 +174,7 @@ TEST(EffectPixels, LinesStandWhereTheSwayPutsThem) {
   lines->X = 300;  // parameters do not matter
   BarTime = 0;
   ClearTestFrame(0, 0, 0);
-  RenderWithInput(*lines, 1);
+  RenderCheckedWithInput(*lines, 1);
   // Bar 0 covers 550..555 and adds 0.2 to what is beneath; bar 1 starts near 654.3.
   EXPECT_GE(ReadTestPixel(552, 300).r, 50);
   EXPECT_GE(ReadTestPixel(657, 10).r, 50);

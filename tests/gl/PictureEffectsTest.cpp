@@ -32,12 +32,6 @@ std::string WriteHalves(const std::string& folder, const std::string& name) {
   return file;
 }
 
-void RenderWithInput(TVEffect& effect, float input0) {
-  float inputs[kEffectInputCount] = {};
-  inputs[0] = input0;
-  effect.SetInputs(inputs);
-  effect.Render(inputs);
-}
 
 }  // namespace
 

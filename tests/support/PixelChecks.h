@@ -1,5 +1,6 @@
 // Pixel checks for GL tests: clear the frame, compare one pixel of it with a tolerance.
 #pragma once
+#include "effects/VEffect.h"
 #include "support/GlContext.h"
 
 #include <gtest/gtest.h>
@@ -16,4 +17,12 @@ inline void ExpectPixel(int x, int y, int r, int g, int b, int tolerance = 1) {
   EXPECT_NEAR(p.r, r, tolerance) << "at " << x << "," << y;
   EXPECT_NEAR(p.g, g, tolerance) << "at " << x << "," << y;
   EXPECT_NEAR(p.b, b, tolerance) << "at " << x << "," << y;
+}
+
+// Runs an effect as the run loop does for one bar: SetInputs, then Render, with input 0 set.
+inline void RenderWithInput(TVEffect& effect, float input0) {
+  float inputs[kEffectInputCount] = {};
+  inputs[0] = input0;
+  effect.SetInputs(inputs);
+  effect.Render(inputs);
 }
