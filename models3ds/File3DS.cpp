@@ -7,7 +7,6 @@
 #include <cstring>
 #include <limits>
 #include <new>
-#include <unordered_map>
 
 namespace {
 
@@ -330,6 +329,13 @@ void TFile3DS::ReleaseChunkTree(ChunkNode* first) {
 void TFile3DS::BuildNodeIndex() {
   ChunkNode* section = FindChunkDeep(Database_.Top, kChunkKeyFramer);
   if (!section) return;
+  size_t count = 0;
+  for (ChunkNode* node = section->Children; node; node = node->Next) count += IsKeyFramerNode(node->Id);
+  try {
+    NodeIndex_.reserve(count);
+  } catch (const std::bad_alloc&) {
+    Raise3DSError(kNoMemory);
+  }
   bool unnumbered = false;
   for (ChunkNode* node = section->Children; node; node = node->Next) {
     if (!IsKeyFramerNode(node->Id)) continue;
@@ -361,14 +367,15 @@ void TFile3DS::BuildNodeIndex() {
     for (size_t i = 0; i < NodeIndex_.size(); ++i) NodeIndex_[i].Id = static_cast<int16_t>(i);
 }
 
-// Parents are looked up by id in a map (the first entry with an id wins), so the pass stays
-// linear in the number of nodes.
+// Parents are looked up by id in a table of all 65536 ids (the first entry with an id wins), so
+// the pass stays linear in the number of nodes.
 void TFile3DS::AttachParentNames() {
   ChunkNode* section = FindChunkDeep(Database_.Top, kChunkKeyFramer);
   if (!section) return;
-  std::unordered_map<int16_t, const TNodeList*> byId;
-  byId.reserve(NodeIndex_.size());
-  for (const TNodeList& entry : NodeIndex_) byId.emplace(entry.Id, &entry);
+  std::vector<const TNodeList*> byId(0x10000, nullptr);
+  auto slot = [&](int16_t id) -> const TNodeList*& { return byId[static_cast<uint16_t>(id)]; };
+  for (const TNodeList& entry : NodeIndex_)
+    if (!slot(entry.Id)) slot(entry.Id) = &entry;
 
   static const uint16_t kKinds[] = {kChunkTargetNode, kChunkObjectNode, kChunkCameraNode,
                                     kChunkLightNode, kChunkLightTargetNode, kChunkSpotlightNode};
@@ -381,12 +388,12 @@ void TFile3DS::AttachParentNames() {
       LoadChunkData(idChunk);
       const TShortData* id = idChunk->DataAs<TShortData>();
       if (!id) continue;
-      const auto self = byId.find(id->Value);
-      if (self == byId.end() || self->second->ParentId == -1) continue;
-      const auto parent = byId.find(self->second->ParentId);
-      if (parent == byId.end() || parent->second->Name.empty()) continue;
-      std::string parentName = parent->second->Name;
-      if (!parent->second->InstanceName.empty()) parentName += "." + parent->second->InstanceName;
+      const TNodeList* self = slot(id->Value);
+      if (!self || self->ParentId == -1) continue;
+      const TNodeList* parent = slot(self->ParentId);
+      if (!parent || parent->Name.empty()) continue;
+      std::string parentName = parent->Name;
+      if (!parent->InstanceName.empty()) parentName += "." + parent->InstanceName;
       if (FindChunkDeep(header, kChunkParentName)) continue;
 
       ChunkNode* nameChunk = NewChunkNode();
