@@ -344,11 +344,12 @@ void TFile3DS::BuildNodeIndex() {
     if (!header) continue;
     LoadChunkData(header);
     const TNodeHeaderData* head = header->DataAs<TNodeHeaderData>();
+    if (!head) continue;
     entry.Name = head->ObjectName;
     entry.Id = -1;
     if (ChunkNode* idChunk = FindChunkDeep(node, kChunkNodeId)) {
       LoadChunkData(idChunk);
-      entry.Id = idChunk->DataAs<TShortData>()->Value;
+      if (const TShortData* id = idChunk->DataAs<TShortData>()) entry.Id = id->Value;
       DropChunkData(idChunk);
     }
     entry.Tag = node->Id;
@@ -356,7 +357,7 @@ void TFile3DS::BuildNodeIndex() {
     if (node->Id == kChunkObjectNode) {
       if (ChunkNode* instance = FindChunkDeep(node, kChunkInstanceName)) {
         LoadChunkData(instance);
-        entry.InstanceName = std::move(instance->DataAs<TStringData>()->Value);
+        if (TStringData* name = instance->DataAs<TStringData>()) entry.InstanceName = std::move(name->Value);
         DropChunkData(instance);
       }
     }
