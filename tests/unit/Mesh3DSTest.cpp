@@ -237,26 +237,6 @@ TEST(Mesh3DSExtract, WrongKindAndWrongTypeMessages) {
   EXPECT_EQ(file->Objects().MeshAt(7), nullptr);
 }
 
-TEST(Mesh3DSRecord, ResetAndDispose) {
-  TMesh3DS m;
-  EXPECT_EQ(m.Mapping.TileX, 0.0f);  // a fresh record is all zero
-  m.Name = "x";
-  m.Vertices.resize(4);
-  m.MaterialGroups.resize(2);
-  m.HasBoxMap = true;
-  ResetMeshRecord(m);
-  EXPECT_TRUE(m.Name.empty());
-  EXPECT_TRUE(m.Vertices.empty() && m.MaterialGroups.empty());
-  EXPECT_FALSE(m.HasBoxMap);
-  EXPECT_EQ(m.Mapping.TileX, 1.0f);
-  EXPECT_EQ(m.Mapping.IconScale, 1.0f);
-  EXPECT_EQ(m.Mapping.CylinderHeight, 1.0f);
-  m.Faces.resize(3);
-  DisposeMeshRecord(m);
-  EXPECT_TRUE(m.Faces.empty());
-  EXPECT_EQ(m.Mapping.TileX, 0.0f);
-}
-
 // ---- Files from the model writer ----
 
 namespace {
