@@ -40,7 +40,22 @@ void TKGLScalarField::ComputeFieldNormals() {
       }
 }
 
-void TKGLScalarField::DrawSurface() const {
+void TKGLScalarField::DrawSurface() {
+  glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+  glInterleavedArrays(GL_T2F_N3F_V3F, 0, Batch);
+  int32_t used = 0;
+  Polygonise([&](const TVec3& position, const TVec3& normal, int32_t, int32_t, int32_t, int) {
+    Batch[used++] = {normal.X, normal.Y, normal, position};
+    if (used == kSurfaceBatchVertices) {
+      glDrawArrays(GL_TRIANGLES, 0, used);
+      used = 0;
+    }
+  });
+  if (used > 0) glDrawArrays(GL_TRIANGLES, 0, used);
+  glPopClientAttrib();
+}
+
+void TKGLScalarField::DrawSurfaceImmediate() const {
   glBegin(GL_TRIANGLES);
   Polygonise([](const TVec3& position, const TVec3& normal, int32_t, int32_t, int32_t, int) {
     glTexCoord2f(normal.X, normal.Y);

@@ -2,7 +2,7 @@
 // into the triangle surface at the level 1.0 by marching cubes and drawn with per-vertex
 // normals (which also serve as texture coordinates, for sphere mapping).
 //
-// Contract: all storage is fixed inside the object (about 12 MB: create it on the heap) and
+// Contract: all storage is fixed inside the object (about 14 MB: create it on the heap) and
 // starts zeroed; nothing is allocated afterwards. The owner sets Size, calls SetupGrid once,
 // then writes the Values of Points, ComputeFieldNormals and DrawSurface every frame. A Size
 // above 50 is clamped to 50 by SetupGrid, one below 0 to 0. The grid spans -1 to 1 on each
@@ -24,6 +24,16 @@ struct TFieldPoint {
   float Value = 0;
 };
 
+// One vertex as DrawSurface hands it to GL (the GL_T2F_N3F_V3F interleaved layout).
+struct TSurfaceVertex {
+  float S, T;
+  TVec3 Normal;
+  TVec3 Position;
+};
+static_assert(sizeof(TSurfaceVertex) == 32, "T2F_N3F_V3F is 8 packed floats");
+// DrawSurface hands the vertices over in batches of this many (a whole number of triangles).
+constexpr int32_t kSurfaceBatchVertices = 3 * 21846;
+
 // A cube's eight corners, numbered as in MarchingCubesTables.h.
 struct TFieldCube {
   TFieldPoint* Corners[kCubeCornerCount] = {};
@@ -40,9 +50,14 @@ class TKGLScalarField {
   // Normal of each interior point: the central difference from high values to low ones,
   // normalised (a zero vector stays zero). Points on the outer faces are left alone.
   void ComputeFieldNormals();
-  // The level-1.0 surface as one GL_TRIANGLES primitive: per vertex a texture coordinate
-  // (normal x, y), the normal and the position.
-  void DrawSurface() const;
+  // The level-1.0 surface as GL_TRIANGLES: per vertex a texture coordinate (normal x, y), the
+  // normal and the position. The vertices are gathered into Batch and drawn with one
+  // glDrawArrays per full batch (one for any surface of the metaball effect); the client array
+  // state is restored afterwards.
+  void DrawSurface();
+  // The same triangles between one glBegin(GL_TRIANGLES) and glEnd, a vertex at a time
+  // (several times slower under a software renderer).
+  void DrawSurfaceImmediate() const;
 
   // Marching cubes over every cube, z innermost, calling
   // emit(position, normal, cubeX, cubeY, cubeZ, edge) for each triangle vertex in order (three
@@ -53,6 +68,7 @@ class TKGLScalarField {
   int32_t Size = 0;
   TFieldPoint Points[kMaxFieldSize + 1][kMaxFieldSize + 1][kMaxFieldSize + 1];
   TFieldCube Cubes[kMaxFieldSize + 1][kMaxFieldSize + 1][kMaxFieldSize + 1];
+  TSurfaceVertex Batch[kSurfaceBatchVertices];  // DrawSurface's vertex array
 
  private:
   // The Size SetupGrid resolved corners for: cubes beyond it have none, whatever Size says now.

@@ -26,7 +26,7 @@ class TFuck : public TVEffect {
 
   uint32_t Images[kMetaballImageCount + 1] = {};
   int32_t CurrentImage = 9;
-  std::unique_ptr<TKGLScalarField> Field;  // on the heap: it holds about 12 MB
+  std::unique_ptr<TKGLScalarField> Field;  // on the heap: it holds about 14 MB
   TVec3 Balls[kMetaballCount] = {};        // centres in grid cells (0 .. 50)
   TVec3 Eye = {1, 1, 1};
 };
