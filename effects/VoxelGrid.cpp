@@ -1,5 +1,9 @@
 #include "effects/VoxelGrid.h"
 
+#include "engine/KGL2Classes.h"
+
+#include <GL/gl.h>
+
 #include <cmath>
 #include <cstring>
 
@@ -84,6 +88,24 @@ void VoxelizeTriangle(T3DFramebuffer& grid, const TVec3& a, const TVec3& b, cons
     const float nf = static_cast<float>(n);
     VoxelizeLine(grid, Along(tb, dBC, nf), Along(ta, dAC, static_cast<float>(u) + nf), u);
   }
+}
+
+void DrawGrid(const T3DFramebuffer& grid, const std::vector<std::unique_ptr<TMeshDataNM>>& meshes) {
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  const GLfloat black[4] = {0, 0, 0, 1};
+  glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, black);
+  if (meshes.empty() || !meshes.front()) return;
+  TMeshDataNM& cube = *meshes.front();
+  for (int32_t x = 0; x < kCellsX; ++x)
+    for (int32_t y = 0; y < kCellsY; ++y)
+      for (int32_t z = 0; z < kCellsZ; ++z) {
+        if (!grid.Cells[x][y][z]) continue;
+        glPushMatrix();
+        glTranslatef(static_cast<float>(x), static_cast<float>(y), static_cast<float>(z));
+        cube.Draw();
+        glPopMatrix();
+      }
 }
 
 int32_t CountSetCells(const T3DFramebuffer& grid) {

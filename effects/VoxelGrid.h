@@ -4,11 +4,16 @@
 // Contract: a sample lands in the cell of its coordinates rounded to the nearest integer, ties
 // to even. Samples outside the grid, and samples with a NaN or infinite coordinate, are skipped:
 // nothing is ever written outside the grid. VoxelizeTriangle first rotates each corner by
-// VoxelAngles (degrees, about x, then y, then z) and then adds VoxelOffset.
+// VoxelAngles (degrees, about x, then y, then z) and then adds VoxelOffset. DrawGrid needs a
+// current GL context and leaves blending on with the alpha blend function.
 #pragma once
 #include "engine/Vectors.h"
 
 #include <cstdint>
+#include <memory>
+#include <vector>
+
+class TMeshDataNM;
 
 constexpr int32_t kVoxelGridSize = 50;
 
@@ -32,5 +37,8 @@ void VoxelizeLine(T3DFramebuffer& grid, const TVec3& p, const TVec3& q, int32_t 
 // tiny step cannot stall the frame for minutes.
 void VoxelizeTriangle(T3DFramebuffer& grid, const TVec3& a, const TVec3& b, const TVec3& c,
                       float step);
+// Alpha blending on, ambient material black, then the first mesh drawn once per cell that is
+// on, translated to (x, y, z); z innermost. An empty mesh list draws nothing.
+void DrawGrid(const T3DFramebuffer& grid, const std::vector<std::unique_ptr<TMeshDataNM>>& meshes);
 // The number of cells that are on.
 int32_t CountSetCells(const T3DFramebuffer& grid);
