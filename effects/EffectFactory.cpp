@@ -2,6 +2,7 @@
 
 #include "effects/ColorEffects.h"
 #include "effects/LineDistortion.h"
+#include "effects/Metaballs.h"
 #include "effects/Particles.h"
 #include "effects/TextureEffects.h"
 #include "effects/VEffect.h"
@@ -28,6 +29,8 @@ const EffectType kEffectTypes[] = {
     {"plaintexture", Make<TPlainTexture>},
     {"plaintextureadd", Make<TPlainTextureAdd>},
     {"particles", Make<TParticles>},
+    {"fuck", Make<TFuck>},
+    {"metaballs", Make<TFuck>},
 };
 
 }  // namespace

@@ -1,0 +1,51 @@
+#include "effects/KGL2ScalarField.h"
+
+#include <GL/gl.h>
+
+#include <algorithm>
+
+void TKGLScalarField::SetupGrid() {
+  Size = std::clamp(Size, int32_t{0}, kMaxFieldSize);
+  const int32_t n = Size;
+  setupSize_ = n;
+  if (n == 0) return;  // no cubes, and the positions would divide by zero
+  const float cells = static_cast<float>(n);
+  for (int32_t x = 0; x <= n; ++x)
+    for (int32_t y = 0; y <= n; ++y)
+      for (int32_t z = 0; z <= n; ++z)
+        Points[x][y][z].Position = {2.0f * static_cast<float>(x) / cells - 1.0f,
+                                    2.0f * static_cast<float>(y) / cells - 1.0f,
+                                    1.0f - 2.0f * static_cast<float>(z) / cells};
+  for (int32_t x = 0; x < n; ++x)
+    for (int32_t y = 0; y < n; ++y)
+      for (int32_t z = 0; z < n; ++z)
+        for (int k = 0; k < kCubeCornerCount; ++k)
+          Cubes[x][y][z].Corners[k] = &Points[x + kCubeCornerOffsets[k][0]]
+                                             [y + kCubeCornerOffsets[k][1]]
+                                             [z + kCubeCornerOffsets[k][2]];
+}
+
+void TKGLScalarField::ComputeFieldNormals() {
+  const int32_t n = std::clamp(Size, int32_t{0}, kMaxFieldSize);
+  for (int32_t x = 1; x < n; ++x)
+    for (int32_t y = 1; y < n; ++y)
+      for (int32_t z = 1; z < n; ++z) {
+        TVec3 normal = {Points[x - 1][y][z].Value - Points[x + 1][y][z].Value,
+                        Points[x][y - 1][z].Value - Points[x][y + 1][z].Value,
+                        Points[x][y][z - 1].Value - Points[x][y][z + 1].Value};
+        const float length =
+            std::sqrt(normal.X * normal.X + normal.Y * normal.Y + normal.Z * normal.Z);
+        if (length != 0) normal = {normal.X / length, normal.Y / length, normal.Z / length};
+        Points[x][y][z].Normal = normal;
+      }
+}
+
+void TKGLScalarField::DrawSurface() const {
+  glBegin(GL_TRIANGLES);
+  Polygonise([](const TVec3& position, const TVec3& normal, int32_t, int32_t, int32_t, int) {
+    glTexCoord2f(normal.X, normal.Y);
+    glNormal3fv(&normal.X);
+    glVertex3fv(&position.X);
+  });
+  glEnd();
+}

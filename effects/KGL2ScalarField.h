@@ -1,0 +1,111 @@
+// TKGLScalarField: a scalar field sampled on a regular grid of up to 50 cubes per axis, turned
+// into the triangle surface at the level 1.0 by marching cubes and drawn with per-vertex
+// normals (which also serve as texture coordinates, for sphere mapping).
+//
+// Contract: all storage is fixed inside the object (about 12 MB: create it on the heap) and
+// starts zeroed; nothing is allocated afterwards. The owner sets Size, calls SetupGrid once,
+// then writes the Values of Points, ComputeFieldNormals and DrawSurface every frame. A Size
+// above 50 is clamped to 50 by SetupGrid, one below 0 to 0. The grid spans -1 to 1 on each
+// axis, z reversed. The object holds pointers into itself and cannot be copied.
+#pragma once
+#include "effects/MarchingCubesTables.h"
+#include "engine/Vectors.h"
+
+#include <cmath>
+#include <cstdint>
+
+constexpr int32_t kMaxFieldSize = 50;
+// The surface is drawn where the field crosses this value.
+constexpr float kSurfaceLevel = 1.0f;
+
+struct TFieldPoint {
+  TVec3 Position = {0, 0, 0};
+  TVec3 Normal = {0, 0, 0};
+  float Value = 0;
+};
+
+// A cube's eight corners, numbered as in MarchingCubesTables.h.
+struct TFieldCube {
+  TFieldPoint* Corners[kCubeCornerCount] = {};
+};
+
+class TKGLScalarField {
+ public:
+  TKGLScalarField() = default;
+  TKGLScalarField(const TKGLScalarField&) = delete;
+  TKGLScalarField& operator=(const TKGLScalarField&) = delete;
+
+  // Point positions and the corner pointers of every cube for the current Size.
+  void SetupGrid();
+  // Normal of each interior point: the central difference from high values to low ones,
+  // normalised (a zero vector stays zero). Points on the outer faces are left alone.
+  void ComputeFieldNormals();
+  // The level-1.0 surface as one GL_TRIANGLES primitive: per vertex a texture coordinate
+  // (normal x, y), the normal and the position.
+  void DrawSurface() const;
+
+  // Marching cubes over every cube, z innermost, calling
+  // emit(position, normal, cubeX, cubeY, cubeZ, edge) for each triangle vertex in order (three
+  // calls make one triangle). DrawSurface draws exactly these vertices.
+  template <class Emit>
+  void Polygonise(Emit&& emit) const;
+
+  int32_t Size = 0;
+  TFieldPoint Points[kMaxFieldSize + 1][kMaxFieldSize + 1][kMaxFieldSize + 1];
+  TFieldCube Cubes[kMaxFieldSize + 1][kMaxFieldSize + 1][kMaxFieldSize + 1];
+
+ private:
+  // The Size SetupGrid resolved corners for: cubes beyond it have none, whatever Size says now.
+  int32_t setupSize_ = 0;
+};
+
+// The surface vertex on the edge from p (value a) to q (value b): p itself when |a| is exactly
+// 1, else q when |b| is exactly 1, else p when a equals b, else linear interpolation of
+// position and normal (the normal is not renormalised).
+inline void SurfaceVertex(const TFieldPoint& p, const TFieldPoint& q, TVec3& position,
+                          TVec3& normal) {
+  const float a = p.Value, b = q.Value;
+  const TFieldPoint* corner = nullptr;
+  if (std::fabs(a) == kSurfaceLevel)
+    corner = &p;
+  else if (std::fabs(b) == kSurfaceLevel)
+    corner = &q;
+  else if (a == b)
+    corner = &p;
+  if (corner) {
+    position = corner->Position;
+    normal = corner->Normal;
+    return;
+  }
+  const float mu = (kSurfaceLevel - a) / (b - a);
+  position = {p.Position.X + mu * (q.Position.X - p.Position.X),
+              p.Position.Y + mu * (q.Position.Y - p.Position.Y),
+              p.Position.Z + mu * (q.Position.Z - p.Position.Z)};
+  normal = {p.Normal.X + mu * (q.Normal.X - p.Normal.X),
+            p.Normal.Y + mu * (q.Normal.Y - p.Normal.Y),
+            p.Normal.Z + mu * (q.Normal.Z - p.Normal.Z)};
+}
+
+template <class Emit>
+void TKGLScalarField::Polygonise(Emit&& emit) const {
+  const TMarchingCubesTables& tables = MarchingCubesTables();
+  const int32_t n = Size < setupSize_ ? Size : setupSize_;
+  TVec3 positions[kCubeEdgeCount];
+  TVec3 normals[kCubeEdgeCount];
+  for (int32_t x = 0; x < n; ++x)
+    for (int32_t y = 0; y < n; ++y)
+      for (int32_t z = 0; z < n; ++z) {
+        const TFieldCube& cube = Cubes[x][y][z];
+        unsigned cubeIndex = 0;
+        for (int k = 0; k < kCubeCornerCount; ++k)
+          if (cube.Corners[k]->Value < kSurfaceLevel) cubeIndex |= 1u << k;
+        const unsigned edges = tables.EdgeTable[cubeIndex];
+        if (edges == 0) continue;
+        for (int e = 0; e < kCubeEdgeCount; ++e)
+          if (edges & (1u << e))
+            SurfaceVertex(*cube.Corners[kCubeEdgeCorners[e][0]],
+                          *cube.Corners[kCubeEdgeCorners[e][1]], positions[e], normals[e]);
+        const int8_t* row = tables.TriangleTable[cubeIndex];
+        for (int i = 0; row[i] >= 0; ++i) emit(positions[row[i]], normals[row[i]], x, y, z, row[i]);
+      }
+}

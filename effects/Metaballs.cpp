@@ -1,0 +1,118 @@
+#include "effects/Metaballs.h"
+
+#include "demo/Frame.h"
+#include "effects/Draw2D.h"
+#include "engine/KGL2Materials.h"
+#include "engine/KGL2Textures.h"
+
+#include <GL/glu.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+namespace {
+
+// Points 0..49 per axis take values; the points with index 50 stay 0.
+constexpr int32_t kLastValuePoint = kMetaballFieldSize - 1;
+constexpr int32_t kBallReach = 6;          // box half-width in points
+constexpr float kBallStrength = 17.0f;     // a lone ball reaches 1.0 at sqrt(17) cells
+constexpr float kNearestDistanceSquared = 1e-12f;  // (1e-6 cells)^2
+constexpr float kImageSwitchLevel = 0.14f;
+
+// The box of points a ball reaches on one axis, cut at the grid's faces; empty (lo > hi) when
+// the ball is far outside or not a finite number.
+void BallRange(float centre, int32_t& lo, int32_t& hi) {
+  lo = 1;
+  hi = 0;
+  if (!(std::fabs(centre) < 1e6f)) return;
+  const int32_t nearest = static_cast<int32_t>(std::lrint(centre));
+  lo = std::max(nearest - kBallReach, int32_t{0});
+  hi = std::min(nearest + kBallReach, kLastValuePoint);
+}
+
+}  // namespace
+
+void PlaceMetaballs(float t, TVec3 (&balls)[kMetaballCount]) {
+  const double time = t;
+  for (int i = 0; i < kMetaballCount; ++i)
+    balls[i] = {static_cast<float>(25 + 20 * std::sin(time + 123.0 * i)),
+                static_cast<float>(25 + 20 * std::sin(1.4 * time + 213.0 * i)),
+                static_cast<float>(25 + 20 * std::sin(1.3 * time + 42.0 * i))};
+}
+
+void AccumulateMetaballs(TKGLScalarField& field, const TVec3* balls, int count) {
+  for (int32_t x = 0; x <= kLastValuePoint; ++x)
+    for (int32_t y = 0; y <= kLastValuePoint; ++y)
+      for (int32_t z = 0; z <= kLastValuePoint; ++z) field.Points[x][y][z].Value = 0;
+  for (int b = 0; b < count; ++b) {
+    const TVec3& ball = balls[b];
+    int32_t loX, hiX, loY, hiY, loZ, hiZ;
+    BallRange(ball.X, loX, hiX);
+    BallRange(ball.Y, loY, hiY);
+    BallRange(ball.Z, loZ, hiZ);
+    for (int32_t x = loX; x <= hiX; ++x) {
+      const float dx = ball.X - static_cast<float>(x);
+      for (int32_t y = loY; y <= hiY; ++y) {
+        const float dy = ball.Y - static_cast<float>(y);
+        for (int32_t z = loZ; z <= hiZ; ++z) {
+          const float dz = ball.Z - static_cast<float>(z);
+          const float d2 = std::max(dx * dx + dy * dy + dz * dz, kNearestDistanceSquared);
+          field.Points[x][y][z].Value += kBallStrength / d2;
+        }
+      }
+    }
+  }
+}
+
+int32_t MetaballImageIndex(double v) {
+  if (!(v > 0)) return 0;  // NaN and negative values as well
+  if (v >= kMetaballImageCount) return kMetaballImageCount;
+  return static_cast<int32_t>(std::nearbyint(v));
+}
+
+TFuck::TFuck() : TVEffect(NoBaseDefaults{}) {
+  for (int n = 1; n <= kMetaballImageCount; ++n)
+    Images[n] = TextureByName(std::to_string(n) + ".jpg");
+  CurrentImage = 9;
+  Field = std::make_unique<TKGLScalarField>();
+  Field->Size = kMetaballFieldSize;
+  Field->SetupGrid();
+  Eye = {1, 1, 1};
+}
+
+void TFuck::Render(const float*) {
+  const float t = BarTime;
+  PlaceMetaballs(t, Balls);
+  AccumulateMetaballs(*Field, Balls, kMetaballCount);
+
+  const float brightness = 50 * SpectrumData[3];
+  if (SpectrumData[1] > kImageSwitchLevel)
+    CurrentImage = MetaballImageIndex(static_cast<double>(UniformRandom() * 39 + 1));
+
+  PushCenterView();
+  DrawAddQuad(Images[CurrentImage], {1, 1, 1, 1}, 0, 0, 800, 600);
+  DrawAddQuad(Images[CurrentImage], {brightness, brightness, brightness, brightness},
+              SpectrumData[4], 0, 800, 600);
+  const int32_t flicker = MetaballImageIndex(std::fabs(40 * std::sin(static_cast<double>(t))));
+  DrawAddQuad(Images[flicker], {0.3f, 0.3f, 0.3f, 1}, 0, 0, 800, 600);
+  PopView();
+
+  const double t2 = t;
+  const float swing = 100 * FrameTime * SpectrumData[2];
+  const TVec3 angles = {static_cast<float>(swing * std::sin(t2)),
+                        static_cast<float>(swing * std::sin(1.2 * t2)),
+                        static_cast<float>(swing * std::sin(1.6 * t2))};
+  RotatePointXYZ(Eye, angles);
+
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  gluLookAt(Eye.X, Eye.Y, Eye.Z, 0.5, 0.5, 0.5, 0, 1, 0);
+
+  ApplyTexture(Images[CurrentImage]);
+  glDisable(GL_LIGHTING);
+  Field->ComputeFieldNormals();
+  EnableSphereMap();
+  Field->DrawSurface();
+  DisableSphereMap();
+}

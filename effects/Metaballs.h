@@ -1,0 +1,42 @@
+// "fuck" (also "metaballs"): three full-screen pictures added onto the screen, chosen from
+// 1.jpg ... 39.jpg and switched to a random one while spectrum value 1 is above 0.14, under a
+// cluster of 32 metaballs drawn as a sphere-mapped marching-cubes surface, seen by a camera
+// that swings with spectrum value 2. Reads no parameter and no input, only BarTime, FrameTime
+// and SpectrumData. The pictures are loaded by the constructor, that is by the LOAD line.
+//
+// Leaves behind: lighting off, sphere mapping off, texturing on with the current picture bound,
+// the modelview matrix looking from Eye at (0.5, 0.5, 0.5).
+#pragma once
+#include "effects/KGL2ScalarField.h"
+#include "effects/VEffect.h"
+#include "engine/Vectors.h"
+
+#include <cstdint>
+#include <memory>
+
+constexpr int kMetaballCount = 32;
+constexpr int kMetaballImageCount = 39;  // Images[1] .. Images[39]; Images[0] stays 0
+constexpr int32_t kMetaballFieldSize = 50;
+
+class TFuck : public TVEffect {
+ public:
+  // Loads the 39 pictures, sets CurrentImage to 9, Eye to (1, 1, 1) and builds the field.
+  TFuck();
+  void Render(const float* inputs) override;
+
+  uint32_t Images[kMetaballImageCount + 1] = {};
+  int32_t CurrentImage = 9;
+  std::unique_ptr<TKGLScalarField> Field;  // on the heap: it holds about 12 MB
+  TVec3 Balls[kMetaballCount] = {};        // centres in grid cells (0 .. 50)
+  TVec3 Eye = {1, 1, 1};
+};
+
+// The ball centres at bar time t: 25 + 20 sin(...) per axis, in grid cells.
+void PlaceMetaballs(float t, TVec3 (&balls)[kMetaballCount]);
+// Values of points 0..49 per axis := 0, then each ball adds 17 / d^2 to the points of its box
+// (13 points per axis around its nearest point, cut at 0 and 49). A ball closer than 1e-6
+// cells to a point counts as 1e-6 cells away, so every value stays finite.
+void AccumulateMetaballs(TKGLScalarField& field, const TVec3* balls, int count);
+// The picture index nearest to v (ties to even), limited to 0 .. 39: the random draw and the
+// third layer's sine can both reach 40, which has no picture.
+int32_t MetaballImageIndex(double v);

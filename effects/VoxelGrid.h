@@ -1,0 +1,36 @@
+// The 3D pixel framebuffer: a 50 x 50 x 50 grid of on/off cells, indexed [x][y][z], and the
+// procedures that clear it and scan-convert lines and triangles into it.
+//
+// Contract: a sample lands in the cell of its coordinates rounded to the nearest integer, ties
+// to even. Samples outside the grid, and samples with a NaN or infinite coordinate, are skipped:
+// nothing is ever written outside the grid. VoxelizeTriangle first rotates each corner by
+// VoxelAngles (degrees, about x, then y, then z) and then adds VoxelOffset.
+#pragma once
+#include "engine/Vectors.h"
+
+#include <cstdint>
+
+constexpr int32_t kVoxelGridSize = 50;
+
+struct T3DFramebuffer {
+  // 0 = cell off, 1 = cell on.
+  uint8_t Cells[kVoxelGridSize][kVoxelGridSize][kVoxelGridSize] = {};
+};
+
+// Rotation (degrees) and offset applied to each triangle corner by VoxelizeTriangle.
+extern TVec3 VoxelAngles;
+extern TVec3 VoxelOffset;
+
+// Every cell := 0.
+void ClearGrid(T3DFramebuffer& grid);
+// steps + 1 samples from p to q (k = 0 .. steps, at p + k (q - p) / steps); each sets its
+// cell. A steps of 0 samples p alone; a negative one samples nothing.
+void VoxelizeLine(T3DFramebuffer& grid, const TVec3& p, const TVec3& q, int32_t steps);
+// Sweeps the transformed triangle with 2u lines of u + 1 samples, u = N(1 / step): lines from
+// edge AB to the first half of AC, then from edge BC to the second half. Nothing is set when u
+// is 0 or less or the step is 0 or not a number. u is limited to 1024 (2 million samples), so a
+// tiny step cannot stall the frame for minutes.
+void VoxelizeTriangle(T3DFramebuffer& grid, const TVec3& a, const TVec3& b, const TVec3& c,
+                      float step);
+// The number of cells that are on.
+int32_t CountSetCells(const T3DFramebuffer& grid);

@@ -1,0 +1,402 @@
+#include "models3ds/File3DS.h"
+
+#include "models3ds/Const3DS.h"
+#include "platform/Files.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <unordered_map>
+
+namespace {
+
+const char kReadError[] = "Stream read error";
+const char kNoMemory[] = "Not enough memory to complete operation.";
+constexpr uint32_t kHeaderSize = 6;
+constexpr size_t kMaxStringBytes = 255;
+
+bool InRange(uint16_t id, uint16_t first, uint16_t last) { return id >= first && id <= last; }
+
+// Chunks whose sub-chunks start right behind their header.
+bool IsPureContainer(uint16_t id) {
+  switch (id) {
+    case 0x1200: case 0x2100: case 0x2D2D: case 0x2D3D: case 0x3000: case 0x3D3D: case 0x3DAA:
+    case 0x3DFF: case 0x4100: case 0x4D4D: case 0x8000: case 0x8001: case 0xA010: case 0xA020:
+    case 0xA030: case 0xA050: case 0xA052: case 0xA053: case 0xA084: case 0xA200: case 0xA204:
+    case 0xA210: case 0xA220: case 0xA230: case 0xA33A: case 0xA340: case 0xA342: case 0xA344:
+    case 0xA346: case 0xA348: case 0xA34A: case 0xA34C: case 0xC23D:
+      return true;
+    default:
+      return InRange(id, 0xA040, 0xA042) || InRange(id, 0xA33C, 0xA33E) || InRange(id, 0xAFFF, 0xB007);
+  }
+}
+
+// Size of the fixed record in front of a chunk's sub-chunks; -1 when the id has none.
+int32_t FixedOwnDataSize(uint16_t id) {
+  if (IsPureContainer(id)) return 0;
+  switch (id) {
+    case 0x0030: case 0x1420: case 0x1430: case 0xB030: return 2;
+    case 0x0011: return 3;
+    case 0x0002: case 0x0031: case 0x0100: case 0x1300: case 0x1400: case 0x1410: case 0x3D3E:
+    case 0xB009: case 0xB015: case 0xD000: return 4;
+    case 0xB008: return 8;
+    case 0x4641: return 10;
+    case 0x0010: case 0x1500: case 0x4600: case 0xA310: case 0xB013: return 12;
+    case 0x7001: return 14;
+    case 0x2200: case 0x2300: case 0x2302: case 0x3010: case 0x3020: case 0x3030: case 0x3040:
+    case 0x3050: case 0x3060: return 16;
+    case 0x4610: return 20;
+    case 0xB014: return 24;
+    case 0x3070: return 28;
+    case 0x4700: return 32;
+    case 0x4160: return 48;
+    default: return -1;
+  }
+}
+
+// Chunks that start with a name and have their sub-chunks behind it.
+bool StartsWithName(uint16_t id) {
+  switch (id) {
+    case 0x1100: case 0x3080: case 0x4000: case 0x4181: case 0xA000: case 0xA300: case 0xB011:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool IsKeyFramerNode(uint16_t id) { return InRange(id, kChunkObjectNode, kChunkSpotlightNode); }
+
+uint64_t ChunkEnd(const ChunkNode& node) { return uint64_t{node.Position} + node.Length; }
+
+// Reads the whole file. Linux has no share mode that keeps other writers out and no error beep;
+// the bytes are read once here and the file is closed again.
+std::vector<uint8_t> ReadModelFile(const std::string& fileName) {
+  std::vector<uint8_t> bytes;
+  if (!ReadWholeFile(fileName, bytes)) TFile3DS::Raise3DSError("Cannot open file " + fileName);
+  return bytes;
+}
+
+}  // namespace
+
+// ---- T3DSStream ----
+
+T3DSStream::T3DSStream(std::vector<uint8_t> bytes) : bytes_(std::move(bytes)) {
+  size_ = static_cast<uint32_t>(std::min<size_t>(bytes_.size(), std::numeric_limits<uint32_t>::max()));
+  limit_ = size_;
+}
+
+void T3DSStream::SetLimit(uint64_t end) { limit_ = static_cast<uint32_t>(std::min<uint64_t>(end, size_)); }
+
+void T3DSStream::ReadBytes(void* out, size_t n) {
+  if (n > Remaining()) TFile3DS::Raise3DSError(kReadError);
+  if (n > 0) std::memcpy(out, bytes_.data() + position_, n);
+  position_ += static_cast<uint32_t>(n);
+}
+
+bool T3DSStream::TrySkip(uint64_t n) {
+  if (n > Remaining()) return false;
+  position_ += static_cast<uint32_t>(n);
+  return true;
+}
+
+bool T3DSStream::TrySkipZeroTerminated() {
+  if (position_ >= limit_) return false;
+  const uint8_t* begin = bytes_.data() + position_;
+  const void* zero = std::memchr(begin, 0, limit_ - position_);
+  if (!zero) return false;
+  position_ += static_cast<uint32_t>(static_cast<const uint8_t*>(zero) - begin) + 1;
+  return true;
+}
+
+uint8_t T3DSStream::ReadU8() {
+  uint8_t v;
+  ReadBytes(&v, 1);
+  return v;
+}
+
+uint16_t T3DSStream::ReadU16() {
+  uint8_t b[2];
+  ReadBytes(b, 2);
+  return static_cast<uint16_t>(b[0] | (b[1] << 8));
+}
+
+int16_t T3DSStream::ReadI16() { return static_cast<int16_t>(ReadU16()); }
+
+uint32_t T3DSStream::ReadU32() {
+  uint8_t b[4];
+  ReadBytes(b, 4);
+  return uint32_t{b[0]} | (uint32_t{b[1]} << 8) | (uint32_t{b[2]} << 16) | (uint32_t{b[3]} << 24);
+}
+
+int32_t T3DSStream::ReadI32() { return static_cast<int32_t>(ReadU32()); }
+
+float T3DSStream::ReadF32() {
+  const uint32_t bits = ReadU32();
+  float v;
+  std::memcpy(&v, &bits, 4);
+  return v;
+}
+
+TPoint3DS T3DSStream::ReadVector3() {
+  TPoint3DS p;
+  p.X = ReadF32();
+  p.Y = ReadF32();
+  p.Z = ReadF32();
+  return p;
+}
+
+std::string T3DSStream::ReadZeroTerminated() {
+  const uint32_t start = position_;
+  if (!TrySkipZeroTerminated()) TFile3DS::Raise3DSError(kReadError);
+  const size_t length = std::min<size_t>(position_ - start - 1, kMaxStringBytes);
+  return std::string(reinterpret_cast<const char*>(bytes_.data() + start), length);
+}
+
+// ---- TFile3DS: open and close ----
+
+TFile3DS::TFile3DS(const std::string& fileName) : TFile3DS(fileName, ReadModelFile(fileName)) {}
+
+TFile3DS::TFile3DS(const std::string& fileName, std::vector<uint8_t> bytes)
+    : Stream_(std::move(bytes)),
+      Materials_(std::make_unique<TMaterialList>(*this)),
+      Objects_(std::make_unique<TObjectList>(*this)),
+      KeyFramer_(std::make_unique<TKeyFramer>(*this)),
+      FileName_(fileName) {
+  ReadFileChunks();
+}
+
+TFile3DS::~TFile3DS() {
+  KeyFramer_.reset();
+  Objects_.reset();
+  Materials_.reset();
+  ReleaseDatabase();
+}
+
+void TFile3DS::ReleaseDatabase() {
+  ReleaseChunkTree(Database_.Top);
+  Database_.Top = nullptr;
+  Database_.ObjectIndex.reset();
+  Database_.MaterialIndex.reset();
+  Database_.NodeIndex.reset();
+  Database_.MeshObjects.clear();
+}
+
+void TFile3DS::Raise3DSError(const std::string& message) { throw E3DSError(message); }
+
+void TFile3DS::ReadFileChunks() {
+  ChunkNode* top = NewChunkNode();
+  Database_.Top = top;
+  Stream_.SetLimit(Stream_.Size());
+  Stream_.Seek(0);
+  top->Id = Stream_.ReadU16();
+  top->Length = Stream_.ReadU32();
+  if (top->Id != kChunkModelFile && top->Id != kChunkProjectFile && top->Id != kChunkMaterialLibrary)
+    return;
+  ReadChildChunks(*top, 0);
+  BuildNodeIndex();
+  AttachParentNames();
+  std::vector<TNodeList>().swap(NodeIndex_);
+}
+
+// ---- The walk ----
+
+bool TFile3DS::SkipOwnData(const ChunkNode& node) {
+  const int32_t fixed = FixedOwnDataSize(node.Id);
+  if (fixed >= 0) return Stream_.TrySkip(static_cast<uint64_t>(fixed));
+  if (StartsWithName(node.Id)) return Stream_.TrySkipZeroTerminated();
+  switch (node.Id) {
+    case kChunkFaceList: {
+      if (Stream_.Remaining() < 2) return false;
+      const uint16_t faces = Stream_.ReadU16();
+      return Stream_.TrySkip(8ull * faces);
+    }
+    case kChunkKeyFramerHeader:
+      return Stream_.TrySkip(2) && Stream_.TrySkipZeroTerminated() && Stream_.TrySkip(4);
+    case kChunkNodeHeader:
+      return Stream_.TrySkipZeroTerminated() && Stream_.TrySkip(6);
+    default:
+      return false;  // a leaf: its whole rest is own data
+  }
+}
+
+// The cursor is moved to each child's end explicitly rather than trusted to be left there by the
+// child's own walk, so a child whose content does not fill its length cannot shift its siblings.
+void TFile3DS::ReadChildChunks(ChunkNode& parent, int32_t depth) {
+  const uint64_t end = std::min<uint64_t>(ChunkEnd(parent), Stream_.Size());
+  if (parent.Length < kHeaderSize) return;
+  Stream_.SetLimit(end);
+  Stream_.Seek(parent.Position + kHeaderSize);
+  if (!SkipOwnData(parent)) return;
+  uint64_t at = Stream_.Position();
+  ChunkNode* last = nullptr;
+  while (at + kHeaderSize <= end) {
+    Stream_.SetLimit(end);
+    Stream_.Seek(static_cast<uint32_t>(at));
+    const uint16_t id = Stream_.ReadU16();
+    const uint32_t length = Stream_.ReadU32();
+    if (length < kHeaderSize || at + length > end) break;
+    if (depth >= kMaxChunkDepth) Raise3DSError("Chunks nested deeper than 64 levels");
+    ChunkNode* child = NewChunkNode();
+    child->Id = id;
+    child->Length = length;
+    child->Position = static_cast<uint32_t>(at);
+    AppendChildChunk(parent, child, last);
+    if (id == kChunkExtendedEntry)
+      ReadExtendedDataChildren(*child, depth + 1);
+    else
+      ReadChildChunks(*child, depth + 1);
+    at += length;
+  }
+}
+
+// Inside an extended-data entry only ids 0x8002-0x800F belong; any other id ends the entry.
+void TFile3DS::ReadExtendedDataChildren(ChunkNode& parent, int32_t depth) {
+  const uint64_t end = std::min<uint64_t>(ChunkEnd(parent), Stream_.Size());
+  if (parent.Length < kHeaderSize) return;
+  Stream_.SetLimit(end);
+  Stream_.Seek(parent.Position + kHeaderSize);
+  if (!SkipOwnData(parent)) return;
+  uint64_t at = Stream_.Position();
+  ChunkNode* last = nullptr;
+  while (at + kHeaderSize <= end) {
+    Stream_.SetLimit(end);
+    Stream_.Seek(static_cast<uint32_t>(at));
+    const uint16_t id = Stream_.ReadU16();
+    const uint32_t length = Stream_.ReadU32();
+    if (!InRange(id, kChunkExtendedFirst, kChunkExtendedLast) || length < kHeaderSize) break;
+    if (at + length > end) {  // too long for the entry: read on behind its header
+      at += kHeaderSize;
+      continue;
+    }
+    if (depth >= kMaxChunkDepth) Raise3DSError("Chunks nested deeper than 64 levels");
+    ChunkNode* child = NewChunkNode();
+    child->Id = id;
+    child->Length = length;
+    child->Position = static_cast<uint32_t>(at);
+    AppendChildChunk(parent, child, last);
+    ReadExtendedDataChildren(*child, depth + 1);
+    at += length;
+  }
+}
+
+// ---- Tree operations ----
+
+ChunkNode* TFile3DS::NewChunkNode() {
+  try {
+    return &Arena_.emplace_back();
+  } catch (const std::bad_alloc&) {
+    Raise3DSError(kNoMemory);
+  }
+}
+
+void TFile3DS::AppendChildChunk(ChunkNode& parent, ChunkNode* child, ChunkNode*& lastChild) {
+  child->Next = nullptr;
+  if (lastChild)
+    lastChild->Next = child;
+  else
+    parent.Children = child;
+  lastChild = child;
+}
+
+ChunkNode* TFile3DS::FindChunkDeep(ChunkNode* start, uint16_t id) {
+  if (!start) return nullptr;
+  if (start->Id == id) return start;
+  for (ChunkNode* child = start->Children; child; child = child->Next)
+    if (ChunkNode* hit = FindChunkDeep(child, id)) return hit;
+  return nullptr;
+}
+
+ChunkNode* TFile3DS::FindChunkAmongSiblings(ChunkNode* start, uint16_t id) {
+  for (ChunkNode* node = start; node; node = node->Next)
+    if (node->Id == id) return node;
+  return nullptr;
+}
+
+void TFile3DS::DropChunkData(ChunkNode* node) {
+  if (node) node->Data.reset();
+}
+
+void TFile3DS::ReleaseChunkTree(ChunkNode* first) {
+  for (ChunkNode* node = first; node; node = node->Next) {
+    ReleaseChunkTree(node->Children);
+    node->Children = nullptr;
+    DropChunkData(node);
+  }
+}
+
+// ---- Keyframer node index and parent names ----
+
+void TFile3DS::BuildNodeIndex() {
+  ChunkNode* section = FindChunkDeep(Database_.Top, kChunkKeyFramer);
+  if (!section) return;
+  bool unnumbered = false;
+  for (ChunkNode* node = section->Children; node; node = node->Next) {
+    if (!IsKeyFramerNode(node->Id)) continue;
+    TNodeList& entry = NodeIndex_.emplace_back();
+    ChunkNode* header = FindChunkDeep(node, kChunkNodeHeader);
+    if (!header) continue;
+    LoadChunkData(header);
+    const TNodeHeaderData* head = header->DataAs<TNodeHeaderData>();
+    entry.Name = head->ObjectName;
+    entry.Id = -1;
+    if (ChunkNode* idChunk = FindChunkDeep(node, kChunkNodeId)) {
+      LoadChunkData(idChunk);
+      entry.Id = idChunk->DataAs<TShortData>()->Value;
+      DropChunkData(idChunk);
+    }
+    entry.Tag = node->Id;
+    entry.ParentId = head->ParentId;
+    if (node->Id == kChunkObjectNode) {
+      if (ChunkNode* instance = FindChunkDeep(node, kChunkInstanceName)) {
+        LoadChunkData(instance);
+        entry.InstanceName = std::move(instance->DataAs<TStringData>()->Value);
+        DropChunkData(instance);
+      }
+    }
+    DropChunkData(header);
+    if (entry.Id == -1) unnumbered = true;
+  }
+  if (unnumbered)
+    for (size_t i = 0; i < NodeIndex_.size(); ++i) NodeIndex_[i].Id = static_cast<int16_t>(i);
+}
+
+// Parents are looked up by id in a map (the first entry with an id wins), so the pass stays
+// linear in the number of nodes.
+void TFile3DS::AttachParentNames() {
+  ChunkNode* section = FindChunkDeep(Database_.Top, kChunkKeyFramer);
+  if (!section) return;
+  std::unordered_map<int16_t, const TNodeList*> byId;
+  byId.reserve(NodeIndex_.size());
+  for (const TNodeList& entry : NodeIndex_) byId.emplace(entry.Id, &entry);
+
+  static const uint16_t kKinds[] = {kChunkTargetNode, kChunkObjectNode, kChunkCameraNode,
+                                    kChunkLightNode, kChunkLightTargetNode, kChunkSpotlightNode};
+  for (uint16_t kind : kKinds) {
+    for (ChunkNode* node = FindChunkDeep(section, kind); node;
+         node = FindChunkAmongSiblings(node->Next, kind)) {
+      ChunkNode* header = FindChunkDeep(node, kChunkNodeHeader);
+      ChunkNode* idChunk = FindChunkDeep(node, kChunkNodeId);
+      if (!header || !idChunk) continue;
+      LoadChunkData(idChunk);
+      const TShortData* id = idChunk->DataAs<TShortData>();
+      if (!id) continue;
+      const auto self = byId.find(id->Value);
+      if (self == byId.end() || self->second->ParentId == -1) continue;
+      const auto parent = byId.find(self->second->ParentId);
+      if (parent == byId.end() || parent->second->Name.empty()) continue;
+      std::string parentName = parent->second->Name;
+      if (!parent->second->InstanceName.empty()) parentName += "." + parent->second->InstanceName;
+      if (FindChunkDeep(header, kChunkParentName)) continue;
+
+      ChunkNode* nameChunk = NewChunkNode();
+      nameChunk->Id = kChunkParentName;
+      auto data = std::make_unique<TStringData>();
+      data->Value = std::move(parentName);
+      nameChunk->Data = std::move(data);
+      ChunkNode* last = header->Children;
+      while (last && last->Next) last = last->Next;
+      AppendChildChunk(*header, nameChunk, last);
+    }
+  }
+}
