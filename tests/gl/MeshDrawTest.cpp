@@ -1,8 +1,10 @@
 // Meshes drawn on a real context: the client-array states Draw leaves, and the pixels a mesh
 // covers under a known camera.
+#include "common/Models3DS.h"
 #include "engine/KGL2Classes.h"
 #include "support/GlContext.h"
 #include "support/PixelChecks.h"
+#include "support/RunVorpane.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>
@@ -85,5 +87,34 @@ TEST(MeshDraw, ArraysAndImmediateDrawTheSameSquare) {
     ExpectPixel(400, 300 - 160, 0, 0, 0);
     ExpectPixel(10, 10, 0, 0, 0);
   }
+  ExpectClientArrays(false, false, false);
+}
+
+TEST(MeshDraw, CubeModelCoversItsPixels) {
+  TestGlWindow();
+  const std::string path = MakeTempFolder() + "/cube.3ds";
+  std::string error;
+  ASSERT_TRUE(WriteModelFile("cube", path, error)) << error;
+  TKGLBrush brush(path);
+  ASSERT_EQ(brush.MeshCount, 1);
+  // The unit cube's front face lies at z = 0.5, 4.5 units from the eye, where half the screen
+  // height is 4.5 * tan(22.5 deg) = 1.86 units: its edges lie about 80 pixels from the centre.
+  LookAtOrigin();
+  ClearTestFrame(0, 0, 0);
+  brush.Meshes[0]->Draw();
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+  ExpectPixel(400, 300, 255, 255, 255);
+  ExpectPixel(400 - 70, 300 + 70, 255, 255, 255);
+  ExpectPixel(400 + 70, 300 - 70, 255, 255, 255);
+  ExpectPixel(400 + 95, 300, 0, 0, 0);
+  ExpectPixel(400, 300 + 95, 0, 0, 0);
+  ExpectPixel(700, 500, 0, 0, 0);
+
+  // Scaled to half, it covers less.
+  brush.ScaleAll(TVec3{0.5f, 0.5f, 0.5f});
+  ClearTestFrame(0, 0, 0);
+  brush.Meshes[0]->Draw();
+  ExpectPixel(400, 300, 255, 255, 255);
+  ExpectPixel(400 + 60, 300, 0, 0, 0);
   ExpectClientArrays(false, false, false);
 }
