@@ -1,5 +1,6 @@
 // Productions with 3D models, run as a user would: a model that cannot be read ends a capture
 // with status 1 and says which model and why; a readable one is captured.
+#include "common/Demotrack.h"
 #include "common/Models3DS.h"
 #include "support/CapturedFrames.h"
 #include "support/RunVorpane.h"
@@ -10,7 +11,7 @@ namespace {
 
 std::string ObjectScript(const std::string& model) {
   return "RESOLUTIONX 320\nRESOLUTIONY 240\nCOLORDEPTH 32\nINIT\nENDTIME 50\n"
-         "LOAD object 1\nA " + model + "\nS 2000\nE 255\nF 255\nG 0\n"
+         "TRACKER track.bin\nBPM 120\nLOAD object 1\nA " + model + "\nS 2000\nE 255\nF 255\nG 0\n"
          "BAR cube\nMOUNT 0\nLENGTH 1\nEFFECT 1\n";
 }
 
@@ -18,6 +19,7 @@ std::string ObjectScript(const std::string& model) {
 
 TEST(ModelCapture, AMissingOrBrokenModelEndsTheCaptureAndNamesTheModel) {
   const std::string folder = MakeTempFolder();
+  ASSERT_TRUE(WriteDemotrack(folder + "/track.bin", TDemotrackGrid(1, std::vector<uint8_t>(64))));
   WriteTextFile(folder, "moltrax.vrp", ObjectScript("missing.3ds"));
   TRunResult run = RunVorpaneIn(folder, {"--capture", "frames"});
   EXPECT_EQ(run.ExitStatus, 1);

@@ -115,7 +115,9 @@ class WorkingFolder {
     EXPECT_EQ(::chdir(folder.c_str()), 0);
   }
   ~WorkingFolder() {
-    if (previous_[0]) EXPECT_EQ(::chdir(previous_), 0);
+    if (previous_[0]) {
+      EXPECT_EQ(::chdir(previous_), 0);
+    }
   }
 
  private:
@@ -151,7 +153,8 @@ TEST(ObjectEffect, FlatColourScaleAndSpin) {
 
   // VY 90: after one second of its bar a box along x looks like the same box along z.
   const std::string alongX = WriteModel(folder, "x.3ds", {Box(20, 4, 4)});
-  const std::string alongZ = WriteModel(folder, "z.3ds", {Box(4, 4, 20)});
+  // File coordinates are Z up: the file's y axis becomes the engine's -z.
+  const std::string alongZ = WriteModel(folder, "z.3ds", {Box(4, 20, 4)});
   auto spinning = LoadObject(alongX, 0, 200, 200, 200);
   spinning->VY = 90;
   spinning->Load();
