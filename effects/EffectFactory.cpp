@@ -3,7 +3,9 @@
 #include "effects/ColorEffects.h"
 #include "effects/LineDistortion.h"
 #include "effects/Metaballs.h"
+#include "effects/ObjectEffect.h"
 #include "effects/Particles.h"
+#include "effects/Pixelize.h"
 #include "effects/TextureEffects.h"
 #include "effects/VEffect.h"
 
@@ -28,8 +30,11 @@ const EffectType kEffectTypes[] = {
     {"lines", Make<TLineDistortion>},
     {"plaintexture", Make<TPlainTexture>},
     {"plaintextureadd", Make<TPlainTextureAdd>},
+    {"object", Make<T3DObject>},
     {"particles", Make<TParticles>},
     {"fuck", Make<TFuck>},
+    {"pixelize", Make<TPixelize>},
+    // The same effect under a name that says what it shows.
     {"metaballs", Make<TFuck>},
 };
 

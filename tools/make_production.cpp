@@ -1,8 +1,9 @@
 // make_production OUTDIR: generates the data of the sample production into OUTDIR (created when
 // missing): the music (moltrax.ogg) and the demotrack (moltrax.trk), both from the one song
-// description, and the pictures. Deterministic: the same program writes the same files.
+// description, the pictures and the 3D models. Deterministic: the same program writes the same files.
 #include "common/AudioFiles.h"
 #include "common/Demotrack.h"
+#include "common/Models3DS.h"
 #include "common/ProductionPictures.h"
 #include "common/Song.h"
 #include "common/Synth.h"
@@ -33,6 +34,17 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::string error;
+  // The voxel cube and the duck of the pixelize scene, and the ring of the object scenes.
+  const struct {
+    const char* kind;
+    const char* file;
+  } models[] = {{"cube", "boxpixel.3ds"}, {"duck", "duck.3ds"}, {"torus", "torus.3ds"}};
+  for (const auto& model : models) {
+    if (!WriteModelFile(model.kind, folder + "/" + model.file, error)) {
+      std::fprintf(stderr, "make_production: %s\n", error.c_str());
+      return 1;
+    }
+  }
   if (!WriteProductionPictures(folder, error)) {
     std::fprintf(stderr, "make_production: %s\n", error.c_str());
     return 1;

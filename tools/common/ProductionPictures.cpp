@@ -191,7 +191,8 @@ TImageRGBA ChromePicture() {
       const float band = std::exp(-height * height * 60.0f);
       colour = {colour.R + band, colour.G + 0.8f * band, colour.B + 0.5f * band, 1};
       const float spot = std::exp(-(std::pow(u + 0.4f, 2.0f) + std::pow(v - 0.45f, 2.0f)) * 30.0f);
-      SetPixel(picture, x, y, {colour.R + spot, colour.G + spot, colour.B + spot, 1});
+      // Three quarters of full brightness: the map is added onto textured surfaces.
+      SetPixel(picture, x, y, {0.75f * (colour.R + spot), 0.75f * (colour.G + spot), 0.75f * (colour.B + spot), 1});
     }
   return picture;
 }

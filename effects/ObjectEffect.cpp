@@ -1,0 +1,51 @@
+#include "effects/ObjectEffect.h"
+
+#include "demo/Frame.h"
+#include "effects/ModelLoading.h"
+#include "engine/KGL2Materials.h"
+#include "engine/KGL2Textures.h"
+
+#include <GL/glu.h>
+
+void T3DObject::Load() {
+  Brush = LoadEffectModel(*this, A);
+  if (Brush && S != 0) Brush->ScaleAll({S, S, S});
+  FlatColor = {E / 255.0f, F / 255.0f, G / 255.0f, 0.0f};
+  TextureMode = 0;
+  if (!B.empty()) {
+    BaseTexture = TextureByName(B);
+    TextureMode = 1;
+  }
+  if (!C.empty()) {
+    EnvTexture = TextureByName(C);
+    TextureMode = 2;
+  }
+  Position = {X, Y, Z};
+  Spin = {VX, VY, VZ};
+}
+
+void T3DObject::Render(const float* /*inputs*/) {
+  if (!Brush) return;  // the model could not be loaded: nothing to draw
+  TMeshDataNM& mesh = *Brush->Meshes[0];
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  gluLookAt(100, 100, 100, 0, 0, 0, 0, 1, 0);
+  glTranslatef(Position.X, Position.Y, Position.Z);
+  glRotatef(Spin.X * BarTime, 1, 0, 0);
+  glRotatef(Spin.Y * BarTime, 0, 1, 0);
+  glRotatef(Spin.Z * BarTime, 0, 0, 1);
+  glDisable(GL_LIGHTING);
+  if (TextureMode > 0)
+    ApplyTexture(BaseTexture);
+  else
+    ApplyColor(FlatColor);
+  mesh.Draw();
+  if (TextureMode == 2) {
+    // The second pass lies on the same surfaces: the depth test (GL_LEQUAL) lets it through.
+    ApplyTexture(EnvTexture);
+    EnableAdditiveBlend();
+    EnableSphereMap();
+    mesh.Draw();
+    DisableSphereMap();
+  }
+}

@@ -1,0 +1,54 @@
+// "pixelize": a model rebuilt from small cubes. Every frame the triangles of "duck.3ds" (scaled
+// by 0.008) are turned by the bar time, scan-converted into the 50 x 50 x 50 voxel grid around
+// (25, 25, 25), and the cube of "boxpixel.3ds" is drawn at every cell that is on, lit by a yellow
+// light. Over it lies "hvit.jpg" with the alpha of "inyourface.jpg", as opaque as 30 times
+// spectrum value 2. Reads no parameter and no input. The files are loaded by the constructor,
+// that is by the LOAD line; a model that cannot be loaded is a script error and leaves nothing
+// to draw.
+//
+// State left behind: back-face culling on, light 0 on with the yellow colours, lighting and
+// normalisation on, and what the overlay's quad leaves.
+#pragma once
+#include "effects/VEffect.h"
+#include "effects/VoxelGrid.h"
+#include "engine/KGL2Classes.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+// Draws the first mesh of the list once per cell that is on, translated to the cell, each with
+// its own matrix push and pop (alpha blending on, black ambient material first).
+void DrawGrid(const T3DFramebuffer& grid, const std::vector<std::unique_ptr<TMeshDataNM>>& meshes);
+
+// The arrays of DrawGridBatched, kept from frame to frame so that a frame allocates nothing once
+// they have grown to the largest grid seen.
+struct TGridBatch {
+  std::vector<TVec3> Vertices;
+  std::vector<TVec3> Normals;
+  std::vector<TTexCoord2> TexCoords;
+  std::vector<uint32_t> Indices;
+};
+
+// The picture of DrawGrid in one glDrawElements: the cube's vertices are copied to every cell
+// that is on, in the same cell order, into the batch's arrays.
+void DrawGridBatched(const T3DFramebuffer& grid, const TMeshDataN& cube, TGridBatch& batch);
+
+class TPixelize : public TVEffect {
+ public:
+  // Allocates the grid, loads the cube and the model, scales the model, copies its first mesh
+  // and loads the overlay, in this order.
+  TPixelize();
+  void Render(const float* inputs) override;
+
+  std::unique_ptr<TKGLBrush> CubeBrush;
+  std::unique_ptr<T3DFramebuffer> Grid;
+  std::unique_ptr<TKGLBrush> ModelBrush;
+  std::unique_ptr<TMeshDataNM> ModelMesh;
+  uint32_t Overlay = 0;
+  // Draw the cells one by one, as DrawGrid does, instead of in one batch (for comparisons).
+  bool DrawCellByCell = false;
+
+ private:
+  TGridBatch batch_;
+};
