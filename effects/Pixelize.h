@@ -17,23 +17,6 @@
 #include <memory>
 #include <vector>
 
-// Draws the first mesh of the list once per cell that is on, translated to the cell, each with
-// its own matrix push and pop (alpha blending on, black ambient material first).
-void DrawGrid(const T3DFramebuffer& grid, const std::vector<std::unique_ptr<TMeshDataNM>>& meshes);
-
-// The arrays of DrawGridBatched, kept from frame to frame so that a frame allocates nothing once
-// they have grown to the largest grid seen.
-struct TGridBatch {
-  std::vector<TVec3> Vertices;
-  std::vector<TVec3> Normals;
-  std::vector<TTexCoord2> TexCoords;
-  std::vector<uint32_t> Indices;
-};
-
-// The picture of DrawGrid in one glDrawElements: the cube's vertices are copied to every cell
-// that is on, in the same cell order, into the batch's arrays.
-void DrawGridBatched(const T3DFramebuffer& grid, const TMeshDataN& cube, TGridBatch& batch);
-
 class TPixelize : public TVEffect {
  public:
   // Allocates the grid, loads the cube and the model, scales the model, copies its first mesh

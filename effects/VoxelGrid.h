@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+class TMeshDataN;
 class TMeshDataNM;
 
 constexpr int32_t kVoxelGridSize = 50;
@@ -40,5 +41,16 @@ void VoxelizeTriangle(T3DFramebuffer& grid, const TVec3& a, const TVec3& b, cons
 // Alpha blending on, ambient material black, then the first mesh drawn once per cell that is
 // on, translated to (x, y, z); z innermost. An empty mesh list draws nothing.
 void DrawGrid(const T3DFramebuffer& grid, const std::vector<std::unique_ptr<TMeshDataNM>>& meshes);
+// The arrays of DrawGridBatched, kept from frame to frame so that a frame allocates nothing once
+// they have grown to the largest grid seen.
+struct TGridBatch {
+  std::vector<TVec3> Vertices;
+  std::vector<TVec3> Normals;
+  std::vector<TTexCoord2> TexCoords;
+  std::vector<uint32_t> Indices;
+};
+// The picture of DrawGrid in one glDrawElements: the cube's vertices are copied to every cell
+// that is on, moved to the cell, in DrawGrid's cell order. Leaves the client arrays off.
+void DrawGridBatched(const T3DFramebuffer& grid, const TMeshDataN& cube, TGridBatch& batch);
 // The number of cells that are on.
 int32_t CountSetCells(const T3DFramebuffer& grid);
