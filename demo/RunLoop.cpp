@@ -36,8 +36,22 @@ double TVDemo::FixedStepTime(int64_t frame) const {
   return from + static_cast<double>(frame) / FixedStepFps();
 }
 
+std::string TVDemo::FailedEffectSlots() const {
+  std::string slots;
+  for (const TVEffect* effect : EffectSlots)
+    if (effect && effect->LoadFailed)
+      slots += (slots.empty() ? "" : ", ") + std::to_string(effect->Index);
+  return slots;
+}
+
 void TVDemo::Run() {
   if (options_.FixedStep) {
+    // A frame without one of its effects is not the production: report instead of capturing it.
+    const std::string failed = FailedEffectSlots();
+    if (!failed.empty())
+      throw FatalError((failed.find(',') == std::string::npos ? "The effect in slot "
+                                                               : "The effects in slots ") +
+                       failed + " failed to load; a capture or benchmark needs every effect");
     if (!HasEnd())
       throw FatalError(
           "This run has no end: the script has no ENDTIME and no demotrack, and no --to was "

@@ -129,6 +129,8 @@ class TVDemo {
   void UpdateTime();
   // Runs one bar on its effect: frame globals, triggers, inputs, SetInputs and Render.
   void RunBar(size_t barIndex, int32_t row);
+  // The slots whose effects failed to load, as "3, 5" (empty when every effect loaded).
+  std::string FailedEffectSlots() const;
   // Reports a script fault once per key rather than every frame.
   void ReportOnce(const std::string& key, const std::string& description);
   // Reads and hands the finished frame to the capture sink (fixed-step runs).

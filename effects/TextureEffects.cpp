@@ -1,7 +1,6 @@
 #include "effects/TextureEffects.h"
 
 #include "demo/Frame.h"
-#include "demo/ScriptError.h"
 #include "effects/Draw2D.h"
 #include "engine/KGL2Textures.h"
 
@@ -15,8 +14,8 @@ TPlainTexture::TPlainTexture() {
 
 void TPlainTexture::Load() {
   if (A.empty()) {
-    ScriptError("Effect PlainTexture requires texture filename in parameter A, Effect number " +
-                std::to_string(Index));
+    ReportLoadFailure(*this, "Effect PlainTexture requires texture filename in parameter A, "
+                             "Effect number " + std::to_string(Index));
     QuitRequested = true;
     return;
   }

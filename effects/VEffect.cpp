@@ -1,5 +1,7 @@
 #include "effects/VEffect.h"
 
+#include "demo/ScriptError.h"
+
 #include <GL/gl.h>
 
 TVEffect::TVEffect() : InputLimit(1.0f) {}
@@ -11,4 +13,9 @@ void TVEffect::SetInputs(const float* inputs) {
     if (inputs[i] > Inputs[i]) Inputs[i] = inputs[i];
     if (Inputs[i] > InputLimit) Inputs[i] = InputLimit;
   }
+}
+
+void ReportLoadFailure(TVEffect& effect, const std::string& description) {
+  ScriptError(description);
+  effect.LoadFailed = true;
 }

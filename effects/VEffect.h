@@ -38,9 +38,14 @@ class TVEffect {
   float Inputs[kEffectInputCount] = {};     // accumulated input values
   float InputLimit = 0;                     // upper bound of Inputs
   TTrigger Triggers[kEffectTriggerCount];   // demotrack channels 0 to 7
+  bool LoadFailed = false;                  // set by ReportLoadFailure: the effect cannot draw
 
  protected:
   // For effect classes with constructors of their own: InputLimit stays 0.
   struct NoBaseDefaults {};
   explicit TVEffect(NoBaseDefaults) {}
 };
+
+// Shows the description as a script error and marks the effect as failed to load. The demo goes
+// on in real time; a capture or benchmark ends with status 1 before its first frame.
+void ReportLoadFailure(TVEffect& effect, const std::string& description);

@@ -94,14 +94,29 @@ float DegToRadF(float degrees) {
   return Round32(static_cast<long double>(degrees) / 360.0L * (2.0L * kPi));
 }
 
-void RotatePointXYZ(TVec3& p, const TVec3& angles) {
-  T3DPoint point(p.X, p.Y, p.Z);
-  point.RotateX(DegToRadF(angles.X));
-  point.RotateY(DegToRadF(angles.Y));
-  point.RotateZ(DegToRadF(angles.Z));
-  p.X = Round32(point.GetX());
-  p.Y = Round32(point.GetY());
-  p.Z = Round32(point.GetZ());
+void RotatePointXYZ(TVec3& p, const TVec3& angles) { RotatePointBy(p, MakeRotationXYZ(angles)); }
+
+TRotationXYZ MakeRotationXYZ(const TVec3& angles) {
+  const long double x = DegToRadF(angles.X), y = DegToRadF(angles.Y), z = DegToRadF(angles.Z);
+  return {sinl(x), cosl(x), sinl(y), cosl(y), sinl(z), cosl(z)};
+}
+
+void RotatePointBy(TVec3& p, const TRotationXYZ& r) {
+  // The steps of T3DPoint's RotateX, RotateY and RotateZ, kept in extended precision throughout
+  // and rounded once at the end, without the point object's heap storage.
+  long double x = p.X, y = p.Y, z = p.Z;
+  long double a = r.CosX * y - r.SinX * z;
+  z = r.SinX * y + r.CosX * z;
+  y = a;
+  a = r.CosY * x - r.SinY * z;
+  z = r.SinY * x + r.CosY * z;
+  x = a;
+  a = r.CosZ * x - r.SinZ * y;
+  y = r.SinZ * x + r.CosZ * y;
+  x = a;
+  p.X = Round32(x);
+  p.Y = Round32(y);
+  p.Z = Round32(z);
 }
 
 long double UniformRandom() {

@@ -51,6 +51,14 @@ void RandomVec3(TVec3& v, float sx, float sy, float sz);
 float DegToRadF(float degrees);
 // Rotates p about X, then Y, then Z by the angles (degrees) in extended precision.
 void RotatePointXYZ(TVec3& p, const TVec3& angles);
+// The sines and cosines of one RotatePointXYZ, for turning many points by the same angles.
+struct TRotationXYZ {
+  long double SinX, CosX, SinY, CosY, SinZ, CosZ;
+};
+// The rotation by the angles (degrees), each rounded to a 32-bit float in radians first.
+TRotationXYZ MakeRotationXYZ(const TVec3& angles);
+// Rotates p like RotatePointXYZ with the rotation's angles, bit for bit, without the trigonometry.
+void RotatePointBy(TVec3& p, const TRotationXYZ& rotation);
 // Next value in [0, 1): seed = seed x 134775813 + 1 (mod 2^32), times 2^-32.
 long double UniformRandom();
 

@@ -72,6 +72,23 @@ TEST(Capture, RunsWithoutAnEndAreRefused) {
   EXPECT_EQ(run.ExitStatus, 2);
 }
 
+TEST(Capture, AnEffectThatFailedToLoadStopsItWithStatusOne) {
+  const std::string folder = MakeTempFolder();
+  WriteTextFile(folder, "moltrax.vrp",
+                std::string(kSmallScript) + "LOAD plaintexture 4\nLOAD plaincolor 2\nENDTIME 50\n");
+  TRunResult run = RunVorpaneIn(folder, {"--capture", "frames"});
+  EXPECT_EQ(run.ExitStatus, 1);
+  EXPECT_NE(run.Stderr.find("Effect PlainTexture requires texture filename in parameter A, "
+                            "Effect number 4"),
+            std::string::npos)
+      << run.Stderr;
+  EXPECT_NE(run.Stderr.find("The effect in slot 4 failed to load"), std::string::npos) << run.Stderr;
+  EXPECT_TRUE(FilesIn(folder + "/frames").empty());
+  run = RunVorpaneIn(folder, {"--benchmark"});
+  EXPECT_EQ(run.ExitStatus, 1);
+  EXPECT_EQ(run.Stdout, "");
+}
+
 TEST(Benchmark, PrintsCountAndFrameTimes) {
   const std::string folder = MakeTempFolder();
   WriteTextFile(folder, "moltrax.vrp", kSmallScript);

@@ -110,6 +110,7 @@ TEST(PictureEffects, TextureEffectsLoadRules) {
   EXPECT_EQ(LastErrorBoxText(), ScriptErrorText("Effect PlainTexture requires texture filename in "
                                                 "parameter A, Effect number 3"));
   EXPECT_TRUE(QuitRequested);
+  EXPECT_TRUE(missing.LoadFailed);
   EXPECT_EQ(missing.Texture, 0u);
   QuitRequested = false;
 

@@ -90,6 +90,25 @@ TEST(Vectors, RotationsTurnEachAxisTheDocumentedWay) {
   EXPECT_EQ(DegToRadF(180.0f), static_cast<float>(3.14159265358979323846L));
   EXPECT_EQ(DegToRadF(90.0f), 1.5707963705062866f);
 
+  // The precomputed rotation gives what the point object gives, bit for bit.
+  uint32_t state = 12345;
+  auto next = [&state] {
+    state = state * 1664525u + 1013904223u;
+    return static_cast<float>(static_cast<int32_t>(state >> 8) - (1 << 23)) / 4096.0f;
+  };
+  for (int i = 0; i < 2000; ++i) {
+    const TVec3 angles = {next(), next(), next()};
+    TVec3 fast = {next(), next(), next()};
+    T3DPoint slow(fast.X, fast.Y, fast.Z);
+    slow.RotateX(DegToRadF(angles.X));
+    slow.RotateY(DegToRadF(angles.Y));
+    slow.RotateZ(DegToRadF(angles.Z));
+    RotatePointBy(fast, MakeRotationXYZ(angles));
+    ASSERT_EQ(fast.X, static_cast<float>(slow.GetX())) << i;
+    ASSERT_EQ(fast.Y, static_cast<float>(slow.GetY())) << i;
+    ASSERT_EQ(fast.Z, static_cast<float>(slow.GetZ())) << i;
+  }
+
   TFloatVector vector(1, 2, 3);
   ASSERT_EQ(vector.Count(), 4u);
   EXPECT_EQ(vector.At(3), 1.0L);

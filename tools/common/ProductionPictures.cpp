@@ -139,13 +139,70 @@ TImageRGBA GreetingsPicture(TTextPainter& font) {
   return picture;
 }
 
+// One of the 39 numbered pictures of the metaball scene: a plasma in its own colours with its
+// number, dark enough that three of them added onto each other do not burn out.
+TImageRGBA NumberedPicture(TTextPainter& font, int32_t number) {
+  TImageRGBA picture = MakePicture(256, 256, {0, 0, 0, 1});
+  const float n = static_cast<float>(number);
+  const float fx = 0.02f + 0.004f * static_cast<float>(number % 7);
+  const float fy = 0.015f + 0.005f * static_cast<float>(number % 5);
+  const TRgba tint{0.5f + 0.5f * std::sin(n * 0.9f), 0.5f + 0.5f * std::sin(n * 1.7f + 2.0f),
+                   0.5f + 0.5f * std::sin(n * 2.3f + 4.0f), 1};
+  for (int32_t y = 0; y < picture.Height; ++y)
+    for (int32_t x = 0; x < picture.Width; ++x) {
+      const float fxv = static_cast<float>(x), fyv = static_cast<float>(y);
+      const float plasma = 0.5f + 0.25f * std::sin(fxv * fx + n) + 0.25f * std::sin(fyv * fy + fxv * 0.01f - n);
+      SetPixel(picture, x, y, {0.45f * plasma * tint.R, 0.45f * plasma * tint.G, 0.45f * plasma * tint.B, 1});
+    }
+  PaintGlowingText(picture, font, std::to_string(number), 96, 128, 162, {0.7f, 0.7f, 0.7f, 1}, tint, 6);
+  return picture;
+}
+
+// The colour of the pixelize scene's overlay: warm white fading to yellow.
+TImageRGBA OverlayColour() {
+  TImageRGBA picture = MakePicture(512, 512, kWhite);
+  PaintVerticalGradient(picture, {1, 1, 1, 1}, {1, 0.85f, 0.2f, 1});
+  return picture;
+}
+
+// The overlay's alpha: a shout in large letters, with a glow.
+TMask OverlayAlpha(TTextPainter& font) {
+  TMask mask = MakeMask(512, 512);
+  font.DrawText(mask, "IN YOUR", 92, 256, 230, true);
+  font.DrawText(mask, "FACE", 150, 256, 390, true);
+  const TMask glow = BlurMask(mask, 8);
+  for (size_t i = 0; i < mask.Coverage.size(); ++i)
+    mask.Coverage[i] = std::max(mask.Coverage[i], std::min(1.0f, 1.4f * glow.Coverage[i]) * 0.5f);
+  return mask;
+}
+
+// A sphere map for chrome: a bright horizon band between a blue sky and a dark floor, seen in a
+// ball, with a highlight at the upper left.
+TImageRGBA ChromePicture() {
+  TImageRGBA picture = MakePicture(256, 256, {0, 0, 0, 1});
+  for (int32_t y = 0; y < picture.Height; ++y)
+    for (int32_t x = 0; x < picture.Width; ++x) {
+      const float u = (static_cast<float>(x) - 127.5f) / 127.5f;
+      const float v = (127.5f - static_cast<float>(y)) / 127.5f;
+      const float r = std::min(1.0f, std::hypot(u, v));
+      const float height = v * std::sqrt(1.0f - 0.5f * r * r);
+      TRgba colour = height > 0 ? TRgba{0.2f + 0.3f * height, 0.35f + 0.4f * height, 0.9f, 1}
+                                : TRgba{0.25f + 0.2f * height, 0.15f, 0.3f + 0.2f * height, 1};
+      const float band = std::exp(-height * height * 60.0f);
+      colour = {colour.R + band, colour.G + 0.8f * band, colour.B + 0.5f * band, 1};
+      const float spot = std::exp(-(std::pow(u + 0.4f, 2.0f) + std::pow(v - 0.45f, 2.0f)) * 30.0f);
+      SetPixel(picture, x, y, {colour.R + spot, colour.G + spot, colour.B + spot, 1});
+    }
+  return picture;
+}
+
 struct TPictureFile {
   std::string Name;
   std::function<bool(const std::string& path, TTextPainter& font)> Write;
 };
 
 std::vector<TPictureFile> PictureFiles() {
-  return {
+  std::vector<TPictureFile> files = {
       {"loading.bmp", [](const std::string& p, TTextPainter& f) { return WriteBmp24(p, LoadingPicture(f)); }},
       {"logo.jpg", [](const std::string& p, TTextPainter&) { return WriteJpeg(p, LogoColour(), 92); }},
       {"logo_alpha.jpg",
@@ -165,7 +222,17 @@ std::vector<TPictureFile> PictureFiles() {
        [](const std::string& p, TTextPainter& f) {
          return WriteJpeg(p, TextLinesPicture(f, 512, 256, {"THE END"}, 80, kWhite, kCyan), 92);
        }},
+      // The 3D scenes: the pixelize overlay's colour and alpha pair, and the chrome sphere map.
+      {"hvit.jpg", [](const std::string& p, TTextPainter&) { return WriteJpeg(p, OverlayColour(), 90); }},
+      {"inyourface.jpg",
+       [](const std::string& p, TTextPainter& f) { return WriteJpeg(p, MaskAsGrey(OverlayAlpha(f)), 95, true); }},
+      {"chrome.jpg", [](const std::string& p, TTextPainter&) { return WriteJpeg(p, ChromePicture(), 92); }},
   };
+  for (int32_t number = 1; number <= 39; ++number)
+    files.push_back({std::to_string(number) + ".jpg", [number](const std::string& p, TTextPainter& f) {
+                       return WriteJpeg(p, NumberedPicture(f, number), 85);
+                     }});
+  return files;
 }
 
 }  // namespace
