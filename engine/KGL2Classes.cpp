@@ -29,13 +29,6 @@ std::vector<T> Prefix(const std::vector<T>& source, size_t count) {
   return result;
 }
 
-// Turns a towards b as the point rotations do: a' = cos·a - sin·b, b' = sin·a + cos·b.
-void Turn(long double& a, long double& b, long double sinA, long double cosA) {
-  const long double oldA = a, oldB = b;
-  a = cosA * oldA - sinA * oldB;
-  b = sinA * oldA + cosA * oldB;
-}
-
 }  // namespace
 
 // ---- TMeshData ----
@@ -257,23 +250,10 @@ void TMeshDataNM::CopyFrom(const TMeshDataN& source) {
 // ---- Mesh transforms ----
 
 void RotateMesh(TMeshData& mesh, const TVec3& angles) {
-  // The arithmetic of RotatePointXYZ, step for step, with each angle's sine and cosine taken
-  // once for the whole mesh instead of once per vertex (and no point object per vertex).
-  const long double ax = DegToRadF(angles.X), ay = DegToRadF(angles.Y), az = DegToRadF(angles.Z);
-  const long double sx = sinl(ax), cx = cosl(ax);
-  const long double sy = sinl(ay), cy = cosl(ay);
-  const long double sz = sinl(az), cz = cosl(az);
+  // RotatePointXYZ's result for every vertex, with the sines and cosines taken once.
+  const TRotationXYZ rotation = MakeRotationXYZ(angles);
   const size_t count = std::min(Count(mesh.VertexCount), mesh.Vertices.size());
-  for (size_t k = 0; k < count; ++k) {
-    TVec3& p = mesh.Vertices[k];
-    long double e0 = p.X, e1 = p.Y, e2 = p.Z;
-    Turn(e1, e2, sx, cx);
-    Turn(e0, e2, sy, cy);
-    Turn(e0, e1, sz, cz);
-    p.X = static_cast<float>(e0);
-    p.Y = static_cast<float>(e1);
-    p.Z = static_cast<float>(e2);
-  }
+  for (size_t k = 0; k < count; ++k) RotatePointBy(mesh.Vertices[k], rotation);
 }
 
 void ScaleMesh(TMeshData& mesh, const TVec3& s) {

@@ -9,6 +9,17 @@
 
 std::unique_ptr<T3DSLoader> ModelLoader;
 
+namespace {
+
+// The name with control characters shown as '?', so a file cannot send terminal controls.
+std::string Printable(std::string text) {
+  for (char& c : text)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  return text;
+}
+
+}  // namespace
+
 T3DSLoader::T3DSLoader() = default;
 T3DSLoader::~T3DSLoader() = default;
 
@@ -31,7 +42,7 @@ std::unique_ptr<TMeshDataNM> T3DSLoader::MakeEngineMesh(int32_t n) {
   std::unique_ptr<TMeshDataNM> mesh = EngineMeshFromRecord(*record, dropped);
   if (dropped > 0)
     std::fprintf(stderr, "Model %s, mesh \"%s\": %d faces refer to missing vertices and were dropped\n",
-                 ModelName.c_str(), record->Name.c_str(), dropped);
+                 Printable(ModelName).c_str(), Printable(record->Name).c_str(), dropped);
   return mesh;
 }
 

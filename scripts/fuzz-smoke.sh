@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the texture and music reader fuzz targets with clang (AddressSanitizer,
+# Builds the texture, music and 3DS model reader fuzz targets with clang (AddressSanitizer,
 # UndefinedBehaviorSanitizer, libFuzzer) into build-fuzz/ (or $VORPANE_FUZZ_BUILD_DIR), makes the
 # seed files, and runs each target over its seeds and then $VORPANE_FUZZ_SECONDS (default 20)
 # seconds of fuzzing. Prints one line per target with its executions per second; fails on the
@@ -8,13 +8,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir=${VORPANE_FUZZ_BUILD_DIR:-build-fuzz}
 seconds=${VORPANE_FUZZ_SECONDS:-20}
-targets=(bmp_reader tga_reader jpeg_pair_reader music_reader)
+targets=(bmp_reader tga_reader jpeg_pair_reader music_reader model3ds)
 
 if [ ! -f "$build_dir/CMakeCache.txt" ]; then
   CC=clang CXX=clang++ cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DVORPANE_FUZZ=ON -DVORPANE_TESTS=OFF -DVORPANE_BENCH=OFF >/dev/null
 fi
-cmake --build "$build_dir" -j"$(nproc)" --target make_picture_seeds make_test_audio \
+cmake --build "$build_dir" -j"$(nproc)" --target make_picture_seeds make_test_audio make_model \
   "${targets[@]/#/fuzz_}"
 
 seeds="$build_dir/fuzz-seeds"
@@ -23,6 +23,12 @@ rm -rf "$seeds"
 mkdir -p "$seeds/music_reader"
 for format in wav flac ogg opus mp3; do
   "$build_dir/tools/make_test_audio" clicks "$format" 1.2 "$seeds/music_reader/clicks.$format" 8000
+done
+mkdir -p "$seeds/model3ds"
+# make_model without arguments lists its kinds (and exits 2).
+kinds=$("$build_dir/tools/make_model" 2>&1 | sed -n 's/^kinds://p' || true)
+for kind in $kinds; do
+  "$build_dir/tools/make_model" "$kind" "$seeds/model3ds/$kind.3ds"
 done
 # libsndfile leaves some codec state behind on files it gives up on (see the suppressions).
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"

@@ -12,6 +12,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev libcli11-dev
   xvfb xauth x11-utils ffmpeg time
   clang libclang-rt-14-dev libstb-dev locales
+  libassimp-dev lib3ds-dev
 )
 
 missing=()
