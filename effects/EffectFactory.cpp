@@ -14,6 +14,7 @@ namespace {
 struct EffectType {
   const char* name;
   std::unique_ptr<TVEffect> (*create)();
+  const char* aliasOf = nullptr;  // another name of the same effect
 };
 
 template <class Effect>
@@ -35,7 +36,7 @@ const EffectType kEffectTypes[] = {
     {"fuck", Make<TFuck>},
     {"pixelize", Make<TPixelize>},
     // The same effect under a name that says what it shows.
-    {"metaballs", Make<TFuck>},
+    {"metaballs", Make<TFuck>, "fuck"},
 };
 
 }  // namespace
@@ -50,4 +51,10 @@ std::vector<std::string> EffectTypeNames() {
   std::vector<std::string> names;
   for (const EffectType& type : kEffectTypes) names.push_back(type.name);
   return names;
+}
+
+std::string CanonicalEffectType(const std::string& typeName) {
+  for (const EffectType& type : kEffectTypes)
+    if (typeName == type.name && type.aliasOf) return type.aliasOf;
+  return typeName;
 }

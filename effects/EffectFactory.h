@@ -11,3 +11,5 @@ class TVEffect;
 std::unique_ptr<TVEffect> CreateEffect(const std::string& typeName);
 // The type names in table order.
 std::vector<std::string> EffectTypeNames();
+// The name the table lists an effect under first: "fuck" for "metaballs", else the name itself.
+std::string CanonicalEffectType(const std::string& typeName);

@@ -93,8 +93,9 @@ TEST(Production, TheKickBarFlashesOnAKickRowAndIsDarkAFifthOfASecondLater) {
 
 TEST(Production, GoldenFramesMatchWithinLlvmpipeRounding) {
   const std::string production = MirrorSampleProduction();
-  // Intro (rising logo), groove (credits, sparks), drop, finale (curtain, closing words).
-  for (double seconds : {5.0, 20.25, 44.75, 67.0}) {
+  // Intro (rising logo), groove (credits, sparks), drop, finale (curtain, closing words), and
+  // the 3D scenes: the chrome ring, the metaballs, the voxel duck, the chrome duck.
+  for (double seconds : {5.0, 20.25, 44.75, 67.0, 27.0, 35.0, 43.0, 51.0}) {
     const TFrame frame = CaptureFrameAt(production, seconds);
     ASSERT_EQ(frame.Width, 800);
     ASSERT_EQ(frame.Height, 600);
