@@ -4,8 +4,12 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#if defined(__SSE__)
+#include <xmmintrin.h>
+#endif
 
 TVec3 VoxelAngles = {0, 0, 0};
 TVec3 VoxelOffset = {0, 0, 0};
@@ -25,7 +29,13 @@ constexpr int32_t kCellsZ =
 // a huge value never reaches lrint.
 int32_t CellIndex(float v, int32_t cells) {
   if (!(v > -1.0f && v < static_cast<float>(cells))) return -1;
+#if defined(__SSE__)
+  // One conversion instruction in the default rounding mode (nearest, ties to even): the same
+  // value lrint gives, without its library call on every one of the frame's half million samples.
+  const long n = _mm_cvtss_si32(_mm_set_ss(v));
+#else
   const long n = std::lrint(v);
+#endif
   return n >= 0 && n < cells ? static_cast<int32_t>(n) : -1;
 }
 
@@ -68,6 +78,47 @@ TVec3 Transformed(const TVec3& p) {
   TVec3 moved;
   AddVec3(rotated, VoxelOffset, moved);
   return moved;
+}
+
+// For each face of the cube, the side of the cell it lies on, when every face lies on a side of
+// the box -0.5 .. 0.5 (so that neighbouring cells' boxes touch); empty otherwise. Coordinates
+// within a hair of a side count as on it: the model's turn from Z up to Y up rounds them.
+std::vector<int8_t> CubeFaceSides(const TMeshDataN& cube) {
+  constexpr float kHair = 1e-5f;
+  auto near = [](float a, float b) { return std::fabs(a - b) <= kHair; };
+  std::vector<int8_t> sides;
+  const int32_t vertexCount = std::min<int32_t>(cube.VertexCount, static_cast<int32_t>(cube.Vertices.size()));
+  if (cube.FaceCount <= 0 || static_cast<size_t>(cube.FaceCount) > cube.Faces.size()) return sides;
+  float low[3] = {1e30f, 1e30f, 1e30f}, high[3] = {-1e30f, -1e30f, -1e30f};
+  for (int32_t v = 0; v < vertexCount; ++v) {
+    const float p[3] = {cube.Vertices[v].X, cube.Vertices[v].Y, cube.Vertices[v].Z};
+    for (int a = 0; a < 3; ++a) {
+      low[a] = std::min(low[a], p[a]);
+      high[a] = std::max(high[a], p[a]);
+    }
+  }
+  for (int a = 0; a < 3; ++a)
+    if (!near(low[a], -0.5f) || !near(high[a], 0.5f)) return sides;
+  for (int32_t f = 0; f < cube.FaceCount; ++f) {
+    const TFace& face = cube.Faces[static_cast<size_t>(f)];
+    const uint32_t corners[3] = {face.A, face.B, face.C};
+    int8_t side = -1;
+    for (int a = 0; a < 3 && side < 0; ++a)
+      for (int end = 0; end < 2 && side < 0; ++end) {
+        const float plane = end ? 0.5f : -0.5f;
+        bool onPlane = true;
+        for (uint32_t k : corners) {
+          if (k >= static_cast<uint32_t>(vertexCount)) return {};
+          const TVec3& p = cube.Vertices[k];
+          const float c = a == 0 ? p.X : a == 1 ? p.Y : p.Z;
+          onPlane = onPlane && near(c, plane);
+        }
+        if (onPlane) side = static_cast<int8_t>(2 * a + end);
+      }
+    if (side < 0) return {};
+    sides.push_back(side);
+  }
+  return sides;
 }
 
 }  // namespace
@@ -127,16 +178,38 @@ void DrawGrid(const T3DFramebuffer& grid, const std::vector<std::unique_ptr<TMes
 
 void DrawGridBatched(const T3DFramebuffer& grid, const TMeshDataN& cube, TGridBatch& batch) {
   BeginGrid();
+  if (batch.CubeOf != &cube) {
+    batch.FaceSides = CubeFaceSides(cube);
+    batch.CubeOf = &cube;
+  }
   batch.Vertices.clear();
   batch.Normals.clear();
   batch.TexCoords.clear();
   batch.Indices.clear();
   const size_t vertexCount = static_cast<size_t>(cube.VertexCount);
   const size_t faceCount = static_cast<size_t>(cube.FaceCount);
+  const bool leaveOutInnerFaces = !batch.FaceSides.empty();
+  auto isOn = [&grid](int32_t x, int32_t y, int32_t z) {
+    return x >= 0 && y >= 0 && z >= 0 && x < kCellsX && y < kCellsY && z < kCellsZ &&
+           grid.Cells[x][y][z] != 0;
+  };
   for (int32_t x = 0; x < kCellsX; ++x)
     for (int32_t y = 0; y < kCellsY; ++y)
       for (int32_t z = 0; z < kCellsZ; ++z) {
         if (!grid.Cells[x][y][z]) continue;
+        bool neighbourOn[6] = {false, false, false, false, false, false};
+        if (leaveOutInnerFaces) {
+          neighbourOn[0] = isOn(x - 1, y, z);
+          neighbourOn[1] = isOn(x + 1, y, z);
+          neighbourOn[2] = isOn(x, y - 1, z);
+          neighbourOn[3] = isOn(x, y + 1, z);
+          neighbourOn[4] = isOn(x, y, z - 1);
+          neighbourOn[5] = isOn(x, y, z + 1);
+          // A cell closed in on all six sides shows nothing.
+          if (neighbourOn[0] && neighbourOn[1] && neighbourOn[2] && neighbourOn[3] &&
+              neighbourOn[4] && neighbourOn[5])
+            continue;
+        }
         const uint32_t base = static_cast<uint32_t>(batch.Vertices.size());
         const float cx = static_cast<float>(x), cy = static_cast<float>(y), cz = static_cast<float>(z);
         for (size_t v = 0; v < vertexCount; ++v) {
@@ -148,6 +221,7 @@ void DrawGridBatched(const T3DFramebuffer& grid, const TMeshDataN& cube, TGridBa
         batch.TexCoords.insert(batch.TexCoords.end(), cube.TexCoords.begin(),
                                cube.TexCoords.begin() + static_cast<std::ptrdiff_t>(vertexCount));
         for (size_t f = 0; f < faceCount; ++f) {
+          if (leaveOutInnerFaces && neighbourOn[batch.FaceSides[f]]) continue;
           const TFace& face = cube.Faces[f];
           batch.Indices.insert(batch.Indices.end(), {base + face.A, base + face.B, base + face.C});
         }

@@ -48,9 +48,15 @@ struct TGridBatch {
   std::vector<TVec3> Normals;
   std::vector<TTexCoord2> TexCoords;
   std::vector<uint32_t> Indices;
+  // The side of the cell (0..5: -x, +x, -y, +y, -z, +z) each face of the cube lies on, or empty
+  // when the cube is not a box of exactly one cell; worked out for the mesh CubeOf.
+  std::vector<int8_t> FaceSides;
+  const TMeshDataN* CubeOf = nullptr;
 };
 // The picture of DrawGrid in one glDrawElements: the cube's vertices are copied to every cell
-// that is on, moved to the cell, in DrawGrid's cell order. Leaves the client arrays off.
+// that is on, moved to the cell, in DrawGrid's cell order. When the cube is a closed box of one
+// cell, a face against a neighbouring cell that is on is left out: it lies inside the two boxes,
+// behind faces nearer to any eye outside the grid. Leaves the client arrays off.
 void DrawGridBatched(const T3DFramebuffer& grid, const TMeshDataN& cube, TGridBatch& batch);
 // The number of cells that are on.
 int32_t CountSetCells(const T3DFramebuffer& grid);
