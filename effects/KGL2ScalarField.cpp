@@ -40,7 +40,7 @@ void TKGLScalarField::ComputeFieldNormals() {
       }
 }
 
-void TKGLScalarField::DrawSurface() {
+void TKGLScalarField::DrawSurface(TCubeOrder order) {
   glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
   glInterleavedArrays(GL_T2F_N3F_V3F, 0, Batch);
   int32_t used = 0;
@@ -50,7 +50,7 @@ void TKGLScalarField::DrawSurface() {
       glDrawArrays(GL_TRIANGLES, 0, used);
       used = 0;
     }
-  });
+  }, order);
   if (used > 0) glDrawArrays(GL_TRIANGLES, 0, used);
   glPopClientAttrib();
 }

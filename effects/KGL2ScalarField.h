@@ -39,6 +39,13 @@ struct TFieldCube {
   TFieldPoint* Corners[kCubeCornerCount] = {};
 };
 
+// The order DrawSurface visits the cubes in: each axis from 0 up (the default), or from the far
+// end down. The triangles are the same; drawing the ones nearer the eye first lets the depth
+// test turn away hidden fragments before they are textured.
+struct TCubeOrder {
+  bool DownX = false, DownY = false, DownZ = false;
+};
+
 class TKGLScalarField {
  public:
   TKGLScalarField() = default;
@@ -54,7 +61,7 @@ class TKGLScalarField {
   // normal and the position. The vertices are gathered into Batch and drawn with one
   // glDrawArrays per full batch (one for any surface of the metaball effect); the client array
   // state is restored afterwards.
-  void DrawSurface();
+  void DrawSurface(TCubeOrder order = {});
   // The same triangles between one glBegin(GL_TRIANGLES) and glEnd, a vertex at a time
   // (several times slower under a software renderer).
   void DrawSurfaceImmediate() const;
@@ -63,7 +70,7 @@ class TKGLScalarField {
   // emit(position, normal, cubeX, cubeY, cubeZ, edge) for each triangle vertex in order (three
   // calls make one triangle). DrawSurface draws exactly these vertices.
   template <class Emit>
-  void Polygonise(Emit&& emit) const;
+  void Polygonise(Emit&& emit, TCubeOrder order = {}) const;
 
   int32_t Size = 0;
   TFieldPoint Points[kMaxFieldSize + 1][kMaxFieldSize + 1][kMaxFieldSize + 1];
@@ -103,14 +110,17 @@ inline void SurfaceVertex(const TFieldPoint& p, const TFieldPoint& q, TVec3& pos
 }
 
 template <class Emit>
-void TKGLScalarField::Polygonise(Emit&& emit) const {
+void TKGLScalarField::Polygonise(Emit&& emit, TCubeOrder order) const {
   const TMarchingCubesTables& tables = MarchingCubesTables();
   const int32_t n = Size < setupSize_ ? Size : setupSize_;
   TVec3 positions[kCubeEdgeCount];
   TVec3 normals[kCubeEdgeCount];
-  for (int32_t x = 0; x < n; ++x)
-    for (int32_t y = 0; y < n; ++y)
-      for (int32_t z = 0; z < n; ++z) {
+  for (int32_t i = 0; i < n; ++i)
+    for (int32_t j = 0; j < n; ++j)
+      for (int32_t k = 0; k < n; ++k) {
+        const int32_t x = order.DownX ? n - 1 - i : i;
+        const int32_t y = order.DownY ? n - 1 - j : j;
+        const int32_t z = order.DownZ ? n - 1 - k : k;
         const TFieldCube& cube = Cubes[x][y][z];
         unsigned cubeIndex = 0;
         for (int k = 0; k < kCubeCornerCount; ++k)

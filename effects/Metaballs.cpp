@@ -113,6 +113,11 @@ void TFuck::Render(const float*) {
   glDisable(GL_LIGHTING);
   Field->ComputeFieldNormals();
   EnableSphereMap();
-  Field->DrawSurface();
+  // Cubes nearer the eye first (the grid's z runs against its index).
+  TCubeOrder order;
+  order.DownX = Eye.X > 0.5f;
+  order.DownY = Eye.Y > 0.5f;
+  order.DownZ = Eye.Z < 0.5f;
+  Field->DrawSurface(FrontToBack ? order : TCubeOrder{});
   DisableSphereMap();
 }

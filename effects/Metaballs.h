@@ -29,6 +29,9 @@ class TFuck : public TVEffect {
   std::unique_ptr<TKGLScalarField> Field;  // on the heap: it holds about 14 MB
   TVec3 Balls[kMetaballCount] = {};        // centres in grid cells (0 .. 50)
   TVec3 Eye = {1, 1, 1};
+  // Draw the surface's cubes nearest the eye first: the same picture, fewer fragments textured.
+  // Off only for comparisons.
+  bool FrontToBack = true;
 };
 
 // The ball centres at bar time t: 25 + 20 sin(...) per axis, in grid cells.
