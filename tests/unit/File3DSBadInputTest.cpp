@@ -3,6 +3,7 @@
 // a 16 MiB worst case takes to open and extract every mesh.
 #include "models3ds/Const3DS.h"
 #include "models3ds/File3DS.h"
+#include "support/Chunk3DSFiles.h"
 #include "tools/common/Models3DS.h"
 
 #include <gtest/gtest.h>
@@ -30,30 +31,7 @@ constexpr bool kSanitized = false;
 constexpr bool kSanitized = false;
 #endif
 
-using Body = std::function<void(TChunkWriter&)>;
-
-std::unique_ptr<TFile3DS> Open(const std::vector<uint8_t>& bytes) {
-  return std::make_unique<TFile3DS>("bad.3ds", bytes);
-}
-
-std::vector<uint8_t> ModelWith(const Body& body) {
-  TChunkWriter w;
-  w.Begin(kChunkModelFile);
-  w.Begin(kChunkMeshData);
-  body(w);
-  w.End();
-  w.End();
-  return w.Bytes();
-}
-
-std::string ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const E3DSError& e) {
-    return e.what();
-  }
-  return "(no error)";
-}
+std::unique_ptr<TFile3DS> Open(const std::vector<uint8_t>& bytes) { return OpenChunkFile(bytes, "bad.3ds"); }
 
 std::vector<uint16_t> ChildIds(const ChunkNode* node) {
   std::vector<uint16_t> ids;
@@ -63,7 +41,7 @@ std::vector<uint16_t> ChildIds(const ChunkNode* node) {
 
 ChunkNode* Section(TFile3DS& file) { return TFile3DS::FindChunkDeep(file.Database().Top, kChunkMeshData); }
 
-void Named(TChunkWriter& w, const std::string& name, const Body& body = nullptr) {
+void Named(TChunkWriter& w, const std::string& name, const TChunkBody& body = nullptr) {
   w.Begin(kChunkNamedObject);
   w.Str(name);
   if (body) body(w);
@@ -193,7 +171,7 @@ TEST(File3DSBadInput, LongAndUnterminatedStrings) {
 TEST(File3DSBadInput, CountsLargerThanTheirChunkAreReadErrors) {
   struct Case {
     const char* what;
-    Body body;
+    TChunkBody body;
   };
   const std::vector<Case> cases = {
       {"vertices", [](TChunkWriter& w) { w.Begin(kChunkVertexList); w.U16(1000); w.Vec(1, 2, 3); w.End(); }},
@@ -328,7 +306,7 @@ std::vector<uint8_t> FillModel(const std::vector<uint8_t>& unit, size_t limit = 
   return bytes;
 }
 
-std::vector<uint8_t> Unit(const Body& body) {
+std::vector<uint8_t> Unit(const TChunkBody& body) {
   TChunkWriter w;
   body(w);
   return w.Bytes();

@@ -3,6 +3,7 @@
 // malformed file ending in a clear error or a shortened walk, never a read outside the file.
 #include "models3ds/Const3DS.h"
 #include "models3ds/File3DS.h"
+#include "support/Chunk3DSFiles.h"
 #include "tools/common/Models3DS.h"
 
 #include <gtest/gtest.h>
@@ -12,22 +13,7 @@
 
 namespace {
 
-using Body = std::function<void(TChunkWriter&)>;
-
-std::unique_ptr<TFile3DS> Open(const std::vector<uint8_t>& bytes) {
-  return std::make_unique<TFile3DS>("test.3ds", bytes);
-}
-
-// Root `root` holding a mesh-data section whose children `body` writes.
-std::vector<uint8_t> ModelWith(const Body& body, uint16_t root = kChunkModelFile) {
-  TChunkWriter w;
-  w.Begin(root);
-  w.Begin(kChunkMeshData);
-  body(w);
-  w.End();
-  w.End();
-  return w.Bytes();
-}
+std::unique_ptr<TFile3DS> Open(const std::vector<uint8_t>& bytes) { return OpenChunkFile(bytes, "test.3ds"); }
 
 std::vector<uint16_t> ChildIds(const ChunkNode* node) {
   std::vector<uint16_t> ids;

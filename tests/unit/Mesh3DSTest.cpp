@@ -3,6 +3,7 @@
 // exactly as written.
 #include "models3ds/Const3DS.h"
 #include "models3ds/File3DS.h"
+#include "support/Chunk3DSFiles.h"
 #include "tools/common/Models3DS.h"
 
 #include <gtest/gtest.h>
@@ -15,32 +16,9 @@
 
 namespace {
 
-using Body = std::function<void(TChunkWriter&)>;
+std::unique_ptr<TFile3DS> Open(const std::vector<uint8_t>& bytes) { return OpenChunkFile(bytes, "mesh.3ds"); }
 
-std::unique_ptr<TFile3DS> Open(const std::vector<uint8_t>& bytes) {
-  return std::make_unique<TFile3DS>("mesh.3ds", bytes);
-}
-
-std::vector<uint8_t> ModelWith(const Body& body, uint16_t root = kChunkModelFile) {
-  TChunkWriter w;
-  w.Begin(root);
-  w.Begin(kChunkMeshData);
-  body(w);
-  w.End();
-  w.End();
-  return w.Bytes();
-}
-
-std::string ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const E3DSError& e) {
-    return e.what();
-  }
-  return "(no error)";
-}
-
-void Named(TChunkWriter& w, const std::string& name, const Body& body) {
+void Named(TChunkWriter& w, const std::string& name, const TChunkBody& body) {
   w.Begin(kChunkNamedObject);
   w.Str(name);
   body(w);
@@ -49,7 +27,7 @@ void Named(TChunkWriter& w, const std::string& name, const Body& body) {
 
 // A triangle mesh with `vertices` vertices on the x axis and faces (0, 1, 2) ... ; extra sub-chunks
 // of the face list from faceChildren.
-void Triangles(TChunkWriter& w, uint16_t vertices, uint16_t faces, const Body& faceChildren = nullptr) {
+void Triangles(TChunkWriter& w, uint16_t vertices, uint16_t faces, const TChunkBody& faceChildren = nullptr) {
   w.Begin(kChunkTriangleMesh);
   w.Begin(kChunkVertexList);
   w.U16(vertices);
