@@ -143,11 +143,13 @@ bool DecodeBmp(const std::string& name, const uint8_t* data, size_t size, TTextu
                           "compressed BMP (compression " + std::to_string(compression) +
                               ") is not supported");
 
-  // Bit-field masks sit in the larger headers, or right after a 40-byte one.
+  // Bit-field masks follow the first 40 bytes of the information header, inside the larger
+  // headers or right after a smaller one.
   size_t headersEnd = kBmpFileHeaderSize + headerSize;
   int32_t red = 2, green = 1, blue = 0, alpha = -1;  // byte of each channel in a pixel
   if (bitFields) {
-    if (headerSize == 40) headersEnd += compression == kBiAlphaBitFields ? 16 : 12;
+    const size_t masksEnd = kBmpHeadersSize + (compression == kBiAlphaBitFields ? 16 : 12);
+    headersEnd = std::max(headersEnd, masksEnd);
     if (headersEnd > size) return Fail(failure, image, kBmpCaption, "Error reading bitmap header");
     const bool hasAlphaMask = headerSize >= 56 || compression == kBiAlphaBitFields;
     red = MaskByte(LE32(info + 40));

@@ -204,6 +204,12 @@ TEST(ImageReaders, MalformedFilesGiveTheirMessageAndNoImage) {
   bmpCases.push_back({"compressed", changed(30, 1), "BMP Unit", onlyBmp});
   bmpCases.push_back({"core header", changed(14, 12), "BMP Unit", onlyBmp});
   bmpCases.push_back({"header past the end", changed(14, 124), "BMP Unit", "Error reading bitmap header"});
+  // 52-byte header with an alpha mask that would lie past it, and past the end of the file.
+  std::vector<uint8_t> alphaMask(bmp.begin(), bmp.begin() + 66);
+  PutLE32(alphaMask, 14, 52);
+  PutLE32(alphaMask, 28, 32);
+  PutLE32(alphaMask, 30, 6);
+  bmpCases.push_back({"alpha mask past the end", alphaMask, "BMP Unit", "Error reading bitmap header"});
   bmpCases.push_back({"negative width", changed(18, static_cast<uint32_t>(-5)), "BMP Unit",
                       "Couldn't load \"x.bmp\". Bitmap has no pixels."});
   bmpCases.push_back({"zero height", changed(22, 0), "BMP Unit", "Couldn't load \"x.bmp\". Bitmap has no pixels."});

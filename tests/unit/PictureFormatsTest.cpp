@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -224,6 +226,48 @@ TEST(PictureFormats, JpegHeaderClaimingFarMoreThanItsDataIsRefusedQuicklyWhileCu
   EXPECT_EQ(part.Image.Width, 256);
   EXPECT_EQ(part.Image.Height, 192);
 }
+
+#if !defined(__SANITIZE_ADDRESS__)
+// An address-space limit in a child process makes the picture's allocation fail: the decoder
+// reports it (the decompressor released) instead of letting the exception end the program.
+TEST(PictureFormats, JpegWhoseOutputCannotBeAllocatedIsRefused) {
+  const std::string folder = MakeTempFolder();
+  ASSERT_TRUE(WriteJpeg(folder + "/small.jpg", PatternImage(16, 16), 90));
+  std::vector<uint8_t> bytes = ReadBytes(folder + "/small.jpg");
+  size_t sof = 2;
+  while (sof + 9 < bytes.size() && !(bytes[sof] == 0xFF && bytes[sof + 1] == 0xC0))
+    sof += 2 + (static_cast<size_t>(bytes[sof + 2]) << 8 | bytes[sof + 3]);
+  ASSERT_LT(sof + 9, bytes.size());
+  for (size_t at : {sof + 5, sof + 7}) {  // 4096 x 4096: 64 MiB of RGBA
+    bytes[at] = 0x10;
+    bytes[at + 1] = 0x00;
+  }
+  // A comment segment makes the file large enough to be worth decoding.
+  std::vector<uint8_t> comment = {0xFF, 0xFE, 0x30, 0x02};
+  comment.resize(0x3002 + 2, 'c');
+  bytes.insert(bytes.begin() + 2, comment.begin(), comment.end());
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    long pages = 0;
+    if (std::FILE* statm = std::fopen("/proc/self/statm", "r")) {
+      if (std::fscanf(statm, "%ld", &pages) != 1) pages = 0;
+      std::fclose(statm);
+    }
+    const rlim_t limit = static_cast<rlim_t>(pages) * sysconf(_SC_PAGESIZE) + (32u << 20);
+    const rlimit space{limit, limit};
+    if (pages == 0 || setrlimit(RLIMIT_AS, &space) != 0) _exit(3);
+    TTextureImage image;
+    TLoadFailure failure;
+    const bool ok = DecodeJpeg("big.jpg", bytes.data(), bytes.size(), image, failure);
+    _exit(!ok && failure.Reason == "not enough memory for a 4096 x 4096 picture" ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << "the child died from signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+#endif
 
 TEST(PictureFormats, PngOfEveryColourTypeDepthAndInterlace) {
   const std::string folder = MakeTempFolder();
