@@ -11,19 +11,6 @@
 
 namespace {
 
-struct Decoded {
-  bool Ok = false;
-  TTextureImage Image;
-  TLoadFailure Failure;
-};
-
-using DecodeFn = bool (*)(const std::string&, const uint8_t*, size_t, TTextureImage&, TLoadFailure&);
-
-Decoded DecodeBytes(DecodeFn decode, const std::vector<uint8_t>& bytes, const std::string& name) {
-  Decoded result;
-  result.Ok = decode(name, bytes.data(), bytes.size(), result.Image, result.Failure);
-  return result;
-}
 
 Decoded DecodeWritten(DecodeFn decode, const std::string& fileName) {
   return DecodeBytes(decode, ReadBytes(fileName), fileName);

@@ -17,19 +17,6 @@
 
 namespace {
 
-struct Decoded {
-  bool Ok = false;
-  TTextureImage Image;
-  TLoadFailure Failure;
-};
-
-using DecodeFn = bool (*)(const std::string&, const uint8_t*, size_t, TTextureImage&, TLoadFailure&);
-
-Decoded DecodeBytes(DecodeFn decode, const std::vector<uint8_t>& bytes, const std::string& name) {
-  Decoded result;
-  result.Ok = decode(name, bytes.data(), bytes.size(), result.Image, result.Failure);
-  return result;
-}
 
 void PutLE32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
   for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
@@ -60,6 +47,14 @@ void ExpectQuarters(const TTextureImage& image, const TImageRGBA& picture, int t
       for (int c = 0; c < 3; ++c)
         EXPECT_LE(Distance(got[c], want[c]), tolerance) << what << " at " << x << "," << y << " channel " << c;
     }
+}
+
+// Where the baseline frame header (FF C0) of a JPEG starts, or past the end.
+size_t FrameHeaderAt(const std::vector<uint8_t>& bytes) {
+  size_t at = 2;
+  while (at + 9 < bytes.size() && !(bytes[at] == 0xFF && bytes[at + 1] == 0xC0))
+    at += 2 + (static_cast<size_t>(bytes[at + 2]) << 8 | bytes[at + 3]);
+  return at + 9 < bytes.size() ? at : bytes.size();
 }
 
 // The CRC-32 of PNG chunks.
@@ -181,10 +176,8 @@ TEST(PictureFormats, JpegCmykYcckConvertedAnd12BitRefusedWithReason) {
 
   // The same file marked as 12-bit in its frame header.
   std::vector<uint8_t> twelve = colour;
-  size_t sof = 2;
-  while (sof + 4 < twelve.size() && !(twelve[sof] == 0xFF && twelve[sof + 1] == 0xC0))
-    sof += 2 + (static_cast<size_t>(twelve[sof + 2]) << 8 | twelve[sof + 3]);
-  ASSERT_LT(sof + 4, twelve.size());
+  const size_t sof = FrameHeaderAt(twelve);
+  ASSERT_LT(sof + 9, twelve.size());
   twelve[sof + 4] = 12;
   const Decoded d = DecodeBytes(DecodeJpeg, twelve, "deep.jpg");
   EXPECT_FALSE(d.Ok);
@@ -197,9 +190,7 @@ TEST(PictureFormats, JpegHeaderClaimingFarMoreThanItsDataIsRefusedQuicklyWhileCu
   ASSERT_TRUE(WriteJpeg(folder + "/small.jpg", PatternImage(16, 16), 90));
   std::vector<uint8_t> bytes = ReadBytes(folder + "/small.jpg");
   ASSERT_LT(bytes.size(), 1500u);
-  size_t sof = 2;
-  while (sof + 9 < bytes.size() && !(bytes[sof] == 0xFF && bytes[sof + 1] == 0xC0))
-    sof += 2 + (static_cast<size_t>(bytes[sof + 2]) << 8 | bytes[sof + 3]);
+  const size_t sof = FrameHeaderAt(bytes);
   ASSERT_LT(sof + 9, bytes.size());
   for (size_t at : {sof + 5, sof + 7}) {  // height, width: 16384 each
     bytes[at] = 0x40;
@@ -234,9 +225,7 @@ TEST(PictureFormats, JpegWhoseOutputCannotBeAllocatedIsRefused) {
   const std::string folder = MakeTempFolder();
   ASSERT_TRUE(WriteJpeg(folder + "/small.jpg", PatternImage(16, 16), 90));
   std::vector<uint8_t> bytes = ReadBytes(folder + "/small.jpg");
-  size_t sof = 2;
-  while (sof + 9 < bytes.size() && !(bytes[sof] == 0xFF && bytes[sof + 1] == 0xC0))
-    sof += 2 + (static_cast<size_t>(bytes[sof + 2]) << 8 | bytes[sof + 3]);
+  const size_t sof = FrameHeaderAt(bytes);
   ASSERT_LT(sof + 9, bytes.size());
   for (size_t at : {sof + 5, sof + 7}) {  // 4096 x 4096: 64 MiB of RGBA
     bytes[at] = 0x10;
