@@ -159,6 +159,7 @@ bool ReadPngTexture(const std::string& name, uint32_t& texture) {
 }
 
 void TextureFromFile(const std::string& name, uint32_t& texture) {
+  if (name.empty()) return;  // no picture named (a script without LOADINGSCREEN)
   TTextureImage image;
   TLoadFailure failure;
   const bool decoded = DecodeTextureFile(name, PictureFormatOfName(name), image, failure);

@@ -45,7 +45,7 @@ bool ReadJpegAlphaTexture(const std::string& colourName, const std::string& alph
 // Picks the reader by the name's ending in any letter case (.bmp; .jpg, .jpeg, .jpe, .jfif;
 // .png; .tga); when the first bytes prove another format, the content wins and one stderr line
 // says the name is misleading. Any other ending shows a message naming the supported types and
-// leaves the texture unchanged. A refusal's reason follows its message on stderr.
+// leaves the texture unchanged; an empty name loads and shows nothing. A refusal's reason follows its message on stderr.
 void TextureFromFile(const std::string& name, uint32_t& texture);
 
 // The texture of the last registry entry with exactly this name, or NoTexture.

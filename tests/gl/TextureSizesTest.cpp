@@ -134,6 +134,9 @@ TEST(TextureSizes, EveryJpegAndPngEndingLoadsAndUnknownEndingsReport) {
                                     "/f.gif\". Unknown picture type: supported are BMP, JPEG (.jpg, "
                                     ".jpeg, .jpe, .jfif), PNG and TGA.");
   EXPECT_EQ(TextureRegistry.back().Texture, NoTexture);
+  // No name at all (a script without a loading picture) is not a picture to complain about.
+  EXPECT_EQ(TextureByName(""), NoTexture);
+  EXPECT_EQ(ErrorBoxCount(), boxes + 1);
 }
 
 TEST(TextureSizes, MisleadingNamesLoadByContentAndRefusalsGiveTheirReason) {
