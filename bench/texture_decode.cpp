@@ -1,9 +1,16 @@
-// Decode time of 1024 x 1024 texture files (24-bit BMP, 24-bit TGA raw and run-length, JPEG)
-// by the engine's readers, beside stb_image decoding the same bytes in the same run. Both sides
-// decode from memory into the layout the upload wants (bottom row first; RGB for BMP and TGA,
-// RGBA for JPEG), so file reading is left out.
+// Decode time of 1024 x 1024 texture files (24-bit BMP, 24-bit TGA raw and run-length, JPEG,
+// PNG) by the engine's readers, beside stb_image (and for PNG libpng's simplified API) decoding
+// the same bytes in the same run. All decode from memory into the layout the upload wants
+// (bottom row first; RGB for BMP, TGA and PNG, RGBA for JPEG), so file reading is left out.
+// Upload/* times one 1920 x 1080 RGB upload on an offscreen context: GLU's rescale to powers of
+// two with its mipmaps (the old upload) beside UploadTexture (own size, mipmaps by GL).
 #include "common/ImageWriters.h"
 #include "engine/ImageReaders.h"
+#include "engine/KGL2Textures.h"
+#include "platform/KestoGL2.h"
+
+#include <GL/glu.h>
+#include <png.h>
 
 #include <benchmark/benchmark.h>
 #include <stb_image.h>
@@ -49,11 +56,13 @@ const std::vector<uint8_t>& FileBytes(const std::string& format) {
     std::filesystem::create_directories(folder);
     const std::string base = folder.string();
     bool ok = WriteBmp24(base + "/p.bmp", picture) && WriteTga(base + "/raw.tga", picture, 24, false) &&
-              WriteTga(base + "/rle.tga", picture, 24, true) && WriteJpeg(base + "/p.jpg", picture, 90);
+              WriteTga(base + "/rle.tga", picture, 24, true) && WriteJpeg(base + "/p.jpg", picture, 90) &&
+              WritePng(base + "/p.png", picture, TPngKind::Rgb);
     if (!ok) std::fprintf(stderr, "texture_decode: could not write the pictures\n");
     std::map<std::string, std::vector<uint8_t>> bytes;
     for (const auto& [name, file] : {std::pair<std::string, std::string>{"bmp", "/p.bmp"},
-                                     {"tga_raw", "/raw.tga"}, {"tga_rle", "/rle.tga"}, {"jpeg", "/p.jpg"}}) {
+                                     {"tga_raw", "/raw.tga"}, {"tga_rle", "/rle.tga"}, {"jpeg", "/p.jpg"},
+                                     {"png", "/p.png"}}) {
       std::ifstream in(base + file, std::ios::binary);
       bytes[name] = std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
@@ -90,6 +99,50 @@ void Stb(benchmark::State& state, const char* format, int components) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes.size()));
 }
 
+// libpng's own simplified API: RGB, bottom row first through a negative row stride.
+void LibpngSimplified(benchmark::State& state) {
+  const std::vector<uint8_t>& bytes = FileBytes("png");
+  std::vector<uint8_t> pixels(static_cast<size_t>(kSide) * kSide * 3);
+  for (auto _ : state) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size())) state.SkipWithError("libpng failed");
+    image.format = PNG_FORMAT_RGB;
+    if (!png_image_finish_read(&image, nullptr, pixels.data(), -kSide * 3, nullptr))
+      state.SkipWithError("libpng failed");
+    benchmark::DoNotOptimize(pixels.data());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes.size()));
+}
+
+// A 1920 x 1080 RGB picture on an offscreen context, uploaded as a mipmapped texture.
+void Upload(benchmark::State& state, bool gluRescale) {
+  static const bool opened = [] {
+    LoadGLLibraries();
+    return OpenRenderWindow(64, 64, 32, false, "bench").Wnd != nullptr;
+  }();
+  if (!opened) {
+    state.SkipWithError("no GL context");
+    return;
+  }
+  const int32_t width = 1920, height = 1080;
+  std::vector<uint8_t> pixels(static_cast<size_t>(width) * height * 3);
+  for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint8_t>(i * 7 / 3);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  for (auto _ : state) {
+    GLuint name = 0;
+    if (gluRescale) {
+      glGenTextures(1, &name);
+      glBindTexture(GL_TEXTURE_2D, name);
+      gluBuild2DMipmaps(GL_TEXTURE_2D, 3, width, height, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    } else {
+      name = UploadTexture(width, height, GL_RGB, pixels.data());
+    }
+    glFinish();
+    glDeleteTextures(1, &name);
+  }
+}
+
 BENCHMARK_CAPTURE(Engine, bmp, "bmp", DecodeBmp)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Stb, bmp, "bmp", 3)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Engine, tga_raw, "tga_raw", DecodeTga)->Unit(benchmark::kMillisecond);
@@ -98,6 +151,11 @@ BENCHMARK_CAPTURE(Engine, tga_rle, "tga_rle", DecodeTga)->Unit(benchmark::kMilli
 BENCHMARK_CAPTURE(Stb, tga_rle, "tga_rle", 3)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Engine, jpeg, "jpeg", DecodeJpeg)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Stb, jpeg, "jpeg", 4)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Engine, png, "png", DecodePng)->Unit(benchmark::kMillisecond);
+BENCHMARK(LibpngSimplified)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Stb, png, "png", 3)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Upload, glu_rescale_before, true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Upload, own_size_after, false)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

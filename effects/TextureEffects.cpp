@@ -32,6 +32,7 @@ void TPlainTexture::Position(float input0, float& x, float& y) const {
 }
 
 void TPlainTexture::Render(const float* inputs) {
+  if (Texture == NoTexture) return;  // a picture that could not be read draws nothing
   float x, y;
   Position(inputs[0], x, y);
   PushCenterView();
@@ -42,6 +43,7 @@ void TPlainTexture::Render(const float* inputs) {
 TPlainTextureAdd::TPlainTextureAdd() { SS = 0; }
 
 void TPlainTextureAdd::Render(const float* inputs) {
+  if (Texture == NoTexture) return;
   float x, y;
   Position(inputs[0], x, y);
   PushCenterView();

@@ -1,11 +1,13 @@
-// Decoders for the texture files: 24-bit BMP, 24/32-bit TGA (raw and run-length) and JPEG
-// (colour, greyscale, and a colour/alpha pair). They turn file bytes into pixels ready for
-// UploadTexture and need no OpenGL, so they can be tested and fuzzed on their own.
+// Decoders for the texture files: 24/32-bit BMP, 24/32-bit TGA (raw and run-length), JPEG
+// (colour, greyscale, CMYK/YCCK, and a colour/alpha pair) and PNG. They turn file bytes into
+// pixels ready for UploadTexture and need no OpenGL, so they can be tested and fuzzed on their
+// own.
 //
 // Contract: every decoder checks sizes and counts against the bytes it has before it reads or
 // allocates; it never reads or writes outside a buffer. On failure it returns false and fills
-// the message box text and caption the loader shows; the image is then left empty. Images
-// larger than kMaxTextureSide on either side are refused.
+// the message box text and caption the loader shows, and, where the text alone does not say
+// why, a one-line reason for stderr; the image is then left empty. Images larger than
+// kMaxTextureSide on either side are refused.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -25,30 +27,55 @@ struct TTextureImage {
 struct TLoadFailure {
   std::string Caption;
   std::string Text;
+  std::string Reason;  // why, for stderr after the message (may be empty)
 };
 
-// A 24-bit uncompressed BMP; rows lose their padding, a negative height (top row first) is
-// turned around. Gives RGB.
+// The picture formats the readers know.
+enum class TPictureFormat { Unknown, Bmp, Tga, Jpeg, Png };
+
+// The format a file name asks for by its ending, in any letter case: .bmp, .tga, .png, and
+// .jpg, .jpeg, .jpe, .jfif for JPEG. Unknown for any other ending.
+TPictureFormat PictureFormatOfName(const std::string& name);
+// The format the first bytes prove (BMP "BM" with a known header size, JPEG FF D8 FF, the PNG
+// signature); Unknown when they prove nothing (TGA has no signature).
+TPictureFormat PictureFormatOfContent(const uint8_t* data, size_t size);
+// "BMP", "TGA", "JPEG", "PNG" (or "unknown").
+const char* PictureFormatLabel(TPictureFormat format);
+
+// A BMP with a 40, 52, 56, 108 or 124 byte information header: 24 bit, or 32 bit (plain, or
+// bit fields with byte-aligned masks). Pixels start at the file header's pixel-data offset;
+// rows lose their padding, a negative height (top row first) is turned around. Gives RGB, or
+// RGBA when a 32-bit file has an alpha mask. Palettes, run-length and 16-bit files are refused.
 bool DecodeBmp(const std::string& name, const uint8_t* data, size_t size, TTextureImage& image,
                TLoadFailure& failure);
 // A TGA of type 2 or 10, 24 or 32 bit; skips the identification field and honours the
-// top-left origin bit. Gives RGB for 24 bit, RGBA for 32 bit.
+// top-to-bottom and right-to-left bits. Gives RGB for 24 bit, RGBA for 32 bit.
 bool DecodeTga(const std::string& name, const uint8_t* data, size_t size, TTextureImage& image,
                TLoadFailure& failure);
-// A JPEG file (greyscale gives R = G = B). Gives RGBA with A = 255.
+// A JPEG file (greyscale gives R = G = B, CMYK and YCCK are turned into RGB). Gives RGBA with
+// A = 255. 12-bit files, and files whose data is far too small for the size their header
+// claims, are refused before anything is decoded.
 bool DecodeJpeg(const std::string& name, const uint8_t* data, size_t size, TTextureImage& image,
                 TLoadFailure& failure);
 // Colour from one JPEG, alpha from the blue channel of another of the same size. Gives RGBA.
 bool DecodeJpegPair(const std::string& colourName, const uint8_t* colourData, size_t colourSize,
                     const std::string& alphaName, const uint8_t* alphaData, size_t alphaSize,
                     TTextureImage& image, TLoadFailure& failure);
+// A PNG of any colour type (grey, grey+alpha, RGB, RGBA, palette with or without tRNS), 8 or 16
+// bits per channel (16 becomes 8), interlaced or not. Gives RGB, or RGBA when it has alpha.
+bool DecodePng(const std::string& name, const uint8_t* data, size_t size, TTextureImage& image,
+               TLoadFailure& failure);
+// The decoder of a format (Unknown is refused with the unknown-type message).
+bool DecodePicture(TPictureFormat format, const std::string& name, const uint8_t* data,
+                   size_t size, TTextureImage& image, TLoadFailure& failure);
 
 // The same from files (names resolved as every file the program opens). A file that cannot be
 // read gives its loader's message: BMP "Error opening <name>", TGA "File not found  - <name>"
 // when it does not exist and "Couldn't read file" when it cannot be read, JPEG "Couldn't load
-// JPG".
+// JPG", PNG "Couldn't load PNG".
 bool ReadBmpImage(const std::string& name, TTextureImage& image, TLoadFailure& failure);
 bool ReadTgaImage(const std::string& name, TTextureImage& image, TLoadFailure& failure);
 bool ReadJpegImage(const std::string& name, TTextureImage& image, TLoadFailure& failure);
+bool ReadPngImage(const std::string& name, TTextureImage& image, TLoadFailure& failure);
 bool ReadJpegPairImage(const std::string& colourName, const std::string& alphaName,
                        TTextureImage& image, TLoadFailure& failure);

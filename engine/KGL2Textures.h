@@ -1,5 +1,5 @@
-// Texture loading: image files (24-bit BMP, JPEG, 24/32-bit TGA) become mipmapped OpenGL
-// textures, and a module-wide registry maps file names to texture names so that a file named by
+// Texture loading: image files (BMP, JPEG, PNG, TGA) become mipmapped OpenGL textures at their
+// own size, and a module-wide registry maps file names to texture names so that a file named by
 // several effects is read and uploaded once.
 //
 // Contract: every operation needs the GL context to be current. A loader that fails shows its
@@ -25,8 +25,12 @@ struct TTexRegItem {
 extern std::vector<TTexRegItem> TextureRegistry;
 
 // Uploads pixels (bottom row first, tightly packed R G B or R G B A) as a new mipmapped texture
-// with repeat wrapping, linear filtering and modulate mode; returns its name, left bound.
+// with repeat wrapping, linear filtering and modulate mode; returns its name, left bound. The
+// picture keeps its size where the context allows (see TextureUploadKeepsSize); otherwise GLU
+// rescales it to powers of two.
 uint32_t UploadTexture(uint16_t width, uint16_t height, GLenum format, const void* pixels);
+// True when the current context takes textures of any size (GL 2.0 or the NPOT extension).
+bool TextureUploadKeepsSize();
 // Number of UploadTexture calls so far (lets tests see that a failed load uploaded nothing).
 int TextureUploadCount();
 
@@ -34,11 +38,14 @@ int TextureUploadCount();
 bool ReadBmpTexture(const std::string& name, uint32_t& texture);
 bool ReadJpegTexture(const std::string& name, uint32_t& texture);
 bool ReadTgaTexture(const std::string& name, uint32_t& texture);
+bool ReadPngTexture(const std::string& name, uint32_t& texture);
 // Colour from one JPEG, alpha from the blue channel of another.
 bool ReadJpegAlphaTexture(const std::string& colourName, const std::string& alphaName,
                           uint32_t& texture);
-// Picks the loader by the upper-cased last four characters (".BMP", ".JPG", ".TGA"); any other
-// ending loads nothing, shows nothing and leaves the texture unchanged.
+// Picks the reader by the name's ending in any letter case (.bmp; .jpg, .jpeg, .jpe, .jfif;
+// .png; .tga); when the first bytes prove another format, the content wins and one stderr line
+// says the name is misleading. Any other ending shows a message naming the supported types and
+// leaves the texture unchanged; an empty name loads and shows nothing. A refusal's reason follows its message on stderr.
 void TextureFromFile(const std::string& name, uint32_t& texture);
 
 // The texture of the last registry entry with exactly this name, or NoTexture.

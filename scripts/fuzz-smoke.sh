@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir=${VORPANE_FUZZ_BUILD_DIR:-build-fuzz}
 seconds=${VORPANE_FUZZ_SECONDS:-20}
-targets=(bmp_reader tga_reader jpeg_pair_reader music_reader model3ds)
+targets=(bmp_reader tga_reader jpeg_pair_reader png_reader music_reader model3ds)
 
 if [ ! -f "$build_dir/CMakeCache.txt" ]; then
   CC=clang CXX=clang++ cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -1,6 +1,6 @@
 // Writes small pictures of every kind the texture readers take, as seed corpora for the fuzz
-// targets: DIR/bmp_reader, DIR/tga_reader and DIR/jpeg_pair_reader (a 32-bit little-endian
-// length of the colour JPEG, the colour JPEG, then the alpha JPEG).
+// targets: DIR/bmp_reader, DIR/tga_reader, DIR/png_reader and DIR/jpeg_pair_reader (a 32-bit
+// little-endian length of the colour JPEG, the colour JPEG, then the alpha JPEG).
 //   make_picture_seeds DIR
 #include "common/ImageWriters.h"
 
@@ -56,8 +56,21 @@ int main(int argc, char** argv) {
   const std::string dir = argv[1];
   const std::string bmp = dir + "/bmp_reader", tga = dir + "/tga_reader", jpeg = dir + "/jpeg_pair_reader";
   std::error_code error;
-  for (const std::string& sub : {bmp, tga, jpeg}) fs::create_directories(sub, error);
   bool ok = true;
+  const std::string png = dir + "/png_reader";
+  for (const std::string& sub : {bmp, tga, jpeg, png}) fs::create_directories(sub, error);
+  for (TPngKind kind : {TPngKind::Grey, TPngKind::GreyAlpha, TPngKind::Rgb, TPngKind::Rgba,
+                        TPngKind::Palette, TPngKind::PaletteAlpha})
+    for (bool interlaced : {false, true}) {
+      const int k = static_cast<int>(kind);
+      ok &= WritePng(png + "/k" + std::to_string(k) + (interlaced ? "i" : "") + ".png", Pattern(9, 5),
+                     kind, 8, interlaced);
+      if (kind != TPngKind::Palette && kind != TPngKind::PaletteAlpha)
+        ok &= WritePng(png + "/k" + std::to_string(k) + "_16.png", Pattern(5, 3), kind, 16, interlaced);
+    }
+  ok &= WriteBmp(bmp + "/v5_32.bmp", Pattern(5, 3), TBmpLayout{124, 32, true, true, 4});
+  ok &= WriteBmp(bmp + "/v4_24.bmp", Pattern(3, 2), TBmpLayout{108, 24, false, true, 0});
+  ok &= WriteBmp(bmp + "/bf40.bmp", Pattern(4, 2), TBmpLayout{40, 32, true, true, 0});
   for (int32_t width : {1, 2, 3, 4, 5, 8})
     ok &= WriteBmp24(bmp + "/w" + std::to_string(width) + ".bmp", Pattern(width, 3));
   int n = 0;

@@ -75,13 +75,13 @@ TEST(Textures, FailedLoadsAreRegisteredAndTheLastMatchWins) {
   EXPECT_EQ(TextureByName(missing), loaded);
   EXPECT_EQ(TextureRegistry.size(), entries + 3);
 
-  // An ending no loader knows: nothing loaded, nothing shown, registered as NoTexture.
-  ASSERT_TRUE(WriteJpeg(folder + "/photo.jpeg", PatternImage(8, 8)));
+  // An ending no loader knows: nothing loaded, one message, registered as NoTexture.
+  ASSERT_TRUE(WriteJpeg(folder + "/photo.jpg2", PatternImage(8, 8)));
   const int uploads = TextureUploadCount();
-  EXPECT_EQ(TextureByName(folder + "/photo.jpeg"), NoTexture);
-  EXPECT_EQ(ErrorBoxCount(), boxes + 2);
+  EXPECT_EQ(TextureByName(folder + "/photo.jpg2"), NoTexture);
+  EXPECT_EQ(ErrorBoxCount(), boxes + 3);
   EXPECT_EQ(TextureUploadCount(), uploads);
-  EXPECT_EQ(TextureRegistry.back().Name, folder + "/photo.jpeg");
+  EXPECT_EQ(TextureRegistry.back().Name, folder + "/photo.jpg2");
   EXPECT_EQ(TextureRegistry.back().Texture, NoTexture);
 }
 
@@ -132,7 +132,8 @@ TEST(Textures, FailedLoadsShowTheirMessageAndUploadNothing) {
   ASSERT_TRUE(WriteBmp24(folder + "/ok.bmp", PatternImage(5, 4)));
   std::vector<uint8_t> bmp = ReadBytes(folder + "/ok.bmp");
   WriteBytesTo(folder + "/short.bmp", std::vector<uint8_t>(bmp.begin(), bmp.end() - 3));
-  bmp[46] = 0xFF;  // a colours-used count past the end of the file
+  bmp[46] = 0xFF;  // a colours-used count past the end of the file,
+  bmp[10] = 0;     // and no pixel-data offset to skip the table with
   WriteBytesTo(folder + "/palette.bmp", bmp);
   WriteBytesTo(folder + "/past.tga", {0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 1, 0, 24, 0,
                                       0x85, 1, 2, 3});

@@ -1,7 +1,9 @@
 // Small pictures for the image tests: a pattern in which every pixel differs from its
-// neighbours, and the texture layout (bottom row first) the readers are expected to give.
+// neighbours, the texture layout (bottom row first) the readers are expected to give, and a
+// decoder's whole result from bytes.
 #pragma once
 #include "common/ImageWriters.h"
+#include "engine/ImageReaders.h"
 
 #include <cstdint>
 #include <fstream>
@@ -51,4 +53,19 @@ inline std::vector<uint8_t> ReadBytes(const std::string& fileName) {
 inline void WriteBytesTo(const std::string& fileName, const std::vector<uint8_t>& bytes) {
   std::ofstream file(fileName, std::ios::binary | std::ios::trunc);
   file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+// What a decoder gave for some bytes.
+struct Decoded {
+  bool Ok = false;
+  TTextureImage Image;
+  TLoadFailure Failure;
+};
+
+using DecodeFn = bool (*)(const std::string&, const uint8_t*, size_t, TTextureImage&, TLoadFailure&);
+
+inline Decoded DecodeBytes(DecodeFn decode, const std::vector<uint8_t>& bytes, const std::string& name) {
+  Decoded result;
+  result.Ok = decode(name, bytes.data(), bytes.size(), result.Image, result.Failure);
+  return result;
 }

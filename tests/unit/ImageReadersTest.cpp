@@ -11,19 +11,6 @@
 
 namespace {
 
-struct Decoded {
-  bool Ok = false;
-  TTextureImage Image;
-  TLoadFailure Failure;
-};
-
-using DecodeFn = bool (*)(const std::string&, const uint8_t*, size_t, TTextureImage&, TLoadFailure&);
-
-Decoded DecodeBytes(DecodeFn decode, const std::vector<uint8_t>& bytes, const std::string& name) {
-  Decoded result;
-  result.Ok = decode(name, bytes.data(), bytes.size(), result.Image, result.Failure);
-  return result;
-}
 
 Decoded DecodeWritten(DecodeFn decode, const std::string& fileName) {
   return DecodeBytes(decode, ReadBytes(fileName), fileName);
@@ -178,7 +165,7 @@ TEST(ImageReaders, MalformedFilesGiveTheirMessageAndNoImage) {
   const std::string folder = MakeTempFolder();
   ASSERT_TRUE(WriteBmp24(folder + "/ok.bmp", PatternImage(5, 4)));
   const std::vector<uint8_t> bmp = ReadBytes(folder + "/ok.bmp");
-  const std::string onlyBmp = "Couldn't load \"x.bmp\". Only 24 bit uncompressed BMP files supported.";
+  const std::string onlyBmp = "Couldn't load \"x.bmp\". Only 24 and 32 bit uncompressed BMP files supported.";
   std::vector<Case> bmpCases;
   bmpCases.push_back({"headers cut", std::vector<uint8_t>(bmp.begin(), bmp.begin() + 40), "BMP Unit",
                       "Error reading bitmap header"});
@@ -189,12 +176,27 @@ TEST(ImageReaders, MalformedFilesGiveTheirMessageAndNoImage) {
     PutLE32(bytes, at, value);
     return bytes;
   };
-  bmpCases.push_back({"colours used past the end", changed(46, 0x40000000), "BMP Unit", "Error reading palette"});
-  bmpCases.push_back({"colours used eat the pixels", changed(46, 8), "BMP Unit", "Error reading bitmap data"});
-  std::vector<uint8_t> bits32 = bmp;
-  bits32[28] = 32;
-  bmpCases.push_back({"32 bit", bits32, "BMP Unit", onlyBmp});
+  // Without a usable pixel-data offset, the pixels follow the colour table the header counts.
+  std::vector<uint8_t> noOffset = changed(10, 0);
+  PutLE32(noOffset, 46, 0x40000000);
+  bmpCases.push_back({"colours used past the end", noOffset, "BMP Unit", "Error reading palette"});
+  PutLE32(noOffset, 46, 2);
+  bmpCases.push_back({"colours used eat the pixels", noOffset, "BMP Unit", "Error reading bitmap data"});
+  std::vector<uint8_t> bits16 = bmp;
+  bits16[28] = 16;
+  bmpCases.push_back({"16 bit", bits16, "BMP Unit", onlyBmp});
+  std::vector<uint8_t> bits8 = bmp;
+  bits8[28] = 8;
+  bmpCases.push_back({"palette", bits8, "BMP Unit", "Error reading palette"});
   bmpCases.push_back({"compressed", changed(30, 1), "BMP Unit", onlyBmp});
+  bmpCases.push_back({"core header", changed(14, 12), "BMP Unit", onlyBmp});
+  bmpCases.push_back({"header past the end", changed(14, 124), "BMP Unit", "Error reading bitmap header"});
+  // 52-byte header with an alpha mask that would lie past it, and past the end of the file.
+  std::vector<uint8_t> alphaMask(bmp.begin(), bmp.begin() + 66);
+  PutLE32(alphaMask, 14, 52);
+  PutLE32(alphaMask, 28, 32);
+  PutLE32(alphaMask, 30, 6);
+  bmpCases.push_back({"alpha mask past the end", alphaMask, "BMP Unit", "Error reading bitmap header"});
   bmpCases.push_back({"negative width", changed(18, static_cast<uint32_t>(-5)), "BMP Unit",
                       "Couldn't load \"x.bmp\". Bitmap has no pixels."});
   bmpCases.push_back({"zero height", changed(22, 0), "BMP Unit", "Couldn't load \"x.bmp\". Bitmap has no pixels."});
