@@ -85,7 +85,15 @@ void TVDemo::Init() {
 }
 
 void TVDemo::DrawLoading(float /*value*/) {
+  // A single-buffered context (offscreen) keeps what was drawn across presents, so drawing the
+  // same picture again would only cost the renderer's time while the rest loads.
+  GLboolean doubleBuffered = GL_TRUE;
+  glGetBooleanv(GL_DOUBLEBUFFER, &doubleBuffered);
   for (int i = 0; i < 51; ++i) {
+    if (i > 0 && !doubleBuffered) {
+      PresentFrame(Window);
+      continue;
+    }
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     PushCenterView();

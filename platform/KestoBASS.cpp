@@ -1,10 +1,14 @@
 #include "platform/KestoBASS.h"
 
+#include "platform/Files.h"
 #include "platform/Spectrum.h"
+
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -30,8 +34,17 @@ constexpr double kFirstBufferWaitSeconds = 0.5;
 // smooth between device buffers; each buffer the device asks for nudges ClockRate so the clock
 // follows the audio being handed over. A device that falls more than a buffer behind the clock
 // (it was starved) skips its audio ahead instead, so what is heard stays with the clock.
+// What a background decode gives.
+struct DecodedMusic {
+  bool Ok = false;
+  TPcm16 Pcm;
+  std::string Reason;
+};
+
 struct Stream {
-  TPcm16 Pcm;               // never changes after OpenStream
+  TPcm16 Pcm;               // never changes once Decoding has been taken
+  std::future<DecodedMusic> Decoding;  // valid until the first operation that needs Pcm
+  std::string FileName;     // as opened, for the message of a failed decode
   uint32_t Frequency = 0;   // source frames played per second
   bool Playing = false;
   int64_t Frame = 0;        // next source frame the device renders
@@ -72,11 +85,36 @@ int64_t NearestFrame(double seconds, int32_t rate) {
   return static_cast<int64_t>(frame);
 }
 
-// The stream of a handle, or null. Call with the lock held.
+// Takes the samples of the stream's background decode, waiting for it the first time. A file
+// whose header was sound but whose data is not stays silent, with one line on stderr. Call with
+// the lock held (so only one caller takes the result).
+void FinishDecoding(Stream& stream) {
+  if (!stream.Decoding.valid()) return;
+  DecodedMusic music = stream.Decoding.get();
+  if (music.Ok) {
+    stream.Pcm = std::move(music.Pcm);
+    return;
+  }
+  std::fprintf(stderr, "Cannot decode music %s: %s; it plays as silence\n",
+               stream.FileName.c_str(), music.Reason.c_str());
+}
+
+// The stream of a handle, or null; its samples are decoded. Call with the lock held.
 Stream* Find(uint32_t handle) {
   AudioState& state = State();
   if (handle == 0 || handle > state.Streams.size()) return nullptr;
-  return state.Streams[handle - 1].get();
+  Stream* stream = state.Streams[handle - 1].get();
+  FinishDecoding(*stream);
+  return stream;
+}
+
+// The name as an absolute path, so a decode on another thread is not affected by a later change
+// of the current directory.
+std::string AbsoluteFileName(const std::string& fileName) {
+  const std::string path = ResolveFileName(fileName);
+  if (!path.empty() && path[0] == '/') return path;
+  char here[4096];
+  return ::getcwd(here, sizeof here) ? std::string(here) + "/" + path : path;
 }
 
 // The clock's reading at now, in source frames. Call with the lock held.
@@ -189,10 +227,18 @@ bool InitAudio(SDL_Window* /*window*/) {
 uint32_t OpenStream(const std::string& fileName, std::string* reason) {
   auto stream = std::make_unique<Stream>();
   std::string why;
-  if (!DecodeAudioFile(fileName, stream->Pcm, why)) {
+  // What can fail before decoding fails here, at once; the decode itself runs on its own thread
+  // while the demo goes on loading, and the first operation that needs the samples waits for it.
+  if (!ProbeAudioFile(fileName, stream->Pcm, why)) {
     if (reason) *reason = why;
     return 0;
   }
+  stream->FileName = fileName;
+  stream->Decoding = std::async(std::launch::async, [path = AbsoluteFileName(fileName)] {
+    DecodedMusic music;
+    music.Ok = DecodeAudioFile(path, music.Pcm, music.Reason);
+    return music;
+  });
   stream->Frequency = static_cast<uint32_t>(stream->Pcm.SampleRate);
   AudioState& state = State();
   std::lock_guard<std::mutex> guard(state.Lock);
