@@ -4,6 +4,7 @@
 #include "common/TestAudio.h"
 #include "platform/KestoBASS.h"
 #include "support/RunVorpane.h"
+#include "support/WorkingFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -12,23 +13,6 @@
 #include <fstream>
 
 namespace {
-
-// The current folder for the time of a test.
-class TCurrentFolder {
- public:
-  explicit TCurrentFolder(const std::string& folder) {
-    if (::getcwd(previous_, sizeof previous_) == nullptr) previous_[0] = '\0';
-    EXPECT_EQ(::chdir(folder.c_str()), 0);
-  }
-  ~TCurrentFolder() {
-    if (previous_[0]) {
-      EXPECT_EQ(::chdir(previous_), 0);
-    }
-  }
-
- private:
-  char previous_[4096];
-};
 
 TPcm16 Ramp(int32_t frames) {
   TPcm16 pcm;
@@ -46,7 +30,7 @@ TEST(MusicBackgroundDecode, OpenFailuresComeAtOnceAndTheDecodeKeepsItsFolder) {
   ASSERT_TRUE(WriteAudioFile(folder + "/ramp.wav", Ramp(40000), TAudioFormat::Wav, error)) << error;
   ASSERT_TRUE(WriteAudioFile(folder + "/empty.wav", Ramp(0), TAudioFormat::Wav, error)) << error;
 
-  TCurrentFolder here(folder);
+  WorkingFolder here(folder);
   std::string reason;
   EXPECT_EQ(OpenStream("missing.wav", &reason), 0u);
   EXPECT_EQ(reason, "No such file or directory");
