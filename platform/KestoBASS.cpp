@@ -29,11 +29,6 @@ constexpr double kMaxBuffersAhead = 4.0;
 // How long a started clock waits for the device's first buffer before it runs without it.
 constexpr double kFirstBufferWaitSeconds = 0.5;
 
-// A stream's position is a clock: a line through (AnchorTicks, AnchorFrame) rising at
-// Frequency × ClockRate source frames per second. The performance counter drives it, so it is
-// smooth between device buffers; each buffer the device asks for nudges ClockRate so the clock
-// follows the audio being handed over. A device that falls more than a buffer behind the clock
-// (it was starved) skips its audio ahead instead, so what is heard stays with the clock.
 // What a background decode gives.
 struct DecodedMusic {
   bool Ok = false;
@@ -41,6 +36,11 @@ struct DecodedMusic {
   std::string Reason;
 };
 
+// A stream's position is a clock: a line through (AnchorTicks, AnchorFrame) rising at
+// Frequency × ClockRate source frames per second. The performance counter drives it, so it is
+// smooth between device buffers; each buffer the device asks for nudges ClockRate so the clock
+// follows the audio being handed over. A device that falls more than a buffer behind the clock
+// (it was starved) skips its audio ahead instead, so what is heard stays with the clock.
 struct Stream {
   TPcm16 Pcm;               // never changes once Decoding has been taken
   std::future<DecodedMusic> Decoding;  // valid until the first operation that needs Pcm

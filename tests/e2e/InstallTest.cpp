@@ -29,7 +29,9 @@ void ExpectPlaysTheSampleProduction(const std::string& player, const std::string
   EXPECT_EQ(run.Stderr, "");
   TFrame frame, golden;
   ASSERT_TRUE(ReadPng(FrameName(frames, 0), frame)) << run.Stderr;
-  ASSERT_TRUE(ReadPng(std::string(VORPANE_SOURCE_DIR) + "/tests/e2e/golden/moltrax_2700.png", golden));
+  const std::string goldenFile =
+      std::string(VORPANE_SOURCE_DIR) + "/tests/e2e/golden/moltrax_2700.png";
+  ASSERT_TRUE(ReadPng(goldenFile, golden));
   ASSERT_EQ(frame.Rgb.size(), golden.Rgb.size());
   size_t off = 0;
   for (size_t i = 0; i < frame.Rgb.size(); ++i)
@@ -54,7 +56,8 @@ TEST(Install, AnInstalledTreePlaysItsProductionAndTheMissingScriptLineNamesIt) {
   const std::string prefix = MakeTempFolder() + "/prefix";
   const TRunResult install = RunProgramIn(
       MakeTempFolder(),
-      {"/usr/bin/env", "cmake", "--install", std::string(VORPANE_TOOLS_DIR) + "/..", "--prefix", prefix},
+      {"/usr/bin/env", "cmake", "--install", std::string(VORPANE_TOOLS_DIR) + "/..", "--prefix",
+       prefix},
       120);
   ASSERT_EQ(install.ExitStatus, 0) << install.Stdout << install.Stderr;
   const std::string installed = prefix + "/share/vorpane/production";
@@ -80,7 +83,8 @@ TEST(Install, AnInstalledTreePlaysItsProductionAndTheMissingScriptLineNamesIt) {
   EXPECT_LT(error, hint);
   // A script named on the command line gets no such line; neither does a run that has its
   // moltrax.vrp and fails on something else.
-  const TRunResult named = RunProgramIn(MakeTempFolder(), {prefix + "/bin/vorpane", "other.vrp"}, 60);
+  const TRunResult named =
+      RunProgramIn(MakeTempFolder(), {prefix + "/bin/vorpane", "other.vrp"}, 60);
   EXPECT_EQ(named.ExitStatus, 1);
   EXPECT_EQ(named.Stderr.find("sample production"), std::string::npos) << named.Stderr;
   const std::string folder = MakeTempFolder();

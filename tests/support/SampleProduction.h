@@ -10,7 +10,9 @@
 #include <string>
 
 // The build's own copy: <build>/production.
-inline std::string BuiltSampleProduction() { return std::string(VORPANE_TOOLS_DIR) + "/../production"; }
+inline std::string BuiltSampleProduction() {
+  return std::string(VORPANE_TOOLS_DIR) + "/../production";
+}
 
 // Links every file of the built production into `folder` (which must exist); false when the
 // built production cannot be read or has no script.
