@@ -3,6 +3,7 @@
 #include "demo/Vorpane.h"
 
 #include "demo/Capture.h"
+#include "demo/MusicPrefetch.h"
 
 #include "effects/BitmapFont.h"
 #include "effects/Draw2D.h"
@@ -58,6 +59,7 @@ void TVDemo::LoadScript(const std::string& fileName) {
   std::vector<uint8_t> bytes;
   if (!ReadWholeFile(fileName, bytes)) throw FatalError("Cannot open file " + fileName);
   std::vector<std::string> lines = SplitLines(bytes);
+  PrefetchScriptMusic(lines);
   TParser parser;
   EffectSlots.clear();
   for (std::string& line : lines) {

@@ -11,6 +11,8 @@
 #include <future>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -62,6 +64,8 @@ struct AudioState {
   bool DeviceTried = false;
   bool DeviceOpen = false;
   std::vector<int32_t> Mix;  // the callback's mixing buffer
+  // Decodes started by PrefetchStream that no OpenStream has taken yet, by absolute path.
+  std::vector<std::pair<std::string, std::future<DecodedMusic>>> Prefetched;
 };
 
 // Never destroyed: the audio thread may still run while the process exits.
@@ -115,6 +119,15 @@ std::string AbsoluteFileName(const std::string& fileName) {
   if (!path.empty() && path[0] == '/') return path;
   char here[4096];
   return ::getcwd(here, sizeof here) ? std::string(here) + "/" + path : path;
+}
+
+// Decodes the file at an absolute path on a thread of its own.
+std::future<DecodedMusic> StartDecoding(const std::string& path) {
+  return std::async(std::launch::async, [path] {
+    DecodedMusic music;
+    music.Ok = DecodeAudioFile(path, music.Pcm, music.Reason);
+    return music;
+  });
 }
 
 // The clock's reading at now, in source frames. Call with the lock held.
@@ -234,16 +247,39 @@ uint32_t OpenStream(const std::string& fileName, std::string* reason) {
     return 0;
   }
   stream->FileName = fileName;
-  stream->Decoding = std::async(std::launch::async, [path = AbsoluteFileName(fileName)] {
-    DecodedMusic music;
-    music.Ok = DecodeAudioFile(path, music.Pcm, music.Reason);
-    return music;
-  });
   stream->Frequency = static_cast<uint32_t>(stream->Pcm.SampleRate);
+  const std::string path = AbsoluteFileName(fileName);
   AudioState& state = State();
   std::lock_guard<std::mutex> guard(state.Lock);
+  for (auto entry = state.Prefetched.begin(); entry != state.Prefetched.end(); ++entry) {
+    if (entry->first != path) continue;
+    stream->Decoding = std::move(entry->second);
+    state.Prefetched.erase(entry);
+    break;
+  }
+  if (!stream->Decoding.valid()) stream->Decoding = StartDecoding(path);
   state.Streams.push_back(std::move(stream));
   return static_cast<uint32_t>(state.Streams.size());
+}
+
+void PrefetchStream(const std::string& fileName) {
+  TPcm16 header;
+  std::string reason;
+  if (!ProbeAudioFile(fileName, header, reason)) return;
+  const std::string path = AbsoluteFileName(fileName);
+  AudioState& state = State();
+  std::lock_guard<std::mutex> guard(state.Lock);
+  for (const auto& entry : state.Prefetched)
+    if (entry.first == path) return;
+  state.Prefetched.emplace_back(path, StartDecoding(path));
+}
+
+std::vector<std::string> PrefetchedMusic() {
+  AudioState& state = State();
+  std::lock_guard<std::mutex> guard(state.Lock);
+  std::vector<std::string> paths;
+  for (const auto& entry : state.Prefetched) paths.push_back(entry.first);
+  return paths;
 }
 
 bool PlayStream(uint32_t handle) {

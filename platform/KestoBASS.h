@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Opens the default audio device at 44100 Hz stereo and starts it. Only the first call opens
 // it; later calls return the first result. False (one line on stderr) when there is no device:
@@ -24,6 +25,12 @@ bool InitAudio(SDL_Window* window);
 // the first operation on the stream waits for the decode. Data that fails to decode after a
 // sound header leaves the stream silent, with one line on stderr.
 uint32_t OpenStream(const std::string& fileName, std::string* reason = nullptr);
+// Starts decoding a music file on a background thread ahead of its OpenStream, which then
+// takes that decode (matched by the file's absolute path) instead of starting its own. A file
+// that OpenStream would refuse is left alone, so OpenStream still says why.
+void PrefetchStream(const std::string& fileName);
+// The absolute paths of prefetched decodes that no OpenStream has taken yet.
+std::vector<std::string> PrefetchedMusic();
 // Starts (or restarts) playback from the current position. False for an unknown handle.
 bool PlayStream(uint32_t handle);
 // The position being heard, in seconds of the source. While playing it runs on the performance

@@ -1,15 +1,19 @@
 // Music decoded on a background thread: what can fail before decoding still fails when the
 // stream is opened, the decode is not disturbed by a change of the current folder after the
-// open, and data that fails to decode after a sound header leaves a silent stream.
+// open, data that fails to decode after a sound header leaves a silent stream, and a script
+// read ahead starts the decode that its LOADMUSIC then takes.
 #include "common/TestAudio.h"
+#include "demo/MusicPrefetch.h"
 #include "platform/KestoBASS.h"
 #include "support/RunVorpane.h"
 #include "support/WorkingFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 
 namespace {
@@ -84,4 +88,36 @@ TEST(MusicBackgroundDecode, DataThatFailsAfterASoundHeaderPlaysAsSilenceWithOneL
   EXPECT_EQ(err.find('\n'), err.size() - 1) << "one line: " << err;
   ASSERT_EQ(range.Samples.size(), 8000u);
   for (int16_t sample : range.Samples) ASSERT_EQ(sample, 0);
+}
+
+TEST(MusicBackgroundDecode, TheScriptIsReadAheadForItsMusicAndLoadMusicTakesThatDecode) {
+  const std::string folder = MakeTempFolder();
+  ASSERT_EQ(::mkdir((folder + "/sub").c_str(), 0755), 0);
+  std::string error;
+  ASSERT_TRUE(WriteAudioFile(folder + "/sub/song.wav", Ramp(40000), TAudioFormat::Wav, error));
+  WorkingFolder here(folder);
+  char start[4096];
+  ASSERT_NE(::getcwd(start, sizeof start), nullptr);
+  const std::string song = std::string(start) + "/sub/song.wav";
+
+  // A DATADIR that does not exist moves nowhere; a macro names the file until it is removed.
+  PrefetchScriptMusic({"REGISTER @SONG song.wav", "DATADIR nowhere", "DATADIR sub",
+                       "LOADMUSIC @SONG", "LOADMUSIC @SONG", "UNREGISTER song.wav",
+                       "LOADMUSIC @SONG", "LOADMUSIC missing.wav"});
+  std::vector<std::string> pending = PrefetchedMusic();
+  EXPECT_EQ(std::count(pending.begin(), pending.end(), song), 1) << pending.size();
+  for (const std::string& path : pending) EXPECT_EQ(path.find("@SONG"), std::string::npos);
+
+  // The script's own LOADMUSIC, after its DATADIR, takes that decode.
+  ASSERT_EQ(::chdir("sub"), 0);
+  std::string reason;
+  const uint32_t stream = OpenStream("song.wav", &reason);
+  ASSERT_NE(stream, 0u) << reason;
+  pending = PrefetchedMusic();
+  EXPECT_EQ(std::count(pending.begin(), pending.end(), song), 0);
+  TPcm16 range;
+  ASSERT_TRUE(StreamAudioRange(stream, 1.0, 1.5, range));
+  ASSERT_EQ(range.Samples.size(), 4000u);
+  for (size_t i = 0; i < range.Samples.size(); i += 499)
+    ASSERT_EQ(range.Samples[i], static_cast<int16_t>((8000 + i) % 20000)) << i;
 }
