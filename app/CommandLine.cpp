@@ -12,6 +12,25 @@
 
 namespace {
 
+// Where the sample production is, for the line after "Cannot open file moltrax.vrp": the
+// installed copy beside this executable (<prefix>/bin/../share/vorpane/production, under any
+// prefix), else the build folder's copy beside a built executable, else where an install of
+// this build would put it.
+std::string SampleProductionFolder() {
+  std::string executable(4096, '\0');
+  const ssize_t length = ::readlink("/proc/self/exe", &executable[0], executable.size() - 1);
+  if (length > 0) {
+    executable.resize(static_cast<size_t>(length));
+    const std::string folder = executable.substr(0, executable.rfind('/'));
+    const std::string prefix = folder.substr(0, folder.rfind('/'));
+    for (const std::string& candidate :
+         {prefix + "/" VORPANE_PRODUCTION_SUBDIR, folder + "/production"}) {
+      if (::access((candidate + "/moltrax.vrp").c_str(), R_OK) == 0) return candidate;
+    }
+  }
+  return VORPANE_PRODUCTION_INSTALLED;
+}
+
 bool DisplayPresent() {
   return std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr;
 }
@@ -96,11 +115,19 @@ int RunVorpane(const std::vector<std::string>& arguments) {
     char here[4096];
     if (::getcwd(here, sizeof here)) capture = std::string(here) + "/" + capture;
   }
+  // Checked before the script runs: its DATADIR changes the current folder.
+  const bool defaultScriptMissing =
+      commandLine.Script == "moltrax.vrp" && ::access("moltrax.vrp", F_OK) != 0;
   try {
     TVDemo demo(commandLine.Script, commandLine.Options);
     demo.Run();
   } catch (const FatalError& error) {
     ShowErrorBox("Error", error.what());
+    if (defaultScriptMissing) {
+      const std::string sample = SampleProductionFolder();
+      std::fprintf(stderr, "vorpane: the sample production is in %s (cd there and run vorpane)\n",
+                   sample.c_str());
+    }
     return 1;
   }
   return 0;

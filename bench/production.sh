@@ -7,10 +7,9 @@
 # Usage: bash bench/production.sh [--mp4]
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
-# The tree's layout, so the script's DATADIR (../build/production) finds the generated data.
+# The built production (the script beside its generated data), linked file by file.
 mkdir "$work/production"
-cp "$root/production/moltrax.vrp" "$work/production/"
-ln -s "$build" "$work/build"
+ln -s "$build"/production/* "$work/production/"
 printf 'RESOLUTIONX 800\nRESOLUTIONY 600\nCOLORDEPTH 32\nINIT\nENDTIME 800\n' > "$work/production/bare.vrp"
 cd "$work/production"
 

@@ -3,6 +3,7 @@
 #include "demo/Vorpane.h"
 
 #include "demo/Capture.h"
+#include "demo/MusicPrefetch.h"
 
 #include "effects/BitmapFont.h"
 #include "effects/Draw2D.h"
@@ -58,6 +59,7 @@ void TVDemo::LoadScript(const std::string& fileName) {
   std::vector<uint8_t> bytes;
   if (!ReadWholeFile(fileName, bytes)) throw FatalError("Cannot open file " + fileName);
   std::vector<std::string> lines = SplitLines(bytes);
+  PrefetchScriptMusic(lines);
   TParser parser;
   EffectSlots.clear();
   for (std::string& line : lines) {
@@ -85,7 +87,15 @@ void TVDemo::Init() {
 }
 
 void TVDemo::DrawLoading(float /*value*/) {
+  // A single-buffered context (offscreen) keeps what was drawn across presents, so drawing the
+  // same picture again would only cost the renderer's time while the rest loads.
+  GLboolean doubleBuffered = GL_TRUE;
+  glGetBooleanv(GL_DOUBLEBUFFER, &doubleBuffered);
   for (int i = 0; i < 51; ++i) {
+    if (i > 0 && !doubleBuffered) {
+      PresentFrame(Window);
+      continue;
+    }
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     PushCenterView();

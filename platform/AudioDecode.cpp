@@ -72,9 +72,8 @@ std::string TooLong() {
          " minutes of 48 kHz stereo";
 }
 
-// Decodes an opened file of sourceBytes bytes.
-bool DecodeOpened(SNDFILE* file, const SF_INFO& info, int64_t sourceBytes, TPcm16& pcm,
-                  std::string& reason) {
+// What can be known of an opened file before decoding it: its channels, rate and length.
+bool CheckOpened(const SF_INFO& info, std::string& reason) {
   if (info.channels < 1 || info.channels > 2) {
     reason = "it has " + std::to_string(info.channels) +
              " channels; only mono and stereo music can be played";
@@ -89,6 +88,14 @@ bool DecodeOpened(SNDFILE* file, const SF_INFO& info, int64_t sourceBytes, TPcm1
     reason = TooLong();
     return false;
   }
+  return true;
+}
+
+// Decodes an opened file of sourceBytes bytes.
+bool DecodeOpened(SNDFILE* file, const SF_INFO& info, int64_t sourceBytes, TPcm16& pcm,
+                  std::string& reason) {
+  if (!CheckOpened(info, reason)) return false;
+  const int64_t maxFrames = kMaxMusicSamples / info.channels;
   pcm.SampleRate = info.samplerate;
   pcm.Channels = info.channels;
   // The header's frame count saves the regrowing, but a header may lie: it is trusted only as
@@ -124,24 +131,45 @@ bool DecodeOpened(SNDFILE* file, const SF_INFO& info, int64_t sourceBytes, TPcm1
   return true;
 }
 
+// Opens a music file by name for libsndfile; sourceBytes is its size.
+SndfilePtr OpenAudioFile(const std::string& fileName, SF_INFO& info, int64_t& sourceBytes,
+                         std::string& reason) {
+  const std::string path = ResolveFileName(fileName);
+  if (!FileExists(path, reason)) return nullptr;
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    reason = "not a regular file";
+    return nullptr;
+  }
+  SndfilePtr file(sf_open(path.c_str(), SFM_READ, &info));
+  if (!file) reason = sf_strerror(nullptr);
+  sourceBytes = static_cast<int64_t>(st.st_size);
+  return file;
+}
+
 }  // namespace
 
 bool DecodeAudioFile(const std::string& fileName, TPcm16& pcm, std::string& reason) {
   pcm = TPcm16();
-  const std::string path = ResolveFileName(fileName);
-  if (!FileExists(path, reason)) return false;
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-    reason = "not a regular file";
-    return false;
-  }
   SF_INFO info{};
-  SndfilePtr file(sf_open(path.c_str(), SFM_READ, &info));
-  if (!file) {
-    reason = sf_strerror(nullptr);
+  int64_t sourceBytes = 0;
+  SndfilePtr file = OpenAudioFile(fileName, info, sourceBytes, reason);
+  return file && DecodeOpened(file.get(), info, sourceBytes, pcm, reason);
+}
+
+bool ProbeAudioFile(const std::string& fileName, TPcm16& header, std::string& reason) {
+  header = TPcm16();
+  SF_INFO info{};
+  int64_t sourceBytes = 0;
+  SndfilePtr file = OpenAudioFile(fileName, info, sourceBytes, reason);
+  if (!file || !CheckOpened(info, reason)) return false;
+  if (info.frames == 0) {
+    reason = "it holds no audio";
     return false;
   }
-  return DecodeOpened(file.get(), info, static_cast<int64_t>(st.st_size), pcm, reason);
+  header.SampleRate = info.samplerate;
+  header.Channels = info.channels;
+  return true;
 }
 
 bool DecodeAudioBytes(const uint8_t* data, size_t size, TPcm16& pcm, std::string& reason) {

@@ -29,3 +29,8 @@ constexpr int64_t kMaxMusicSamples = static_cast<int64_t>(kMaxMusicSeconds) * 48
 bool DecodeAudioFile(const std::string& fileName, TPcm16& pcm, std::string& reason);
 // The same for a file's bytes in memory.
 bool DecodeAudioBytes(const uint8_t* data, size_t size, TPcm16& pcm, std::string& reason);
+// Opens a file and checks, without decoding it, what DecodeAudioFile checks first: it exists,
+// its format is known, it is mono or stereo at a playable rate and its header promises some
+// audio but not too much.
+// Fills only header's SampleRate and Channels.
+bool ProbeAudioFile(const std::string& fileName, TPcm16& header, std::string& reason);

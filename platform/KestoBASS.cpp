@@ -1,12 +1,18 @@
 #include "platform/KestoBASS.h"
 
+#include "platform/Files.h"
 #include "platform/Spectrum.h"
+
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <future>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -25,13 +31,22 @@ constexpr double kMaxBuffersAhead = 4.0;
 // How long a started clock waits for the device's first buffer before it runs without it.
 constexpr double kFirstBufferWaitSeconds = 0.5;
 
+// What a background decode gives.
+struct DecodedMusic {
+  bool Ok = false;
+  TPcm16 Pcm;
+  std::string Reason;
+};
+
 // A stream's position is a clock: a line through (AnchorTicks, AnchorFrame) rising at
 // Frequency × ClockRate source frames per second. The performance counter drives it, so it is
 // smooth between device buffers; each buffer the device asks for nudges ClockRate so the clock
 // follows the audio being handed over. A device that falls more than a buffer behind the clock
 // (it was starved) skips its audio ahead instead, so what is heard stays with the clock.
 struct Stream {
-  TPcm16 Pcm;               // never changes after OpenStream
+  TPcm16 Pcm;               // never changes once Decoding has been taken
+  std::future<DecodedMusic> Decoding;  // valid until the first operation that needs Pcm
+  std::string FileName;     // as opened, for the message of a failed decode
   uint32_t Frequency = 0;   // source frames played per second
   bool Playing = false;
   int64_t Frame = 0;        // next source frame the device renders
@@ -49,6 +64,8 @@ struct AudioState {
   bool DeviceTried = false;
   bool DeviceOpen = false;
   std::vector<int32_t> Mix;  // the callback's mixing buffer
+  // Decodes started by PrefetchStream that no OpenStream has taken yet, by absolute path.
+  std::vector<std::pair<std::string, std::future<DecodedMusic>>> Prefetched;
 };
 
 // Never destroyed: the audio thread may still run while the process exits.
@@ -72,11 +89,45 @@ int64_t NearestFrame(double seconds, int32_t rate) {
   return static_cast<int64_t>(frame);
 }
 
-// The stream of a handle, or null. Call with the lock held.
+// Takes the samples of the stream's background decode, waiting for it the first time. A file
+// whose header was sound but whose data is not stays silent, with one line on stderr. Call with
+// the lock held (so only one caller takes the result).
+void FinishDecoding(Stream& stream) {
+  if (!stream.Decoding.valid()) return;
+  DecodedMusic music = stream.Decoding.get();
+  if (music.Ok) {
+    stream.Pcm = std::move(music.Pcm);
+    return;
+  }
+  std::fprintf(stderr, "Cannot decode music %s: %s; it plays as silence\n",
+               stream.FileName.c_str(), music.Reason.c_str());
+}
+
+// The stream of a handle, or null; its samples are decoded. Call with the lock held.
 Stream* Find(uint32_t handle) {
   AudioState& state = State();
   if (handle == 0 || handle > state.Streams.size()) return nullptr;
-  return state.Streams[handle - 1].get();
+  Stream* stream = state.Streams[handle - 1].get();
+  FinishDecoding(*stream);
+  return stream;
+}
+
+// The name as an absolute path, so a decode on another thread is not affected by a later change
+// of the current directory.
+std::string AbsoluteFileName(const std::string& fileName) {
+  const std::string path = ResolveFileName(fileName);
+  if (!path.empty() && path[0] == '/') return path;
+  char here[4096];
+  return ::getcwd(here, sizeof here) ? std::string(here) + "/" + path : path;
+}
+
+// Decodes the file at an absolute path on a thread of its own.
+std::future<DecodedMusic> StartDecoding(const std::string& path) {
+  return std::async(std::launch::async, [path] {
+    DecodedMusic music;
+    music.Ok = DecodeAudioFile(path, music.Pcm, music.Reason);
+    return music;
+  });
 }
 
 // The clock's reading at now, in source frames. Call with the lock held.
@@ -189,15 +240,46 @@ bool InitAudio(SDL_Window* /*window*/) {
 uint32_t OpenStream(const std::string& fileName, std::string* reason) {
   auto stream = std::make_unique<Stream>();
   std::string why;
-  if (!DecodeAudioFile(fileName, stream->Pcm, why)) {
+  // What can fail before decoding fails here, at once; the decode itself runs on its own thread
+  // while the demo goes on loading, and the first operation that needs the samples waits for it.
+  if (!ProbeAudioFile(fileName, stream->Pcm, why)) {
     if (reason) *reason = why;
     return 0;
   }
+  stream->FileName = fileName;
   stream->Frequency = static_cast<uint32_t>(stream->Pcm.SampleRate);
+  const std::string path = AbsoluteFileName(fileName);
   AudioState& state = State();
   std::lock_guard<std::mutex> guard(state.Lock);
+  for (auto entry = state.Prefetched.begin(); entry != state.Prefetched.end(); ++entry) {
+    if (entry->first != path) continue;
+    stream->Decoding = std::move(entry->second);
+    state.Prefetched.erase(entry);
+    break;
+  }
+  if (!stream->Decoding.valid()) stream->Decoding = StartDecoding(path);
   state.Streams.push_back(std::move(stream));
   return static_cast<uint32_t>(state.Streams.size());
+}
+
+void PrefetchStream(const std::string& fileName) {
+  TPcm16 header;
+  std::string reason;
+  if (!ProbeAudioFile(fileName, header, reason)) return;
+  const std::string path = AbsoluteFileName(fileName);
+  AudioState& state = State();
+  std::lock_guard<std::mutex> guard(state.Lock);
+  for (const auto& entry : state.Prefetched)
+    if (entry.first == path) return;
+  state.Prefetched.emplace_back(path, StartDecoding(path));
+}
+
+std::vector<std::string> PrefetchedMusic() {
+  AudioState& state = State();
+  std::lock_guard<std::mutex> guard(state.Lock);
+  std::vector<std::string> paths;
+  for (const auto& entry : state.Prefetched) paths.push_back(entry.first);
+  return paths;
 }
 
 bool PlayStream(uint32_t handle) {

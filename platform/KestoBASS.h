@@ -5,7 +5,8 @@
 // of the source material. Without a sound device a stream plays silently on the performance
 // counter, so its position and spectrum still advance. Positions before the start or past the
 // end of the music are silence; the position keeps running past the end.
-// Every operation runs on the main thread; the device's callback runs on SDL's audio thread.
+// Every operation runs on the main thread; the device's callback runs on SDL's audio thread, and
+// a stream's decode on a thread of its own.
 #pragma once
 #include "platform/AudioDecode.h"
 
@@ -13,14 +14,23 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Opens the default audio device at 44100 Hz stereo and starts it. Only the first call opens
 // it; later calls return the first result. False (one line on stderr) when there is no device:
 // streams then play silently on the clock. The window is not needed by SDL.
 bool InitAudio(SDL_Window* window);
-// Decodes a music file into a new stream, positioned at 0 and not playing. 0 on failure, with
-// the reason in *reason when given.
+// Opens a music file as a new stream, positioned at 0 and not playing. 0 on failure, with the
+// reason in *reason when given. The file is checked at once and decoded on a background thread;
+// the first operation on the stream waits for the decode. Data that fails to decode after a
+// sound header leaves the stream silent, with one line on stderr.
 uint32_t OpenStream(const std::string& fileName, std::string* reason = nullptr);
+// Starts decoding a music file on a background thread ahead of its OpenStream, which then
+// takes that decode (matched by the file's absolute path) instead of starting its own. A file
+// that OpenStream would refuse is left alone, so OpenStream still says why.
+void PrefetchStream(const std::string& fileName);
+// The absolute paths of prefetched decodes that no OpenStream has taken yet.
+std::vector<std::string> PrefetchedMusic();
 // Starts (or restarts) playback from the current position. False for an unknown handle.
 bool PlayStream(uint32_t handle);
 // The position being heard, in seconds of the source. While playing it runs on the performance

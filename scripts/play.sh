@@ -1,26 +1,17 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds (which also generates the production's music, demotrack and
-# pictures into build/production), and plays the sample production: in a window with sound when
-# there is a display; without one, captures it to a video file and prints its path.
+# Installs what is missing, builds (which also generates the production's music, demotrack,
+# pictures and models into build/production, beside a copy of its script), and plays the sample
+# production: in a window with sound when there is a display; without one, captures it to a
+# video file and prints its path.
 # Extra arguments go to the player (e.g. --fullscreen, or --fps 60 for the capture).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-root=$(pwd)
 bash scripts/install-deps.sh
 bash scripts/build.sh
 build_dir=$(cd "${VORPANE_BUILD_DIR:-build}" && pwd)
 
-# The script finds its data at ../build/production, seen from production/. A build folder
-# elsewhere gets a temporary folder laid out the same way.
-production="$root/production"
-if [ "$build_dir" != "$root/build" ]; then
-  layout=$(mktemp -d)
-  mkdir "$layout/production"
-  cp production/moltrax.vrp "$layout/production/"
-  ln -s "$build_dir" "$layout/build"
-  production="$layout/production"
-fi
-cd "$production"
+# The build copies the script beside its generated data, so it plays from that folder.
+cd "$build_dir/production"
 
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   exec "$build_dir/vorpane" "$@" moltrax.vrp

@@ -11,6 +11,7 @@
 #include "support/PixelChecks.h"
 #include "support/RunVorpane.h"
 #include "support/TestPictures.h"
+#include "support/WorkingFolder.h"
 
 #include <GL/glu.h>
 #include <gtest/gtest.h>
@@ -106,23 +107,6 @@ std::vector<uint8_t> RenderObject(T3DObject& object, float barTime) {
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
   return ReadFrame();
 }
-
-// Changes into a folder for the effects that read fixed file names, and back at the end.
-class WorkingFolder {
- public:
-  explicit WorkingFolder(const std::string& folder) {
-    if (!::getcwd(previous_, sizeof previous_)) previous_[0] = 0;
-    EXPECT_EQ(::chdir(folder.c_str()), 0);
-  }
-  ~WorkingFolder() {
-    if (previous_[0]) {
-      EXPECT_EQ(::chdir(previous_), 0);
-    }
-  }
-
- private:
-  char previous_[4096];
-};
 
 }  // namespace
 

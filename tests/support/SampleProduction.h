@@ -1,25 +1,40 @@
-// The sample production as scripts/play.sh runs it, for tests: a temporary folder laid out like
-// the tree, FOLDER/production/moltrax.vrp (a copy of the script) beside FOLDER/build (a link to
-// this build's folder, which holds the generated data in build/production).
+// The sample production as the build lays it out: <build>/production holds the script beside
+// its generated data. Tests play it from a temporary folder of links to those files, so the
+// captures they write there stay out of the build folder.
 #pragma once
 #include "support/RunVorpane.h"
 
-#include <sys/stat.h>
+#include <dirent.h>
 #include <unistd.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 
-// Makes the folder and returns FOLDER/production, the working directory to run the script in.
+// The build's own copy: <build>/production.
+inline std::string BuiltSampleProduction() {
+  return std::string(VORPANE_TOOLS_DIR) + "/../production";
+}
+
+// Links every file of the built production into `folder` (which must exist); false when the
+// built production cannot be read or has no script.
+inline bool LinkSampleProductionInto(const std::string& folder) {
+  const std::string source = BuiltSampleProduction();
+  DIR* dir = ::opendir(source.c_str());
+  if (!dir) return false;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name == "." || name == ".." || name == "generated.stamp") continue;
+    if (::symlink((source + "/" + name).c_str(), (folder + "/" + name).c_str()) != 0) {
+      ::closedir(dir);
+      return false;
+    }
+  }
+  ::closedir(dir);
+  return ::access((folder + "/moltrax.vrp").c_str(), R_OK) == 0;
+}
+
+// A new temporary folder holding the production; the working directory to run it in ("" when
+// the build has not generated it).
 inline std::string MirrorSampleProduction() {
   const std::string folder = MakeTempFolder();
-  const std::string production = folder + "/production";
-  ::mkdir(production.c_str(), 0755);
-  std::ifstream in(std::string(VORPANE_SOURCE_DIR) + "/production/moltrax.vrp", std::ios::binary);
-  const std::string script((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  WriteTextFile(production, "moltrax.vrp", script);
-  const std::string buildFolder = std::string(VORPANE_TOOLS_DIR) + "/..";
-  if (::symlink(buildFolder.c_str(), (folder + "/build").c_str()) != 0) return "";
-  return production;
+  return LinkSampleProductionInto(folder) ? folder : "";
 }

@@ -1,0 +1,11 @@
+// Reading a script ahead for its music: the lines are read as the script reader will read them
+// (macros applied, REGISTER and UNREGISTER followed, DATADIR followed where the folder exists)
+// and each LOADMUSIC file is handed to PrefetchStream, so the music decodes while the window
+// opens and the loading screen shows. It changes nothing else: LOADMUSIC still opens its stream
+// where it stands in the script, with the same result and the same messages.
+#pragma once
+#include <string>
+#include <vector>
+
+// Starts the decode of every music file that the script lines name.
+void PrefetchScriptMusic(const std::vector<std::string>& lines);

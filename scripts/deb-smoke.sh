@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# The Debian package as a user gets it: builds it (scripts/package.sh), installs it on this
+# machine with apt-get, runs `vorpane --version`, and captures two seconds of the installed
+# sample production headless, from its installed folder, at 30 frames a second.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+package=$(bash scripts/package.sh | tail -n 1)
+echo "deb-smoke: $(basename "$package"), $(du -k "$package" | cut -f1) KiB"
+dpkg-deb -f "$package" Depends
+(cd "$(dirname "$package")" &&
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "./$(basename "$package")" >/dev/null)
+vorpane --version
+capture=$(mktemp -d)
+trap 'rm -rf "$capture"' EXIT
+cd /usr/share/vorpane/production
+SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy \
+  vorpane --no-dialogs --capture "$capture" --fps 30 --to 2
+frames=$(find "$capture" -name 'frame_*.png' | wc -l)
+if [ "$frames" -lt 60 ] || [ ! -s "$capture/audio.wav" ]; then
+  echo "deb-smoke: expected 60 frames or more and audio.wav, got $frames frames" >&2
+  exit 1
+fi
+echo "deb-smoke: the installed production played: $frames frames and audio.wav"
