@@ -43,15 +43,41 @@ void TKGLScalarField::ComputeFieldNormals() {
 void TKGLScalarField::DrawSurface(TCubeOrder order) {
   glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
   glInterleavedArrays(GL_T2F_N3F_V3F, 0, Batch);
-  int32_t used = 0;
-  Polygonise([&](const TVec3& position, const TVec3& normal, int32_t, int32_t, int32_t, int) {
-    Batch[used++] = {normal.X, normal.Y, normal, position};
-    if (used == kSurfaceBatchVertices) {
-      glDrawArrays(GL_TRIANGLES, 0, used);
-      used = 0;
+  int32_t vertices = 0, corners = 0;
+  auto startBatch = [&] {
+    vertices = corners = 0;
+    // A new stamp forgets every edge's vertex without clearing the table; after 2^32 batches
+    // the stamps could repeat, so the table is cleared then.
+    if (++batchStamp_ == 0) {
+      std::fill(std::begin(edgeStamp_), std::end(edgeStamp_), 0u);
+      batchStamp_ = 1;
     }
+  };
+  auto flush = [&] {
+    if (corners > 0) glDrawElements(GL_TRIANGLES, corners, GL_UNSIGNED_INT, BatchIndices);
+    startBatch();
+  };
+  startBatch();
+  Polygonise([&](const TVec3& position, const TVec3& normal, int32_t x, int32_t y, int32_t z,
+                 int edge) {
+    // Corners of a triangle stay in one batch: start a new one before a triangle's first corner
+    // when a whole triangle might not fit.
+    if (corners % 3 == 0 && corners + 3 > kSurfaceBatchVertices) flush();
+    const int* ends = kCubeEdgeCorners[edge];
+    const int* a = kCubeCornerOffsets[ends[0]];
+    const int* b = kCubeCornerOffsets[ends[1]];
+    const int32_t axis = a[0] != b[0] ? 0 : a[1] != b[1] ? 1 : 2;
+    const int32_t px = x + std::min(a[0], b[0]), py = y + std::min(a[1], b[1]),
+                  pz = z + std::min(a[2], b[2]);
+    const int32_t key = ((px * (kMaxFieldSize + 1) + py) * (kMaxFieldSize + 1) + pz) * 3 + axis;
+    if (edgeStamp_[key] != batchStamp_) {
+      edgeStamp_[key] = batchStamp_;
+      edgeVertex_[key] = static_cast<uint32_t>(vertices);
+      Batch[vertices++] = {normal.X, normal.Y, normal, position};
+    }
+    BatchIndices[corners++] = edgeVertex_[key];
   }, order);
-  if (used > 0) glDrawArrays(GL_TRIANGLES, 0, used);
+  flush();
   glPopClientAttrib();
 }
 

@@ -33,6 +33,8 @@ struct TSurfaceVertex {
 static_assert(sizeof(TSurfaceVertex) == 32, "T2F_N3F_V3F is 8 packed floats");
 // DrawSurface hands the vertices over in batches of this many (a whole number of triangles).
 constexpr int32_t kSurfaceBatchVertices = 3 * 21846;
+// Grid edges: three per point (along x, y and z), for finding a vertex already made on an edge.
+constexpr int32_t kFieldEdgeCount = (kMaxFieldSize + 1) * (kMaxFieldSize + 1) * (kMaxFieldSize + 1) * 3;
 
 // A cube's eight corners, numbered as in MarchingCubesTables.h.
 struct TFieldCube {
@@ -58,9 +60,10 @@ class TKGLScalarField {
   // normalised (a zero vector stays zero). Points on the outer faces are left alone.
   void ComputeFieldNormals();
   // The level-1.0 surface as GL_TRIANGLES: per vertex a texture coordinate (normal x, y), the
-  // normal and the position. The vertices are gathered into Batch and drawn with one
-  // glDrawArrays per full batch (one for any surface of the metaball effect); the client array
-  // state is restored afterwards.
+  // normal and the position. Each grid edge's vertex is made once and shared by the triangles
+  // of the cubes around it (so the renderer transforms each once): the vertices are gathered
+  // into Batch, the corners into BatchIndices, and drawn with one glDrawElements per full batch
+  // (one for any surface of the metaball effect); the client array state is restored afterwards.
   void DrawSurface(TCubeOrder order = {});
   // The same triangles between one glBegin(GL_TRIANGLES) and glEnd, a vertex at a time
   // (several times slower under a software renderer).
@@ -76,10 +79,15 @@ class TKGLScalarField {
   TFieldPoint Points[kMaxFieldSize + 1][kMaxFieldSize + 1][kMaxFieldSize + 1];
   TFieldCube Cubes[kMaxFieldSize + 1][kMaxFieldSize + 1][kMaxFieldSize + 1];
   TSurfaceVertex Batch[kSurfaceBatchVertices];  // DrawSurface's vertex array
+  uint32_t BatchIndices[kSurfaceBatchVertices];  // DrawSurface's triangle corners
 
  private:
   // The Size SetupGrid resolved corners for: cubes beyond it have none, whatever Size says now.
   int32_t setupSize_ = 0;
+  // The Batch index of each grid edge's vertex, valid while its stamp equals batchStamp_.
+  uint32_t edgeVertex_[kFieldEdgeCount];
+  uint32_t edgeStamp_[kFieldEdgeCount];
+  uint32_t batchStamp_ = 0;
 };
 
 // The surface vertex on the edge from p (value a) to q (value b): p itself when |a| is exactly
