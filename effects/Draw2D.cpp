@@ -3,6 +3,8 @@
 #include "engine/KGL2Materials.h"
 #include "platform/KestoGL2.h"
 
+#include <cmath>
+
 TVec3 CameraRight = {0, 0, 0};
 TVec3 CameraUp = {0, 0, 0};
 
@@ -26,6 +28,29 @@ void EmitQuad(float x, float y, float width, float height, bool textured, float 
   glEnd();
 }
 
+// The screen quad textured with the bound texture. A quad at least as large on screen as its
+// texture samples it with the magnification filter everywhere; a plain linear minification
+// filter for the draw says so and spares the software renderer the per-pixel mipmap level work.
+// The pixels are the same; the texture's own filter is put back afterwards.
+void EmitTexturedQuad(float x, float y, float width, float height, float inset) {
+  GLint textureWidth = 0, textureHeight = 0, viewport[4] = {0, 0, 0, 0}, minFilter = GL_LINEAR;
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &textureWidth);
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &textureHeight);
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  const float pixelsWide = std::fabs(width) * static_cast<float>(viewport[2]) /
+                           static_cast<float>(CurrentWindow.Width > 0 ? CurrentWindow.Width : 1);
+  const float pixelsHigh = std::fabs(height) * static_cast<float>(viewport[3]) /
+                           static_cast<float>(CurrentWindow.Height > 0 ? CurrentWindow.Height : 1);
+  const bool magnified = textureWidth > 0 && textureHeight > 0 &&
+                         static_cast<float>(textureWidth) <= pixelsWide &&
+                         static_cast<float>(textureHeight) <= pixelsHigh;
+  if (magnified) glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &minFilter);
+  const bool swapFilter = magnified && minFilter != GL_LINEAR;
+  if (swapFilter) glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  EmitQuad(x, y, width, height, true, inset);
+  if (swapFilter) glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, minFilter);
+}
+
 // The part DrawBlendQuad and DrawAddQuad share, apart from the blend function and fog.
 void DrawTintedQuad(uint32_t texture, const TColor4& color, float x, float y, float width,
                     float height, GLenum destinationFactor, bool fogOff) {
@@ -38,7 +63,7 @@ void DrawTintedQuad(uint32_t texture, const TColor4& color, float x, float y, fl
   glBlendFunc(GL_SRC_ALPHA, destinationFactor);
   if (fogOff) glDisable(GL_FOG);
   OrthoBegin();
-  EmitQuad(x, y, width, height, true, 0.0f);
+  EmitTexturedQuad(x, y, width, height, 0.0f);
   OrthoEnd();
   glDisable(GL_BLEND);
   glEnable(GL_LIGHTING);
@@ -100,7 +125,7 @@ void DrawTexturedQuad(uint32_t texture, float x, float y, float width, float hei
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   OrthoBegin();
   // Inset so that the border texels do not wrap around.
-  EmitQuad(x, y, width, height, true, 0.0001f);
+  EmitTexturedQuad(x, y, width, height, 0.0001f);
   OrthoEnd();
   glDisable(GL_BLEND);
   glEnable(GL_LIGHTING);
