@@ -18,6 +18,9 @@
 // it; later calls return the first result. False (one line on stderr) when there is no device:
 // streams then play silently on the clock. The window is not needed by SDL.
 bool InitAudio(SDL_Window* window);
+// Closes the audio device and drops every stream: the next InitAudio tries the device again
+// and handles start from 1 again (the state of a fresh process, for tests).
+void ResetAudio();
 // Decodes a music file into a new stream, positioned at 0 and not playing. 0 on failure, with
 // the reason in *reason when given.
 uint32_t OpenStream(const std::string& fileName, std::string* reason = nullptr);

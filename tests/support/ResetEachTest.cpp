@@ -1,0 +1,23 @@
+// Linked into every test binary: before each test, the process-wide state goes back to that of
+// a fresh process, so a test passes alone, in any order, and repeated. The GL test window is
+// kept (one per process) and made the current window again.
+#include "demo/ProcessState.h"
+#include "support/GlContext.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class ResetBeforeEachTest : public ::testing::EmptyTestEventListener {
+  void OnTestStart(const ::testing::TestInfo&) override {
+    ResetProcessState();
+    if (TestGlWindowOpened()) CurrentWindow = TestGlWindow();
+  }
+};
+
+const bool registered = [] {
+  ::testing::UnitTest::GetInstance()->listeners().Append(new ResetBeforeEachTest);
+  return true;
+}();
+
+}  // namespace

@@ -1,0 +1,99 @@
+// The include layering of the tree: app -> demo -> effects -> engine -> models3ds, everything may
+// use platform, platform uses nothing above it, and the layers below demo use only its frame
+// globals and its error box. A module that includes a header from a layer above its own fails
+// here, before it can make a cycle.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Rank of each layer; a file may include headers of its own rank or lower, and platform.
+const std::map<std::string, int> kLayerRank = {
+    {"platform", 0}, {"models3ds", 1}, {"engine", 2}, {"effects", 3}, {"demo", 4}, {"app", 5}};
+
+bool Allowed(const std::string& fromLayer, const std::string& header) {
+  const size_t slash = header.find('/');
+  if (slash == std::string::npos) return true;  // a system or library header
+  const std::string toLayer = header.substr(0, slash);
+  const auto to = kLayerRank.find(toLayer);
+  if (to == kLayerRank.end()) return true;  // not one of the layers
+  if (toLayer == "platform") return true;
+  const int from = kLayerRank.at(fromLayer);
+  if (to->second <= from) return fromLayer != "platform";
+  // The two parts of the demo system the layers below may use.
+  return fromLayer != "platform" && fromLayer != "models3ds" &&
+         (header == "demo/Frame.h" || header == "demo/ScriptError.h");
+}
+
+// "file: #include "header"" for every include of a layer folder that its layer may not use.
+std::vector<std::string> LayeringViolations(const fs::path& root) {
+  std::vector<std::string> violations;
+  const std::regex include(R"(^\s*#\s*include\s*"([^"]+)\")");
+  for (const auto& [layer, rank] : kLayerRank) {
+    (void)rank;
+    if (!fs::is_directory(root / layer)) continue;
+    for (const auto& entry : fs::recursive_directory_iterator(root / layer)) {
+      const std::string extension = entry.path().extension().string();
+      if (!entry.is_regular_file() || (extension != ".h" && extension != ".cpp")) continue;
+      std::ifstream file(entry.path());
+      std::string line;
+      std::smatch match;
+      while (std::getline(file, line))
+        if (std::regex_search(line, match, include) && !Allowed(layer, match[1].str()))
+          violations.push_back(fs::relative(entry.path(), root).string() + ": #include \"" +
+                               match[1].str() + "\"");
+    }
+  }
+  return violations;
+}
+
+void WriteFile(const fs::path& path, const std::string& text) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path) << text;
+}
+
+}  // namespace
+
+TEST(Layering, TheSourceTreeIncludesOnlyDownwardsAndPlatform) {
+  const std::vector<std::string> violations = LayeringViolations(VORPANE_SOURCE_DIR);
+  std::string listed;
+  for (const std::string& v : violations) listed += v + "\n";
+  EXPECT_TRUE(violations.empty()) << listed;
+}
+
+TEST(Layering, UpwardIncludesAreFoundAndTheAllowedOnesAreNot) {
+  const fs::path root = fs::temp_directory_path() / ("vorpane_layering_" + std::to_string(::getpid()));
+  fs::remove_all(root);
+  WriteFile(root / "models3ds/File3DS.cpp", "#include \"models3ds/Types3DS.h\"\n#include <vector>\n"
+                                            "#include \"engine/Vectors.h\"\n");
+  WriteFile(root / "engine/Mesh.cpp", "#include \"demo/Frame.h\"\n  # include \"effects/Draw2D.h\"\n");
+  WriteFile(root / "effects/Fx.h", "#include \"demo/ScriptError.h\"\n#include \"demo/Vorpane.h\"\n");
+  WriteFile(root / "platform/Files.cpp", "#include \"platform/Files.h\"\n#include \"demo/Frame.h\"\n");
+  WriteFile(root / "demo/Demo.cpp", "#include \"effects/Fx.h\"\n#include \"app/CommandLine.h\"\n");
+  WriteFile(root / "app/main.cpp", "#include \"demo/Vorpane.h\"\n#include \"models3ds/File3DS.h\"\n");
+  WriteFile(root / "models3ds/Bridge.h", "#include \"demo/Frame.h\"\n");
+
+  std::vector<std::string> violations = LayeringViolations(root);
+  std::sort(violations.begin(), violations.end());
+  const std::vector<std::string> expected = {
+      "demo/Demo.cpp: #include \"app/CommandLine.h\"",
+      "effects/Fx.h: #include \"demo/Vorpane.h\"",
+      "engine/Mesh.cpp: #include \"effects/Draw2D.h\"",
+      "models3ds/Bridge.h: #include \"demo/Frame.h\"",
+      "models3ds/File3DS.cpp: #include \"engine/Vectors.h\"",
+      "platform/Files.cpp: #include \"demo/Frame.h\"",
+  };
+  EXPECT_EQ(violations, expected);
+  fs::remove_all(root);
+}
