@@ -13,8 +13,21 @@
 #include "platform/KestoGL2.h"
 #include "platform/KestoInput.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <iterator>
+#include <string>
+
+namespace {
+
+// The folder the process started in; DATADIR moves the process away from it.
+const std::string startFolder = [] {
+  char folder[4096];
+  return std::string(::getcwd(folder, sizeof folder) ? folder : "");
+}();
+
+}  // namespace
 
 void ResetProcessState() {
   QuitRequested = false;
@@ -40,4 +53,9 @@ void ResetProcessState() {
   std::fill(std::begin(KeyTable), std::end(KeyTable), uint8_t{0});
   Keyboard = nullptr;
   ResetErrorBoxes();
+  if (!startFolder.empty()) {
+    // A start folder that has gone away leaves the process where it is.
+    const int moved = ::chdir(startFolder.c_str());
+    (void)moved;
+  }
 }
