@@ -268,7 +268,8 @@ bool TryTextToFloat(const std::string& text, float& value) {
 
 int32_t TextToInt(const std::string& text) {
   int32_t value = 0;
-  if (!TryTextToInt(text, value)) throw FatalError("'" + PrintableText(text) + "' is not a valid integer value");
+  if (!TryTextToInt(text, value))
+    throw FatalError("'" + PrintableText(text) + "' is not a valid integer value");
   return value;
 }
 

@@ -1,12 +1,12 @@
 // The player on inputs written to hurt: each ends with a clear message and a defined status, in
 // little time and memory, and never with an abort.
+#include "platform/Files.h"
 #include "support/RunVorpane.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <fstream>
-#include <sys/stat.h>
 
 namespace {
 
@@ -27,11 +27,6 @@ struct Hostile {
   int status;
   std::string message;
 };
-
-bool Exists(const std::string& path) {
-  struct stat st;
-  return ::stat(path.c_str(), &st) == 0;
-}
 
 std::string ManyRegisters() {
   std::string script;
@@ -79,14 +74,15 @@ TEST(HostileInput, EveryInputEndsWithItsMessageQuicklyAndSmall) {
     WriteTextFile(folder, "demo.vrp", input.script);
     const TRunResult run = RunVorpaneIn(folder, input.arguments);
     EXPECT_EQ(run.ExitStatus, input.status) << input.name << "\n" << run.Stderr;
-    EXPECT_NE(run.Stderr.find(input.message), std::string::npos) << input.name << "\n" << run.Stderr;
+    EXPECT_NE(run.Stderr.find(input.message), std::string::npos)
+        << input.name << "\n" << run.Stderr;
     EXPECT_LT(run.Seconds, kSecondsLimit) << input.name;
     if (!kSanitized) {
       EXPECT_LT(run.PeakKilobytes, kKilobytesLimit) << input.name;
     }
     // A run that could not draw writes no frame; the others capture theirs.
     if (input.arguments == capture) {
-      EXPECT_EQ(Exists(folder + "/frames/frame_000000.png"), input.status == 0) << input.name;
+      EXPECT_EQ(FileExists(folder + "/frames/frame_000000.png"), input.status == 0) << input.name;
     }
   }
 }

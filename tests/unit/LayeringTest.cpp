@@ -73,16 +73,25 @@ TEST(Layering, TheSourceTreeIncludesOnlyDownwardsAndPlatform) {
 }
 
 TEST(Layering, UpwardIncludesAreFoundAndTheAllowedOnesAreNot) {
-  const fs::path root = fs::temp_directory_path() / ("vorpane_layering_" + std::to_string(::getpid()));
+  const fs::path root =
+      fs::temp_directory_path() / ("vorpane_layering_" + std::to_string(::getpid()));
   fs::remove_all(root);
-  WriteFile(root / "models3ds/File3DS.cpp", "#include \"models3ds/Types3DS.h\"\n#include <vector>\n"
-                                            "#include \"engine/Vectors.h\"\n");
-  WriteFile(root / "engine/Mesh.cpp", "#include \"demo/Frame.h\"\n  # include \"effects/Draw2D.h\"\n");
-  WriteFile(root / "effects/Fx.h", "#include \"demo/ScriptError.h\"\n#include \"demo/Vorpane.h\"\n");
-  WriteFile(root / "platform/Files.cpp", "#include \"platform/Files.h\"\n#include \"demo/Frame.h\"\n");
-  WriteFile(root / "demo/Demo.cpp", "#include \"effects/Fx.h\"\n#include \"app/CommandLine.h\"\n");
-  WriteFile(root / "app/main.cpp", "#include \"demo/Vorpane.h\"\n#include \"models3ds/File3DS.h\"\n");
-  WriteFile(root / "models3ds/Bridge.h", "#include \"demo/Frame.h\"\n");
+  auto includes = [](std::initializer_list<const char*> headers) {
+    std::string text;
+    for (const char* header : headers)
+      text += header[0] == '<' ? std::string("#include ") + header + "\n"
+                               : std::string("#include \"") + header + "\"\n";
+    return text;
+  };
+  WriteFile(root / "models3ds/File3DS.cpp",
+            includes({"models3ds/Types3DS.h", "<vector>", "engine/Vectors.h"}));
+  WriteFile(root / "engine/Mesh.cpp",
+            includes({"demo/Frame.h"}) + "  # include \"effects/Draw2D.h\"\n");
+  WriteFile(root / "effects/Fx.h", includes({"demo/ScriptError.h", "demo/Vorpane.h"}));
+  WriteFile(root / "platform/Files.cpp", includes({"platform/Files.h", "demo/Frame.h"}));
+  WriteFile(root / "demo/Demo.cpp", includes({"effects/Fx.h", "app/CommandLine.h"}));
+  WriteFile(root / "app/main.cpp", includes({"demo/Vorpane.h", "models3ds/File3DS.h"}));
+  WriteFile(root / "models3ds/Bridge.h", includes({"demo/Frame.h"}));
 
   std::vector<std::string> violations = LayeringViolations(root);
   std::sort(violations.begin(), violations.end());
