@@ -74,12 +74,15 @@ void TMacroIndex::Sync(const std::vector<std::string>& names) {
     lengths_.clear();
     topFactors_.clear();
     firstBytes_.reset();
+    hashBits_.reset();
     indexed_ = 0;
   }
   for (; indexed_ < names.size(); ++indexed_) {
     const std::string& name = names[indexed_];
     if (name.empty()) continue;
-    byHash_[Hash(name.data(), name.size())].push_back(indexed_);
+    const uint64_t hash = Hash(name.data(), name.size());
+    byHash_[hash].push_back(indexed_);
+    hashBits_.set(hash & 0xFFFF);
     firstBytes_.set(static_cast<unsigned char>(name[0]));
     const auto at = std::lower_bound(lengths_.begin(), lengths_.end(), name.size());
     if (at != lengths_.end() && *at == name.size()) continue;
@@ -124,7 +127,8 @@ bool ApplyMacros(std::string& line, const std::vector<std::string>& names,
       if (from > last) continue;
       uint64_t hash = TMacroIndex::Hash(view.data() + from, length);
       for (size_t start = from;; ++start) {
-        if (index.firstBytes_[static_cast<unsigned char>(view[start])]) {
+        if (index.firstBytes_[static_cast<unsigned char>(view[start])] &&
+            index.hashBits_[hash & 0xFFFF]) {
           const size_t k = next(hash, view.substr(start, length), first);
           if (k < count) pending.insert(k);
         }

@@ -42,6 +42,7 @@ class TMacroIndex {
   std::vector<size_t> lengths_;       // distinct name lengths, ascending
   std::vector<uint64_t> topFactors_;  // for each length n, the hash factor of a window's first byte
   std::bitset<256> firstBytes_;       // the bytes names start with
+  std::bitset<65536> hashBits_;       // bit (hash & 0xFFFF) of every name: most windows stop here
   size_t indexed_ = 0;                                      // names indexed so far
 
   friend bool ApplyMacros(std::string& line, const std::vector<std::string>& names,

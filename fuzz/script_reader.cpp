@@ -4,6 +4,7 @@
 // music, files or folders are skipped; a bad number is a FatalError and ends the input, as it
 // ends the program.
 #include "demo/Vorpane.h"
+#include "effects/EffectFactory.h"
 #include "platform/Dialogs.h"
 #include "platform/FatalError.h"
 
@@ -30,8 +31,9 @@ bool Skipped(const TVDemoCommand& tokens) {
   static const std::set<std::string> kOutside = {"INIT", "DRAWLOADING", "LOADMUSIC", "TRACKER",
                                                  "DATADIR"};
   if (kOutside.count(tokens[0])) return true;
-  // These two load their pictures and models when created.
-  return tokens[0] == "LOAD" && (Token(tokens, 1) == "fuck" || Token(tokens, 1) == "pixelize");
+  // These load their pictures and models when created.
+  const std::string type = CanonicalEffectType(Token(tokens, 1));
+  return tokens[0] == "LOAD" && (type == "fuck" || type == "pixelize");
 }
 
 }  // namespace
