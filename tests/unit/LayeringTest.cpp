@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -36,10 +35,21 @@ bool Allowed(const std::string& fromLayer, const std::string& header) {
          (header == "demo/Frame.h" || header == "demo/ScriptError.h");
 }
 
+// The header of a line `#include "header"` (blanks allowed around '#'); empty for other lines.
+std::string QuotedInclude(const std::string& line) {
+  size_t i = line.find_first_not_of(" \t");
+  if (i == std::string::npos || line[i] != '#') return "";
+  i = line.find_first_not_of(" \t", i + 1);
+  if (i == std::string::npos || line.compare(i, 7, "include") != 0) return "";
+  i = line.find_first_not_of(" \t", i + 7);
+  if (i == std::string::npos || line[i] != '"') return "";
+  const size_t end = line.find('"', i + 1);
+  return end == std::string::npos ? "" : line.substr(i + 1, end - i - 1);
+}
+
 // "file: #include "header"" for every include of a layer folder that its layer may not use.
 std::vector<std::string> LayeringViolations(const fs::path& root) {
   std::vector<std::string> violations;
-  const std::regex include(R"(^\s*#\s*include\s*"([^"]+)\")");
   for (const auto& [layer, rank] : kLayerRank) {
     (void)rank;
     if (!fs::is_directory(root / layer)) continue;
@@ -48,11 +58,12 @@ std::vector<std::string> LayeringViolations(const fs::path& root) {
       if (!entry.is_regular_file() || (extension != ".h" && extension != ".cpp")) continue;
       std::ifstream file(entry.path());
       std::string line;
-      std::smatch match;
-      while (std::getline(file, line))
-        if (std::regex_search(line, match, include) && !Allowed(layer, match[1].str()))
+      while (std::getline(file, line)) {
+        const std::string header = QuotedInclude(line);
+        if (!header.empty() && !Allowed(layer, header))
           violations.push_back(fs::relative(entry.path(), root).string() + ": #include \"" +
-                               match[1].str() + "\"");
+                               header + "\"");
+      }
     }
   }
   return violations;
