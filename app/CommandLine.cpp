@@ -2,11 +2,13 @@
 
 #include "platform/Dialogs.h"
 #include "platform/FatalError.h"
+#include "platform/Version.h"
 
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 
 #include <unistd.h>
 
@@ -31,16 +33,12 @@ std::string SampleProductionFolder() {
   return VORPANE_PRODUCTION_INSTALLED;
 }
 
-bool DisplayPresent() {
-  return std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr;
-}
-
 }  // namespace
 
 TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   TCommandLine result;
   CLI::App app("Vorpane: plays a demo production described by a script.", "vorpane");
-  app.set_version_flag("--version", std::string("Vorpane Demoengine ") + "0.1");
+  app.set_version_flag("--version", std::string("Vorpane Demoengine ") + VorpaneVersion());
   app.add_option("script", result.Script, "The demo script (default: moltrax.vrp)");
   app.add_flag("--no-dialogs", result.NoDialogs, "Error boxes go to stderr only");
   bool windowed = false, fullscreen = false;
@@ -55,7 +53,7 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   app.add_flag("--benchmark", benchmark, "Run with a fixed-step clock and print frame times")
       ->excludes(captureOption);
   float fps = 60.0f;
-  app.add_option("--fps", fps, "Frames per second of a capture or benchmark (default 60)")
+  auto* fpsOption = app.add_option("--fps", fps, "Frames per second of a capture or benchmark (default 60)")
       ->check(CLI::PositiveNumber);
   auto* fromOption = app.add_option("--from", result.Options.From, "Start of the range in seconds");
   auto* toOption = app.add_option("--to", result.Options.To, "End of the range in seconds");
@@ -83,7 +81,7 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   result.Options.Fps = fps;
   result.Options.HasFrom = fromOption->count() > 0;
   result.Options.HasTo = toOption->count() > 0;
-  if ((result.Options.HasFrom || result.Options.HasTo || fps != 60.0f) &&
+  if ((result.Options.HasFrom || result.Options.HasTo || fpsOption->count() > 0) &&
       !result.Options.FixedStep) {
     result.ExitStatus = 2;
     result.Message = "vorpane: --fps, --from and --to need --capture or --benchmark\n";
@@ -128,6 +126,16 @@ int RunVorpane(const std::vector<std::string>& arguments) {
       std::fprintf(stderr, "vorpane: the sample production is in %s (cd there and run vorpane)\n",
                    sample.c_str());
     }
+    return 1;
+  } catch (const std::bad_alloc&) {
+    ShowErrorBox("Error", "Out of memory: the production needs more memory than this computer "
+                          "could give");
+    return 1;
+  } catch (const std::exception& error) {
+    ShowErrorBox("Error", std::string("Unexpected error: ") + error.what());
+    return 1;
+  } catch (...) {
+    ShowErrorBox("Error", "Unexpected error of an unknown kind");
     return 1;
   }
   return 0;

@@ -13,6 +13,8 @@
 #include "platform/Files.h"
 #include "platform/KestoBASS.h"
 #include "platform/KestoInput.h"
+#include "platform/Text.h"
+#include "platform/Version.h"
 
 namespace {
 
@@ -57,13 +59,18 @@ TVDemo::~TVDemo() = default;
 
 void TVDemo::LoadScript(const std::string& fileName) {
   std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(fileName, bytes)) throw FatalError("Cannot open file " + fileName);
+  if (!ReadWholeFile(fileName, bytes))
+    throw FatalError("Cannot open file " + PrintableText(fileName));
   std::vector<std::string> lines = SplitLines(bytes);
   PrefetchScriptMusic(lines);
   TParser parser;
   EffectSlots.clear();
-  for (std::string& line : lines) {
-    ApplyMacros(line, MacroNames, MacroValues);
+  for (size_t i = 0; i < lines.size(); ++i) {
+    std::string& line = lines[i];
+    if (!ApplyMacros(line, MacroNames, MacroValues, macroIndex_))
+      ScriptError("Line " + std::to_string(i + 1) + " would grow past " +
+                  std::to_string(kMaxSubstitutedLine >> 20) +
+                  " MiB by macro substitution; it is read as written");
     ParseLine(parser, line);
     ExecuteCommand(parser.Tokens);
   }
@@ -71,10 +78,17 @@ void TVDemo::LoadScript(const std::string& fileName) {
 
 std::string TVDemo::ComposeTitle() const {
   return DemoName + " by " + GroupName + " :: " + PartyName + " " + Year + " :: " + Version +
-         " :: Vorpane Demoengine " + "0.1";
+         " :: Vorpane Demoengine " + VorpaneVersion();
 }
 
 void TVDemo::Init() {
+  // A second window would replace the first (and its context, textures and font) while
+  // everything loaded so far still refers to the first.
+  if (initDone_) {
+    ScriptError("INIT is given a second time; the window is already open and stays as it is");
+    return;
+  }
+  initDone_ = true;
   LoadGLLibraries();
   bool fullscreen = Fullscreen;
   if (options_.WindowMode == 1) fullscreen = false;
@@ -106,9 +120,9 @@ void TVDemo::DrawLoading(float /*value*/) {
 }
 
 void TVDemo::LoadEffect(const std::string& typeName, int32_t slot) {
-  if (slot < 0) {
+  if (slot < 0 || slot > kMaxEffectSlot) {
     ScriptError("LOAD " + typeName + " into slot " + std::to_string(slot) +
-                ": slot numbers start at 0");
+                ": slot numbers go from 0 to " + std::to_string(kMaxEffectSlot));
     return;
   }
   std::unique_ptr<TVEffect> effect = CreateEffect(typeName);
@@ -120,7 +134,7 @@ void TVDemo::LoadEffect(const std::string& typeName, int32_t slot) {
 }
 
 void TVDemo::InstallEffect(TVEffect* effect, int32_t slot) {
-  if (slot < 0) return;
+  if (slot < 0 || slot > kMaxEffectSlot) return;
   const size_t index = static_cast<size_t>(slot);
   if (index >= EffectSlots.size()) EffectSlots.resize(index + 1, nullptr);
   EffectSlots[index] = effect;

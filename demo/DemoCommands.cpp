@@ -76,6 +76,18 @@ void Unregister(TVDemo& demo, TVDemoCommand& tokens) {
   }
 }
 
+// RESOLUTIONX and RESOLUTIONY: a side outside the range is reported and the line ignored.
+void SetWindowSide(TVDemoCommand& tokens, int32_t& side) {
+  const int32_t value = ParamInt(tokens, 1);
+  if (value < kMinWindowSide || value > kMaxWindowSide) {
+    ScriptError(tokens[0] + " " + std::to_string(value) + " is not a window size (" +
+                std::to_string(kMinWindowSide) + " to " + std::to_string(kMaxWindowSide) +
+                " pixels); it stays " + std::to_string(side));
+    return;
+  }
+  side = value;
+}
+
 void Input(TVDemo& demo, TVDemoCommand& tokens) {
   TScriptBar* bar = LastBar(demo, tokens);
   if (!bar) return;
@@ -106,8 +118,8 @@ const Command kCommands[] = {
     {"PARTY", [](TVDemo& d, TVDemoCommand& t) { d.PartyName = ParamText(t, 1); }},
     {"YEAR", [](TVDemo& d, TVDemoCommand& t) { d.Year = ParamText(t, 1); }},
     {"VERSION", [](TVDemo& d, TVDemoCommand& t) { d.Version = ParamText(t, 1); }},
-    {"RESOLUTIONX", [](TVDemo& d, TVDemoCommand& t) { d.ResolutionX = ParamInt(t, 1); }},
-    {"RESOLUTIONY", [](TVDemo& d, TVDemoCommand& t) { d.ResolutionY = ParamInt(t, 1); }},
+    {"RESOLUTIONX", [](TVDemo& d, TVDemoCommand& t) { SetWindowSide(t, d.ResolutionX); }},
+    {"RESOLUTIONY", [](TVDemo& d, TVDemoCommand& t) { SetWindowSide(t, d.ResolutionY); }},
     {"COLORDEPTH", [](TVDemo& d, TVDemoCommand& t) { d.ColorDepth = ParamInt(t, 1); }},
     {"FULLSCREEN", [](TVDemo& d, TVDemoCommand& t) { d.Fullscreen = ParamBool(t, 1); }},
     {"STARTTIME", [](TVDemo& d, TVDemoCommand& t) { d.StartTime = ParamFloat(t, 1); }},

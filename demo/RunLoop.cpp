@@ -46,6 +46,12 @@ std::string TVDemo::FailedEffectSlots() const {
 
 void TVDemo::Run() {
   if (options_.FixedStep) {
+    // Without a window there is no frame to read: say so rather than fail on the first one.
+    if (!Window.RC && (options_.Benchmark || !options_.CaptureDir.empty()))
+      throw FatalError(initDone_
+                           ? "The window could not be created; a capture or benchmark needs it"
+                           : "The script has no INIT, so there is no window; a capture or "
+                             "benchmark needs one");
     // A frame without one of its effects is not the production: report instead of capturing it.
     const std::string failed = FailedEffectSlots();
     if (!failed.empty())

@@ -1,10 +1,15 @@
 #include "demo/ScriptParser.h"
 
 #include "platform/FatalError.h"
+#include "platform/Text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <functional>
 #include <limits>
+#include <set>
+#include <string_view>
 
 namespace {
 
@@ -36,14 +41,124 @@ void ParseLine(TParser& parser, const std::string& line) {
   parser.Tokens.push_back(rest.substr(start));
 }
 
-void ApplyMacros(std::string& line, const std::vector<std::string>& names,
+bool ApplyMacros(std::string& line, const std::vector<std::string>& names,
                  const std::vector<std::string>& values) {
   const size_t count = names.size() < values.size() ? names.size() : values.size();
+  std::string text = line;
   for (size_t k = 0; k < count; ++k) {
     if (names[k].empty()) continue;
-    const size_t at = line.find(names[k]);
-    if (at != std::string::npos) line.replace(at, names[k].size(), values[k]);
+    const size_t at = text.find(names[k]);
+    if (at == std::string::npos) continue;
+    if (text.size() - names[k].size() + values[k].size() > kMaxSubstitutedLine) return false;
+    text.replace(at, names[k].size(), values[k]);
   }
+  line = std::move(text);
+  return true;
+}
+
+namespace {
+
+constexpr uint64_t kHashBase = 1099511628211ull;  // odd, so every power of it is too
+
+}  // namespace
+
+uint64_t TMacroIndex::Hash(const char* text, size_t length) {
+  uint64_t hash = 0;
+  for (size_t i = 0; i < length; ++i) hash = hash * kHashBase + static_cast<unsigned char>(text[i]);
+  return hash;
+}
+
+void TMacroIndex::Sync(const std::vector<std::string>& names) {
+  if (names.size() < indexed_) {
+    byHash_.clear();
+    lengths_.clear();
+    topFactors_.clear();
+    firstBytes_.reset();
+    hashBits_.reset();
+    indexed_ = 0;
+  }
+  for (; indexed_ < names.size(); ++indexed_) {
+    const std::string& name = names[indexed_];
+    if (name.empty()) continue;
+    const uint64_t hash = Hash(name.data(), name.size());
+    byHash_[hash].push_back(indexed_);
+    hashBits_.set(hash & 0xFFFF);
+    firstBytes_.set(static_cast<unsigned char>(name[0]));
+    const auto at = std::lower_bound(lengths_.begin(), lengths_.end(), name.size());
+    if (at != lengths_.end() && *at == name.size()) continue;
+    uint64_t factor = 1;
+    for (size_t i = 1; i < name.size(); ++i) factor *= kHashBase;
+    topFactors_.insert(topFactors_.begin() + (at - lengths_.begin()), factor);
+    lengths_.insert(at, name.size());
+  }
+}
+
+bool ApplyMacros(std::string& line, const std::vector<std::string>& names,
+                 const std::vector<std::string>& values, TMacroIndex& index) {
+  index.Sync(names);
+  const size_t count = std::min(names.size(), values.size());
+  // A scan costs a step per start and name length, trying every macro a fast search per macro:
+  // with nearly as many lengths as macros the plain search is the quicker one.
+  if (index.lengths_.size() * 8 > count) return ApplyMacros(line, names, values);
+  std::string text = line;
+  // Macros still to try, lowest first: one entry per name that occurs in the text (its lowest
+  // macro not yet tried). Entries are checked against the text when taken, since a replacement
+  // can remove an occurrence.
+  std::set<size_t> pending;
+  // The lowest macro >= first named exactly as the text, or count.
+  auto next = [&](uint64_t hash, std::string_view name, size_t first) {
+    const auto entry = index.byHash_.find(hash);
+    if (entry == index.byHash_.end()) return count;
+    const std::vector<size_t>& macros = entry->second;
+    for (auto k = std::lower_bound(macros.begin(), macros.end(), first); k != macros.end(); ++k)
+      if (*k < count && names[*k] == name) return *k;
+    return count;
+  };
+  // Adds the macros named by the text in every window that ends after `changed` and starts at
+  // or before `to`. The hash of each window rolls on from the one before, so a length costs one
+  // step per start whatever it is; starts whose byte begins no name are not looked up.
+  auto scan = [&](size_t changed, size_t to, size_t first) {
+    const std::string_view view(text);
+    for (size_t n = 0; n < index.lengths_.size(); ++n) {
+      const size_t length = index.lengths_[n];
+      if (length > view.size()) break;
+      const size_t from = changed + 1 > length ? changed + 1 - length : 0;
+      const size_t last = std::min(to, view.size() - length);
+      if (from > last) continue;
+      uint64_t hash = TMacroIndex::Hash(view.data() + from, length);
+      for (size_t start = from;; ++start) {
+        if (index.firstBytes_[static_cast<unsigned char>(view[start])] &&
+            index.hashBits_[hash & 0xFFFF]) {
+          const size_t k = next(hash, view.substr(start, length), first);
+          if (k < count) pending.insert(k);
+        }
+        if (start >= last) break;
+        hash = (hash - static_cast<unsigned char>(view[start]) * index.topFactors_[n]) * kHashBase +
+               static_cast<unsigned char>(view[start + length]);
+      }
+    }
+  };
+  scan(0, text.size(), 0);
+  while (!pending.empty()) {
+    const size_t k = *pending.begin();
+    pending.erase(pending.begin());
+    const std::string& name = names[k];
+    const size_t at = text.find(name);
+    if (at == std::string::npos) continue;
+    const std::string& value = values[k];
+    if (text.size() - name.size() + value.size() > kMaxSubstitutedLine) return false;
+    text.replace(at, name.size(), value);
+    // Names that the inserted value makes appear: every window that overlaps it or straddles
+    // the join, for the macros after k.
+    if (at + value.size() >= 1) scan(at, at + value.size() - 1, k + 1);
+    // The same name may be registered again later and still occur.
+    if (text.find(name) != std::string::npos) {
+      const size_t again = next(TMacroIndex::Hash(name.data(), name.size()), name, k + 1);
+      if (again < count) pending.insert(again);
+    }
+  }
+  line = std::move(text);
+  return true;
 }
 
 std::string Token(const TVDemoCommand& tokens, size_t n) {
@@ -67,10 +182,7 @@ float ParamFloat(const TVDemoCommand& tokens, size_t n) {
 }
 
 bool ParamBool(const TVDemoCommand& tokens, size_t n) {
-  std::string text = ParamText(tokens, n);
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text == "true";
+  return LowerCase(ParamText(tokens, n)) == "true";
 }
 
 bool TryTextToInt(const std::string& text, int32_t& value) {
@@ -160,13 +272,14 @@ bool TryTextToFloat(const std::string& text, float& value) {
 
 int32_t TextToInt(const std::string& text) {
   int32_t value = 0;
-  if (!TryTextToInt(text, value)) throw FatalError("'" + text + "' is not a valid integer value");
+  if (!TryTextToInt(text, value))
+    throw FatalError("'" + PrintableText(text) + "' is not a valid integer value");
   return value;
 }
 
 float TextToFloat(const std::string& text) {
   float value = 0;
   if (!TryTextToFloat(text, value))
-    throw FatalError("'" + text + "' is not a valid floating point value");
+    throw FatalError("'" + PrintableText(text) + "' is not a valid floating point value");
   return value;
 }

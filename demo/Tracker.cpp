@@ -3,6 +3,7 @@
 #include "demo/ScriptError.h"
 #include "platform/FatalError.h"
 #include "platform/Files.h"
+#include "platform/Text.h"
 
 #include <cmath>
 #include <cstring>
@@ -36,7 +37,13 @@ int32_t TruncateToRow(float value) {
 
 void TDemoTracker::LoadDemotrack(const std::string& fileName) {
   std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(fileName, bytes)) throw FatalError("Cannot open file " + fileName);
+  if (!ReadWholeFile(fileName, bytes))
+    throw FatalError("Cannot open file " + PrintableText(fileName));
+  LoadDemotrackBytes(bytes, fileName);
+}
+
+void TDemoTracker::LoadDemotrackBytes(const std::vector<uint8_t>& bytes,
+                                      const std::string& fileName) {
   Channels.clear();
   const int32_t channelCount = ReadInt32(bytes, 0);
   const int32_t rowCount = ReadInt32(bytes, 4);

@@ -12,6 +12,8 @@ class TDemoTracker {
   // file give a script error and an empty demotrack. A missing file throws FatalError
   // "Cannot open file <name>".
   void LoadDemotrack(const std::string& fileName);
+  // The same for a demotrack's bytes in memory; the name is used in messages.
+  void LoadDemotrackBytes(const std::vector<uint8_t>& bytes, const std::string& fileName);
   // The row at a time: t × 4 × BPM / 60 with every step rounded to a float, truncated.
   int32_t TimeToRow(float seconds) const;
   // The start time of a row: (60 / BPM) × (row / 4), rounded once to a float.

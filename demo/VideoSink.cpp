@@ -5,6 +5,8 @@
 #include "demo/Capture.h"
 
 #include "platform/FatalError.h"
+#include "platform/Files.h"
+#include "platform/Text.h"
 
 #include <signal.h>
 #include <sys/stat.h>
@@ -17,12 +19,6 @@
 #include <cstring>
 
 namespace {
-
-std::string LowerCase(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
 
 bool EndsWith(const std::string& text, const std::string& ending) {
   return text.size() >= ending.size() &&
@@ -50,6 +46,12 @@ std::string FindOnPath(const std::string& program) {
 // new pipe whose write end is returned there. Returns the process id, or -1.
 pid_t StartProgram(const std::string& program, const std::vector<std::string>& arguments,
                    int* stdinPipe) {
+  // The argument vector is built before fork: the child of a process with threads (audio,
+  // llvmpipe) may only make async-signal-safe calls, and allocating is not one of them.
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(program.c_str()));
+  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
   int fds[2] = {-1, -1};
   if (stdinPipe && ::pipe(fds) != 0) return -1;
   const pid_t pid = ::fork();
@@ -59,10 +61,6 @@ pid_t StartProgram(const std::string& program, const std::vector<std::string>& a
       ::close(fds[0]);
       ::close(fds[1]);
     }
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
     ::execv(program.c_str(), argv.data());
     ::_exit(127);
   }
@@ -85,18 +83,11 @@ bool WaitForSuccess(pid_t pid) {
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-bool FileExists(const std::string& name) {
-  struct stat st;
-  return ::stat(name.c_str(), &st) == 0;
-}
-
 class VideoFileSink : public TFrameSink {
  public:
   VideoFileSink(std::string fileName, std::string ffmpeg, double fps)
       : fileName_(std::move(fileName)), ffmpeg_(std::move(ffmpeg)), fps_(fps),
         videoPart_(fileName_ + ".video.mkv"), audioPart_(fileName_ + ".audio.wav") {
-    // A dying encoder must show up as a failed write, not end the player.
-    ::signal(SIGPIPE, SIG_IGN);
     std::remove(audioPart_.c_str());
   }
 
@@ -119,6 +110,20 @@ class VideoFileSink : public TFrameSink {
       return false;
     }
     const size_t size = static_cast<size_t>(width) * static_cast<size_t>(height) * 3;
+    // A dying encoder must show up as a failed write, not end the player: SIGPIPE is ignored
+    // while writing and given back its previous handling afterwards.
+    struct sigaction ignore {}, previous {};
+    ignore.sa_handler = SIG_IGN;
+    ::sigemptyset(&ignore.sa_mask);
+    ::sigaction(SIGPIPE, &ignore, &previous);
+    const bool complete = WriteAll(rgb, size);
+    ::sigaction(SIGPIPE, &previous, nullptr);
+    return complete;
+  }
+
+ private:
+  // Writes the whole buffer to the encoder's pipe; false (after saying why) when it stops.
+  bool WriteAll(const uint8_t* rgb, size_t size) {
     size_t written = 0;
     while (written < size) {
       const ssize_t n = ::write(pipe_, rgb + written, size - written);
@@ -133,6 +138,7 @@ class VideoFileSink : public TFrameSink {
     return true;
   }
 
+ public:
   bool Finish() override {
     if (encoder_ <= 0) {
       std::fprintf(stderr, "Cannot capture to %s: no frame was rendered\n", fileName_.c_str());

@@ -17,6 +17,12 @@
 
 class TFrameSink;
 
+// The highest effect slot LOAD accepts: the slot table grows to the highest slot used.
+constexpr int32_t kMaxEffectSlot = 65535;
+// The window sides RESOLUTIONX and RESOLUTIONY accept, in pixels.
+constexpr int32_t kMinWindowSide = 1;
+constexpr int32_t kMaxWindowSide = 16384;
+
 // How one of a bar's 20 inputs is derived from the demotrack.
 struct TInputMap {
   int32_t Channel = 0;      // demotrack channel
@@ -139,6 +145,8 @@ class TVDemo {
   void WriteCapturedAudio(const std::string& fileName);
 
   TDemoOptions options_;
+  bool initDone_ = false;            // INIT ran (it opens the one window)
+  TMacroIndex macroIndex_;           // follows MacroNames while the script is read
   int64_t frameIndex_ = 0;           // frames rendered so far
   int64_t frameLimit_ = -1;          // frames of the fixed-step range (-1: no range end)
   std::unique_ptr<TFrameSink> sink_; // where captured frames go

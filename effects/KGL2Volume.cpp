@@ -25,10 +25,9 @@ void TestFaces(const TVec3& centre, const TVec3& extent, const TParticle& p, Out
 }  // namespace
 
 TKGLVolume::TKGLVolume(int32_t count, float boxSize, float sizeRange)
-    : ParticleCount(count > 0 ? count : 0),
+    : Particles(static_cast<size_t>(count > 0 ? count : 0)),
       Extent{boxSize, boxSize, boxSize},
       SizeRange(sizeRange) {
-  Particles.resize(static_cast<size_t>(ParticleCount));
   RespawnAll();
 }
 
@@ -43,7 +42,7 @@ void TKGLVolume::Respawn(int32_t i) {
 }
 
 void TKGLVolume::RespawnAll() {
-  for (int32_t i = 0; i < ParticleCount; ++i) Respawn(i);
+  for (int32_t i = 0; i < ParticleCount(); ++i) Respawn(i);
 }
 
 void TKGLVolume::Step(int32_t i, float dt) {
@@ -81,7 +80,7 @@ void TKGLVolume::Step(int32_t i, float dt) {
 }
 
 void TKGLVolume::Update(float dt) {
-  for (int32_t i = 0; i < ParticleCount; ++i) Step(i, dt);
+  for (int32_t i = 0; i < ParticleCount(); ++i) Step(i, dt);
 }
 
 void TKGLVolume::DrawParticles(float size) const {

@@ -34,8 +34,10 @@ class TKGLVolume {
   // blending and colour are the caller's.
   void DrawParticles(float size) const;
 
+  // The number of particles: the size of Particles, the one place it is kept.
+  int32_t ParticleCount() const { return static_cast<int32_t>(Particles.size()); }
+
   std::vector<TParticle> Particles;
-  int32_t ParticleCount = 0;
   TVec3 Centre = {0, 0, 0};         // never changed
   TVec3 Extent = {0, 0, 0};         // half-widths of the box
   TVec3 SpawnRange = {0, 0, 0};     // spread of respawn positions per axis

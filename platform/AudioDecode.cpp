@@ -2,8 +2,10 @@
 
 #include "platform/Files.h"
 
+#include <fcntl.h>
 #include <sndfile.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -28,14 +30,44 @@ int16_t FloatToSample(float value) {
   return static_cast<int16_t>(scaled);
 }
 
-bool FileExists(const std::string& name, std::string& reason) {
-  FILE* file = std::fopen(name.c_str(), "rb");
-  if (!file) {
-    reason = std::strerror(errno);
-    return false;
+// What a file that opens but does not decode is reported as.
+constexpr const char* kNotMusic =
+    "it is not music the player can read (WAV, FLAC, Ogg Vorbis, Opus or MP3)";
+
+// The MP3 decoder inside libsndfile writes its own notes ("Note: Illegal Audio-MPEG-Header",
+// "Trying to resync") to stderr and offers no way to silence them. While one of these exists,
+// the process's stderr goes to /dev/null; the player reports a failure in its own words. Only
+// the opening is quietened: the decoding runs on a background thread, and silencing the
+// process's stderr then would swallow the messages of the main thread.
+class TQuietStderr {
+ public:
+  TQuietStderr() {
+    std::fflush(stderr);
+    saved_ = ::dup(2);
+    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (saved_ >= 0 && null >= 0) ::dup2(null, 2);
+    if (null >= 0) ::close(null);
   }
+  ~TQuietStderr() {
+    std::fflush(stderr);
+    if (saved_ >= 0) {
+      ::dup2(saved_, 2);
+      ::close(saved_);
+    }
+  }
+  TQuietStderr(const TQuietStderr&) = delete;
+  TQuietStderr& operator=(const TQuietStderr&) = delete;
+
+ private:
+  int saved_ = -1;
+};
+
+// Why a file that exists cannot be opened for reading (empty when it can).
+std::string OpenFailure(const std::string& name) {
+  FILE* file = std::fopen(name.c_str(), "rb");
+  if (!file) return std::strerror(errno);
   std::fclose(file);
-  return true;
+  return "";
 }
 
 // libsndfile's virtual I/O over bytes in memory.
@@ -135,14 +167,23 @@ bool DecodeOpened(SNDFILE* file, const SF_INFO& info, int64_t sourceBytes, TPcm1
 SndfilePtr OpenAudioFile(const std::string& fileName, SF_INFO& info, int64_t& sourceBytes,
                          std::string& reason) {
   const std::string path = ResolveFileName(fileName);
-  if (!FileExists(path, reason)) return nullptr;
+  if (!FileExists(path)) {
+    reason = std::strerror(ENOENT);
+    return nullptr;
+  }
+  reason = OpenFailure(path);
+  if (!reason.empty()) return nullptr;
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
     reason = "not a regular file";
     return nullptr;
   }
-  SndfilePtr file(sf_open(path.c_str(), SFM_READ, &info));
-  if (!file) reason = sf_strerror(nullptr);
+  SndfilePtr file;
+  {
+    TQuietStderr quiet;
+    file.reset(sf_open(path.c_str(), SFM_READ, &info));
+  }
+  if (!file) reason = kNotMusic;
   sourceBytes = static_cast<int64_t>(st.st_size);
   return file;
 }
@@ -179,7 +220,7 @@ bool DecodeAudioBytes(const uint8_t* data, size_t size, TPcm16& pcm, std::string
   SF_INFO info{};
   SndfilePtr file(sf_open_virtual(&io, SFM_READ, &info, &memory));
   if (!file) {
-    reason = sf_strerror(nullptr);
+    reason = kNotMusic;
     return false;
   }
   return DecodeOpened(file.get(), info, static_cast<int64_t>(size), pcm, reason);

@@ -25,7 +25,8 @@ constexpr double kMaxMusicSeconds = 30.0 * 60.0;
 constexpr int64_t kMaxMusicSamples = static_cast<int64_t>(kMaxMusicSeconds) * 48000 * 2;
 
 // Decodes a whole mono or stereo file. False with a short reason ("No such file or directory",
-// "File contains data in an unknown format.", ...) when it cannot be opened or decoded.
+// "it is not music the player can read (...)", ...) when it cannot be opened or decoded. The
+// decoder's own notes on a damaged file do not reach stderr.
 bool DecodeAudioFile(const std::string& fileName, TPcm16& pcm, std::string& reason);
 // The same for a file's bytes in memory.
 bool DecodeAudioBytes(const uint8_t* data, size_t size, TPcm16& pcm, std::string& reason);

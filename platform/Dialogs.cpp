@@ -12,7 +12,7 @@ bool DisplayAvailable() {
   const char* driver = std::getenv("SDL_VIDEODRIVER");
   if (driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0))
     return false;
-  return std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr;
+  return DisplayPresent();
 }
 
 bool InitialDialogsState() {
@@ -26,6 +26,10 @@ int errorBoxCount = 0;
 std::string lastErrorBoxText;
 
 }  // namespace
+
+bool DisplayPresent() {
+  return std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr;
+}
 
 void SetDialogsEnabled(bool enabled) { dialogsEnabled = enabled && InitialDialogsState(); }
 
@@ -43,3 +47,8 @@ void ShowErrorBox(const std::string& caption, const std::string& text) {
 int ErrorBoxCount() { return errorBoxCount; }
 
 const std::string& LastErrorBoxText() { return lastErrorBoxText; }
+
+void ResetErrorBoxes() {
+  errorBoxCount = 0;
+  lastErrorBoxText.clear();
+}

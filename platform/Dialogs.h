@@ -4,6 +4,8 @@
 #pragma once
 #include <string>
 
+// True when the environment names a display (DISPLAY or WAYLAND_DISPLAY is set).
+bool DisplayPresent();
 // Turns boxes on or off for the rest of the process (the text still goes to stderr).
 void SetDialogsEnabled(bool enabled);
 // True when a call of ShowErrorBox would show a box.
@@ -14,3 +16,5 @@ void ShowErrorBox(const std::string& caption, const std::string& text);
 int ErrorBoxCount();
 // The text of the last error box (empty when none), for tests.
 const std::string& LastErrorBoxText();
+// Sets the count back to 0 and the last text to empty.
+void ResetErrorBoxes();

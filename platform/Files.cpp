@@ -9,11 +9,6 @@
 
 namespace {
 
-bool Exists(const std::string& path) {
-  struct stat st;
-  return ::stat(path.c_str(), &st) == 0;
-}
-
 // Finds an entry of `dir` whose name equals `component` ignoring case; empty when none.
 std::string FindEntryIgnoringCase(const std::string& dir, const std::string& component) {
   DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
@@ -31,12 +26,17 @@ std::string FindEntryIgnoringCase(const std::string& dir, const std::string& com
 
 }  // namespace
 
+bool FileExists(const std::string& name) {
+  struct stat st;
+  return ::stat(name.c_str(), &st) == 0;
+}
+
 std::string ResolveFileName(const std::string& name) {
-  if (name.empty() || Exists(name)) return name;
+  if (name.empty() || FileExists(name)) return name;
   std::string path = name;
   for (char& c : path)
     if (c == '\\') c = '/';
-  if (Exists(path)) return path;
+  if (FileExists(path)) return path;
 
   std::string resolved;
   size_t pos = 0;
@@ -51,7 +51,7 @@ std::string ResolveFileName(const std::string& name) {
     pos = slash + 1;
     if (component.empty()) continue;
     std::string candidate = resolved + component;
-    if (component != "." && component != ".." && !Exists(candidate)) {
+    if (component != "." && component != ".." && !FileExists(candidate)) {
       std::string match = FindEntryIgnoringCase(resolved, component);
       if (match.empty()) return name;
       candidate = resolved + match;
@@ -59,7 +59,7 @@ std::string ResolveFileName(const std::string& name) {
     resolved = candidate;
     if (slash < path.size()) resolved += '/';
   }
-  return Exists(resolved) ? resolved : name;
+  return FileExists(resolved) ? resolved : name;
 }
 
 bool ReadWholeFile(const std::string& name, std::vector<uint8_t>& bytes) {

@@ -9,6 +9,8 @@
 // The name to open: the name itself when it exists, else the case-insensitive match of its
 // components, else the name unchanged (so the open fails with the name the script gave).
 std::string ResolveFileName(const std::string& name);
+// True when something (a file, a folder, ...) exists under exactly this name.
+bool FileExists(const std::string& name);
 // Reads a whole file (after name resolution). False when it cannot be opened or read.
 bool ReadWholeFile(const std::string& name, std::vector<uint8_t>& bytes);
 // Changes the process's current directory (after name resolution). False on failure.

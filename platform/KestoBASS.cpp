@@ -63,6 +63,7 @@ struct AudioState {
   std::vector<std::unique_ptr<Stream>> Streams;  // handle h is Streams[h - 1]
   bool DeviceTried = false;
   bool DeviceOpen = false;
+  SDL_AudioDeviceID Device = 0;
   std::vector<int32_t> Mix;  // the callback's mixing buffer
   // Decodes started by PrefetchStream that no OpenStream has taken yet, by absolute path.
   std::vector<std::pair<std::string, std::future<DecodedMusic>>> Prefetched;
@@ -232,9 +233,25 @@ bool InitAudio(SDL_Window* /*window*/) {
   {
     std::lock_guard<std::mutex> guard(state.Lock);
     state.DeviceOpen = true;
+    state.Device = device;
   }
   SDL_PauseAudioDevice(device, 0);
   return true;
+}
+
+void ResetAudio() {
+  AudioState& state = State();
+  // Closing waits for a running callback, which takes the lock: close before locking.
+  if (state.Device != 0) {
+    SDL_CloseAudioDevice(state.Device);
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  }
+  std::lock_guard<std::mutex> guard(state.Lock);
+  state.Streams.clear();
+  state.DeviceTried = false;
+  state.DeviceOpen = false;
+  state.Device = 0;
+  state.Mix.clear();
 }
 
 uint32_t OpenStream(const std::string& fileName, std::string* reason) {

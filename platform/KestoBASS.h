@@ -20,6 +20,9 @@
 // it; later calls return the first result. False (one line on stderr) when there is no device:
 // streams then play silently on the clock. The window is not needed by SDL.
 bool InitAudio(SDL_Window* window);
+// Closes the audio device and drops every stream: the next InitAudio tries the device again
+// and handles start from 1 again (the state of a fresh process, for tests).
+void ResetAudio();
 // Opens a music file as a new stream, positioned at 0 and not playing. 0 on failure, with the
 // reason in *reason when given. The file is checked at once and decoded on a background thread;
 // the first operation on the stream waits for the decode. Data that fails to decode after a

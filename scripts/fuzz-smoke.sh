@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
-# Builds the texture, music and 3DS model reader fuzz targets with clang (AddressSanitizer,
-# UndefinedBehaviorSanitizer, libFuzzer) into build-fuzz/ (or $VORPANE_FUZZ_BUILD_DIR), makes the
-# seed files, and runs each target over its seeds and then $VORPANE_FUZZ_SECONDS (default 20)
+# Builds the fuzz target of every reader (pictures, music, 3DS models, scripts, demotracks) with
+# clang (AddressSanitizer, UndefinedBehaviorSanitizer, libFuzzer) into build-fuzz/ (or
+# $VORPANE_FUZZ_BUILD_DIR), makes the seed files (kept there, in fuzz-seeds/, for fuzz-long.sh), and runs each target over its seeds and then $VORPANE_FUZZ_SECONDS (default 20)
 # seconds of fuzzing. Prints one line per target with its executions per second; fails on the
 # first crash.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir=${VORPANE_FUZZ_BUILD_DIR:-build-fuzz}
 seconds=${VORPANE_FUZZ_SECONDS:-20}
-targets=(bmp_reader tga_reader jpeg_pair_reader png_reader music_reader model3ds)
+targets=(bmp_reader tga_reader jpeg_pair_reader png_reader music_reader model3ds script_reader
+  demotrack_reader)
 
 if [ ! -f "$build_dir/CMakeCache.txt" ]; then
   CC=clang CXX=clang++ cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -30,6 +31,18 @@ kinds=$("$build_dir/tools/make_model" 2>&1 | sed -n 's/^kinds://p' || true)
 for kind in $kinds; do
   "$build_dir/tools/make_model" "$kind" "$seeds/model3ds/$kind.3ds"
 done
+# The script reader starts from the sample production and the test scripts; the demotrack
+# reader from the demotracks of the sample production and of make_production's test sets.
+mkdir -p "$seeds/script_reader" "$seeds/demotrack_reader"
+cp production/*.vrp "$seeds/script_reader/"
+printf 'REGISTER $T textures/title.jpg\nA $T $T\nREGISTER FOO bar\nUNREGISTER FOO\nLOAD plaincolor 3\nX 5 // c\nRESOLUTIONX 800\n' \
+  >"$seeds/script_reader/macros.vrp"
+printf 'REGISTER P0 ab\nREGISTER Q0 cd\nREGISTER P1 P0Q0\nREGISTER Q1 P0Q0\nREGISTER P2 P1Q1\nDEMO P2 Q0\n' \
+  >"$seeds/script_reader/doubling.vrp"
+printf '\x02\x00\x00\x00\x04\x00\x00\x00\x01\x00\x05\x00\x00\x05\x00\x01' \
+  >"$seeds/demotrack_reader/two_channels.trk"
+find build/production "$build_dir/production" -name '*.trk' -size -2M \
+  -exec cp {} "$seeds/demotrack_reader/" \; 2>/dev/null || true
 # libsndfile leaves some codec state behind on files it gives up on (see the suppressions).
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 
@@ -37,6 +50,7 @@ for target in "${targets[@]}"; do
   found=$(mktemp -d)  # new inputs go here; the seeds stay as the tools made them
   log="$build_dir/fuzz_$target.log"
   if ! "$build_dir/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2560 \
+       -close_fd_mask=2 \
        -print_final_stats=1 "$found" "$seeds/$target" >"$log" 2>&1; then
     tail -n 40 "$log"
     echo "fuzz-smoke: $target failed (crash input saved in the working folder)" >&2

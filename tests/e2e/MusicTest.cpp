@@ -2,11 +2,10 @@
 // their range, and music that cannot be loaded leaves the demo on its timer.
 #include "common/TestAudio.h"
 #include "platform/AudioDecode.h"
+#include "platform/Files.h"
 #include "support/RunVorpane.h"
 
 #include <gtest/gtest.h>
-
-#include <sys/stat.h>
 
 #include <cstdio>
 
@@ -15,11 +14,6 @@ namespace {
 void WriteMusic(const std::string& folder, const std::string& name, const TPcm16& pcm) {
   std::string error;
   ASSERT_TRUE(WriteAudioFile(folder + "/" + name, pcm, TAudioFormat::Wav, error)) << error;
-}
-
-bool Exists(const std::string& path) {
-  struct stat st;
-  return ::stat(path.c_str(), &st) == 0;
 }
 
 }  // namespace
@@ -60,8 +54,8 @@ TEST(Music, CaptureWritesItsFramesAndTheMusicOfItsRange) {
   const TRunResult run =
       RunVorpaneIn(folder, {"--capture", "out", "--fps", "25", "--from", "10.5", "--to", "12.5"}, 120);
   ASSERT_EQ(run.ExitStatus, 0) << run.Stderr;
-  EXPECT_TRUE(Exists(folder + "/out/frame_000049.png"));
-  EXPECT_FALSE(Exists(folder + "/out/frame_000050.png"));
+  EXPECT_TRUE(FileExists(folder + "/out/frame_000049.png"));
+  EXPECT_FALSE(FileExists(folder + "/out/frame_000050.png"));
 
   TPcm16 audio;
   std::string reason;
@@ -90,8 +84,8 @@ TEST(Music, MusicThatCannotBeLoadedIsAScriptErrorAndTheDemoRunsOnItsTimer) {
   run = RunVorpaneIn(folder, {"--capture", "out", "--to", "0.5"}, 60);
   EXPECT_EQ(run.ExitStatus, 0) << run.Stderr;
   EXPECT_NE(run.Stderr.find("Cannot load music noise.mp3: "), std::string::npos) << run.Stderr;
-  EXPECT_TRUE(Exists(folder + "/out/frame_000029.png"));
-  EXPECT_FALSE(Exists(folder + "/out/audio.wav")) << "no music, no audio";
+  EXPECT_TRUE(FileExists(folder + "/out/frame_000029.png"));
+  EXPECT_FALSE(FileExists(folder + "/out/audio.wav")) << "no music, no audio";
 }
 
 TEST(Music, WithoutASoundDeviceTheDemoStillFollowsItsMusic) {

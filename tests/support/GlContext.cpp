@@ -4,14 +4,23 @@
 
 #include <cstdlib>
 
+namespace {
+
+bool opened = false;
+
+}  // namespace
+
+bool TestGlWindowOpened() { return opened; }
+
 const TRenderWindow& TestGlWindow() {
   static TRenderWindow window = [] {
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
     SetDialogsEnabled(false);
     LoadGLLibraries();
-    TRenderWindow opened = OpenRenderWindow(800, 600, 32, false, "vorpane test");
-    if (!opened.RC) std::abort();
-    return opened;
+    TRenderWindow created = OpenRenderWindow(800, 600, 32, false, "vorpane test");
+    if (!created.RC) std::abort();
+    opened = true;
+    return created;
   }();
   return window;
 }

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+// True once TestGlWindow has opened the window.
+bool TestGlWindowOpened();
 // Opens (once) an 800x600 32-bit window with its context current and returns its record.
 const TRenderWindow& TestGlWindow();
 // The RGBA value of one pixel of the frame being drawn; (0, 0) is the lower left corner.

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -57,14 +58,15 @@ TRunResult RunProgramIn(const std::string& folder, const std::vector<std::string
     ::_exit(127);
   }
   int status = 0;
+  struct rusage usage {};
   for (;;) {
-    const pid_t done = ::waitpid(pid, &status, WNOHANG);
+    const pid_t done = ::wait4(pid, &status, WNOHANG, &usage);
     if (done == pid) break;
     const double elapsed =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (elapsed > timeLimitSeconds) {
       ::kill(pid, SIGKILL);
-      ::waitpid(pid, &status, 0);
+      ::wait4(pid, &status, 0, &usage);
       break;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -72,6 +74,7 @@ TRunResult RunProgramIn(const std::string& folder, const std::vector<std::string
   result.Seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   result.ExitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.PeakKilobytes = usage.ru_maxrss;
   result.Stdout = ReadAll(outPath);
   result.Stderr = ReadAll(errPath);
   return result;

@@ -8,6 +8,7 @@ struct TRunResult {
   std::string Stdout;
   std::string Stderr;
   double Seconds = 0;       // wall-clock duration
+  long PeakKilobytes = 0;   // the process's peak resident memory
 };
 
 // A new empty folder under the system's temporary folder; removed by the caller if wanted.

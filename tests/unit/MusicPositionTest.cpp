@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 namespace {
@@ -45,6 +46,29 @@ double PollSlope(uint32_t stream, double seconds) {
   for (size_t i = 0; i < t.size(); ++i) num += (t[i] - mt) * (p[i] - mp), den += (t[i] - mt) * (t[i] - mt);
   return num / den;
 }
+
+// Sets an environment variable for one test and gives it back its value afterwards, so the
+// tests after it still find the dummy sound device.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(const char* name, const char* value) : name_(name) {
+    const char* old = std::getenv(name);
+    if (old) old_ = old;
+    hadOld_ = old != nullptr;
+    ::setenv(name, value, 1);
+  }
+  ~ScopedEnvironment() {
+    if (hadOld_)
+      ::setenv(name_, old_.c_str(), 1);
+    else
+      ::unsetenv(name_);
+  }
+
+ private:
+  const char* name_;
+  std::string old_;
+  bool hadOld_ = false;
+};
 
 }  // namespace
 
@@ -101,7 +125,7 @@ TEST(MusicPosition, SeekIsSampleExactAndSpeedCompounds) {
 }
 
 TEST(MusicPosition, WithoutADeviceTheMusicRunsSilentlyOnTheClock) {
-  ::setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+  ScopedEnvironment noDevice("SDL_AUDIODRIVER", "no-such-driver");
   testing::internal::CaptureStderr();
   EXPECT_FALSE(InitAudio(nullptr));
   EXPECT_FALSE(InitAudio(nullptr));  // tried once, reported once
@@ -122,7 +146,7 @@ TEST(MusicPosition, WithoutADeviceTheMusicRunsSilentlyOnTheClock) {
 }
 
 TEST(MusicPosition, OutputIsTheSourceResampledToTheDeviceRate) {
-  ::setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+  ScopedEnvironment noDevice("SDL_AUDIODRIVER", "no-such-driver");
   testing::internal::CaptureStderr();
   InitAudio(nullptr);
   testing::internal::GetCapturedStderr();

@@ -47,7 +47,7 @@ TEST(Particles, LoadSpawnsTwiceAndTheFirstParticleFollowsTheRandomSequence) {
   Draws(2 * 13);
   EXPECT_EQ(RandomSeed, seedAfterLoad);  // nothing else was drawn
 
-  EXPECT_EQ(effect.Volume->ParticleCount, 3);
+  EXPECT_EQ(effect.Volume->ParticleCount(), 3);
   EXPECT_EQ(effect.Volume->Extent.X, 10.0f);
   EXPECT_EQ(effect.Volume->SpawnRange.Z, 10.0f);
   EXPECT_EQ(effect.Volume->Mode, TKGLVolume::kRespawn);
@@ -79,7 +79,7 @@ TEST(Particles, NoParticlesDrawNoRandomNumbers) {
   EXPECT_EQ(RandomSeed, 77u);
 
   TKGLVolume negative(-4, 1, 0);
-  EXPECT_EQ(negative.ParticleCount, 0);
+  EXPECT_EQ(negative.ParticleCount(), 0);
   EXPECT_EQ(RandomSeed, 77u);
 }
 

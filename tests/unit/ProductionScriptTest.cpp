@@ -4,10 +4,9 @@
 #include "common/Song.h"
 #include "demo/ScriptParser.h"
 #include "effects/EffectFactory.h"
+#include "platform/Files.h"
 
 #include <gtest/gtest.h>
-
-#include <sys/stat.h>
 
 #include <fstream>
 #include <map>
@@ -46,11 +45,6 @@ int32_t RowsOf(const TVDemoCommand& tokens) {
   for (size_t i = 1; i <= 4; ++i)
     if (!Token(tokens, i).empty()) rows += scale[i - 1] * TextToInt(Token(tokens, i));
   return rows;
-}
-
-bool FileExists(const std::string& name) {
-  struct stat st;
-  return ::stat(name.c_str(), &st) == 0;
 }
 
 }  // namespace

@@ -1,0 +1,61 @@
+#include "demo/ProcessState.h"
+
+#include "demo/Frame.h"
+#include "effects/BitmapFont.h"
+#include "effects/Draw2D.h"
+#include "effects/VoxelGrid.h"
+#include "engine/KGL2Lights.h"
+#include "engine/KGL2Textures.h"
+#include "engine/KGL2_3ds.h"
+#include "engine/Vectors.h"
+#include "platform/Dialogs.h"
+#include "platform/KestoBASS.h"
+#include "platform/KestoGL2.h"
+#include "platform/KestoInput.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <iterator>
+#include <string>
+
+namespace {
+
+// The folder the process started in; DATADIR moves the process away from it.
+const std::string startFolder = [] {
+  char folder[4096];
+  return std::string(::getcwd(folder, sizeof folder) ? folder : "");
+}();
+
+}  // namespace
+
+void ResetProcessState() {
+  QuitRequested = false;
+  BarTime = BarRow = FrameTime = DemoTime = 0.0f;
+  std::fill(std::begin(SpectrumData), std::end(SpectrumData), 0.0f);
+
+  RandomSeed = 0;
+  TextureRegistry.clear();
+  CurrentLight = TLightState();
+  FreeModelLoader();
+
+  VoxelAngles = VoxelOffset = TVec3{0, 0, 0};
+  // The font is one display list per code 0 to 199.
+  if (FontListBase != 0 && SDL_GL_GetCurrentContext()) glDeleteLists(FontListBase, 200);
+  FontListBase = 0;
+  TextColor = TColor4{0, 0, 0, 0};
+  TextX = TextY = 0.0f;
+  CameraRight = CameraUp = TVec3{0, 0, 0};
+
+  ResetAudio();
+  CurrentWindow = TRenderWindow();
+  FullscreenActive = false;
+  std::fill(std::begin(KeyTable), std::end(KeyTable), uint8_t{0});
+  Keyboard = nullptr;
+  ResetErrorBoxes();
+  if (!startFolder.empty()) {
+    // A start folder that has gone away leaves the process where it is.
+    const int moved = ::chdir(startFolder.c_str());
+    (void)moved;
+  }
+}

@@ -1,0 +1,25 @@
+// Process-wide state, listed in one place. Everything below lives for the whole process and is
+// shared between modules; ResetProcessState puts all of it back as a fresh process has it, so
+// that no test depends on the tests run before it.
+//
+//   demo/Frame.h          QuitRequested, BarTime, BarRow, FrameTime, DemoTime, SpectrumData
+//   engine/Vectors.h      RandomSeed (the one random generator)
+//   engine/KGL2Textures.h TextureRegistry (file name -> texture)
+//   engine/KGL2Lights.h   CurrentLight
+//   engine/KGL2_3ds.h     ModelLoader (exists only during a model load)
+//   effects/VoxelGrid.h   VoxelAngles, VoxelOffset (the cached rotation follows the angles)
+//   effects/BitmapFont.h  FontListBase (the font's display lists), TextColor, TextX, TextY
+//   effects/Draw2D.h      CameraRight, CameraUp
+//   platform/KestoBASS.h  the audio device and the streams
+//   platform/KestoGL2.h   CurrentWindow, FullscreenActive, KeyTable
+//   platform/KestoInput.h Keyboard
+//   platform/Dialogs.h    the error box count and last text (dialogs stay as switched)
+//   the current folder    DATADIR changes it; the reset returns to the folder of the start
+//
+// Not reset: the window and GL context themselves (a test process opens one and keeps it) and
+// SDL's subsystems other than audio.
+#pragma once
+
+// Puts every item of the list above back to its state at process start. Display lists of the
+// font are deleted when a GL context is current.
+void ResetProcessState();

@@ -1,0 +1,3 @@
+#include "platform/Version.h"
+
+const char* VorpaneVersion() { return VORPANE_VERSION; }

@@ -1,0 +1,27 @@
+// Linked into every test binary: before each test, the process-wide state goes back to that of
+// a fresh process, so a test passes alone, in any order, and repeated. The GL test window is
+// kept (one per process) and its context made current again.
+#include "demo/ProcessState.h"
+#include "support/GlContext.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class ResetBeforeEachTest : public ::testing::EmptyTestEventListener {
+  void OnTestStart(const ::testing::TestInfo&) override {
+    ResetProcessState();
+    if (!TestGlWindowOpened()) return;
+    // A test may have opened a window of its own (INIT): draw into the test window again.
+    const TRenderWindow& window = TestGlWindow();
+    SDL_GL_MakeCurrent(window.Wnd, window.RC);
+    CurrentWindow = window;
+  }
+};
+
+const bool registered = [] {
+  ::testing::UnitTest::GetInstance()->listeners().Append(new ResetBeforeEachTest);
+  return true;
+}();
+
+}  // namespace
