@@ -6,7 +6,6 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
 
 namespace {
 
@@ -24,24 +23,17 @@ bool IsFolder(const std::string& name) {
 }  // namespace
 
 void PrefetchScriptMusic(const std::vector<std::string>& lines) {
-  std::vector<std::string> names, values;
+  // Lines are read as written, without macros: a read-ahead must cost nothing next to the
+  // reading itself, and a LOADMUSIC or DATADIR line made by a macro only loses the head start.
   std::string folder;
   TParser parser;
-  for (std::string line : lines) {
-    ApplyMacros(line, names, values);
+  for (const std::string& line : lines) {
+    if (line.find("LOADMUSIC") == std::string::npos && line.find("DATADIR") == std::string::npos)
+      continue;
     ParseLine(parser, line);
     const TVDemoCommand& tokens = parser.Tokens;
     const std::string word = Token(tokens, 0);
-    if (word == "REGISTER") {
-      names.push_back(Token(tokens, 1));
-      values.push_back(ParamText(tokens, 2));
-    } else if (word == "UNREGISTER") {
-      const auto value = std::find(values.begin(), values.end(), ParamText(tokens, 1));
-      if (value != values.end()) {
-        names.erase(names.begin() + (value - values.begin()));
-        values.erase(value);
-      }
-    } else if (word == "DATADIR") {
+    if (word == "DATADIR") {
       const std::string next = SeenFrom(folder, ParamText(tokens, 1));
       if (IsFolder(next)) folder = next;
     } else if (word == "LOADMUSIC") {

@@ -1,6 +1,5 @@
-// Reading a script ahead for its music: the lines are read as the script reader will read them
-// (macros applied, REGISTER and UNREGISTER followed, DATADIR followed where the folder exists)
-// and each LOADMUSIC file is handed to PrefetchStream, so the music decodes while the window
+// Reading a script ahead for its music: the lines are read as written (no macros; DATADIR
+// followed where the folder exists) and each LOADMUSIC file is handed to PrefetchStream, so the music decodes while the window
 // opens and the loading screen shows. It changes nothing else: LOADMUSIC still opens its stream
 // where it stands in the script, with the same result and the same messages.
 #pragma once
