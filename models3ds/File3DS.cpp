@@ -219,64 +219,63 @@ bool TFile3DS::SkipOwnData(const ChunkNode& node) {
   }
 }
 
-// The cursor is moved to each child's end explicitly rather than trusted to be left there by the
-// child's own walk, so a child whose content does not fill its length cannot shift its siblings.
-void TFile3DS::ReadChildChunks(ChunkNode& parent, int32_t depth) {
+// The headers of the sub-chunks of `parent`, behind its own data and up to its end (never past
+// the file). For each header `next`(id, length, at) says where the walk goes on: the offset of
+// the next header, or 0 to stop. The cursor is moved to each child's end explicitly rather
+// than trusted to be left there by the child's own walk, so a child whose content does not
+// fill its length cannot shift its siblings.
+template <class Next>
+void TFile3DS::WalkChildHeaders(ChunkNode& parent, Next&& next) {
   const uint64_t end = std::min<uint64_t>(ChunkEnd(parent), Stream_.Size());
   if (parent.Length < kHeaderSize) return;
   Stream_.SetLimit(end);
   Stream_.Seek(parent.Position + kHeaderSize);
   if (!SkipOwnData(parent)) return;
   uint64_t at = Stream_.Position();
-  ChunkNode* last = nullptr;
   while (at + kHeaderSize <= end) {
     Stream_.SetLimit(end);
     Stream_.Seek(static_cast<uint32_t>(at));
     const uint16_t id = Stream_.ReadU16();
     const uint32_t length = Stream_.ReadU32();
-    if (length < kHeaderSize || at + length > end) break;
-    if (depth >= kMaxChunkDepth) Raise3DSError("Chunks nested deeper than 64 levels");
-    ChunkNode* child = NewChunkNode();
-    child->Id = id;
-    child->Length = length;
-    child->Position = static_cast<uint32_t>(at);
-    AppendChildChunk(parent, child, last);
+    at = next(id, length, at, end);
+    if (at == 0) break;
+  }
+}
+
+// A child node for a header found at `at`, appended behind `last`.
+ChunkNode* TFile3DS::AddChild(ChunkNode& parent, ChunkNode*& last, uint16_t id, uint32_t length,
+                              uint64_t at, int32_t depth) {
+  if (depth >= kMaxChunkDepth) Raise3DSError("Chunks nested deeper than 64 levels");
+  ChunkNode* child = NewChunkNode();
+  child->Id = id;
+  child->Length = length;
+  child->Position = static_cast<uint32_t>(at);
+  AppendChildChunk(parent, child, last);
+  return child;
+}
+
+void TFile3DS::ReadChildChunks(ChunkNode& parent, int32_t depth) {
+  ChunkNode* last = nullptr;
+  WalkChildHeaders(parent, [&](uint16_t id, uint32_t length, uint64_t at, uint64_t end) -> uint64_t {
+    if (length < kHeaderSize || at + length > end) return 0;
+    ChunkNode* child = AddChild(parent, last, id, length, at, depth);
     if (id == kChunkExtendedEntry)
       ReadExtendedDataChildren(*child, depth + 1);
     else
       ReadChildChunks(*child, depth + 1);
-    at += length;
-  }
+    return at + length;
+  });
 }
 
 // Inside an extended-data entry only ids 0x8002-0x800F belong; any other id ends the entry.
 void TFile3DS::ReadExtendedDataChildren(ChunkNode& parent, int32_t depth) {
-  const uint64_t end = std::min<uint64_t>(ChunkEnd(parent), Stream_.Size());
-  if (parent.Length < kHeaderSize) return;
-  Stream_.SetLimit(end);
-  Stream_.Seek(parent.Position + kHeaderSize);
-  if (!SkipOwnData(parent)) return;
-  uint64_t at = Stream_.Position();
   ChunkNode* last = nullptr;
-  while (at + kHeaderSize <= end) {
-    Stream_.SetLimit(end);
-    Stream_.Seek(static_cast<uint32_t>(at));
-    const uint16_t id = Stream_.ReadU16();
-    const uint32_t length = Stream_.ReadU32();
-    if (!InRange(id, kChunkExtendedFirst, kChunkExtendedLast) || length < kHeaderSize) break;
-    if (at + length > end) {  // too long for the entry: read on behind its header
-      at += kHeaderSize;
-      continue;
-    }
-    if (depth >= kMaxChunkDepth) Raise3DSError("Chunks nested deeper than 64 levels");
-    ChunkNode* child = NewChunkNode();
-    child->Id = id;
-    child->Length = length;
-    child->Position = static_cast<uint32_t>(at);
-    AppendChildChunk(parent, child, last);
-    ReadExtendedDataChildren(*child, depth + 1);
-    at += length;
-  }
+  WalkChildHeaders(parent, [&](uint16_t id, uint32_t length, uint64_t at, uint64_t end) -> uint64_t {
+    if (!InRange(id, kChunkExtendedFirst, kChunkExtendedLast) || length < kHeaderSize) return 0;
+    if (at + length > end) return at + kHeaderSize;  // too long for the entry: read on behind it
+    ReadExtendedDataChildren(*AddChild(parent, last, id, length, at, depth), depth + 1);
+    return at + length;
+  });
 }
 
 // ---- Tree operations ----

@@ -145,6 +145,10 @@ class TFile3DS {
 
  private:
   void ReadFileChunks();
+  template <class Next>
+  void WalkChildHeaders(ChunkNode& parent, Next&& next);
+  ChunkNode* AddChild(ChunkNode& parent, ChunkNode*& last, uint16_t id, uint32_t length,
+                      uint64_t at, int32_t depth);
   void ReadChildChunks(ChunkNode& parent, int32_t depth);
   void ReadExtendedDataChildren(ChunkNode& parent, int32_t depth);
   // Steps over the chunk's own data; false when it does not fit in the chunk (then the chunk
