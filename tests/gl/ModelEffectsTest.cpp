@@ -78,6 +78,11 @@ double ShareOfDifferentPixels(const std::vector<uint8_t>& a, const std::vector<u
 
 // Resets what the effects leave behind so that each render starts from the same state.
 void ResetState() {
+  // The window's depth test, which the 2D drawing of other tests may have left off.
+  glEnable(GL_DEPTH_TEST);
+  glDepthFunc(GL_LEQUAL);
+  glDisable(GL_TEXTURE_GEN_S);
+  glDisable(GL_TEXTURE_GEN_T);
   glDisable(GL_LIGHTING);
   glDisable(GL_CULL_FACE);
   glDisable(GL_BLEND);
