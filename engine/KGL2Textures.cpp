@@ -5,11 +5,12 @@
 #include "platform/Files.h"
 
 #include <GL/glu.h>
-#include <SDL.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 std::vector<TTexRegItem> TextureRegistry;
 
@@ -45,25 +46,55 @@ int GlMajorVersion() {
   return version ? std::atoi(version) : 0;
 }
 
-using GenerateMipmapFn = void(APIENTRY*)(GLenum);
-
-// glGenerateMipmap of the current context (GL 3.0 or the framebuffer object extensions), or null.
-GenerateMipmapFn GenerateMipmapEntry() {
-  if (GlMajorVersion() >= 3 || HasExtension("GL_ARB_framebuffer_object"))
-    return reinterpret_cast<GenerateMipmapFn>(SDL_GL_GetProcAddress("glGenerateMipmap"));
-  if (HasExtension("GL_EXT_framebuffer_object"))
-    return reinterpret_cast<GenerateMipmapFn>(SDL_GL_GetProcAddress("glGenerateMipmapEXT"));
-  return nullptr;
+// The next smaller mipmap level of a tightly packed picture with `channels` bytes per pixel:
+// each texel the rounded mean of the 2 x 2 texels it covers (fewer at an odd edge).
+std::vector<uint8_t> HalvePicture(const uint8_t* pixels, int32_t width, int32_t height,
+                                  int32_t channels, int32_t& halfWidth, int32_t& halfHeight) {
+  halfWidth = std::max(1, width / 2);
+  halfHeight = std::max(1, height / 2);
+  std::vector<uint8_t> half(static_cast<size_t>(halfWidth) * static_cast<size_t>(halfHeight) *
+                            static_cast<size_t>(channels));
+  for (int32_t y = 0; y < halfHeight; ++y) {
+    const int32_t y0 = std::min(2 * y, height - 1), y1 = std::min(2 * y + 1, height - 1);
+    for (int32_t x = 0; x < halfWidth; ++x) {
+      const int32_t x0 = std::min(2 * x, width - 1), x1 = std::min(2 * x + 1, width - 1);
+      const int32_t xs[2] = {x0, x1}, ys[2] = {y0, y1};
+      const int count = (x1 != x0 ? 2 : 1) * (y1 != y0 ? 2 : 1);
+      for (int32_t c = 0; c < channels; ++c) {
+        int sum = 0;
+        for (int32_t yy = 0; yy < (y1 != y0 ? 2 : 1); ++yy)
+          for (int32_t xx = 0; xx < (x1 != x0 ? 2 : 1); ++xx)
+            sum += pixels[(static_cast<size_t>(ys[yy]) * static_cast<size_t>(width) +
+                           static_cast<size_t>(xs[xx])) * static_cast<size_t>(channels) +
+                          static_cast<size_t>(c)];
+        half[(static_cast<size_t>(y) * static_cast<size_t>(halfWidth) + static_cast<size_t>(x)) *
+                 static_cast<size_t>(channels) + static_cast<size_t>(c)] =
+            static_cast<uint8_t>((sum + count / 2) / count);
+      }
+    }
+  }
+  return half;
 }
 
-// The picture at its own size, mipmaps built by GL (glGenerateMipmap, or the GL 1.4 texture
-// parameter when that entry is missing).
+// The picture at its own size with every mipmap level down to 1 x 1, made here by box filtering.
+// GL could build the levels (glGenerateMipmap), but a software renderer does that by compiling
+// blit shaders, which cost more of the start-up than decoding every picture.
 void UploadAtOwnSize(GLint internalFormat, GLsizei width, GLsizei height, GLenum format,
                      const void* pixels) {
-  const GenerateMipmapFn generate = GenerateMipmapEntry();
-  if (!generate) glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
+  const int32_t channels = format == GL_RGBA ? 4 : 3;
   glTexImage2D(GL_TEXTURE_2D, 0, internalFormat, width, height, 0, format, GL_UNSIGNED_BYTE, pixels);
-  if (generate) generate(GL_TEXTURE_2D);
+  std::vector<uint8_t> level;
+  const uint8_t* source = static_cast<const uint8_t*>(pixels);
+  int32_t w = width, h = height;
+  for (GLint index = 1; w > 1 || h > 1; ++index) {
+    int32_t halfWidth = 0, halfHeight = 0;
+    std::vector<uint8_t> half = HalvePicture(source, w, h, channels, halfWidth, halfHeight);
+    level.swap(half);
+    source = level.data();
+    w = halfWidth;
+    h = halfHeight;
+    glTexImage2D(GL_TEXTURE_2D, index, internalFormat, w, h, 0, format, GL_UNSIGNED_BYTE, source);
+  }
 }
 
 // Reads the file once and decodes it by its content when the first bytes prove another format
