@@ -54,16 +54,6 @@ std::unique_ptr<TVEffect> CreateInPictureFolder(const std::string& type) {
 
 void Silence() { std::fill(std::begin(SpectrumData), std::end(SpectrumData), 0.0f); }
 
-std::vector<uint8_t> ReadFrame() {
-  std::vector<uint8_t> pixels(static_cast<size_t>(kWidth) * kHeight * 4);
-  GLint drawBuffer = GL_BACK;
-  glGetIntegerv(GL_DRAW_BUFFER, &drawBuffer);
-  glReadBuffer(static_cast<GLenum>(drawBuffer));
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-  return pixels;
-}
-
 int CountNear(const std::vector<uint8_t>& frame, int r, int g, int b, int tolerance) {
   int count = 0;
   for (size_t i = 0; i < frame.size(); i += 4)
@@ -107,7 +97,7 @@ TEST(Metaballs, SilentSpectrumShowsPictureNineUnderTheSurfaceAndKeepsTheCamera) 
     if (frame > 0) continue;
     // Between the balls the added pictures show; the surface is sphere-mapped with picture 9
     // and replaces what lies under it. Nothing else is on screen.
-    const std::vector<uint8_t> pixels = ReadFrame();
+    const std::vector<uint8_t> pixels = ReadTestFrame();
     const int background = CountNear(pixels, r, g, b, 4);
     const int surface = CountNear(pixels, nine.r, nine.g, nine.b, 4);
     EXPECT_GT(background, kWidth * kHeight / 20);
@@ -147,7 +137,7 @@ TEST(Metaballs, SpectrumSwingsTheCameraAndSwitchesThePicture) {
   EXPECT_EQ(effect->CurrentImage, chosen);
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
   const TPixel c = PictureColour(chosen);
-  const std::vector<uint8_t> pixels = ReadFrame();
+  const std::vector<uint8_t> pixels = ReadTestFrame();
   const int background = CountNear(pixels, c.r + 77, c.g + 77, c.b + 77, 4);
   const int surface = CountNear(pixels, c.r, c.g, c.b, 4);
   EXPECT_GT(background, kWidth * kHeight / 20);
@@ -194,7 +184,7 @@ TEST(Metaballs, ArrayAndImmediateSurfacesDrawTheSamePixels) {
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
         DisableSphereMap();
         EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-        if (round == 0) frames[path] = ReadFrame();
+        if (round == 0) frames[path] = ReadTestFrame();
       }
     for (auto& times : ms) std::sort(times.begin(), times.end());
     int off = 0, offReversed = 0, drawn = 0;
@@ -249,7 +239,7 @@ TEST(VoxelGridDrawing, OneMeshPerCellThatIsOn) {
   DrawGrid(*grid, meshes);
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
   EXPECT_TRUE(glIsEnabled(GL_BLEND));
-  const std::vector<uint8_t> pixels = ReadFrame();
+  const std::vector<uint8_t> pixels = ReadTestFrame();
   int lit = 0;
   for (size_t i = 0; i < pixels.size(); i += 4) lit += pixels[i] > 128;
   EXPECT_EQ(lit, 2 * 100);
@@ -260,7 +250,7 @@ TEST(VoxelGridDrawing, OneMeshPerCellThatIsOn) {
   // No mesh: nothing drawn, no fault.
   ClearTestFrame(0, 0, 0);
   DrawGrid(*grid, {});
-  EXPECT_EQ(CountNear(ReadFrame(), 255, 255, 255, 128), 0);
+  EXPECT_EQ(CountNear(ReadTestFrame(), 255, 255, 255, 128), 0);
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
   glMatrixMode(GL_MODELVIEW);

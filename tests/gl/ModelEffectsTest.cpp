@@ -41,17 +41,6 @@ std::string WriteModel(const std::string& folder, const std::string& name,
   return folder + "/" + name;
 }
 
-// The whole frame as RGBA bytes, bottom row first.
-std::vector<uint8_t> ReadFrame() {
-  std::vector<uint8_t> rgba(800 * 600 * 4);
-  GLint drawBuffer = GL_BACK;
-  glGetIntegerv(GL_DRAW_BUFFER, &drawBuffer);
-  glReadBuffer(static_cast<GLenum>(drawBuffer));
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, 0, 800, 600, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
-  return rgba;
-}
-
 // The bounding box (x0, y0, x1, y1) of the pixels whose colour is not the black clear colour.
 std::array<int, 4> CoveredBox(const std::vector<uint8_t>& frame) {
   std::array<int, 4> box = {800, 600, -1, -1};
@@ -110,7 +99,7 @@ std::vector<uint8_t> RenderObject(T3DObject& object, float barTime) {
   BarTime = barTime;
   RenderWithInput(object, 0);
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-  return ReadFrame();
+  return ReadTestFrame();
 }
 
 }  // namespace
@@ -214,7 +203,7 @@ TEST(PixelizeEffect, StateOverlayAndTheBatchedGridMatchesCellByCell) {
     BarTime = barTime;
     RenderWithInput(*pixelize, 0);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-    return ReadFrame();
+    return ReadTestFrame();
   };
   for (float barTime : {0.0f, 0.7f, 2.3f}) {
     const std::vector<uint8_t> batched = render(false, barTime);

@@ -15,13 +15,6 @@
 
 namespace {
 
-std::vector<uint8_t> ReadFrameRgb() {
-  std::vector<uint8_t> rgb(800 * 600 * 3);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, 0, 800, 600, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
-  return rgb;
-}
-
 // The quad DrawTexturedQuad draws, with no filter change: the reference picture.
 void DrawReferenceQuad(uint32_t texture, float x, float y, float width, float height) {
   glDisable(GL_LIGHTING);
@@ -59,10 +52,10 @@ TEST(QuadFilter, MagnifiedQuadsDrawTheMipmappedPictureAndKeepTheTexturesFilter) 
   for (const auto& q : quads) {
     ClearTestFrame(0, 0, 0);
     DrawReferenceQuad(texture, q[0], q[1], q[2], q[3]);
-    const std::vector<uint8_t> reference = ReadFrameRgb();
+    const std::vector<uint8_t> reference = ReadTestFrame();
     ClearTestFrame(0, 0, 0);
     DrawTexturedQuad(texture, q[0], q[1], q[2], q[3]);
-    const std::vector<uint8_t> drawn = ReadFrameRgb();
+    const std::vector<uint8_t> drawn = ReadTestFrame();
     int off = 0;
     for (size_t i = 0; i < drawn.size(); ++i) off += std::abs(int(drawn[i]) - int(reference[i])) > 1;
     EXPECT_EQ(off, 0) << q[2] << " x " << q[3];

@@ -15,3 +15,5 @@ struct TPixel {
   uint8_t r, g, b, a;
 };
 TPixel ReadTestPixel(int32_t x, int32_t y);
+// The whole 800 x 600 frame being drawn as RGBA bytes, bottom row first.
+std::vector<uint8_t> ReadTestFrame();
