@@ -41,6 +41,7 @@ std::vector<std::string> SplitLines(const std::vector<uint8_t>& bytes) {
 TVDemo::TVDemo(const std::string& fileName, const TDemoOptions& options) : options_(options) {
   LoadScript(fileName);
   QuitRequested = false;
+  if (options_.ReadOnly) return;
   LoadEffects();
   // The font needs the rendering context, which only INIT creates.
   if (Window.RC) Font = BuildBitmapFont("Verdana", 14, true);
@@ -62,10 +63,12 @@ void TVDemo::LoadScript(const std::string& fileName) {
   if (!ReadWholeFile(fileName, bytes))
     throw FatalError("Cannot open file " + PrintableText(fileName));
   std::vector<std::string> lines = SplitLines(bytes);
-  PrefetchScriptMusic(lines);
+  if (!options_.ReadOnly) PrefetchScriptMusic(lines);
+  ScriptFile = fileName;
   TParser parser;
   EffectSlots.clear();
   for (size_t i = 0; i < lines.size(); ++i) {
+    SetScriptLocation({fileName, static_cast<int>(i + 1)});
     std::string& line = lines[i];
     if (!ApplyMacros(line, MacroNames, MacroValues, macroIndex_))
       ScriptError("Line " + std::to_string(i + 1) + " would grow past " +
@@ -89,6 +92,7 @@ void TVDemo::Init() {
     return;
   }
   initDone_ = true;
+  if (options_.ReadOnly) return;
   LoadGLLibraries();
   bool fullscreen = Fullscreen;
   if (options_.WindowMode == 1) fullscreen = false;
@@ -101,6 +105,7 @@ void TVDemo::Init() {
 }
 
 void TVDemo::DrawLoading(float /*value*/) {
+  if (options_.ReadOnly) return;
   // A single-buffered context (offscreen) keeps what was drawn across presents, so drawing the
   // same picture again would only cost the renderer's time while the rest loads.
   GLboolean doubleBuffered = GL_TRUE;
@@ -147,6 +152,8 @@ void TVDemo::LoadEffects() {
 }
 
 void TVDemo::LoadMusic(const std::string& fileName) {
+  MusicFile = fileName;
+  if (options_.ReadOnly) return;
   if (!options_.FixedStep) InitAudio(Window.Wnd);
   std::string reason;
   const uint32_t music = OpenStream(fileName, &reason);

@@ -164,6 +164,7 @@ const Command kCommands[] = {
      [](TVDemo& d, TVDemoCommand& t) {
        d.Bars.emplace_back();
        d.Bars.back().Name = ParamText(t, 1);
+       d.Bars.back().Line = CurrentScriptLocation().Line;
      }},
     {"MOUNT",
      [](TVDemo& d, TVDemoCommand& t) {

@@ -1,6 +1,7 @@
 #include "demo/ProcessState.h"
 
 #include "demo/Frame.h"
+#include "demo/ScriptError.h"
 #include "effects/BitmapFont.h"
 #include "effects/Draw2D.h"
 #include "effects/VoxelGrid.h"
@@ -53,6 +54,7 @@ void ResetProcessState() {
   std::fill(std::begin(KeyTable), std::end(KeyTable), uint8_t{0});
   Keyboard = nullptr;
   ResetErrorBoxes();
+  ResetScriptErrors();
   if (!startFolder.empty()) {
     // A start folder that has gone away leaves the process where it is.
     const int moved = ::chdir(startFolder.c_str());

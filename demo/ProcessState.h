@@ -14,6 +14,7 @@
 //   platform/KestoGL2.h   CurrentWindow, FullscreenActive, KeyTable
 //   platform/KestoInput.h Keyboard
 //   platform/Dialogs.h    the error box count and last text (dialogs stay as switched)
+//   demo/ScriptError.h    the script error handler and the current script location
 //   the current folder    DATADIR changes it; the reset returns to the folder of the start
 //
 // Not reset: the window and GL context themselves (a test process opens one and keeps it) and

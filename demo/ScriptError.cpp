@@ -2,11 +2,37 @@
 
 #include "platform/Dialogs.h"
 
+namespace {
+
+TScriptErrorHandler handler;
+TScriptLocation location;
+
+}  // namespace
+
 std::string ScriptErrorText(const std::string& description) {
   return "Vorpane Demosystem\nError in demoscript. Demo will now crash\nDescription: " +
          description;
 }
 
 void ScriptError(const std::string& description) {
+  if (handler) {
+    handler(location, description);
+    return;
+  }
   ShowErrorBox("Vorpane", ScriptErrorText(description));
+}
+
+TScriptErrorHandler SetScriptErrorHandler(TScriptErrorHandler replacement) {
+  TScriptErrorHandler previous = std::move(handler);
+  handler = std::move(replacement);
+  return previous;
+}
+
+void SetScriptLocation(const TScriptLocation& where) { location = where; }
+
+const TScriptLocation& CurrentScriptLocation() { return location; }
+
+void ResetScriptErrors() {
+  handler = nullptr;
+  location = TScriptLocation();
 }

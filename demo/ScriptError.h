@@ -1,10 +1,34 @@
 // The error box of the demo system, also used by the effects. It shows three lines:
 // "Vorpane Demosystem", "Error in demoscript. Demo will now crash", "Description: " + text,
 // and returns when the box is closed; the caller decides what happens next.
+//
+// While a script is read, the reader records the line being executed, so that tools (the
+// checker, live reload) can tie each error to its line. A handler set with
+// SetScriptErrorHandler receives the errors instead of the box.
 #pragma once
+#include <functional>
 #include <string>
+
+// A line of a script file; Line 0 means "no particular line".
+struct TScriptLocation {
+  std::string File;
+  int Line = 0;
+};
+
+// Receives one script error with the location it was raised at.
+using TScriptErrorHandler =
+    std::function<void(const TScriptLocation& where, const std::string& description)>;
 
 // The full text of the box for a description.
 std::string ScriptErrorText(const std::string& description);
-// Shows the script error box (stderr always; a modal box when dialogs are on).
+// Reports a script error: to the handler when one is set, else the box (stderr always; a modal
+// box when dialogs are on).
 void ScriptError(const std::string& description);
+// Replaces the handler (an empty one restores the box); returns the one it replaces.
+TScriptErrorHandler SetScriptErrorHandler(TScriptErrorHandler handler);
+// Sets the location later errors are tied to (the line being executed).
+void SetScriptLocation(const TScriptLocation& where);
+// The location errors are tied to now.
+const TScriptLocation& CurrentScriptLocation();
+// Forgets the handler and the location (process reset).
+void ResetScriptErrors();

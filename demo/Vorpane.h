@@ -39,6 +39,7 @@ struct TScriptBar {
   int32_t Effect = 0;                           // slot in EffectSlots
   TInputMap InputMaps[kEffectInputCount];
   std::string Name;
+  int32_t Line = 0;                             // script line of its BAR command
   float Color[4] = {0, 0, 0, 0};                // red, green, blue, alpha
   float Single = 0.0f;
   float Offset = 0.0f;
@@ -55,6 +56,9 @@ struct TDemoOptions {
   float To = 0.0f;
   std::string CaptureDir;       // where frames go in a capture (empty: none)
   bool Benchmark = false;       // print frame time statistics at the end
+  bool ReadOnly = false;        // only read the script: no window, no sound device, no music
+                                // decoding; effects are created but not loaded (tools that
+                                // inspect a production without playing it)
 };
 
 class TVDemo {
@@ -113,6 +117,8 @@ class TVDemo {
   TRenderWindow Window;
   uint32_t Music = 0;
   bool MusicLoaded = false;
+  std::string MusicFile;        // the name LOADMUSIC was given (also when it failed to open)
+  std::string ScriptFile;       // the script being read or played
   std::vector<TVEffect*> EffectSlots;
   TDemoTracker* Tracker = nullptr;
   uint32_t Font = 0;

@@ -105,3 +105,29 @@ TEST(EffectBase, SetInputsRisesAndClamps) {
   EXPECT_FLOAT_EQ(effect.Inputs[2], 0.0f);
   EXPECT_EQ(EffectTypeNames().front(), "template");
 }
+
+TEST(ScriptReading, ReadOnlyOpensNothingAndErrorsCarryTheirLine) {
+  std::vector<std::pair<int, std::string>> errors;
+  SetScriptErrorHandler([&](const TScriptLocation& where, const std::string& description) {
+    errors.emplace_back(where.Line, description);
+  });
+  TDemoOptions options;
+  options.ReadOnly = true;
+  // INIT and LOADMUSIC open nothing; the picture effect is created but not loaded (its missing
+  // file would otherwise be reported).
+  auto demo = DemoFromScript(
+      "RESOLUTIONX 800\nINIT\nLOADMUSIC nothing.ogg\nLOAD plaintexture 1\nA missing.jpg\n"
+      "LOAD nosuchtype 2\nBAR first\nMOUNT 1\n",
+      options);
+  SetScriptErrorHandler(nullptr);
+  EXPECT_EQ(demo->Window.RC, nullptr);
+  EXPECT_FALSE(demo->MusicLoaded);
+  EXPECT_EQ(demo->MusicFile, "nothing.ogg");
+  ASSERT_EQ(demo->Bars.size(), 1u);
+  EXPECT_EQ(demo->Bars[0].Line, 7);
+  EXPECT_EQ(demo->Bars[0].Mount, 64);
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].first, 6);
+  EXPECT_EQ(errors[0].second, "No such effect in demo: nosuchtype");
+  EXPECT_EQ(ErrorBoxCount(), 0);
+}
