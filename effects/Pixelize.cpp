@@ -18,14 +18,14 @@ constexpr float kModelScale = 0.008f;
 
 TPixelize::TPixelize() : TVEffect(NoBaseDefaults{}) {
   Grid = std::make_unique<T3DFramebuffer>();
-  CubeBrush = LoadEffectModel(*this, "boxpixel.3ds");
-  ModelBrush = LoadEffectModel(*this, "duck.3ds");
+  CubeBrush = LoadEffectModel(*this, kPixelizeCubeModel);
+  ModelBrush = LoadEffectModel(*this, kPixelizeModel);
   if (ModelBrush) {
     ModelBrush->ScaleAll({kModelScale, kModelScale, kModelScale});
     ModelMesh = std::make_unique<TMeshDataNM>();
     ModelMesh->CopyFrom(*ModelBrush->Meshes[0]);
   }
-  Overlay = TextureFromJpegPair("hvit.jpg", "inyourface.jpg");
+  Overlay = TextureFromJpegPair(kPixelizeOverlayColour, kPixelizeOverlayAlpha);
 }
 
 void TPixelize::Render(const float* /*inputs*/) {
