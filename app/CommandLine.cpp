@@ -131,8 +131,9 @@ int RunVorpane(const std::vector<std::string>& arguments) {
     TVDemo demo(commandLine.Script, commandLine.Options);
     demo.Run();
   } catch (const FatalError& error) {
-    ShowErrorBox("Error", error.what(),
-                 error.Where.empty() ? error.what() : PrefixEachLine(error.Where + ": ", error.what()));
+    const std::string text = error.what();
+    ShowErrorBox("Error", text,
+                 error.Where.empty() ? text : PrefixEachLine(error.Where + ": ", text));
     if (defaultScriptMissing) {
       const std::string sample = SampleProductionFolder();
       std::fprintf(stderr, "vorpane: the sample production is in %s (cd there and run vorpane)\n",

@@ -3,6 +3,7 @@
 #include "demo/FileCheck.h"
 #include "demo/Vorpane.h"
 
+#include "effects/EffectFactory.h"
 #include "effects/EffectFiles.h"
 #include "platform/FatalError.h"
 #include "platform/Files.h"
@@ -138,10 +139,17 @@ void TScriptChecker::AfterCommand(TVDemo& demo, const TVDemoCommand& tokens) {
       CheckFile(Line(), {TEffectFileKind::Picture, demo.LoadingScreen, "", ""}, "LOADINGSCREEN");
     initSeen_ = true;
   } else if (word == "LOAD") {
-    const int32_t slot = demo.CurrentSlot;
-    if (slot < 0 || static_cast<size_t>(slot) >= demo.EffectSlots.size()) return;
+    // A slot out of range leaves every slot as it was (the reader reported it).
+    int32_t slot = -1;
+    if (!TryTextToInt(Token(tokens, 2), slot) || slot != demo.CurrentSlot || slot < 0 ||
+        static_cast<size_t>(slot) >= demo.EffectSlots.size())
+      return;
     if (!demo.EffectSlots[static_cast<size_t>(slot)]) {
-      slots_.erase(slot);  // an unknown type empties the slot (the reader reported it)
+      // An unknown type empties the slot; the reader's error gains the nearest type's name.
+      slots_.erase(slot);
+      const std::string nearest = NearestWord(Token(tokens, 1), EffectTypeNames());
+      if (!nearest.empty() && !report_.Messages.empty() && report_.Messages.back().Line == Line())
+        report_.Messages.back().Text += "; did you mean " + Quoted(nearest) + "?";
       return;
     }
     slots_[slot] = {Token(tokens, 1), Line()};
@@ -183,7 +191,8 @@ void TScriptChecker::CheckDemo(TVDemo& demo) {
     for (const std::string& parameter : MissingEffectParameters(load.Type, effect))
       Error(load.Line, user + " needs parameter " + parameter);
     // Load runs after the whole script, so these are read from the folder the script ends in.
-    for (const TEffectFile& file : EffectLoadFiles(load.Type, effect)) CheckFile(load.Line, file, user);
+    for (const TEffectFile& file : EffectLoadFiles(load.Type, effect))
+      CheckFile(load.Line, file, user);
   }
   for (const TScriptBar& bar : demo.Bars) {
     if (bar.Effect < 0 || static_cast<size_t>(bar.Effect) >= demo.EffectSlots.size() ||

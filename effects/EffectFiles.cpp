@@ -30,7 +30,8 @@ std::vector<TEffectFile> EffectCreationFiles(const std::string& typeName) {
   const std::string type = CanonicalEffectType(typeName);
   std::vector<TEffectFile> files;
   if (type == "fuck") {
-    for (int n = 1; n <= kMetaballImageCount; ++n) files.push_back(Picture(MetaballImageName(n), ""));
+    for (int n = 1; n <= kMetaballImageCount; ++n)
+      files.push_back(Picture(MetaballImageName(n), ""));
   } else if (type == "pixelize") {
     files.push_back(Model(kPixelizeCubeModel, ""));
     files.push_back(Model(kPixelizeModel, ""));
@@ -44,7 +45,8 @@ std::vector<TEffectFile> EffectLoadFiles(const std::string& typeName, const TVEf
   std::vector<TEffectFile> files;
   if (IsPictureEffect(type) && !effect.A.empty()) {
     // With an alpha picture the pair is read as two JPEG files, whatever their endings say.
-    files.push_back(effect.B.empty() ? Picture(effect.A, "A") : JpegPair(effect.A, effect.B, "A and B"));
+    files.push_back(effect.B.empty() ? Picture(effect.A, "A")
+                                     : JpegPair(effect.A, effect.B, "A and B"));
   } else if (type == "object") {
     if (!effect.A.empty()) files.push_back(Model(effect.A, "A"));
     if (!effect.B.empty()) files.push_back(Picture(effect.B, "B"));

@@ -1,6 +1,8 @@
 // The script checker: each kind of problem with its line, the nearest-word suggestion, and the
 // sample production checking clean.
 #include "demo/ScriptCheck.h"
+
+#include "app/CommandLine.h"
 #include "demo/Vorpane.h"
 
 #include "support/RunVorpane.h"
@@ -56,24 +58,25 @@ TEST(ScriptCheck, ListsEveryProblemWithItsLine) {
                 "DATADIR nowhere\n"               // 11 folder that does not exist
                 "LOADMUSIC missing.ogg\n"         // 12 music that cannot be read
                 "LOAD plaintexture 1\n"           // 13 no parameter A
-                "LOAD flashy 2\n"                 // 14 unknown effect type
-                "LOAD object 3\n"                 // 15 model that does not decode
-                "A broken.3ds\n"                  // 16
-                "LOAD plaintextureadd 4\n"        // 17 picture that does not decode
-                "A broken.jpg\n"                  // 18
-                "SPEED 1x0\n"                     // 19 fatal conversion; the read goes on
-                "ENDTIME 30\n"                    // 20 0.3 s
-                "BAR far\n"                       // 21
-                "MOUNT 40000000\n"                // 22 row beyond 2^31
-                "EFFECT 9\n"                      // 23 empty slot
-                "INPUT 0 5 1 70000 0\n"           // 24 channel 5 of 2, width 70 s
-                "BAR after the demotrack\n"       // 25
-                "MOUNT 0 1\n"                     // 26 row 16 of 4
-                "EFFECT 4\n"                      // 27
-                "BAR after the end time\n"        // 28
-                "MOUNT 0 0 1\n"                   // 29 row 4: 0.5 s, after ENDTIME 0.3 s
-                "EFFECT 4\n"                      // 30
-                "LOAD pixelize 5\n");             // 31 its fixed files are missing
+                "LOAD flash 70000\n"              // 14 slot out of range: slot 1 stays
+                "LOAD flashy 2\n"                 // 15 unknown effect type
+                "LOAD object 3\n"                 // 16 model that does not decode
+                "A broken.3ds\n"                  // 17
+                "LOAD plaintextureadd 4\n"        // 18 picture that does not decode
+                "A broken.jpg\n"                  // 19
+                "SPEED 1x0\n"                     // 20 fatal conversion; the read goes on
+                "ENDTIME 30\n"                    // 21 0.3 s
+                "BAR far\n"                       // 22
+                "MOUNT 40000000\n"                // 23 row beyond 2^31
+                "EFFECT 9\n"                      // 24 empty slot
+                "INPUT 0 5 1 70000 0\n"           // 25 channel 5 of 2, width 70 s
+                "BAR after the demotrack\n"       // 26
+                "MOUNT 0 1\n"                     // 27 row 16 of 4
+                "EFFECT 4\n"                      // 28
+                "BAR after the end time\n"        // 29
+                "MOUNT 0 0 1\n"                   // 30 row 4: 0.5 s, after ENDTIME 0.3 s
+                "EFFECT 4\n"                      // 31
+                "LOAD pixelize 5\n");             // 32 its fixed files are missing
   TCheckReport report;
   {
     WorkingFolder inside(folder);
@@ -92,38 +95,39 @@ TEST(ScriptCheck, ListsEveryProblemWithItsLine) {
       "in its folder",
       "check.vrp:12: error: Cannot load music missing.ogg: No such file or directory",
       "check.vrp:13: error: plaintexture in slot 1 needs parameter A (the picture file)",
-      "check.vrp:14: error: No such effect in demo: flashy",
-      "check.vrp:15: error: Cannot load model broken.3ds: the file holds no mesh "
+      "check.vrp:14: error: LOAD flash into slot 70000: slot numbers go from 0 to 65535",
+      "check.vrp:15: error: No such effect in demo: flashy; did you mean 'flash'?",
+      "check.vrp:16: error: Cannot load model broken.3ds: the file holds no mesh "
       "[object in slot 3, parameter A]",
-      "check.vrp:17: error: picture broken.jpg: Couldn't load JPG - \"broken.jpg\" (Not a JPEG "
+      "check.vrp:18: error: picture broken.jpg: Couldn't load JPG - \"broken.jpg\" (Not a JPEG "
       "file: starts with 0x6e 0x6f) [plaintextureadd in slot 4, parameter A]",
-      "check.vrp:19: error: '1x0' is not a valid integer value",
-      "check.vrp:21: error: Effect not installed: 9 (bar 'far' runs a slot that holds no effect)",
-      "check.vrp:22: warning: MOUNT row 2560000000 is beyond 2^31 rows; it wraps to row "
+      "check.vrp:20: error: '1x0' is not a valid integer value",
+      "check.vrp:22: error: Effect not installed: 9 (bar 'far' runs a slot that holds no effect)",
+      "check.vrp:23: warning: MOUNT row 2560000000 is beyond 2^31 rows; it wraps to row "
       "-1734967296",
-      "check.vrp:24: warning: INPUT width 70.00 s is over 60 s",
-      "check.vrp:24: warning: INPUT 0 reads demotrack channel 5, but the demotrack has 2 "
+      "check.vrp:25: warning: INPUT width 70.00 s is over 60 s",
+      "check.vrp:25: warning: INPUT 0 reads demotrack channel 5, but the demotrack has 2 "
       "channels (0 to 1)",
-      "check.vrp:25: warning: bar 'after the demotrack' starts at row 16, after the demotrack's "
+      "check.vrp:26: warning: bar 'after the demotrack' starts at row 16, after the demotrack's "
       "end (row 4): it never shows",
-      "check.vrp:28: warning: bar 'after the end time' starts at 0.50 s, after the end time "
+      "check.vrp:29: warning: bar 'after the end time' starts at 0.50 s, after the end time "
       "0.30 s: it never shows",
-      "check.vrp:31: error: Cannot load model boxpixel.3ds: Cannot open file boxpixel.3ds "
+      "check.vrp:32: error: Cannot load model boxpixel.3ds: Cannot open file boxpixel.3ds "
       "[pixelize in slot 5]",
-      "check.vrp:31: error: Cannot load model duck.3ds: Cannot open file duck.3ds [pixelize in "
+      "check.vrp:32: error: Cannot load model duck.3ds: Cannot open file duck.3ds [pixelize in "
       "slot 5]",
-      "check.vrp:31: error: picture pair hvit.jpg + inyourface.jpg: Couldn't load JPG - "
+      "check.vrp:32: error: picture pair hvit.jpg + inyourface.jpg: Couldn't load JPG - "
       "\"hvit.jpg\" [pixelize in slot 5]",
   };
   EXPECT_EQ(FormattedMessages(report), expected);
-  EXPECT_EQ(report.ErrorCount(), 13);
+  EXPECT_EQ(report.ErrorCount(), 14);
   EXPECT_EQ(report.WarningCount(), 10);
-  EXPECT_EQ(CheckSummary(report), "check.vrp: 13 errors, 10 warnings");
+  EXPECT_EQ(CheckSummary(report), "check.vrp: 14 errors, 10 warnings");
 }
 
 TEST(ScriptCheck, FilesResolveAsInThePlayerAndAreReportedOnce) {
   // Windows-style names find the file whatever their case and separators; a file that two
-  // effects name is reported once, at its first use; a picture pair reports its alpha file.
+  // effects name is reported once, at its first use; a pair is read as two JPEG files.
   const std::string folder = MakeTempFolder();
   ASSERT_EQ(::mkdir((folder + "/Data").c_str(), 0755), 0);
   WriteTextFile(folder + "/Data", "Bad.tga", "no picture");
@@ -143,7 +147,8 @@ TEST(ScriptCheck, FilesResolveAsInThePlayerAndAreReportedOnce) {
   }
   ASSERT_EQ(report.Messages.size(), 2u) << ::testing::PrintToString(FormattedMessages(report));
   EXPECT_EQ(report.Messages[0].Line, 1);
-  EXPECT_EQ(report.Messages[0].Text.rfind("picture DATA\\bad.TGA: ", 0), 0u) << report.Messages[0].Text;
+  EXPECT_EQ(report.Messages[0].Text.rfind("picture DATA\\bad.TGA: ", 0), 0u)
+      << report.Messages[0].Text;
   EXPECT_EQ(report.Messages[0].Text.find("File not found"), std::string::npos)
       << report.Messages[0].Text;
   EXPECT_EQ(report.Messages[1].Line, 5);
@@ -186,4 +191,17 @@ TEST(ScriptCheck, SampleProductionChecksClean) {
   }
   EXPECT_EQ(FormattedMessages(report), std::vector<std::string>());
   EXPECT_EQ(CheckSummary(report), "moltrax.vrp: 0 errors, 0 warnings");
+}
+
+TEST(ScriptCheck, CommandLineTakesCheckWithAScriptButNotWithARenderingRun) {
+  const TCommandLine plain = ParseCommandLine({"--check"});
+  EXPECT_EQ(plain.ExitStatus, -1);
+  EXPECT_TRUE(plain.Check);
+  EXPECT_EQ(plain.Script, "moltrax.vrp");
+  const TCommandLine named = ParseCommandLine({"--check", "demo.vrp"});
+  EXPECT_TRUE(named.Check);
+  EXPECT_EQ(named.Script, "demo.vrp");
+  EXPECT_FALSE(ParseCommandLine({"demo.vrp"}).Check);
+  EXPECT_EQ(ParseCommandLine({"--check", "--capture", "frames"}).ExitStatus, 2);
+  EXPECT_EQ(ParseCommandLine({"--benchmark", "--check"}).ExitStatus, 2);
 }
