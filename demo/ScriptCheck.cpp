@@ -58,7 +58,9 @@ class TScriptChecker {
     report_.Messages.push_back({line, false, text});
   }
 
+  // What a line shows before it runs: its word and its values.
   void BeforeCommand(const TVDemoCommand& tokens);
+  // What a line did: effects loaded, files opened, the demotrack named, inputs mapped.
   void AfterCommand(TVDemo& demo, const TVDemoCommand& tokens);
   // What can be told only from the whole script: effects, bars, the demotrack.
   void CheckDemo(TVDemo& demo);
@@ -67,7 +69,9 @@ class TScriptChecker {
   static int Line() { return CurrentScriptLocation().Line; }
   // Decodes a file once per folder and name; problems are reported at its first use.
   void CheckFile(int line, const TEffectFile& file, const std::string& user);
+  // MOUNT and LENGTH rows that do not fit 32 bits (the reader wraps them).
   void CheckRowAddress(const TVDemoCommand& tokens);
+  // Inputs, the demotrack's length and bars that never show, against the demotrack and tempo.
   void CheckTracker(TVDemo& demo);
 
   TCheckReport& report_;
