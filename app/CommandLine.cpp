@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 
+#include "demo/ScriptCheck.h"
 #include "platform/Dialogs.h"
 #include "platform/FatalError.h"
 #include "platform/Version.h"
@@ -41,6 +42,10 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   app.set_version_flag("--version", std::string("Vorpane Demoengine ") + VorpaneVersion());
   app.add_option("script", result.Script, "The demo script (default: moltrax.vrp)");
   app.add_flag("--no-dialogs", result.NoDialogs, "Error boxes go to stderr only");
+  auto* checkFlag = app.add_flag(
+      "--check", result.Check,
+      "Check the script without playing it: print each problem as FILE:LINE: error|warning: "
+      "text and a summary to stdout; exit 1 when there is an error");
   bool windowed = false, fullscreen = false;
   auto* windowedFlag = app.add_flag("--windowed", windowed, "Play in a window");
   app.add_flag("--fullscreen", fullscreen, "Play fullscreen")->excludes(windowedFlag);
@@ -51,7 +56,9 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       "NAME.mkv (needs ffmpeg)");
   bool benchmark = false;
   app.add_flag("--benchmark", benchmark, "Run with a fixed-step clock and print frame times")
-      ->excludes(captureOption);
+      ->excludes(captureOption)
+      ->excludes(checkFlag);
+  captureOption->excludes(checkFlag);
   float fps = 60.0f;
   auto* fpsOption = app.add_option("--fps", fps, "Frames per second of a capture or benchmark (default 60)")
       ->check(CLI::PositiveNumber);
@@ -99,6 +106,10 @@ int RunVorpane(const std::vector<std::string>& arguments) {
     std::fputs(commandLine.Message.c_str(), commandLine.ExitStatus == 0 ? stdout : stderr);
     return commandLine.ExitStatus;
   }
+  if (commandLine.Check) {
+    SetDialogsEnabled(false);
+    return RunScriptCheck(commandLine.Script, stdout);
+  }
   if (!DisplayPresent() && std::getenv("SDL_VIDEODRIVER") == nullptr) {
     // No display: render offscreen through EGL.
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
@@ -120,7 +131,9 @@ int RunVorpane(const std::vector<std::string>& arguments) {
     TVDemo demo(commandLine.Script, commandLine.Options);
     demo.Run();
   } catch (const FatalError& error) {
-    ShowErrorBox("Error", error.what());
+    const std::string text = error.what();
+    ShowErrorBox("Error", text,
+                 error.Where.empty() ? text : PrefixEachLine(error.Where + ": ", text));
     if (defaultScriptMissing) {
       const std::string sample = SampleProductionFolder();
       std::fprintf(stderr, "vorpane: the sample production is in %s (cd there and run vorpane)\n",

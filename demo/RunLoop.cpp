@@ -25,8 +25,12 @@ bool TVDemo::HasEnd() const {
   return Tracker && !Tracker->Channels.empty() && Tracker->BPM > 0.0f;
 }
 
-void TVDemo::ReportOnce(const std::string& key, const std::string& description) {
-  if (reported_.insert(key).second) ScriptError(description);
+void TVDemo::ReportOnce(const std::string& key, int32_t line, const std::string& description) {
+  if (!reported_.insert(key).second) return;
+  const TScriptLocation before = CurrentScriptLocation();
+  SetScriptLocation({ScriptFile, line});
+  ScriptError(description);
+  SetScriptLocation(before);
 }
 
 double TVDemo::FixedStepFps() const { return options_.Fps > 0.0f ? options_.Fps : 60.0; }
@@ -125,9 +129,11 @@ void TVDemo::RenderFrame() {
 
   if (!Bars.empty()) {
     if (!Tracker)
-      ReportOnce("no tracker", "The script has bars but no TRACKER: bars need a demotrack");
+      ReportOnce("no tracker", Bars[0].Line,
+                 "The script has bars but no TRACKER: bars need a demotrack");
     else if (!(Tracker->BPM > 0.0f))
-      ReportOnce("no bpm", "The script has bars but no BPM above 0: bars need a tempo");
+      ReportOnce("no bpm", Bars[0].Line,
+                 "The script has bars but no BPM above 0: bars need a tempo");
   }
   const int32_t row = Tracker ? Tracker->TimeToRow(Time) : 0;
   if (Tracker) {
@@ -156,7 +162,7 @@ void TVDemo::RunBar(size_t barIndex, int32_t row) {
   if (bar.Effect >= 0 && static_cast<size_t>(bar.Effect) < EffectSlots.size())
     effect = EffectSlots[static_cast<size_t>(bar.Effect)];
   if (!effect) {
-    ReportOnce("effect " + std::to_string(barIndex),
+    ReportOnce("effect " + std::to_string(barIndex), bar.Line,
                "Effect not installed: " + std::to_string(bar.Effect));
     return;
   }
@@ -180,7 +186,7 @@ void TVDemo::RunBar(size_t barIndex, int32_t row) {
     if (!map.Enabled) continue;
     if (map.Channel < 0 || static_cast<size_t>(map.Channel) >= Tracker->Channels.size()) {
       // The tracker would report this on every evaluation; once per mapping is enough.
-      ReportOnce("channel " + std::to_string(barIndex) + " " + std::to_string(k),
+      ReportOnce("channel " + std::to_string(barIndex) + " " + std::to_string(k), bar.Line,
                  "Error reading demotrack " + std::to_string(map.Channel));
       continue;
     }

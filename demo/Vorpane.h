@@ -10,12 +10,14 @@
 #include "platform/Timer.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
 class TFrameSink;
+class TVDemo;
 
 // The highest effect slot LOAD accepts: the slot table grows to the highest slot used.
 constexpr int32_t kMaxEffectSlot = 65535;
@@ -57,9 +59,19 @@ struct TDemoOptions {
   std::string CaptureDir;       // where frames go in a capture (empty: none)
   bool Benchmark = false;       // print frame time statistics at the end
   bool ReadOnly = false;        // only read the script: no window, no sound device, no music
-                                // decoding; effects are created but not loaded (tools that
-                                // inspect a production without playing it)
+                                // decoding; effects are created but not loaded, and the types
+                                // that read files when created get a base effect in their slot
+                                // (tools that inspect a production without playing it)
+  bool KeepReading = false;     // a line that would end the read (a failed conversion, a
+                                // missing demotrack) is a script error and the read goes on
+  // Called with each line's tokens before and after it runs (a line that failed is not
+  // followed by AfterCommand); lets a tool look at every command the reader executes.
+  std::function<void(TVDemo& demo, const TVDemoCommand& tokens)> BeforeCommand;
+  std::function<void(TVDemo& demo, const TVDemoCommand& tokens)> AfterCommand;
 };
+
+// The command words of the script, in table order.
+std::vector<std::string> ScriptCommandWords();
 
 class TVDemo {
  public:
@@ -130,6 +142,7 @@ class TVDemo {
   std::string MusicFile;        // the name LOADMUSIC was given (also when it failed to open)
   std::string ScriptFile;       // the script being read or played
   std::vector<TVEffect*> EffectSlots;
+  std::vector<int32_t> EffectSlotLines;  // script line of the LOAD that filled each slot (0: none)
   TDemoTracker* Tracker = nullptr;
   uint32_t Font = 0;
   int32_t CurrentSlot = 0;
@@ -153,8 +166,8 @@ class TVDemo {
   void RunBar(size_t barIndex, int32_t row);
   // The slots whose effects failed to load, as "3, 5" (empty when every effect loaded).
   std::string FailedEffectSlots() const;
-  // Reports a script fault once per key rather than every frame.
-  void ReportOnce(const std::string& key, const std::string& description);
+  // Reports a script fault once per key rather than every frame, tied to a script line.
+  void ReportOnce(const std::string& key, int32_t line, const std::string& description);
   // Reads and hands the finished frame to the capture sink (fixed-step runs).
   void CaptureFrame();
   // Writes the music of the captured range as a WAV file (nothing when the name is empty).
