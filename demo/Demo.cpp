@@ -67,6 +67,7 @@ void TVDemo::LoadScript(const std::string& fileName) {
   ScriptFile = fileName;
   TParser parser;
   EffectSlots.clear();
+  SlotTypes.clear();
   for (size_t i = 0; i < lines.size(); ++i) {
     SetScriptLocation({fileName, static_cast<int>(i + 1)});
     std::string& line = lines[i];
@@ -75,7 +76,14 @@ void TVDemo::LoadScript(const std::string& fileName) {
                   std::to_string(kMaxSubstitutedLine >> 20) +
                   " MiB by macro substitution; it is read as written");
     ParseLine(parser, line);
-    ExecuteCommand(parser.Tokens);
+    try {
+      ExecuteCommand(parser.Tokens);
+    } catch (const FatalError& error) {
+      // A tool inspecting the script wants everything it can read, not only what comes before
+      // the first fatal line.
+      if (!options_.ReadOnly) throw;
+      ScriptError(error.what());
+    }
   }
 }
 
@@ -130,11 +138,17 @@ void TVDemo::LoadEffect(const std::string& typeName, int32_t slot) {
                 ": slot numbers go from 0 to " + std::to_string(kMaxEffectSlot));
     return;
   }
-  std::unique_ptr<TVEffect> effect = CreateEffect(typeName);
+  // Reading only, there is no context for the files some types read when they are created: the
+  // base effect stands in for them and takes the parameters.
+  std::unique_ptr<TVEffect> effect = options_.ReadOnly && EffectLoadsWhenCreated(typeName)
+                                         ? std::make_unique<TVEffect>()
+                                         : CreateEffect(typeName);
   if (!effect) ScriptError("No such effect in demo: " + typeName);
   TVEffect* installed = effect.get();
   if (effect) ownedEffects_.push_back(std::move(effect));
   InstallEffect(installed, slot);
+  if (SlotTypes.size() < EffectSlots.size()) SlotTypes.resize(EffectSlots.size());
+  SlotTypes[static_cast<size_t>(slot)] = installed ? typeName : "";
   CurrentSlot = slot;
 }
 

@@ -58,7 +58,9 @@ struct TDemoOptions {
   bool Benchmark = false;       // print frame time statistics at the end
   bool ReadOnly = false;        // only read the script: no window, no sound device, no music
                                 // decoding; effects are created but not loaded (tools that
-                                // inspect a production without playing it)
+                                // inspect a production without playing it); a line that
+                                // would stop the reading is reported and the next line read
+  bool Quiet = false;           // no progress line or summary of a capture or benchmark
 };
 
 class TVDemo {
@@ -120,6 +122,7 @@ class TVDemo {
   std::string MusicFile;        // the name LOADMUSIC was given (also when it failed to open)
   std::string ScriptFile;       // the script being read or played
   std::vector<TVEffect*> EffectSlots;
+  std::vector<std::string> SlotTypes;  // the LOAD type name of each filled slot ("" when empty)
   TDemoTracker* Tracker = nullptr;
   uint32_t Font = 0;
   int32_t CurrentSlot = 0;

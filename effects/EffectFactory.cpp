@@ -58,3 +58,8 @@ std::string CanonicalEffectType(const std::string& typeName) {
     if (typeName == type.name && type.aliasOf) return type.aliasOf;
   return typeName;
 }
+
+bool EffectLoadsWhenCreated(const std::string& typeName) {
+  const std::string type = CanonicalEffectType(typeName);
+  return type == "fuck" || type == "pixelize";
+}

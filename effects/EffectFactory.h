@@ -11,5 +11,8 @@ class TVEffect;
 std::unique_ptr<TVEffect> CreateEffect(const std::string& typeName);
 // The type names in table order.
 std::vector<std::string> EffectTypeNames();
+// True for the types that read their fixed pictures and models when they are created ("fuck",
+// "metaballs", "pixelize"), which needs the rendering context.
+bool EffectLoadsWhenCreated(const std::string& typeName);
 // The name the table lists an effect under first: "fuck" for "metaballs", else the name itself.
 std::string CanonicalEffectType(const std::string& typeName);
