@@ -20,9 +20,11 @@ namespace {
 constexpr double kPixelsPerSecond = 24.0;
 constexpr double kMinPlotWidth = 600.0;
 constexpr double kMaxPlotWidth = 4800.0;
-// Bars far past everything else (a MOUNT near 2^31) would squeeze the rest to nothing; the
-// picture ends here and such bars are drawn at its right edge.
+// Bars far past everything else (a MOUNT near 2^31) would squeeze the rest to nothing: the
+// picture reaches at most a quarter past the known end of the demo (end time, demotrack or
+// music), and never past two hours; such bars are drawn at its right edge.
 constexpr double kMaxSpanSeconds = 7200.0;
+constexpr double kSpanPastTheEnd = 1.25;
 // The tempo rows are placed at when the script gives none.
 constexpr double kFallbackBpm = 120.0;
 
@@ -130,7 +132,9 @@ TScale MakeScale(const TVDemo& demo, const TPcm16* music) {
   scale.TempoKnown = std::isfinite(bpm) && bpm > 0;
   scale.SecondsPerRow = 15.0 / (scale.TempoKnown ? bpm : kFallbackBpm);
   const TEnds ends = FindEnds(demo, music, scale.SecondsPerRow);
-  scale.Span = std::max({ends.EndTime, ends.TrackEnd, ends.MusicEnd, ends.BarsEnd});
+  const double known = std::max({ends.EndTime, ends.TrackEnd, ends.MusicEnd});
+  scale.Span = known > 0 ? std::min(std::max(known, ends.BarsEnd), known * kSpanPastTheEnd)
+                         : ends.BarsEnd;
   if (!(scale.Span > 0)) scale.Span = 10.0;
   scale.Span = std::min(scale.Span, kMaxSpanSeconds);
   scale.PixelsPerSecond = std::min(std::max(kPixelsPerSecond, kMinPlotWidth / scale.Span),
@@ -245,7 +249,7 @@ std::string SlotType(const TVDemo& demo, int32_t slot) {
                                                             : "";
 }
 
-// Where a bar is drawn: its pixel span, and what cut it short.
+// Where a bar is drawn: its pixel span, at least kMinBarWidth wide and inside the picture.
 struct TBarPlace {
   double X0 = 0, X1 = 0;
 };
@@ -462,14 +466,22 @@ std::string TimelineSvg(const TVDemo& demo, const TPcm16* music, const std::stri
   const std::string legend = DrawLegend(demo, scale, ends, barsBottom + 24, width, height);
   height += 8;
 
-  std::string info = SvgNumber(scale.Span) + " s";
+  // The demo ends at its end time or the end of its demotrack, whichever comes first.
+  double end = ends.EndTime;
+  if (ends.TrackEnd >= 0 && (end < 0 || ends.TrackEnd < end)) end = ends.TrackEnd;
+  std::string info = end >= 0 ? "ends at " + SvgNumber(end) + " s" : std::string("no end time");
   info += scale.TempoKnown ? " \xC2\xB7 " + SvgNumber(60.0 / 4 / scale.SecondsPerRow) + " BPM"
                            : " \xC2\xB7 no BPM: rows placed at 120 BPM";
   info += " \xC2\xB7 " + std::to_string(demo.Bars.size()) +
           (demo.Bars.size() == 1 ? " bar" : " bars") + " \xC2\xB7 " + std::to_string(channels) +
           (channels == 1 ? " channel" : " channels");
   if (!demo.MusicFile.empty()) info += " \xC2\xB7 " + demo.MusicFile;
-  if (ends.BarsEnd > kMaxSpanSeconds) info += " \xC2\xB7 bars past 2 hours drawn at the right edge";
+  const auto late = std::count_if(demo.Bars.begin(), demo.Bars.end(), [&](const TScriptBar& bar) {
+    return bar.Mount * scale.SecondsPerRow >= scale.Span;
+  });
+  if (late > 0)
+    info += " \xC2\xB7 " + std::to_string(late) + (late == 1 ? " bar starts" : " bars start") +
+            " past the picture's end (drawn at its right edge)";
 
   std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
   svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + Px(width) + "\" height=\"" +
