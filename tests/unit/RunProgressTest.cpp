@@ -1,4 +1,5 @@
 // The progress line and summary of captures and benchmarks.
+#include "app/CommandLine.h"
 #include "demo/RunProgress.h"
 
 #include <gtest/gtest.h>
@@ -86,4 +87,22 @@ TEST(ProgressText, TerminalLineIsRewrittenAFewTimesASecondAndEndsWithTheSummary)
       Written(true, [](TRunProgress& progress) { progress.Update(3, 1.05); });
   EXPECT_EQ(broken.rfind("\rframe 3/600", 0), 0u) << broken;
   EXPECT_EQ(broken.back(), '\n');
+}
+
+TEST(CommandLine, QuietAndTimelineOptions) {
+  TCommandLine line = ParseCommandLine({"--capture", "frames", "--quiet"});
+  EXPECT_EQ(line.ExitStatus, -1) << line.Message;
+  EXPECT_TRUE(line.Options.Quiet);
+  EXPECT_FALSE(ParseCommandLine({"--benchmark"}).Options.Quiet);
+
+  line = ParseCommandLine({"--timeline", "picture.svg", "demo.vrp"});
+  EXPECT_EQ(line.ExitStatus, -1) << line.Message;
+  EXPECT_EQ(line.TimelineFile, "picture.svg");
+  EXPECT_EQ(line.Script, "demo.vrp");
+  EXPECT_FALSE(line.Options.FixedStep);
+  // A picture is no capture or benchmark, and takes no range.
+  EXPECT_EQ(ParseCommandLine({"--timeline", "t.svg", "--benchmark"}).ExitStatus, 2);
+  EXPECT_EQ(ParseCommandLine({"--timeline", "t.svg", "--capture", "d"}).ExitStatus, 2);
+  EXPECT_EQ(ParseCommandLine({"--timeline", "t.svg", "--to", "3"}).ExitStatus, 2);
+  EXPECT_EQ(ParseCommandLine({"--timeline"}).ExitStatus, 2);
 }
