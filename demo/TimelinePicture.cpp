@@ -265,11 +265,14 @@ TBarPlace PlaceBar(const TScriptBar& bar, const TScale& scale) {
 }
 
 // The envelope of one input mapping over the bar's pixel columns, as a polyline (empty when it
-// cannot be drawn: no tempo, a channel the demotrack lacks, or more rows than the budget left).
-std::string DrawEnvelope(const TVDemo& demo, const TScale& scale, const TInputMap& map,
-                         const TBarPlace& place, double top, double& rowBudget) {
+// cannot be drawn: no tempo, a channel the demotrack lacks, a bar past the picture's end, or more
+// rows than the budget left).
+std::string DrawEnvelope(const TVDemo& demo, const TScale& scale, const TScriptBar& bar,
+                         const TInputMap& map, const TBarPlace& place, double top,
+                         double& rowBudget) {
   const TDemoTracker* tracker = demo.Tracker;
-  if (!scale.TempoKnown || !tracker || map.Channel < 0 ||
+  if (!scale.TempoKnown || !tracker || bar.Mount * scale.SecondsPerRow >= scale.Span ||
+      map.Channel < 0 ||
       static_cast<size_t>(map.Channel) >= tracker->Channels.size())
     return "";
   const double rowsPerSample = std::min<double>(
@@ -327,7 +330,7 @@ std::string DrawBars(const TVDemo& demo, const TScale& scale, double top, int& r
     std::string envelopes, skipped;
     for (int k = 0; k < kEffectInputCount; ++k) {
       if (!bar.InputMaps[k].Enabled) continue;
-      const std::string points = DrawEnvelope(demo, scale, bar.InputMaps[k], place, y, rowBudget);
+      const std::string points = DrawEnvelope(demo, scale, bar, bar.InputMaps[k], place, y, rowBudget);
       if (points.empty()) {
         skipped += "; input " + std::to_string(k) + " not drawn";
         continue;

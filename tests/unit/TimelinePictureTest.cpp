@@ -270,18 +270,22 @@ TEST(TimelinePicture, MissingMusicAndDemotrackStillGiveAPicture) {
 
   // A bar far past the end does not squeeze the rest: the picture reaches a quarter past the
   // end (12.5 s at 48 pixels a second, for 600 pixels) and the bar sits at its right edge.
+  TDemotrackGrid tenSeconds(1, std::vector<uint8_t>(80, 1));
+  ASSERT_TRUE(WriteDemotrack(folder + "/ten.trk", tenSeconds));
   WriteTextFile(folder, "late.vrp",
-                "ENDTIME 1000\nLOAD flash 0\nBAR late\nMOUNT 1000\nLENGTH 1\nBAR early\nLENGTH 1\n");
+                "ENDTIME 1000\nTRACKER ten.trk\nBPM 120\nLOAD flash 0\nBAR late\nMOUNT 1000\n"
+                "LENGTH 1\nINPUT 0 0 1 100 0\nBAR early\nLENGTH 1\n");
   WriteTimelinePicture(folder + "/late.vrp", folder + "/late.svg");
   svg = ReadFile(folder + "/late.svg");
-  EXPECT_NE(svg.find(">ends at 10.0 s \xC2\xB7 no BPM: rows placed at 120 BPM \xC2\xB7 2 bars \xC2\xB7 "
-                     "0 channels \xC2\xB7 1 bar starts past the picture&apos;s end (drawn at its "
+  EXPECT_NE(svg.find(">ends at 10.0 s \xC2\xB7 120.0 BPM \xC2\xB7 2 bars \xC2\xB7 "
+                     "1 channel \xC2\xB7 1 bar starts past the picture&apos;s end (drawn at its "
                      "right edge)<"),
             std::string::npos)
       << svg.substr(0, 1200);
   const std::vector<TDrawnBar> late = DrawnBars(svg);
   ASSERT_EQ(late.size(), 2u);
   EXPECT_NEAR(late[0].X + late[0].Width, 78 + 600, 0.11);
+  EXPECT_NE(late[0].Title.find("input 0 not drawn"), std::string::npos);  // not its own time
   EXPECT_NEAR(late[1].Width, 8 * 48, 0.11);  // 64 rows at 120 BPM: 8 s
 
   EXPECT_THROW(WriteTimelinePicture(folder + "/none.vrp", folder + "/none.svg"), FatalError);
