@@ -12,9 +12,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <random>
-#include <regex>
+#include <sstream>
 
 namespace {
 
@@ -26,15 +28,18 @@ struct TDrawnBar {
 };
 
 std::string Attribute(const std::string& element, const std::string& name) {
-  std::smatch match;
-  const std::regex pattern(" " + name + "=\"([^\"]*)\"");
-  return std::regex_search(element, match, pattern) ? match[1].str() : "";
+  const std::string key = " " + name + "=\"";
+  const size_t at = element.find(key);
+  if (at == std::string::npos) return "";
+  const size_t start = at + key.size();
+  return element.substr(start, element.find('"', start) - start);
 }
 
 std::string TextOf(const std::string& body, const std::string& cls) {
-  std::smatch match;
-  const std::regex pattern("<text [^>]*class=\"" + cls + "\"[^>]*>([^<]*)</text>");
-  return std::regex_search(body, match, pattern) ? match[1].str() : "";
+  const size_t at = body.find("class=\"" + cls + "\">");
+  if (at == std::string::npos) return "";
+  const size_t start = body.find('>', at) + 1;
+  return body.substr(start, body.find("</text>", start) - start);
 }
 
 std::vector<TDrawnBar> DrawnBars(const std::string& svg) {
@@ -262,10 +267,11 @@ TEST(TimelinePicture, MissingMusicAndDemotrackStillGiveAPicture) {
   EXPECT_NE(svg.find("no BPM: rows placed at 120 BPM"), std::string::npos);
   // The clicks reach full scale: some column spans most of the 60-pixel band.
   double tallest = 0;
-  std::smatch match;
-  const std::regex stroke("M[0-9.]+ ([0-9.]+)V([0-9.]+)");
-  for (auto it = std::sregex_iterator(path.begin(), path.end(), stroke); it != std::sregex_iterator(); ++it)
-    tallest = std::max(tallest, std::stod((*it)[2]) - std::stod((*it)[1]));
+  for (size_t at = path.find('M'); at != std::string::npos; at = path.find('M', at + 1)) {
+    double x = 0, top = 0, bottom = 0;
+    ASSERT_EQ(std::sscanf(path.c_str() + at, "M%lf %lfV%lf", &x, &top, &bottom), 3);
+    tallest = std::max(tallest, bottom - top);
+  }
   EXPECT_GT(tallest, 50.0);
 
   // A bar far past the end does not squeeze the rest: the picture reaches a quarter past the
