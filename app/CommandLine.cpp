@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include "demo/ScriptCheck.h"
+#include "demo/TimelinePicture.h"
 #include "platform/Dialogs.h"
 #include "platform/FatalError.h"
 #include "platform/Version.h"
@@ -34,6 +35,24 @@ std::string SampleProductionFolder() {
   return VORPANE_PRODUCTION_INSTALLED;
 }
 
+// --timeline: the picture needs no window, no sound and no dialog; script errors go to stderr.
+int RunTimeline(const TCommandLine& commandLine) {
+  SetDialogsEnabled(false);
+  std::string target = commandLine.TimelineFile;
+  // Named from where the program was started; the script's DATADIR changes the folder.
+  if (target[0] != '/') {
+    char here[4096];
+    if (::getcwd(here, sizeof here)) target = std::string(here) + "/" + target;
+  }
+  try {
+    WriteTimelinePicture(commandLine.Script, target);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "vorpane: %s\n", error.what());
+    return 1;
+  }
+  return 0;
+}
+
 }  // namespace
 
 TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
@@ -64,6 +83,11 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       ->check(CLI::PositiveNumber);
   auto* fromOption = app.add_option("--from", result.Options.From, "Start of the range in seconds");
   auto* toOption = app.add_option("--to", result.Options.To, "End of the range in seconds");
+  app.add_flag("--quiet", result.Options.Quiet,
+               "No progress line or summary on stderr during a capture or benchmark");
+  app.add_option("--timeline", result.TimelineFile,
+                 "Draw the script's timeline into an SVG file (no window, no sound) and exit")
+      ->excludes(captureOption);
 
   std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
   try {
@@ -88,6 +112,10 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   result.Options.Fps = fps;
   result.Options.HasFrom = fromOption->count() > 0;
   result.Options.HasTo = toOption->count() > 0;
+  if (!result.TimelineFile.empty() && benchmark) {
+    result.ExitStatus = 2;
+    result.Message = "vorpane: --timeline cannot be combined with --benchmark\n";
+  }
   if ((result.Options.HasFrom || result.Options.HasTo || fpsOption->count() > 0) &&
       !result.Options.FixedStep) {
     result.ExitStatus = 2;
@@ -110,6 +138,7 @@ int RunVorpane(const std::vector<std::string>& arguments) {
     SetDialogsEnabled(false);
     return RunScriptCheck(commandLine.Script, stdout);
   }
+  if (!commandLine.TimelineFile.empty()) return RunTimeline(commandLine);
   if (!DisplayPresent() && std::getenv("SDL_VIDEODRIVER") == nullptr) {
     // No display: render offscreen through EGL.
     setenv("SDL_VIDEODRIVER", "offscreen", 1);

@@ -72,6 +72,7 @@ void TVDemo::LoadScript(const std::string& fileName) {
   TParser parser;
   EffectSlots.clear();
   EffectSlotLines.clear();
+  SlotTypes.clear();
   for (size_t i = 0; i < lines.size(); ++i) {
     SetScriptLocation({fileName, static_cast<int>(i + 1)});
     std::string& line = lines[i];
@@ -160,6 +161,8 @@ void TVDemo::LoadEffect(const std::string& typeName, int32_t slot) {
   InstallEffect(installed, slot);
   EffectSlotLines.resize(EffectSlots.size(), 0);
   EffectSlotLines[static_cast<size_t>(slot)] = CurrentScriptLocation().Line;
+  if (SlotTypes.size() < EffectSlots.size()) SlotTypes.resize(EffectSlots.size());
+  SlotTypes[static_cast<size_t>(slot)] = installed ? typeName : "";
   CurrentSlot = slot;
 }
 

@@ -1,6 +1,7 @@
 // The run loop: one frame derives the demo time, turns it into a tracker row, runs every bar
 // that covers the row and presents the picture.
 #include "demo/Capture.h"
+#include "demo/RunProgress.h"
 #include "demo/TimerOverlay.h"
 #include "demo/Vorpane.h"
 
@@ -13,9 +14,24 @@
 #include <cmath>
 #include <cstdio>
 
+#include <unistd.h>
+
 namespace {
 
 constexpr uint8_t kEscapeKey = 1;
+
+// Frames a fixed-step run from `from` renders until its end time or the end of its demotrack,
+// whichever comes first; -1 when it has neither. The run stops after the first frame past the
+// end, so this is an estimate for the progress line.
+int64_t FramesUntilEnd(const TVDemo& demo, double from, double fps) {
+  double end = demo.EndTime > 0.0f ? demo.EndTime : -1.0;
+  if (demo.Tracker && !demo.Tracker->Channels.empty() && demo.Tracker->BPM > 0.0f) {
+    const double trackEnd = demo.Tracker->RowToTime(demo.Tracker->RowCount(0) + 1);
+    if (end < 0 || trackEnd < end) end = trackEnd;
+  }
+  if (end < 0) return -1;
+  return std::max<int64_t>(0, static_cast<int64_t>(std::floor((end - from) * fps)) + 2);
+}
 
 }  // namespace
 
@@ -74,6 +90,11 @@ void TVDemo::Run() {
       sink_ = IsVideoFileName(options_.CaptureDir) ? MakeVideoFileSink(options_.CaptureDir, fps)
                                                    : MakePngFolderSink(options_.CaptureDir);
   }
+  TRunProgress progress(
+      options_.FixedStep && !options_.Quiet ? stderr : nullptr, ::isatty(STDERR_FILENO) != 0,
+      !options_.CaptureDir.empty(),
+      frameLimit_ >= 0 ? frameLimit_ : FramesUntilEnd(*this, FixedStepTime(0), FixedStepFps()),
+      FixedStepTime(0));
   for (;;) {
     if (KeyDown(kEscapeKey) || QuitRequested) break;
     if (frameLimit_ >= 0 && frameIndex_ >= frameLimit_) break;
@@ -85,9 +106,11 @@ void TVDemo::Run() {
       frameMilliseconds_.push_back(1000.0 * static_cast<double>(ticks) /
                                    static_cast<double>(SDL_GetPerformanceFrequency()));
     }
+    progress.Update(frameIndex_, Time);
   }
   if (sink_ && MusicLoaded) WriteCapturedAudio(sink_->AudioFileName());
   if (sink_ && !sink_->Finish()) throw FatalError("The capture could not be finished");
+  progress.Finish(frameIndex_, Time);
   if (options_.Benchmark) {
     std::fputs(FormatFrameStats(ComputeFrameStats(frameMilliseconds_)).c_str(), stdout);
     std::fflush(stdout);

@@ -68,6 +68,7 @@ struct TDemoOptions {
   // followed by AfterCommand); lets a tool look at every command the reader executes.
   std::function<void(TVDemo& demo, const TVDemoCommand& tokens)> BeforeCommand;
   std::function<void(TVDemo& demo, const TVDemoCommand& tokens)> AfterCommand;
+  bool Quiet = false;           // no progress line or summary of a capture or benchmark
 };
 
 // The command words of the script, in table order.
@@ -143,6 +144,7 @@ class TVDemo {
   std::string ScriptFile;       // the script being read or played
   std::vector<TVEffect*> EffectSlots;
   std::vector<int32_t> EffectSlotLines;  // script line of the LOAD that filled each slot (0: none)
+  std::vector<std::string> SlotTypes;  // the LOAD type name of each filled slot ("" when empty)
   TDemoTracker* Tracker = nullptr;
   uint32_t Font = 0;
   int32_t CurrentSlot = 0;
