@@ -12,7 +12,7 @@ awk 'BEGIN { for (i = 0; i < 2600; ++i) print 1 }' > "$work/steady.txt"
 "$build/tools/make_demotrack" "$work/steady.txt" "$work/steady.bin"
 printf '%-12s %8s %8s %8s %8s %7s\n' production median p90 p99 max frames
 for name in bare flash invertflash lines overlay; do
-  out=$(cd "$work" && "$build/vorpane" --no-dialogs --benchmark --fps 60 --to "$seconds" "$name.vrp")
+  out=$(cd "$work" && "$build/vorpane" --quiet --no-dialogs --benchmark --fps 60 --to "$seconds" "$name.vrp")
   value() { printf '%s\n' "$out" | awk -v key="$1" 'tolower($0) ~ key { for (i = 1; i <= NF; ++i) if ($i ~ /^[0-9.]+$/) { print $i; exit } }'; }
   printf '%-12s %8s %8s %8s %8s %7s\n' "$name" "$(value median)" "$(value p90)" "$(value p99)" \
     "$(value max)" "$(value frame)"

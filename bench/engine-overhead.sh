@@ -28,5 +28,5 @@ printf '%s\n' "$header" > "$work/bare.vrp"
 } > "$work/bars1000.vrp"
 for name in bare bars1000; do
   echo "== $name"
-  (cd "$work" && "$build/vorpane" --no-dialogs --benchmark --fps 60 --to "$seconds" "$name.vrp")
+  (cd "$work" && "$build/vorpane" --quiet --no-dialogs --benchmark --fps 60 --to "$seconds" "$name.vrp")
 done

@@ -19,10 +19,10 @@ row() {
     "$(value "$2" p99)" "$(value "$2" max)" "$(value "$2" frame)"
 }
 printf '%-12s %8s %8s %8s %8s %7s\n' scene median p90 p99 max frames
-row bare "$("$build/vorpane" --no-dialogs --benchmark --fps 60 --to 8 bare.vrp)"
+row bare "$("$build/vorpane" --quiet --no-dialogs --benchmark --fps 60 --to 8 bare.vrp)"
 start=0
 for scene in intro build groove theme break drop drop2 outro finale; do
-  row "$scene" "$("$build/vorpane" --no-dialogs --benchmark --fps 60 --from "$start" \
+  row "$scene" "$("$build/vorpane" --quiet --no-dialogs --benchmark --fps 60 --from "$start" \
     --to $((start + 8)) moltrax.vrp)"
   start=$((start + 8))
 done
@@ -30,15 +30,15 @@ done
 # Start-up: from launch to the end of the first frame (the run is one frame long).
 seconds_since() { awk -v a="$1" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.2f", b - a }'; }
 begin=$EPOCHREALTIME
-"$build/vorpane" --no-dialogs --benchmark --fps 60 --to 0.01 moltrax.vrp >/dev/null
+"$build/vorpane" --quiet --no-dialogs --benchmark --fps 60 --to 0.01 moltrax.vrp >/dev/null
 echo "start-up to the first frame: $(seconds_since "$begin") s"
 
 # Peak memory of a full run at 60 frames a second.
 /usr/bin/time -f "peak memory of a full run: %M KiB (%e s)" \
-  "$build/vorpane" --no-dialogs --benchmark --fps 60 moltrax.vrp >/dev/null
+  "$build/vorpane" --quiet --no-dialogs --benchmark --fps 60 moltrax.vrp >/dev/null
 
 if [ "${1:-}" = "--mp4" ]; then
   begin=$EPOCHREALTIME
-  "$build/vorpane" --no-dialogs --capture "$work/moltrax.mp4" --fps 60 moltrax.vrp
+  "$build/vorpane" --quiet --no-dialogs --capture "$work/moltrax.mp4" --fps 60 moltrax.vrp
   echo "capture of the whole production to MP4 at 60 fps: $(seconds_since "$begin") s"
 fi

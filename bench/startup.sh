@@ -21,7 +21,7 @@ best() { sort -n | head -n 1; }
 first_frame() {
   for _ in $(seq "$runs"); do
     local begin=$EPOCHREALTIME
-    "$build/vorpane" --no-dialogs --benchmark --fps 60 --to 0.01 "$1" >/dev/null
+    "$build/vorpane" --quiet --no-dialogs --benchmark --fps 60 --to 0.01 "$1" >/dev/null
     awk -v a="$begin" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.3f\n", b - a }'
   done | best
 }
