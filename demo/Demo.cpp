@@ -3,6 +3,7 @@
 #include "demo/Vorpane.h"
 
 #include "demo/Capture.h"
+#include "demo/EditControls.h"
 #include "demo/MusicPrefetch.h"
 
 #include "effects/BitmapFont.h"
@@ -42,6 +43,8 @@ TVDemo::TVDemo(const std::string& fileName, const TDemoOptions& options) : optio
   LoadScript(fileName);
   QuitRequested = false;
   if (options_.ReadOnly) return;
+  scriptStartTime_ = StartTime;
+  if (options_.HasStart && !options_.FixedStep) StartTime = options_.Start;
   LoadEffects();
   // The font needs the rendering context, which only INIT creates.
   if (Window.RC) Font = BuildBitmapFont("Verdana", 14, true);
@@ -54,6 +57,7 @@ TVDemo::TVDemo(const std::string& fileName, const TDemoOptions& options) : optio
   ownedTimer_ = std::make_unique<TKTimer>();
   Timer = ownedTimer_.get();
   Timer->Start();
+  if (options_.Edit && !options_.FixedStep) StartEdit();
 }
 
 TVDemo::~TVDemo() = default;
