@@ -39,7 +39,8 @@ std::vector<std::string> SplitLines(const std::vector<uint8_t>& bytes) {
 
 }  // namespace
 
-TVDemo::TVDemo(const std::string& fileName, const TDemoOptions& options) : options_(options) {
+TVDemo::TVDemo(const std::string& fileName, const TDemoOptions& options)
+    : options_(options), startFolder_(CurrentDirectory()) {
   LoadScript(fileName);
   QuitRequested = false;
   if (options_.ReadOnly) return;
@@ -60,6 +61,8 @@ TVDemo::TVDemo(const std::string& fileName, const TDemoOptions& options) : optio
   if (options_.Edit && !options_.FixedStep) StartEdit();
 }
 
+TVDemo::TVDemo(TBlank) {}
+
 TVDemo::~TVDemo() = default;
 
 void TVDemo::LoadScript(const std::string& fileName) {
@@ -67,7 +70,7 @@ void TVDemo::LoadScript(const std::string& fileName) {
   if (!ReadWholeFile(fileName, bytes))
     throw FatalError("Cannot open file " + PrintableText(fileName));
   std::vector<std::string> lines = SplitLines(bytes);
-  if (!options_.ReadOnly) PrefetchScriptMusic(lines);
+  if (!options_.ReadOnly && !reloading_) PrefetchScriptMusic(lines);
   ScriptFile = fileName;
   TParser parser;
   EffectSlots.clear();
@@ -89,6 +92,8 @@ std::string TVDemo::ComposeTitle() const {
 }
 
 void TVDemo::Init() {
+  // Reading the script again, the window stays as it is.
+  if (reloading_) return;
   // A second window would replace the first (and its context, textures and font) while
   // everything loaded so far still refers to the first.
   if (initDone_) {
@@ -109,7 +114,7 @@ void TVDemo::Init() {
 }
 
 void TVDemo::DrawLoading(float /*value*/) {
-  if (options_.ReadOnly) return;
+  if (options_.ReadOnly || reloading_) return;
   // A single-buffered context (offscreen) keeps what was drawn across presents, so drawing the
   // same picture again would only cost the renderer's time while the rest loads.
   GLboolean doubleBuffered = GL_TRUE;
@@ -156,18 +161,25 @@ void TVDemo::LoadEffects() {
 }
 
 void TVDemo::LoadMusic(const std::string& fileName) {
+  if (reloading_) {
+    ReloadMusic(fileName);
+    return;
+  }
   MusicFile = fileName;
   if (options_.ReadOnly) return;
+  const uint32_t music = OpenMusic(fileName);
+  // Without a stream the demo runs on the timer rather than on the position of no music.
+  if (music == 0) return;
+  Music = music;
+  MusicLoaded = true;
+}
+
+uint32_t TVDemo::OpenMusic(const std::string& fileName) {
   if (!options_.FixedStep) InitAudio(Window.Wnd);
   std::string reason;
   const uint32_t music = OpenStream(fileName, &reason);
-  if (music == 0) {
-    // Without a stream the demo runs on the timer rather than on the position of no music.
-    ScriptError("Cannot load music " + fileName + ": " + reason);
-    return;
-  }
-  Music = music;
-  MusicLoaded = true;
+  if (music == 0) ScriptError("Cannot load music " + fileName + ": " + reason);
+  return music;
 }
 
 void TVDemo::CreateTracker(const std::string& fileName) {

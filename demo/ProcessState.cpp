@@ -4,10 +4,12 @@
 #include "demo/ScriptError.h"
 #include "effects/BitmapFont.h"
 #include "effects/Draw2D.h"
+#include "effects/ModelLoading.h"
 #include "effects/VoxelGrid.h"
 #include "engine/KGL2Lights.h"
 #include "engine/KGL2Textures.h"
 #include "engine/KGL2_3ds.h"
+#include "engine/PairTextures.h"
 #include "engine/Vectors.h"
 #include "platform/Dialogs.h"
 #include "platform/KestoBASS.h"
@@ -37,8 +39,11 @@ void ResetProcessState() {
 
   RandomSeed = 0;
   TextureRegistry.clear();
+  ResetPairTextures();
   CurrentLight = TLightState();
   FreeModelLoader();
+
+  ClearModelCache();
 
   VoxelAngles = VoxelOffset = TVec3{0, 0, 0};
   // The font is one display list per code 0 to 199.

@@ -4,10 +4,12 @@
 //
 //   demo/Frame.h          QuitRequested, BarTime, BarRow, FrameTime, DemoTime, SpectrumData
 //   engine/Vectors.h      RandomSeed (the one random generator)
-//   engine/KGL2Textures.h TextureRegistry (file name -> texture)
+//   engine/KGL2Textures.h TextureRegistry (file name -> texture and file stamp)
+//   engine/PairTextures.h the shared JPEG pair textures and their users
 //   engine/KGL2Lights.h   CurrentLight
 //   engine/KGL2_3ds.h     ModelLoader (exists only during a model load)
 //   effects/VoxelGrid.h   VoxelAngles, VoxelOffset (the cached rotation follows the angles)
+//   effects/ModelLoading.h the models read (path -> brush and file stamp), the read count
 //   effects/BitmapFont.h  FontListBase (the font's display lists), TextColor, TextX, TextY
 //   effects/Draw2D.h      CameraRight, CameraUp
 //   platform/KestoBASS.h  the audio device and the streams

@@ -69,6 +69,9 @@ struct TDemoOptions {
 
 class TVDemo {
  public:
+  // A demo with the default settings that reads nothing (the reload builds on one).
+  struct TBlank {};
+  explicit TVDemo(TBlank);
   // Sets the defaults, reads and executes the script, loads the effects and starts the clock.
   explicit TVDemo(const std::string& fileName, const TDemoOptions& options = TDemoOptions());
   ~TVDemo();
@@ -83,6 +86,13 @@ class TVDemo {
 
   // Reads and executes the script line by line.
   void LoadScript(const std::string& fileName);
+  // Reads the script again, from the folder the run started in: slots, bars, macros, demotrack
+  // and settings are rebuilt; the window, the music stream and the demo time stay. Errors go to
+  // stderr and the first one (with its line) to message; a script that cannot be read at all
+  // keeps the previous timeline and returns false.
+  bool ReloadScript(std::string& message);
+  // The script's absolute path (for watching it: DATADIR moves the current folder).
+  std::string ScriptPath() const;
   // Runs one command; MOUNT and LENGTH change the token count.
   void ExecuteCommand(TVDemoCommand& tokens);
   // The DRAWLOADING command: the loading screen, presented 51 times.
@@ -170,9 +180,24 @@ class TVDemo {
   void WriteScreenshot();
   // Writes the music of the captured range as a WAV file (nothing when the name is empty).
   void WriteCapturedAudio(const std::string& fileName);
+  // Starts the audio output (real-time runs) and opens the music; 0 after a script error.
+  uint32_t OpenMusic(const std::string& fileName);
+  // LOADMUSIC while reloading: the same file keeps the playing stream, another one is opened
+  // aside and takes over when the reload succeeds.
+  void ReloadMusic(const std::string& fileName);
+  // Exchanges everything the script builds (settings, slots, bars, macros, demotracks, the
+  // effects) with another demo's.
+  void SwapScriptState(TVDemo& other);
+  // After a reload: the new music plays from the demo time, the speed follows the script, and
+  // the timer goes on from the same demo time.
+  void KeepDemoTime(float previousSpeed, float previousStartTime);
 
   TDemoOptions options_;
   bool initDone_ = false;            // INIT ran (it opens the one window)
+  bool reloading_ = false;           // ReloadScript is reading the script
+  std::string startFolder_;          // the current folder when the run started
+  uint32_t pendingMusic_ = 0;        // a stream a reload opened, not yet playing
+  std::string pendingMusicFile_;
   TMacroIndex macroIndex_;           // follows MacroNames while the script is read
   int64_t frameIndex_ = 0;           // frames rendered so far
   int64_t frameLimit_ = -1;          // frames of the fixed-step range (-1: no range end)

@@ -49,7 +49,7 @@ void TKGLScalarField::DrawSurface(TCubeOrder order) {
     // A new stamp forgets every edge's vertex without clearing the table; after 2^32 batches
     // the stamps could repeat, so the table is cleared then.
     if (++batchStamp_ == 0) {
-      std::fill(std::begin(edgeStamp_), std::end(edgeStamp_), 0u);
+      for (TEdgeVertex& edge : edgeVertex_) edge.Stamp = 0;
       batchStamp_ = 1;
     }
   };
@@ -70,12 +70,12 @@ void TKGLScalarField::DrawSurface(TCubeOrder order) {
     const int32_t px = x + std::min(a[0], b[0]), py = y + std::min(a[1], b[1]),
                   pz = z + std::min(a[2], b[2]);
     const int32_t key = ((px * (kMaxFieldSize + 1) + py) * (kMaxFieldSize + 1) + pz) * 3 + axis;
-    if (edgeStamp_[key] != batchStamp_) {
-      edgeStamp_[key] = batchStamp_;
-      edgeVertex_[key] = static_cast<uint32_t>(vertices);
+    TEdgeVertex& made = edgeVertex_[key];
+    if (made.Stamp != batchStamp_) {
+      made = {batchStamp_, static_cast<uint32_t>(vertices)};
       Batch[vertices++] = {normal.X, normal.Y, normal, position};
     }
-    BatchIndices[corners++] = edgeVertex_[key];
+    BatchIndices[corners++] = made.Vertex;
   }, order);
   flush();
   glPopClientAttrib();

@@ -84,10 +84,16 @@ class TKGLScalarField {
  private:
   // The Size SetupGrid resolved corners for: cubes beyond it have none, whatever Size says now.
   int32_t setupSize_ = 0;
-  // The Batch index of each grid edge's vertex, valid while its stamp equals batchStamp_.
-  uint32_t edgeVertex_[kFieldEdgeCount];
-  uint32_t edgeStamp_[kFieldEdgeCount];
+  // The Batch index of each grid edge's vertex, valid while its stamp equals batchStamp_; side
+  // by side so that looking an edge up touches one cache line.
+  struct TEdgeVertex {
+    uint32_t Stamp;
+    uint32_t Vertex;
+  };
+  TEdgeVertex edgeVertex_[kFieldEdgeCount];
   uint32_t batchStamp_ = 0;
+  // Polygonise's record of the points below the level (rebuilt on every call).
+  mutable uint8_t below_[kMaxFieldSize + 1][kMaxFieldSize + 1][kMaxFieldSize + 1];
 };
 
 // The surface vertex on the edge from p (value a) to q (value b): p itself when |a| is exactly
@@ -123,23 +129,38 @@ void TKGLScalarField::Polygonise(Emit&& emit, TCubeOrder order) const {
   const int32_t n = Size < setupSize_ ? Size : setupSize_;
   TVec3 positions[kCubeEdgeCount];
   TVec3 normals[kCubeEdgeCount];
+  // Which points lie below the level, one byte each: a cube's case then comes from a small
+  // array rather than from eight points scattered over the grid.
+  for (int32_t x = 0; x <= n; ++x)
+    for (int32_t y = 0; y <= n; ++y)
+      for (int32_t z = 0; z <= n; ++z) below_[x][y][z] = Points[x][y][z].Value < kSurfaceLevel;
   for (int32_t i = 0; i < n; ++i)
-    for (int32_t j = 0; j < n; ++j)
+    for (int32_t j = 0; j < n; ++j) {
+      const int32_t x = order.DownX ? n - 1 - i : i;
+      const int32_t y = order.DownY ? n - 1 - j : j;
+      const uint8_t* b00 = below_[x][y];
+      const uint8_t* b10 = below_[x + 1][y];
+      const uint8_t* b01 = below_[x][y + 1];
+      const uint8_t* b11 = below_[x + 1][y + 1];
       for (int32_t k = 0; k < n; ++k) {
-        const int32_t x = order.DownX ? n - 1 - i : i;
-        const int32_t y = order.DownY ? n - 1 - j : j;
         const int32_t z = order.DownZ ? n - 1 - k : k;
-        const TFieldCube& cube = Cubes[x][y][z];
-        unsigned cubeIndex = 0;
-        for (int k = 0; k < kCubeCornerCount; ++k)
-          if (cube.Corners[k]->Value < kSurfaceLevel) cubeIndex |= 1u << k;
+        // Corners 0, 1, 4, 5 lie in the square at z, corners 3, 2, 7, 6 in the one at z + 1.
+        const unsigned cubeIndex =
+            (b00[z] << 0) | (b10[z] << 1) | (b00[z + 1] << 3) | (b10[z + 1] << 2) |
+            (b01[z] << 4) | (b11[z] << 5) | (b01[z + 1] << 7) | (b11[z + 1] << 6);
         const unsigned edges = tables.EdgeTable[cubeIndex];
         if (edges == 0) continue;
+        // The same points SetupGrid resolved into Cubes[x][y][z], found without its pointers.
+        const TFieldPoint* corners[kCubeCornerCount];
+        for (int c = 0; c < kCubeCornerCount; ++c)
+          corners[c] = &Points[x + kCubeCornerOffsets[c][0]][y + kCubeCornerOffsets[c][1]]
+                              [z + kCubeCornerOffsets[c][2]];
         for (int e = 0; e < kCubeEdgeCount; ++e)
           if (edges & (1u << e))
-            SurfaceVertex(*cube.Corners[kCubeEdgeCorners[e][0]],
-                          *cube.Corners[kCubeEdgeCorners[e][1]], positions[e], normals[e]);
+            SurfaceVertex(*corners[kCubeEdgeCorners[e][0]], *corners[kCubeEdgeCorners[e][1]],
+                          positions[e], normals[e]);
         const int8_t* row = tables.TriangleTable[cubeIndex];
-        for (int i = 0; row[i] >= 0; ++i) emit(positions[row[i]], normals[row[i]], x, y, z, row[i]);
+        for (int r = 0; row[r] >= 0; ++r) emit(positions[row[r]], normals[row[r]], x, y, z, row[r]);
       }
+    }
 }

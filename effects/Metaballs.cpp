@@ -86,17 +86,15 @@ void TFuck::Render(const float*) {
   PlaceMetaballs(t, Balls);
   AccumulateMetaballs(*Field, Balls, kMetaballCount);
 
-  const float brightness = 50 * SpectrumData[3];
   if (SpectrumData[1] > kImageSwitchLevel)
     CurrentImage = MetaballImageIndex(static_cast<double>(UniformRandom() * 39 + 1));
-
-  PushCenterView();
-  DrawAddQuad(Images[CurrentImage], {1, 1, 1, 1}, 0, 0, 800, 600);
-  DrawAddQuad(Images[CurrentImage], {brightness, brightness, brightness, brightness},
-              SpectrumData[4], 0, 800, 600);
-  const int32_t flicker = MetaballImageIndex(std::fabs(40 * std::sin(static_cast<double>(t))));
-  DrawAddQuad(Images[flicker], {0.3f, 0.3f, 0.3f, 1}, 0, 0, 800, 600);
-  PopView();
+  // The surface is opaque and replaces whatever lies under it, so the picture layers are only
+  // needed around it: drawn after it where the stencil says it is not, they cost a fraction of
+  // the fill. Without a stencil buffer they are drawn first, under it, as they always were.
+  GLint stencilBits = 0;
+  if (LayersAroundSurface) glGetIntegerv(GL_STENCIL_BITS, &stencilBits);
+  const bool layersAfter = stencilBits > 0;
+  if (!layersAfter) DrawPictureLayers(t);
 
   const double t2 = t;
   const float swing = 100 * FrameTime * SpectrumData[2];
@@ -118,6 +116,38 @@ void TFuck::Render(const float*) {
   order.DownX = Eye.X > 0.5f;
   order.DownY = Eye.Y > 0.5f;
   order.DownZ = Eye.Z < 0.5f;
+  if (layersAfter) {
+    // What the layers leave behind when they come first: the perspective projection, the depth
+    // test on and blending off.
+    OrthoEnd();
+    glEnable(GL_DEPTH_TEST);
+    glDisable(GL_BLEND);
+    glClearStencil(0);
+    glClear(GL_STENCIL_BUFFER_BIT);
+    glEnable(GL_STENCIL_TEST);
+    glStencilFunc(GL_ALWAYS, 1, 1);
+    glStencilOp(GL_KEEP, GL_KEEP, GL_REPLACE);
+  }
   Field->DrawSurface(FrontToBack ? order : TCubeOrder{});
   DisableSphereMap();
+  if (layersAfter) {
+    glStencilFunc(GL_EQUAL, 0, 1);
+    glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
+    DrawPictureLayers(t);
+    glDisable(GL_STENCIL_TEST);
+    // The state the surface leaves, as when the layers come first.
+    ApplyTexture(Images[CurrentImage]);
+    glDisable(GL_LIGHTING);
+  }
+}
+
+void TFuck::DrawPictureLayers(float t) {
+  const float brightness = 50 * SpectrumData[3];
+  PushCenterView();
+  DrawAddQuad(Images[CurrentImage], {1, 1, 1, 1}, 0, 0, 800, 600);
+  DrawAddQuad(Images[CurrentImage], {brightness, brightness, brightness, brightness},
+              SpectrumData[4], 0, 800, 600);
+  const int32_t flicker = MetaballImageIndex(std::fabs(40 * std::sin(static_cast<double>(t))));
+  DrawAddQuad(Images[flicker], {0.3f, 0.3f, 0.3f, 1}, 0, 0, 800, 600);
+  PopView();
 }

@@ -32,6 +32,13 @@ class TFuck : public TVEffect {
   // Draw the surface's cubes nearest the eye first: the same picture, fewer fragments textured.
   // Off only for comparisons.
   bool FrontToBack = true;
+  // Draw the three picture layers after the surface, only where it is not (needs a stencil
+  // buffer): the same picture, a fraction of the fill. Off only for comparisons.
+  bool LayersAroundSurface = true;
+
+ private:
+  // The three additive full-screen pictures at bar time t.
+  void DrawPictureLayers(float t);
 };
 
 // The ball centres at bar time t: 25 + 20 sin(...) per axis, in grid cells.

@@ -1,9 +1,32 @@
 #include "effects/ModelLoading.h"
 
+#include "platform/Files.h"
+
 #include <exception>
+#include <map>
+
+namespace {
+
+// A model as read from its file, and the file's stamp at that read.
+struct TCachedModel {
+  TFileStamp Stamp;
+  std::unique_ptr<const TKGLBrush> Brush;
+};
+
+std::map<std::string, TCachedModel> modelCache;
+int modelReads = 0;
+
+}  // namespace
 
 std::unique_ptr<TKGLBrush> LoadEffectModel(TVEffect& effect, const std::string& fileName) {
+  // Kept by absolute path: DATADIR may make the same name mean another file.
+  const std::string path = AbsolutePath(fileName);
+  const TFileStamp stamp = FileStamp(path);
+  const auto cached = modelCache.find(path);
+  if (cached != modelCache.end() && cached->second.Stamp == stamp)
+    return cached->second.Brush->Clone();
   std::unique_ptr<TKGLBrush> brush;
+  ++modelReads;
   try {
     brush = std::make_unique<TKGLBrush>(fileName);
   } catch (const std::exception& error) {
@@ -14,5 +37,14 @@ std::unique_ptr<TKGLBrush> LoadEffectModel(TVEffect& effect, const std::string& 
     ReportLoadFailure(effect, "Cannot load model " + fileName + ": the file holds no mesh");
     return nullptr;
   }
-  return brush;
+  std::unique_ptr<TKGLBrush> copy = brush->Clone();
+  modelCache[path] = TCachedModel{stamp, std::move(brush)};
+  return copy;
+}
+
+int ModelFileReadCount() { return modelReads; }
+
+void ClearModelCache() {
+  modelCache.clear();
+  modelReads = 0;
 }

@@ -6,6 +6,7 @@
 #include "engine/KGL2Lights.h"
 #include "engine/KGL2Materials.h"
 #include "engine/KGL2Textures.h"
+#include "engine/PairTextures.h"
 
 #include <GL/glu.h>
 
@@ -25,8 +26,10 @@ TPixelize::TPixelize() : TVEffect(NoBaseDefaults{}) {
     ModelMesh = std::make_unique<TMeshDataNM>();
     ModelMesh->CopyFrom(*ModelBrush->Meshes[0]);
   }
-  Overlay = TextureFromJpegPair("hvit.jpg", "inyourface.jpg");
+  Overlay = AcquirePairTexture("hvit.jpg", "inyourface.jpg");
 }
+
+TPixelize::~TPixelize() { ReleasePairTexture(Overlay); }
 
 void TPixelize::Render(const float* /*inputs*/) {
   if (!CubeBrush || !ModelMesh) return;  // a model could not be loaded: nothing to draw

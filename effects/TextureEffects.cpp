@@ -3,6 +3,7 @@
 #include "demo/Frame.h"
 #include "effects/Draw2D.h"
 #include "engine/KGL2Textures.h"
+#include "engine/PairTextures.h"
 
 #include <cmath>
 
@@ -19,7 +20,12 @@ void TPlainTexture::Load() {
     QuitRequested = true;
     return;
   }
-  Texture = B.empty() ? TextureByName(A) : TextureFromJpegPair(A, B);
+  pairTexture_ = !B.empty();
+  Texture = B.empty() ? TextureByName(A) : AcquirePairTexture(A, B);
+}
+
+TPlainTexture::~TPlainTexture() {
+  if (pairTexture_) ReleasePairTexture(Texture);
 }
 
 void TPlainTexture::Position(float input0, float& x, float& y) const {

@@ -14,11 +14,16 @@
 class TPlainTexture : public TPlainColor {
  public:
   TPlainTexture();
+  // Gives back the texture of a JPEG pair (single pictures stay in the registry).
+  ~TPlainTexture() override;
   // Loads the picture; a missing A is a script error that ends the demo (QuitRequested).
   void Load() override;
   void Render(const float* inputs) override;
 
   uint32_t Texture = 0;  // 0 before Load, NoTexture when the picture could not be read
+
+ private:
+  bool pairTexture_ = false;  // Texture came from AcquirePairTexture, not from the registry
 
  protected:
   // The lower left corner this frame: drift, plus the shake when input 0 is above 0.

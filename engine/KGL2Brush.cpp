@@ -28,6 +28,23 @@ class TModelFileScope {
 
 TKGLBrush::TKGLBrush(const std::string& fileName) { LoadModel(fileName); }
 
+std::unique_ptr<TKGLBrush> TKGLBrush::Clone() const {
+  auto copy = std::make_unique<TKGLBrush>();
+  copy->Meshes.reserve(Meshes.size());
+  for (const std::unique_ptr<TMeshDataNM>& mesh : Meshes) {
+    auto meshCopy = std::make_unique<TMeshDataNM>();
+    meshCopy->CopyFrom(*mesh);
+    meshCopy->Name = mesh->Name;
+    if (mesh->Material)
+      *meshCopy->Material = *mesh->Material;
+    else
+      meshCopy->Material.reset();
+    copy->Meshes.push_back(std::move(meshCopy));
+  }
+  copy->MeshCount = MeshCount;
+  return copy;
+}
+
 void TKGLBrush::LoadModel(const std::string& fileName) {
   TModelLoaderScope loader;
   ReadMeshes(fileName);

@@ -102,8 +102,12 @@ void ScaleMesh(TMeshData& mesh, const TVec3& s);
 // All meshes of one 3DS file, Y up, with normals.
 class TKGLBrush {
  public:
+  // A brush without meshes.
+  TKGLBrush() = default;
   // Loads the model (LoadModel); throws what the reader throws.
   explicit TKGLBrush(const std::string& fileName);
+  // A deep copy: every mesh with its name and material, so the copy can be transformed alone.
+  std::unique_ptr<TKGLBrush> Clone() const;
   // Reads the meshes, rotates them from Z up to Y up and computes their normals.
   void LoadModel(const std::string& fileName);
   // Replaces Meshes with the file's meshes in file order, each with its normals.

@@ -5,6 +5,7 @@
 #include "platform/Files.h"
 
 #include <GL/glu.h>
+#include <SDL2/SDL.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -205,16 +206,45 @@ uint32_t FindRegisteredTexture(const std::string& name) {
 }
 
 void RegisterTexture(const std::string& name, uint32_t texture) {
-  TextureRegistry.push_back(TTexRegItem{name, texture});
+  TextureRegistry.push_back(TTexRegItem{name, texture, FileStamp(name), false});
 }
 
 uint32_t TextureByName(const std::string& name) {
-  uint32_t texture = FindRegisteredTexture(name);
-  if (texture == NoTexture) {
-    TextureFromFile(name, texture);
-    RegisterTexture(name, texture);
-  }
+  TTexRegItem* last = nullptr;
+  for (TTexRegItem& item : TextureRegistry)
+    if (item.Name == name) last = &item;
+  // The stamp is taken before reading, so a change while the file is read loads it again later.
+  const TFileStamp stamp = FileStamp(name);
+  if (last && last->Texture != NoTexture && last->Stamp == stamp) return last->Texture;
+  if (last) last->Superseded = true;
+  uint32_t texture = NoTexture;
+  TextureFromFile(name, texture);
+  TextureRegistry.push_back(TTexRegItem{name, texture, stamp, false});
   return texture;
+}
+
+void ReleaseSupersededTextures() {
+  std::vector<TTexRegItem> current;
+  std::vector<uint32_t> released;
+  for (TTexRegItem& item : TextureRegistry) {
+    if (item.Superseded)
+      released.push_back(item.Texture);
+    else
+      current.push_back(std::move(item));
+  }
+  for (uint32_t texture : released) {
+    const bool shared = std::any_of(current.begin(), current.end(), [&](const TTexRegItem& item) {
+      return item.Texture == texture;
+    });
+    if (!shared) DeleteTexture(texture);
+  }
+  TextureRegistry = std::move(current);
+}
+
+void DeleteTexture(uint32_t texture) {
+  if (texture == 0 || texture == NoTexture || !SDL_GL_GetCurrentContext()) return;
+  const GLuint name = texture;
+  glDeleteTextures(1, &name);
 }
 
 uint32_t TextureFromJpegPair(const std::string& colourName, const std::string& alphaName) {

@@ -7,6 +7,8 @@
 // leaves its texture argument unchanged. Registry names are compared exactly (case-sensitive);
 // entries are only appended, and when a name occurs more than once the last entry wins.
 #pragma once
+#include "platform/Files.h"
+
 #include <GL/gl.h>
 
 #include <cstdint>
@@ -19,6 +21,8 @@ constexpr uint32_t NoTexture = 0xFFFFFFFFu;
 struct TTexRegItem {
   std::string Name;              // the file name exactly as the caller passed it
   uint32_t Texture = NoTexture;  // may be NoTexture after a failed load
+  TFileStamp Stamp;              // the file as it was when it was read
+  bool Superseded = false;       // a later entry holds the file as it is now
 };
 
 // The registry, in the order entries were added.
@@ -50,10 +54,16 @@ void TextureFromFile(const std::string& name, uint32_t& texture);
 
 // The texture of the last registry entry with exactly this name, or NoTexture.
 uint32_t FindRegisteredTexture(const std::string& name);
-// Appends an entry.
+// Appends an entry with the file's stamp as it is now.
 void RegisterTexture(const std::string& name, uint32_t texture);
-// The registered texture of the name; when there is none (or it is NoTexture) the file is
-// loaded and the result registered, NoTexture included.
+// The registered texture of the name; when there is none (or it is NoTexture), or the file's
+// size or modification time differ from the entry's, the file is loaded and the result
+// registered, NoTexture included.
 uint32_t TextureByName(const std::string& name);
+// Deletes the textures of superseded entries (unless a current entry shares one) and drops
+// those entries: for when nothing draws the old pictures any more.
+void ReleaseSupersededTextures();
+// Deletes a texture the caller owns; nothing for 0, NoTexture or without a current context.
+void DeleteTexture(uint32_t texture);
 // A new texture from a colour JPEG and an alpha JPEG, every call (the registry is not used).
 uint32_t TextureFromJpegPair(const std::string& colourName, const std::string& alphaName);

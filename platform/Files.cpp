@@ -82,3 +82,26 @@ bool ReadWholeFile(const std::string& name, std::vector<uint8_t>& bytes) {
 bool ChangeDirectory(const std::string& name) {
   return ::chdir(ResolveFileName(name).c_str()) == 0;
 }
+
+std::string CurrentDirectory() {
+  char folder[4096];
+  return ::getcwd(folder, sizeof folder) ? std::string(folder) : std::string();
+}
+
+std::string AbsolutePath(const std::string& name) {
+  const std::string path = ResolveFileName(name);
+  if (!path.empty() && path[0] == '/') return path;
+  const std::string here = CurrentDirectory();
+  return here.empty() ? path : here + "/" + path;
+}
+
+TFileStamp FileStamp(const std::string& name) {
+  TFileStamp stamp;
+  struct stat st;
+  if (::stat(ResolveFileName(name).c_str(), &st) != 0) return stamp;
+  stamp.Exists = true;
+  stamp.Size = static_cast<uint64_t>(st.st_size);
+  stamp.ModifiedNanoseconds = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 +
+                              static_cast<int64_t>(st.st_mtim.tv_nsec);
+  return stamp;
+}

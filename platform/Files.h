@@ -15,3 +15,23 @@ bool FileExists(const std::string& name);
 bool ReadWholeFile(const std::string& name, std::vector<uint8_t>& bytes);
 // Changes the process's current directory (after name resolution). False on failure.
 bool ChangeDirectory(const std::string& name);
+// The process's current directory as an absolute path (empty when it cannot be told).
+std::string CurrentDirectory();
+// The resolved name as an absolute path, so that it keeps naming the same file after the
+// current directory changes.
+std::string AbsolutePath(const std::string& name);
+
+// What tells one version of a file from another without reading it: its size and its
+// modification time. A missing file has Exists false and zeros.
+struct TFileStamp {
+  bool Exists = false;
+  uint64_t Size = 0;
+  int64_t ModifiedNanoseconds = 0;
+  bool operator==(const TFileStamp& other) const {
+    return Exists == other.Exists && Size == other.Size &&
+           ModifiedNanoseconds == other.ModifiedNanoseconds;
+  }
+  bool operator!=(const TFileStamp& other) const { return !(*this == other); }
+};
+// The stamp of a file (after name resolution).
+TFileStamp FileStamp(const std::string& name);

@@ -3,8 +3,6 @@
 #include "platform/Files.h"
 #include "platform/Spectrum.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -109,17 +107,9 @@ Stream* Find(uint32_t handle) {
   AudioState& state = State();
   if (handle == 0 || handle > state.Streams.size()) return nullptr;
   Stream* stream = state.Streams[handle - 1].get();
+  if (!stream) return nullptr;  // freed
   FinishDecoding(*stream);
   return stream;
-}
-
-// The name as an absolute path, so a decode on another thread is not affected by a later change
-// of the current directory.
-std::string AbsoluteFileName(const std::string& fileName) {
-  const std::string path = ResolveFileName(fileName);
-  if (!path.empty() && path[0] == '/') return path;
-  char here[4096];
-  return ::getcwd(here, sizeof here) ? std::string(here) + "/" + path : path;
 }
 
 // Decodes the file at an absolute path on a thread of its own.
@@ -265,7 +255,7 @@ uint32_t OpenStream(const std::string& fileName, std::string* reason) {
   }
   stream->FileName = fileName;
   stream->Frequency = static_cast<uint32_t>(stream->Pcm.SampleRate);
-  const std::string path = AbsoluteFileName(fileName);
+  const std::string path = AbsolutePath(fileName);
   AudioState& state = State();
   std::lock_guard<std::mutex> guard(state.Lock);
   for (auto entry = state.Prefetched.begin(); entry != state.Prefetched.end(); ++entry) {
@@ -283,7 +273,7 @@ void PrefetchStream(const std::string& fileName) {
   TPcm16 header;
   std::string reason;
   if (!ProbeAudioFile(fileName, header, reason)) return;
-  const std::string path = AbsoluteFileName(fileName);
+  const std::string path = AbsolutePath(fileName);
   AudioState& state = State();
   std::lock_guard<std::mutex> guard(state.Lock);
   for (const auto& entry : state.Prefetched)
@@ -297,6 +287,19 @@ std::vector<std::string> PrefetchedMusic() {
   std::vector<std::string> paths;
   for (const auto& entry : state.Prefetched) paths.push_back(entry.first);
   return paths;
+}
+
+bool FreeStream(uint32_t handle) {
+  AudioState& state = State();
+  std::unique_ptr<Stream> freed;
+  {
+    std::lock_guard<std::mutex> guard(state.Lock);
+    if (handle == 0 || handle > state.Streams.size() || !state.Streams[handle - 1]) return false;
+    // The slot stays empty so that later handles keep their numbers.
+    freed = std::move(state.Streams[handle - 1]);
+  }
+  // Outside the lock: dropping a decode still running waits for it.
+  return true;
 }
 
 bool PlayStream(uint32_t handle) {
@@ -419,7 +422,7 @@ void RenderDeviceAudio(int16_t* out, int frameCount) {
   std::lock_guard<std::mutex> guard(state.Lock);
   state.Mix.assign(static_cast<size_t>(frameCount) * kDeviceChannels, 0);
   for (const std::unique_ptr<Stream>& stream : state.Streams) {
-    if (!stream->Playing) continue;
+    if (!stream || !stream->Playing) continue;
     // Without a device nothing is heard and the clock alone leads.
     if (state.DeviceOpen) SyncWithDevice(*stream, frameCount, now);
     RenderStream(*stream, state.Mix.data(), frameCount);

@@ -34,6 +34,8 @@ uint32_t OpenStream(const std::string& fileName, std::string* reason = nullptr);
 void PrefetchStream(const std::string& fileName);
 // The absolute paths of prefetched decodes that no OpenStream has taken yet.
 std::vector<std::string> PrefetchedMusic();
+// Stops a stream and frees its samples; its handle becomes unknown. False for an unknown handle.
+bool FreeStream(uint32_t handle);
 // Starts (or restarts) playback from the current position. False for an unknown handle.
 bool PlayStream(uint32_t handle);
 // Stops playback where it is heard; the position stays until PlayStream or SetStreamPosition.

@@ -21,6 +21,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -208,6 +209,71 @@ TEST(Metaballs, ArrayAndImmediateSurfacesDrawTheSamePixels) {
   EXPECT_FALSE(glIsEnabled(GL_VERTEX_ARRAY));
   EXPECT_FALSE(glIsEnabled(GL_NORMAL_ARRAY));
   EXPECT_FALSE(glIsEnabled(GL_TEXTURE_COORD_ARRAY));
+}
+
+// The picture layers drawn after the surface where the stencil is clear give the frame and the
+// state that drawing them first, under the surface, gives; whatever state the bar before left.
+TEST(Metaballs, LayersAroundTheSurfaceMatchLayersUnderIt) {
+  std::unique_ptr<TVEffect> created = CreateInPictureFolder("metaballs");
+  auto* effect = dynamic_cast<TFuck*>(created.get());
+  ASSERT_NE(effect, nullptr);
+  GLint stencilBits = 0;
+  glGetIntegerv(GL_STENCIL_BITS, &stencilBits);
+  ASSERT_GT(stencilBits, 0) << "the window has no stencil buffer; the masked layers never run";
+  Silence();
+  // The surface shows a picture whose every texel differs, so that a surface drawn in another
+  // order or from another eye shows in the pixels; the layers stay one colour each.
+  const TImageRGBA pattern = PatternImage(64, 64);
+  const std::vector<uint8_t> rgb = BottomRowFirst(pattern, 3);
+  effect->Images[effect->CurrentImage] = UploadTexture(64, 64, GL_RGB, rgb.data());
+  SpectrumData[3] = 0.012f;  // the second layer at 0.6 brightness ...
+  SpectrumData[4] = 0.4f;    // ... shifted by 0.4 pixels
+  FrameTime = 1.0f / 60;
+  for (float barTime : {0.3f, 1.9f, 4.4f}) {
+    std::vector<uint8_t> frames[2];
+    GLfloat projection[2][16];
+    for (int around = 0; around < 2; ++around) {
+      effect->LayersAroundSurface = around == 1;
+      BarTime = barTime;
+      ClearTestFrame(0, 0, 0);
+      // What a bar before might leave: blending on, no depth test, a flat projection.
+      glEnable(GL_BLEND);
+      glBlendFunc(GL_ONE, GL_ONE);
+      glDisable(GL_DEPTH_TEST);
+      glMatrixMode(GL_PROJECTION);
+      glLoadIdentity();
+      glOrtho(0, 1, 0, 1, -1, 1);
+      glMatrixMode(GL_MODELVIEW);
+      glColor4f(0.2f, 0.5f, 0.9f, 1);
+      effect->Render(nullptr);
+      EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+      EXPECT_FALSE(glIsEnabled(GL_STENCIL_TEST));
+      EXPECT_FALSE(glIsEnabled(GL_BLEND));
+      EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
+      EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+      GLint bound = 0;
+      glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+      EXPECT_EQ(static_cast<uint32_t>(bound), effect->Images[effect->CurrentImage]);
+      GLfloat colour[4];
+      glGetFloatv(GL_CURRENT_COLOR, colour);
+      EXPECT_EQ(colour[0] + colour[1] + colour[2] + colour[3], 4.0f);
+      glGetFloatv(GL_PROJECTION_MATRIX, projection[around]);
+      frames[around] = ReadTestFrame();
+    }
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(projection[0][i], projection[1][i]) << i;
+    int off = 0;
+    std::set<uint32_t> colours;
+    for (size_t i = 0; i < frames[1].size(); i += 4)
+      colours.insert(frames[1][i] << 16 | frames[1][i + 1] << 8 | frames[1][i + 2]);
+    for (size_t i = 0; i < frames[0].size(); i += 4) {
+      int worst = 0;
+      for (int k = 0; k < 3; ++k) worst = std::max(worst, std::abs(frames[0][i + k] - frames[1][i + k]));
+      off += worst > 1;
+    }
+    EXPECT_EQ(off, 0) << "bar time " << barTime;
+    EXPECT_GT(colours.size(), 1000u) << "bar time " << barTime;
+  }
+  Silence();
 }
 
 TEST(VoxelGridDrawing, OneMeshPerCellThatIsOn) {
