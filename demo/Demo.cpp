@@ -5,6 +5,7 @@
 #include "demo/Capture.h"
 #include "demo/EditControls.h"
 #include "demo/MusicPrefetch.h"
+#include "demo/ScriptWatcher.h"
 
 #include "effects/BitmapFont.h"
 #include "effects/Draw2D.h"

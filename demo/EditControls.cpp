@@ -127,6 +127,12 @@ bool TEditControls::Pause() {
   return true;
 }
 
+void TEditControls::SetLimits(float homeTime, float firstTime, float lastTime) {
+  homeTime_ = homeTime;
+  firstTime_ = firstTime;
+  lastTime_ = lastTime;
+}
+
 float RowStartTime(const TDemoTracker& tracker, int32_t row) {
   float time = tracker.RowToTime(row);
   // A few float steps at most; bounded so that a tempo of no precision cannot hold us here.

@@ -55,6 +55,8 @@ class TEditControls {
   bool LoopWrap(float now, const TDemoTracker* tracker, float* to) const;
   // Pauses (at the end of the demo); true when it was playing.
   bool Pause();
+  // New limits (a reloaded script); pause and loop marks stay.
+  void SetLimits(float homeTime, float firstTime, float lastTime);
 
   bool Paused() const { return paused_; }
   // Looping is on and both marks make a range of at least one row.

@@ -2,6 +2,7 @@
 // follows it, F12 writes the frame and a status line is drawn over paused or looping play.
 #include "demo/Capture.h"
 #include "demo/EditControls.h"
+#include "demo/ScriptWatcher.h"
 #include "demo/Vorpane.h"
 
 #include "effects/BitmapFont.h"
@@ -11,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 
 namespace {
@@ -21,11 +23,43 @@ constexpr int32_t kStatusHeight = 22;
 }  // namespace
 
 void TVDemo::StartEdit() {
-  // Seeks reach back to the production's start even when the run started later.
-  edit_ = std::make_unique<TEditControls>(StartTime, std::min(StartTime, scriptStartTime_),
-                                          PlayEndTime());
+  edit_ = std::make_unique<TEditControls>(StartTime, StartTime, -1.0f);
+  SetEditLimits();
   editBase_ = StartTime;
   editAnchor_ = 0.0f;
+  scriptWatcher_ = std::make_unique<TScriptWatcher>(ScriptPath());
+}
+
+void TVDemo::SetEditLimits() {
+  // Seeks reach back to the production's start even when the run started later.
+  edit_->SetLimits(StartTime, std::min(StartTime, scriptStartTime_), PlayEndTime());
+}
+
+void TVDemo::ReloadEditScript() {
+  const float time = Time;
+  const bool showTimer = ShowTimer;
+  const auto start = std::chrono::steady_clock::now();
+  std::string message;
+  const bool ok = ReloadScript(message);
+  const double milliseconds =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  reloadMessage_ = message;
+  if (ok) {
+    std::fprintf(stderr, "vorpane: %s reloaded in %.0f ms\n", ScriptFile.c_str(), milliseconds);
+    scriptStartTime_ = StartTime;
+    if (options_.HasStart) StartTime = options_.Start;
+    SetEditLimits();
+  } else {
+    std::fprintf(stderr, "vorpane: %s could not be read; the previous timeline plays on\n",
+                 ScriptFile.c_str());
+  }
+  if (timerChosen_) ShowTimer = showTimer;
+  // The demo goes on from the same time, paused or not, whatever the reload did to the clocks.
+  EditSeek(time);
+  if (MusicLoaded) {
+    if (edit_->Paused()) PauseStream(Music);
+    else PlayStream(Music);
+  }
 }
 
 void TVDemo::UpdateEditTime() {
@@ -67,13 +101,22 @@ void TVDemo::EditAfterFrame(int32_t row) {
     screenshotRequested_ = false;
     WriteScreenshot();
   }
+  // The reload's error line at the bottom, the status line above it.
+  int32_t strips = 0;
+  if (!reloadMessage_.empty()) {
+    DrawRect({0.4f, 0, 0, 0.8f}, 0, 0, static_cast<float>(Window.Width), kStatusHeight);
+    PrintText(reloadMessage_.c_str(), 6, Window.Height - 6, {1, 1, 1, 1});
+    ++strips;
+  }
   if (!edit_->Paused() && !edit_->LoopActive()) return;
   const std::string status = FormatEditStatus(*edit_, Time, row);
-  DrawRect({0, 0, 0, 0.7f}, 0, 0, static_cast<float>(Window.Width), kStatusHeight);
-  PrintText(status.c_str(), 6, Window.Height - 6, {1, 1, 1, 1});
+  DrawRect({0, 0, 0, 0.7f}, 0, static_cast<float>(strips * kStatusHeight),
+           static_cast<float>(Window.Width), kStatusHeight);
+  PrintText(status.c_str(), 6, Window.Height - 6 - strips * kStatusHeight, {1, 1, 1, 1});
 }
 
 void TVDemo::ApplyEditKeys() {
+  bool reloadRequested = false;
   for (const TKeyPress& press : keyPresses_) {
     const TEditKey key = EditKeyFromPress(press.Key, press.Modifiers, press.Repeat);
     if (key == TEditKey::None) continue;
@@ -92,11 +135,21 @@ void TVDemo::ApplyEditKeys() {
         }
       }
     }
-    if (actions.ToggleTimer) ShowTimer = !ShowTimer;
+    if (actions.ToggleTimer) {
+      ShowTimer = !ShowTimer;
+      timerChosen_ = true;
+    }
     if (actions.Screenshot) screenshotRequested_ = true;
     if (actions.Quit) QuitRequested = true;
+    if (actions.Reload) reloadRequested = true;
   }
   keyPresses_.clear();
+  // The file is looked at about once a second; F5 reloads at once.
+  if (scriptWatcher_->Changed()) reloadRequested = true;
+  if (reloadRequested) {
+    ReloadEditScript();
+    scriptWatcher_->MarkRead();
+  }
 }
 
 void TVDemo::WriteScreenshot() {

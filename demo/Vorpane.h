@@ -17,6 +17,7 @@
 
 class TEditControls;
 class TFrameSink;
+class TScriptWatcher;
 
 // The highest effect slot LOAD accepts: the slot table grows to the highest slot used.
 constexpr int32_t kMaxEffectSlot = 65535;
@@ -178,6 +179,10 @@ class TVDemo {
   void ApplyEditKeys();
   // Writes the frame being drawn as vorpane-SECONDS.png and says so on stderr.
   void WriteScreenshot();
+  // Reloads the script in an edit run; the demo time, the pause and the loop stay.
+  void ReloadEditScript();
+  // The edit keys' limits from the settings: --start or STARTTIME, and the end.
+  void SetEditLimits();
   // Writes the music of the captured range as a WAV file (nothing when the name is empty).
   void WriteCapturedAudio(const std::string& fileName);
   // Starts the audio output (real-time runs) and opens the music; 0 after a script error.
@@ -213,5 +218,8 @@ class TVDemo {
   float editBase_ = 0.0f;            // demo time at editAnchor_ (edit runs without music)
   float editAnchor_ = 0.0f;          // timer reading when the demo time was last set
   bool screenshotRequested_ = false;
+  std::unique_ptr<TScriptWatcher> scriptWatcher_;  // edit runs: the script file on disk
+  std::string reloadMessage_;        // the last reload's first error, drawn on screen
+  bool timerChosen_ = false;         // T was pressed: ShowTimer outlives reloads
   std::vector<TKeyPress> keyPresses_;  // key-downs taken by the last present
 };

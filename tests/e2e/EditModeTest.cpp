@@ -1,5 +1,6 @@
 // An edit run in a real X window (xvfb-run), driven by key presses sent through the X server:
-// Space pauses, Right seeks a beat, F12 writes the frame, Escape ends the run.
+// Space pauses, Right seeks a beat, F12 writes the frame, an edited script is read again while
+// the player runs, Escape ends the run.
 #include "common/Demotrack.h"
 #include "support/CapturedFrames.h"
 #include "support/RunVorpane.h"
@@ -124,6 +125,16 @@ class EditSession {
     return TShot();
   }
 
+  // Waits for the player's stderr to hold a text (false after a minute).
+  bool WaitForMessage(const std::string& text) {
+    const auto start = std::chrono::steady_clock::now();
+    while (SecondsSince(start) < 60) {
+      if (PlayerErrors().find(text) != std::string::npos) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+  }
+
   int WaitForPlayer(double seconds) { return WaitForProgram(player_, seconds); }
   std::string PlayerErrors() const { return ReadTextFile(player_.StderrPath); }
 
@@ -142,7 +153,7 @@ class EditSession {
 
 }  // namespace
 
-TEST(EditMode, SpacePausesRightSeeksABeatAndEscapeEndsInARealWindow) {
+TEST(EditMode, SpacePausesRightSeeksABeatAnEditedScriptShowsAndEscapeEndsInARealWindow) {
   const std::string xvfbRun = FindProgram("xvfb-run");
   if (xvfbRun.empty()) GTEST_SKIP() << "xvfb-run is not installed: no X server for a real window";
   ASSERT_FALSE(FindProgram("xdotool").empty()) << "xdotool is needed to send the keys";
@@ -153,11 +164,13 @@ TEST(EditMode, SpacePausesRightSeeksABeatAndEscapeEndsInARealWindow) {
   TDemotrackGrid grid(2, std::vector<uint8_t>(2400, 0));
   for (size_t row = 0; row < grid[1].size(); row += 12) grid[1][row] = 5;
   ASSERT_TRUE(WriteDemotrack(folder + "/track.bin", grid));
-  WriteTextFile(folder, "edit.vrp",
-                "RESOLUTIONX 320\nRESOLUTIONY 240\nCOLORDEPTH 32\nINIT\n"
-                "CLEARCOLOR 0 0 64 255\nTRACKER track.bin\nBPM 120\n"
-                "LOAD flash 3\nX 40\nY 40\nW 240\nH 160\n"
-                "BAR pulse\nMOUNT 0\nLENGTH 30\nEFFECT 3\nINPUT 0 1 5 750 0\n");
+  const auto script = [](const std::string& clearColor) {
+    return "RESOLUTIONX 320\nRESOLUTIONY 240\nCOLORDEPTH 32\nINIT\n"
+           "CLEARCOLOR " + clearColor + "\nTRACKER track.bin\nBPM 120\n"
+           "LOAD flash 3\nX 40\nY 40\nW 240\nH 160\n"
+           "BAR pulse\nMOUNT 0\nLENGTH 30\nEFFECT 3\nINPUT 0 1 5 750 0\n";
+  };
+  WriteTextFile(folder, "edit.vrp", script("0 0 64 255"));
 
   EditSession session(folder);
   std::string why;
@@ -189,6 +202,17 @@ TEST(EditMode, SpacePausesRightSeeksABeatAndEscapeEndsInARealWindow) {
   EXPECT_NEAR(seeked.Seconds - paused.Seconds, 0.5, 0.011);
   const TShot seekedLater = session.Shot();
   EXPECT_EQ(seekedLater.Seconds, seeked.Seconds);
+
+  // The script edited on disk: the next frames are drawn from it, at the same paused time.
+  EXPECT_EQ(first.At(5, 5)[2], 64);
+  WriteTextFile(folder, "edit.vrp", script("0 128 0 255"));
+  ASSERT_TRUE(session.WaitForMessage("edit.vrp reloaded in")) << session.PlayerErrors();
+  const TShot reloaded = session.Shot();
+  EXPECT_EQ(reloaded.Seconds, seeked.Seconds);
+  TFrame edited;
+  ASSERT_TRUE(ReadPng(reloaded.File, edited)) << session.PlayerErrors();
+  EXPECT_EQ(edited.At(5, 5)[1], 128);
+  EXPECT_EQ(edited.At(5, 5)[2], 0);
 
   // Resumed, the time runs again.
   ASSERT_TRUE(session.Key("space"));

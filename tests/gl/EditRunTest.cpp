@@ -2,6 +2,7 @@
 // wait, and the keys pause, seek, loop, toggle the timer, write the frame and end the run.
 #include "common/Demotrack.h"
 #include "demo/Vorpane.h"
+#include "effects/BitmapFont.h"
 #include "support/CapturedFrames.h"
 #include "support/GlContext.h"
 #include "support/RunVorpane.h"
@@ -39,6 +40,8 @@ class ClockEffect : public TVEffect {
   }
   std::vector<float> demoTimes, frameTimes;
 };
+
+TPixel TestPixel(int32_t x, int32_t y) { return ReadTestPixel(x, y); }
 
 std::vector<std::string> FilesStartingWith(const std::string& folder, const std::string& prefix) {
   std::vector<std::string> names;
@@ -184,4 +187,80 @@ TEST(EditRun, KeysPauseSeekLoopWriteTheFrameAndEndTheRun) {
   PushKey(SDLK_ESCAPE);
   demo.RenderFrame();
   EXPECT_TRUE(QuitRequested);
+}
+
+namespace {
+
+// Pixels of the bottom strip (where the status and error lines go) that are nearly white.
+int BrightPixelsAtTheBottom(int rows) {
+  const std::vector<uint8_t> frame = ReadTestFrame();
+  int bright = 0;
+  for (int y = 0; y < rows; ++y)
+    for (int x = 0; x < 800; ++x) {
+      const uint8_t* p = &frame[(static_cast<size_t>(y) * 800 + static_cast<size_t>(x)) * 4];
+      if (p[0] > 200 && p[1] > 200 && p[2] > 200) ++bright;
+    }
+  return bright;
+}
+
+}  // namespace
+
+TEST(EditRun, F5ReloadsInPlaceAndAScriptThatCannotBeReadKeepsTheTimelineWithALineOnScreen) {
+  const TRenderWindow& window = TestGlWindow();
+  const std::string folder = MakeTempFolder();
+  ASSERT_TRUE(WriteDemotrack(folder + "/track.bin",
+                             TDemotrackGrid(1, std::vector<uint8_t>(400, 1))));
+  const std::string head = "TRACKER " + folder + "/track.bin\nBPM 120\nLOAD template 0\n";
+  WriteTextFile(folder, "edit.vrp", head + "CLEARCOLOR 0 0 255 255\nBAR a\nLENGTH 6\n");
+  TDemoOptions options;
+  options.Edit = true;
+  options.HasStart = true;
+  options.Start = 3.0f;
+  TVDemo demo(folder + "/edit.vrp", options);
+  demo.Window = window;
+  ASSERT_NE(BuildBitmapFont("Verdana", 14, true), 0u);  // the window came after the demo
+  SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+  demo.RenderFrame();
+  PushKey(SDLK_SPACE);
+  demo.RenderFrame();
+  demo.RenderFrame();
+  const float pausedAt = demo.Time;
+  ASSERT_EQ(demo.Bars.size(), 1u);
+  EXPECT_EQ(demo.ClearColor[2], 1.0f);
+
+  // A new bar and clear colour, read on F5: the time and the pause stay.
+  WriteTextFile(folder, "edit.vrp",
+                head + "CLEARCOLOR 0 255 0 255\nBAR a\nLENGTH 6\nBAR b\nLENGTH 2\n");
+  testing::internal::CaptureStderr();
+  PushKey(SDLK_F5);
+  demo.RenderFrame();
+  demo.RenderFrame();
+  std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_NE(said.find("reloaded in"), std::string::npos) << said;
+  EXPECT_EQ(demo.Bars.size(), 2u);
+  EXPECT_EQ(demo.ClearColor[1], 1.0f);
+  EXPECT_EQ(demo.ClearColor[2], 0.0f);
+  EXPECT_EQ(demo.Time, pausedAt);
+  EXPECT_EQ(TestPixel(400, 300).g, 255) << "the next frame is drawn from the new script";
+  // Resumed, there is no status line and no error line.
+  PushKey(SDLK_SPACE);
+  demo.RenderFrame();
+  demo.RenderFrame();
+  EXPECT_GT(demo.Time, pausedAt - 0.001f);
+  EXPECT_EQ(BrightPixelsAtTheBottom(44), 0);
+
+  // A number that does not convert: the script cannot be read, the previous timeline plays on
+  // and the error, with its line, is drawn at the bottom.
+  WriteTextFile(folder, "edit.vrp", head + "CLEARCOLOR 0 0 0 255\nBAR a\nLENGTH six\n");
+  testing::internal::CaptureStderr();
+  PushKey(SDLK_F5);
+  demo.RenderFrame();
+  demo.RenderFrame();
+  said = testing::internal::GetCapturedStderr();
+  EXPECT_NE(said.find("edit.vrp:6:"), std::string::npos) << said;
+  EXPECT_NE(said.find("could not be read"), std::string::npos) << said;
+  EXPECT_EQ(demo.Bars.size(), 2u);
+  EXPECT_EQ(demo.ClearColor[1], 1.0f);
+  EXPECT_FALSE(QuitRequested);
+  EXPECT_GT(BrightPixelsAtTheBottom(22), 20) << "the error line is on screen";
 }
