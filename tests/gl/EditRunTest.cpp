@@ -83,6 +83,15 @@ TEST(PresentFrame, EveryCallSwapsAfterTakingAllPendingEvents) {
   EXPECT_EQ(PresentedFrames, before + 12);
 }
 
+TEST(PresentFrame, SwapSyncTakesTheFirstIntervalTheDriverAcceptsAndOffMeansZero) {
+  TestGlWindow();
+  // What it reports is what the context has, whichever interval the driver took.
+  const int synced = SetSwapSync(true);
+  EXPECT_EQ(SDL_GL_GetSwapInterval(), synced);
+  EXPECT_EQ(SetSwapSync(false), 0);
+  EXPECT_EQ(SDL_GL_GetSwapInterval(), 0);
+}
+
 TEST(EditRun, KeysPauseSeekLoopWriteTheFrameAndEndTheRun) {
   const TRenderWindow& window = TestGlWindow();
   const std::string folder = MakeTempFolder();
