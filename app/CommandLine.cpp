@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "demo/ScriptCheck.h"
+#include "demo/TimelinePicture.h"
 #include "platform/Dialogs.h"
 #include "platform/FatalError.h"
 #include "platform/Version.h"
@@ -34,6 +36,24 @@ std::string SampleProductionFolder() {
   return VORPANE_PRODUCTION_INSTALLED;
 }
 
+// --timeline: the picture needs no window, no sound and no dialog; script errors go to stderr.
+int RunTimeline(const TCommandLine& commandLine) {
+  SetDialogsEnabled(false);
+  std::string target = commandLine.TimelineFile;
+  // Named from where the program was started; the script's DATADIR changes the folder.
+  if (target[0] != '/') {
+    char here[4096];
+    if (::getcwd(here, sizeof here)) target = std::string(here) + "/" + target;
+  }
+  try {
+    WriteTimelinePicture(commandLine.Script, target);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "vorpane: %s\n", error.what());
+    return 1;
+  }
+  return 0;
+}
+
 }  // namespace
 
 TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
@@ -42,6 +62,10 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   app.set_version_flag("--version", std::string("Vorpane Demoengine ") + VorpaneVersion());
   app.add_option("script", result.Script, "The demo script (default: moltrax.vrp)");
   app.add_flag("--no-dialogs", result.NoDialogs, "Error boxes go to stderr only");
+  auto* checkFlag = app.add_flag(
+      "--check", result.Check,
+      "Check the script without playing it: print each problem as FILE:LINE: error|warning: "
+      "text and a summary to stdout; exit 1 when there is an error");
   bool windowed = false, fullscreen = false;
   auto* windowedFlag = app.add_flag("--windowed", windowed, "Play in a window");
   app.add_flag("--fullscreen", fullscreen, "Play fullscreen")->excludes(windowedFlag);
@@ -52,7 +76,9 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       "NAME.mkv (needs ffmpeg)");
   bool benchmark = false;
   app.add_flag("--benchmark", benchmark, "Run with a fixed-step clock and print frame times")
-      ->excludes(captureOption);
+      ->excludes(captureOption)
+      ->excludes(checkFlag);
+  captureOption->excludes(checkFlag);
   float fps = 60.0f;
   auto* fpsOption = app.add_option("--fps", fps, "Frames per second of a capture or benchmark (default 60)")
       ->check(CLI::PositiveNumber);
@@ -64,6 +90,11 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
                                      "Start a real-time run at this demo time in seconds");
   app.add_flag("--no-vsync", result.Options.NoVsync,
                "Draw as fast as possible instead of syncing to the display");
+  app.add_flag("--quiet", result.Options.Quiet,
+               "No progress line or summary on stderr during a capture or benchmark");
+  app.add_option("--timeline", result.TimelineFile,
+                 "Draw the script's timeline into an SVG file (no window, no sound) and exit")
+      ->excludes(captureOption);
 
   std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
   try {
@@ -88,6 +119,10 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   result.Options.Fps = fps;
   result.Options.HasFrom = fromOption->count() > 0;
   result.Options.HasTo = toOption->count() > 0;
+  if (!result.TimelineFile.empty() && benchmark) {
+    result.ExitStatus = 2;
+    result.Message = "vorpane: --timeline cannot be combined with --benchmark\n";
+  }
   if ((result.Options.HasFrom || result.Options.HasTo || fpsOption->count() > 0) &&
       !result.Options.FixedStep) {
     result.ExitStatus = 2;
@@ -116,6 +151,11 @@ int RunVorpane(const std::vector<std::string>& arguments) {
     std::fputs(commandLine.Message.c_str(), commandLine.ExitStatus == 0 ? stdout : stderr);
     return commandLine.ExitStatus;
   }
+  if (commandLine.Check) {
+    SetDialogsEnabled(false);
+    return RunScriptCheck(commandLine.Script, stdout);
+  }
+  if (!commandLine.TimelineFile.empty()) return RunTimeline(commandLine);
   if (!DisplayPresent() && std::getenv("SDL_VIDEODRIVER") == nullptr) {
     // No display: render offscreen through EGL.
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
@@ -142,7 +182,9 @@ int RunVorpane(const std::vector<std::string>& arguments) {
     TVDemo demo(commandLine.Script, commandLine.Options);
     demo.Run();
   } catch (const FatalError& error) {
-    ShowErrorBox("Error", error.what());
+    const std::string text = error.what();
+    ShowErrorBox("Error", text,
+                 error.Where.empty() ? text : PrefixEachLine(error.Where + ": ", text));
     if (defaultScriptMissing) {
       const std::string sample = SampleProductionFolder();
       std::fprintf(stderr, "vorpane: the sample production is in %s (cd there and run vorpane)\n",

@@ -9,6 +9,8 @@
 struct TCommandLine {
   std::string Script = "moltrax.vrp";
   bool NoDialogs = false;
+  bool Check = false;        // --check: list the script's problems instead of playing it
+  std::string TimelineFile;  // --timeline: draw the script's timeline into this SVG and stop
   TDemoOptions Options;
   int ExitStatus = -1;       // >= 0: stop now with this status (help, version, bad usage)
   std::string Message;       // what to print when stopping now

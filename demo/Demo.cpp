@@ -10,6 +10,7 @@
 #include "effects/BitmapFont.h"
 #include "effects/Draw2D.h"
 #include "effects/EffectFactory.h"
+#include "effects/EffectFiles.h"
 #include "engine/KGL2Textures.h"
 #include "platform/FatalError.h"
 #include "platform/Files.h"
@@ -75,6 +76,8 @@ void TVDemo::LoadScript(const std::string& fileName) {
   ScriptFile = fileName;
   TParser parser;
   EffectSlots.clear();
+  EffectSlotLines.clear();
+  SlotTypes.clear();
   for (size_t i = 0; i < lines.size(); ++i) {
     SetScriptLocation({fileName, static_cast<int>(i + 1)});
     std::string& line = lines[i];
@@ -83,8 +86,21 @@ void TVDemo::LoadScript(const std::string& fileName) {
                   std::to_string(kMaxSubstitutedLine >> 20) +
                   " MiB by macro substitution; it is read as written");
     ParseLine(parser, line);
-    ExecuteCommand(parser.Tokens);
+    if (options_.BeforeCommand) options_.BeforeCommand(*this, parser.Tokens);
+    try {
+      ExecuteCommand(parser.Tokens);
+    } catch (FatalError& error) {
+      if (!options_.KeepReading) {
+        error.Where = ScriptLocationText(CurrentScriptLocation());
+        throw;
+      }
+      ScriptError(error.what());
+      continue;
+    }
+    if (options_.AfterCommand) options_.AfterCommand(*this, parser.Tokens);
   }
+  // Errors raised later belong to no line unless their raiser names one.
+  SetScriptLocation({fileName, 0});
 }
 
 std::string TVDemo::ComposeTitle() const {
@@ -140,11 +156,18 @@ void TVDemo::LoadEffect(const std::string& typeName, int32_t slot) {
                 ": slot numbers go from 0 to " + std::to_string(kMaxEffectSlot));
     return;
   }
-  std::unique_ptr<TVEffect> effect = CreateEffect(typeName);
+  // Reading only, a type that reads its files when created is represented by a base effect.
+  std::unique_ptr<TVEffect> effect =
+      options_.ReadOnly && !EffectCreationFiles(typeName).empty() ? std::make_unique<TVEffect>()
+                                                                  : CreateEffect(typeName);
   if (!effect) ScriptError("No such effect in demo: " + typeName);
   TVEffect* installed = effect.get();
   if (effect) ownedEffects_.push_back(std::move(effect));
   InstallEffect(installed, slot);
+  EffectSlotLines.resize(EffectSlots.size(), 0);
+  EffectSlotLines[static_cast<size_t>(slot)] = CurrentScriptLocation().Line;
+  if (SlotTypes.size() < EffectSlots.size()) SlotTypes.resize(EffectSlots.size());
+  SlotTypes[static_cast<size_t>(slot)] = installed ? typeName : "";
   CurrentSlot = slot;
 }
 
@@ -157,8 +180,14 @@ void TVDemo::InstallEffect(TVEffect* effect, int32_t slot) {
 }
 
 void TVDemo::LoadEffects() {
-  for (TVEffect* effect : EffectSlots)
-    if (effect) effect->Load();
+  // Each effect's errors belong to the LOAD line that filled its slot.
+  for (size_t slot = 0; slot < EffectSlots.size(); ++slot) {
+    if (!EffectSlots[slot]) continue;
+    const int32_t line = slot < EffectSlotLines.size() ? EffectSlotLines[slot] : 0;
+    SetScriptLocation({ScriptFile, line});
+    EffectSlots[slot]->Load();
+  }
+  SetScriptLocation({ScriptFile, 0});
 }
 
 void TVDemo::LoadMusic(const std::string& fileName) {

@@ -195,6 +195,12 @@ const Command kCommands[] = {
 
 }  // namespace
 
+std::vector<std::string> ScriptCommandWords() {
+  std::vector<std::string> words;
+  for (const Command& command : kCommands) words.push_back(command.word);
+  return words;
+}
+
 void TVDemo::ExecuteCommand(TVDemoCommand& tokens) {
   if (tokens.empty()) return;
   for (const Command& command : kCommands) {

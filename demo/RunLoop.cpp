@@ -2,6 +2,7 @@
 // that covers the row and presents the picture.
 #include "demo/Capture.h"
 #include "demo/EditControls.h"
+#include "demo/RunProgress.h"
 #include "demo/TimerOverlay.h"
 #include "demo/Vorpane.h"
 
@@ -14,9 +15,24 @@
 #include <cmath>
 #include <cstdio>
 
+#include <unistd.h>
+
 namespace {
 
 constexpr uint8_t kEscapeKey = 1;
+
+// Frames a fixed-step run from `from` renders until its end time or the end of its demotrack,
+// whichever comes first; -1 when it has neither. The run stops after the first frame past the
+// end, so this is an estimate for the progress line.
+int64_t FramesUntilEnd(const TVDemo& demo, double from, double fps) {
+  double end = demo.EndTime > 0.0f ? demo.EndTime : -1.0;
+  if (demo.Tracker && !demo.Tracker->Channels.empty() && demo.Tracker->BPM > 0.0f) {
+    const double trackEnd = demo.Tracker->RowToTime(demo.Tracker->RowCount(0) + 1);
+    if (end < 0 || trackEnd < end) end = trackEnd;
+  }
+  if (end < 0) return -1;
+  return std::max<int64_t>(0, static_cast<int64_t>(std::floor((end - from) * fps)) + 2);
+}
 
 }  // namespace
 
@@ -26,8 +42,12 @@ bool TVDemo::HasEnd() const {
   return Tracker && !Tracker->Channels.empty() && Tracker->BPM > 0.0f;
 }
 
-void TVDemo::ReportOnce(const std::string& key, const std::string& description) {
-  if (reported_.insert(key).second) ScriptError(description);
+void TVDemo::ReportOnce(const std::string& key, int32_t line, const std::string& description) {
+  if (!reported_.insert(key).second) return;
+  const TScriptLocation before = CurrentScriptLocation();
+  SetScriptLocation({ScriptFile, line});
+  ScriptError(description);
+  SetScriptLocation(before);
 }
 
 double TVDemo::FixedStepFps() const { return options_.Fps > 0.0f ? options_.Fps : 60.0; }
@@ -74,6 +94,11 @@ void TVDemo::Run() {
     // Loading presents as fast as it can; play syncs to the display unless told not to.
     SetSwapSync(!options_.NoVsync);
   }
+  TRunProgress progress(
+      options_.FixedStep && !options_.Quiet ? stderr : nullptr, ::isatty(STDERR_FILENO) != 0,
+      !options_.CaptureDir.empty(),
+      frameLimit_ >= 0 ? frameLimit_ : FramesUntilEnd(*this, FixedStepTime(0), FixedStepFps()),
+      FixedStepTime(0));
   for (;;) {
     if (KeyDown(kEscapeKey) || QuitRequested) break;
     if (frameLimit_ >= 0 && frameIndex_ >= frameLimit_) break;
@@ -85,9 +110,11 @@ void TVDemo::Run() {
       frameMilliseconds_.push_back(1000.0 * static_cast<double>(ticks) /
                                    static_cast<double>(SDL_GetPerformanceFrequency()));
     }
+    progress.Update(frameIndex_, Time);
   }
   if (sink_ && MusicLoaded) WriteCapturedAudio(sink_->AudioFileName());
   if (sink_ && !sink_->Finish()) throw FatalError("The capture could not be finished");
+  progress.Finish(frameIndex_, Time);
   if (options_.Benchmark) {
     std::fputs(FormatFrameStats(ComputeFrameStats(frameMilliseconds_)).c_str(), stdout);
     std::fflush(stdout);
@@ -135,9 +162,11 @@ void TVDemo::RenderFrame() {
 
   if (!Bars.empty()) {
     if (!Tracker)
-      ReportOnce("no tracker", "The script has bars but no TRACKER: bars need a demotrack");
+      ReportOnce("no tracker", Bars[0].Line,
+                 "The script has bars but no TRACKER: bars need a demotrack");
     else if (!(Tracker->BPM > 0.0f))
-      ReportOnce("no bpm", "The script has bars but no BPM above 0: bars need a tempo");
+      ReportOnce("no bpm", Bars[0].Line,
+                 "The script has bars but no BPM above 0: bars need a tempo");
   }
   const int32_t row = Tracker ? Tracker->TimeToRow(Time) : 0;
   if (Tracker) {
@@ -181,7 +210,7 @@ void TVDemo::RunBar(size_t barIndex, int32_t row) {
   if (bar.Effect >= 0 && static_cast<size_t>(bar.Effect) < EffectSlots.size())
     effect = EffectSlots[static_cast<size_t>(bar.Effect)];
   if (!effect) {
-    ReportOnce("effect " + std::to_string(barIndex),
+    ReportOnce("effect " + std::to_string(barIndex), bar.Line,
                "Effect not installed: " + std::to_string(bar.Effect));
     return;
   }
@@ -205,7 +234,7 @@ void TVDemo::RunBar(size_t barIndex, int32_t row) {
     if (!map.Enabled) continue;
     if (map.Channel < 0 || static_cast<size_t>(map.Channel) >= Tracker->Channels.size()) {
       // The tracker would report this on every evaluation; once per mapping is enough.
-      ReportOnce("channel " + std::to_string(barIndex) + " " + std::to_string(k),
+      ReportOnce("channel " + std::to_string(barIndex) + " " + std::to_string(k), bar.Line,
                  "Error reading demotrack " + std::to_string(map.Channel));
       continue;
     }

@@ -14,12 +14,19 @@ std::string ScriptErrorText(const std::string& description) {
          description;
 }
 
+std::string ScriptLocationText(const TScriptLocation& where) {
+  if (where.Line <= 0) return std::string();
+  return where.File + ":" + std::to_string(where.Line);
+}
+
 void ScriptError(const std::string& description) {
   if (handler) {
     handler(location, description);
     return;
   }
-  ShowErrorBox("Vorpane", ScriptErrorText(description));
+  const std::string text = ScriptErrorText(description);
+  const std::string where = ScriptLocationText(location);
+  ShowErrorBox("Vorpane", text, where.empty() ? text : PrefixEachLine(where + ": ", text));
 }
 
 TScriptErrorHandler SetScriptErrorHandler(TScriptErrorHandler replacement) {

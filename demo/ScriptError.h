@@ -21,8 +21,11 @@ using TScriptErrorHandler =
 
 // The full text of the box for a description.
 std::string ScriptErrorText(const std::string& description);
-// Reports a script error: to the handler when one is set, else the box (stderr always; a modal
-// box when dialogs are on).
+// "FILE:LINE" of a location (empty when it has no line).
+std::string ScriptLocationText(const TScriptLocation& where);
+// Reports a script error: to the handler when one is set, else the box (stderr always, each
+// line starting with "FILE:LINE: " when the current location has a line; a modal box with the
+// plain text when dialogs are on).
 void ScriptError(const std::string& description);
 // Replaces the handler (an empty one restores the box); returns the one it replaces.
 TScriptErrorHandler SetScriptErrorHandler(TScriptErrorHandler handler);

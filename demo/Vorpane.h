@@ -10,6 +10,7 @@
 #include "platform/Timer.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -18,6 +19,7 @@
 class TEditControls;
 class TFrameSink;
 class TScriptWatcher;
+class TVDemo;
 
 // The highest effect slot LOAD accepts: the slot table grows to the highest slot used.
 constexpr int32_t kMaxEffectSlot = 65535;
@@ -59,14 +61,25 @@ struct TDemoOptions {
   std::string CaptureDir;       // where frames go in a capture (empty: none)
   bool Benchmark = false;       // print frame time statistics at the end
   bool ReadOnly = false;        // only read the script: no window, no sound device, no music
-                                // decoding; effects are created but not loaded (tools that
-                                // inspect a production without playing it)
+                                // decoding; effects are created but not loaded, and the types
+                                // that read files when created get a base effect in their slot
+                                // (tools that inspect a production without playing it)
+  bool KeepReading = false;     // a line that would end the read (a failed conversion, a
+                                // missing demotrack) is a script error and the read goes on
+  // Called with each line's tokens before and after it runs (a line that failed is not
+  // followed by AfterCommand); lets a tool look at every command the reader executes.
+  std::function<void(TVDemo& demo, const TVDemoCommand& tokens)> BeforeCommand;
+  std::function<void(TVDemo& demo, const TVDemoCommand& tokens)> AfterCommand;
+  bool Quiet = false;           // no progress line or summary of a capture or benchmark
   bool Edit = false;            // real-time run taking the edit keys (EditControls.h)
   bool HasStart = false;        // real-time start time given (overrides STARTTIME)
   float Start = 0.0f;
   bool NoVsync = false;         // real-time swaps not synced to the display
   std::string ScreenshotFolder; // where F12 writes in an edit run (empty: the current folder)
 };
+
+// The command words of the script, in table order.
+std::vector<std::string> ScriptCommandWords();
 
 class TVDemo {
  public:
@@ -137,6 +150,8 @@ class TVDemo {
   std::string MusicFile;        // the name LOADMUSIC was given (also when it failed to open)
   std::string ScriptFile;       // the script being read or played
   std::vector<TVEffect*> EffectSlots;
+  std::vector<int32_t> EffectSlotLines;  // script line of the LOAD that filled each slot (0: none)
+  std::vector<std::string> SlotTypes;  // the LOAD type name of each filled slot ("" when empty)
   TDemoTracker* Tracker = nullptr;
   uint32_t Font = 0;
   int32_t CurrentSlot = 0;
@@ -160,8 +175,8 @@ class TVDemo {
   void RunBar(size_t barIndex, int32_t row);
   // The slots whose effects failed to load, as "3, 5" (empty when every effect loaded).
   std::string FailedEffectSlots() const;
-  // Reports a script fault once per key rather than every frame.
-  void ReportOnce(const std::string& key, const std::string& description);
+  // Reports a script fault once per key rather than every frame, tied to a script line.
+  void ReportOnce(const std::string& key, int32_t line, const std::string& description);
   // Reads and hands the finished frame to the capture sink (fixed-step runs).
   void CaptureFrame();
   // The time a real-time run ends at: ENDTIME or the demotrack's last row (-1: no end).

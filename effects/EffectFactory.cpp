@@ -58,3 +58,4 @@ std::string CanonicalEffectType(const std::string& typeName) {
     if (typeName == type.name && type.aliasOf) return type.aliasOf;
   return typeName;
 }
+

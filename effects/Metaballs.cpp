@@ -65,6 +65,8 @@ void AccumulateMetaballs(TKGLScalarField& field, const TVec3* balls, int count) 
   }
 }
 
+std::string MetaballImageName(int n) { return std::to_string(n) + ".jpg"; }
+
 int32_t MetaballImageIndex(double v) {
   if (!(v > 0)) return 0;  // NaN and negative values as well
   if (v >= kMetaballImageCount) return kMetaballImageCount;
@@ -73,7 +75,7 @@ int32_t MetaballImageIndex(double v) {
 
 TFuck::TFuck() : TVEffect(NoBaseDefaults{}) {
   for (int n = 1; n <= kMetaballImageCount; ++n)
-    Images[n] = TextureByName(std::to_string(n) + ".jpg");
+    Images[n] = TextureByName(MetaballImageName(n));
   CurrentImage = 9;
   Field = std::make_unique<TKGLScalarField>();
   Field->Size = kMetaballFieldSize;

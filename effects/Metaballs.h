@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 constexpr int kMetaballCount = 32;
 constexpr int kMetaballImageCount = 39;  // Images[1] .. Images[39]; Images[0] stays 0
@@ -41,6 +42,8 @@ class TFuck : public TVEffect {
   void DrawPictureLayers(float t);
 };
 
+// The file of picture n (1 to 39): "n.jpg".
+std::string MetaballImageName(int n);
 // The ball centres at bar time t: 25 + 20 sin(...) per axis, in grid cells.
 void PlaceMetaballs(float t, TVec3 (&balls)[kMetaballCount]);
 // Values of points 0..49 per axis := 0, then each ball adds 17 / d^2 to the points of its box

@@ -19,14 +19,14 @@ constexpr float kModelScale = 0.008f;
 
 TPixelize::TPixelize() : TVEffect(NoBaseDefaults{}) {
   Grid = std::make_unique<T3DFramebuffer>();
-  CubeBrush = LoadEffectModel(*this, "boxpixel.3ds");
-  ModelBrush = LoadEffectModel(*this, "duck.3ds");
+  CubeBrush = LoadEffectModel(*this, kPixelizeCubeModel);
+  ModelBrush = LoadEffectModel(*this, kPixelizeModel);
   if (ModelBrush) {
     ModelBrush->ScaleAll({kModelScale, kModelScale, kModelScale});
     ModelMesh = std::make_unique<TMeshDataNM>();
     ModelMesh->CopyFrom(*ModelBrush->Meshes[0]);
   }
-  Overlay = AcquirePairTexture("hvit.jpg", "inyourface.jpg");
+  Overlay = AcquirePairTexture(kPixelizeOverlayColour, kPixelizeOverlayAlpha);
 }
 
 TPixelize::~TPixelize() { ReleasePairTexture(Overlay); }

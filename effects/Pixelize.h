@@ -17,6 +17,12 @@
 #include <memory>
 #include <vector>
 
+// The fixed files the constructor reads.
+constexpr const char* kPixelizeCubeModel = "boxpixel.3ds";
+constexpr const char* kPixelizeModel = "duck.3ds";
+constexpr const char* kPixelizeOverlayColour = "hvit.jpg";
+constexpr const char* kPixelizeOverlayAlpha = "inyourface.jpg";
+
 class TPixelize : public TVEffect {
  public:
   // Allocates the grid, loads the cube and the model, scales the model, copies its first mesh

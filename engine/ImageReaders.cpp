@@ -333,3 +333,27 @@ bool DecodePicture(TPictureFormat format, const std::string& name, const uint8_t
                   ". Unknown picture type: supported are BMP, JPEG (.jpg, .jpeg, .jpe, .jfif), "
                   "PNG and TGA.");
 }
+
+bool ReadPictureFile(const std::string& name, TTextureImage& image, TLoadFailure& failure,
+                     std::string& note) {
+  const TPictureFormat byName = PictureFormatOfName(name);
+  std::vector<uint8_t> bytes;
+  if (byName == TPictureFormat::Unknown || !ReadWholeFile(name, bytes)) {
+    switch (byName) {
+      case TPictureFormat::Bmp: return ReadBmpImage(name, image, failure);
+      case TPictureFormat::Tga: return ReadTgaImage(name, image, failure);
+      case TPictureFormat::Jpeg: return ReadJpegImage(name, image, failure);
+      case TPictureFormat::Png: return ReadPngImage(name, image, failure);
+      case TPictureFormat::Unknown: break;
+    }
+    return DecodePicture(TPictureFormat::Unknown, name, nullptr, 0, image, failure);
+  }
+  TPictureFormat format = byName;
+  const TPictureFormat byContent = PictureFormatOfContent(bytes.data(), bytes.size());
+  if (byContent != TPictureFormat::Unknown && byContent != byName) {
+    note = "\"" + name + "\" is a " + PictureFormatLabel(byContent) +
+           " picture with a misleading name; loaded as " + PictureFormatLabel(byContent);
+    format = byContent;
+  }
+  return DecodePicture(format, name, bytes.data(), bytes.size(), image, failure);
+}

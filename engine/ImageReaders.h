@@ -79,3 +79,8 @@ bool ReadJpegImage(const std::string& name, TTextureImage& image, TLoadFailure& 
 bool ReadPngImage(const std::string& name, TTextureImage& image, TLoadFailure& failure);
 bool ReadJpegPairImage(const std::string& colourName, const std::string& alphaName,
                        TTextureImage& image, TLoadFailure& failure);
+// A picture file as the texture loader reads it: by the reader its name's ending picks, or by
+// its content when the first bytes prove another format (then `note` says the name misleads).
+// A file that cannot be read gets the message of the loader its name picks.
+bool ReadPictureFile(const std::string& name, TTextureImage& image, TLoadFailure& failure,
+                     std::string& note);

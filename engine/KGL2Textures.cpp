@@ -98,32 +98,6 @@ void UploadAtOwnSize(GLint internalFormat, GLsizei width, GLsizei height, GLenum
   }
 }
 
-// Reads the file once and decodes it by its content when the first bytes prove another format
-// than its name says; by its name otherwise. A file that cannot be read gets the message of the
-// loader its name picks.
-bool DecodeTextureFile(const std::string& name, TPictureFormat byName, TTextureImage& image,
-                       TLoadFailure& failure) {
-  std::vector<uint8_t> bytes;
-  if (byName == TPictureFormat::Unknown || !ReadWholeFile(name, bytes)) {
-    switch (byName) {
-      case TPictureFormat::Bmp: return ReadBmpImage(name, image, failure);
-      case TPictureFormat::Tga: return ReadTgaImage(name, image, failure);
-      case TPictureFormat::Jpeg: return ReadJpegImage(name, image, failure);
-      case TPictureFormat::Png: return ReadPngImage(name, image, failure);
-      case TPictureFormat::Unknown: break;
-    }
-    return DecodePicture(TPictureFormat::Unknown, name, nullptr, 0, image, failure);
-  }
-  TPictureFormat format = byName;
-  const TPictureFormat byContent = PictureFormatOfContent(bytes.data(), bytes.size());
-  if (byContent != TPictureFormat::Unknown && byContent != byName) {
-    std::fprintf(stderr, "\"%s\" is a %s picture with a misleading name; loaded as %s\n",
-                 name.c_str(), PictureFormatLabel(byContent), PictureFormatLabel(byContent));
-    format = byContent;
-  }
-  return DecodePicture(format, name, bytes.data(), bytes.size(), image, failure);
-}
-
 }  // namespace
 
 bool TextureUploadKeepsSize() {
@@ -194,7 +168,9 @@ void TextureFromFile(const std::string& name, uint32_t& texture) {
   if (name.empty()) return;  // no picture named (a script without LOADINGSCREEN)
   TTextureImage image;
   TLoadFailure failure;
-  const bool decoded = DecodeTextureFile(name, PictureFormatOfName(name), image, failure);
+  std::string note;
+  const bool decoded = ReadPictureFile(name, image, failure, note);
+  if (!note.empty()) std::fprintf(stderr, "%s\n", note.c_str());
   UploadOrReport(decoded, image, failure, texture);
 }
 

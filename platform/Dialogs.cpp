@@ -36,12 +36,26 @@ void SetDialogsEnabled(bool enabled) { dialogsEnabled = enabled && InitialDialog
 bool DialogsEnabled() { return dialogsEnabled; }
 
 void ShowErrorBox(const std::string& caption, const std::string& text) {
+  ShowErrorBox(caption, text, text);
+}
+
+void ShowErrorBox(const std::string& caption, const std::string& text,
+                  const std::string& stderrText) {
   ++errorBoxCount;
   lastErrorBoxText = text;
-  std::fprintf(stderr, "%s\n", text.c_str());
+  std::fprintf(stderr, "%s\n", stderrText.c_str());
   std::fflush(stderr);
   if (dialogsEnabled)
     SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption.c_str(), text.c_str(), nullptr);
+}
+
+std::string PrefixEachLine(const std::string& prefix, const std::string& text) {
+  std::string result = prefix;
+  for (const char c : text) {
+    result += c;
+    if (c == '\n') result += prefix;
+  }
+  return result;
 }
 
 int ErrorBoxCount() { return errorBoxCount; }

@@ -12,6 +12,12 @@ void SetDialogsEnabled(bool enabled);
 bool DialogsEnabled();
 // Writes the text to stderr and, with dialogs on, shows a modal box with an OK button.
 void ShowErrorBox(const std::string& caption, const std::string& text);
+// The same with a stderr text of its own (the box text plus where it came from, for example).
+void ShowErrorBox(const std::string& caption, const std::string& text,
+                  const std::string& stderrText);
+// The text with the prefix put before each of its lines (where an error came from, so that
+// every stderr line of it can be found by its origin).
+std::string PrefixEachLine(const std::string& prefix, const std::string& text);
 // Number of boxes shown or suppressed so far; lets tests see that an error was reported.
 int ErrorBoxCount();
 // The text of the last error box (empty when none), for tests.

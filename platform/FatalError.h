@@ -7,4 +7,7 @@
 
 struct FatalError : std::runtime_error {
   explicit FatalError(const std::string& message) : std::runtime_error(message) {}
+  // Where in a script it was raised, as "FILE:LINE" (empty: not on a script line). Only the
+  // stderr text shows it; the box keeps the message alone.
+  std::string Where;
 };

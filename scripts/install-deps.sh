@@ -13,7 +13,7 @@ packages=(
   xvfb xauth x11-utils xdotool ffmpeg time
   clang libclang-rt-14-dev libstb-dev locales
   libassimp-dev lib3ds-dev
-  dpkg-dev file
+  dpkg-dev file libxml2-utils
 )
 
 missing=()

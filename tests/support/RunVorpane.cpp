@@ -56,6 +56,16 @@ void WriteTextFile(const std::string& folder, const std::string& name, const std
   out << text;
 }
 
+std::string WithoutProgressSummary(const std::string& stderrText) {
+  if (stderrText.empty() || stderrText.back() != '\n') return stderrText;
+  const size_t start = stderrText.rfind('\n', stderrText.size() - 2);
+  const size_t lineStart = start == std::string::npos ? 0 : start + 1;
+  const std::string last = stderrText.substr(lineStart);
+  for (const char* prefix : {"vorpane: captured ", "vorpane: rendered "})
+    if (last.rfind(prefix, 0) == 0) return stderrText.substr(0, lineStart);
+  return stderrText;
+}
+
 TRunResult RunProgramIn(const std::string& folder, const std::vector<std::string>& command,
                         double timeLimitSeconds, const std::vector<std::string>& environment) {
   TRunResult result;

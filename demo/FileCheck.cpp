@@ -1,0 +1,56 @@
+#include "demo/FileCheck.h"
+
+#include "engine/ImageReaders.h"
+#include "engine/KGL2Classes.h"
+#include "platform/AudioDecode.h"
+#include "platform/Text.h"
+
+#include <exception>
+
+namespace {
+
+// The loader's message and reason on one line.
+std::string FailureText(const TLoadFailure& failure) {
+  std::string text = failure.Text;
+  if (!failure.Reason.empty()) text += " (" + failure.Reason + ")";
+  for (char& c : text)
+    if (c == '\n' || c == '\r') c = ' ';
+  return text;
+}
+
+std::string ModelProblem(const std::string& name) {
+  // The same steps as an effect's model load: every mesh read and turned into an engine mesh.
+  try {
+    TKGLBrush brush(name);
+    if (brush.MeshCount == 0) return "Cannot load model " + name + ": the file holds no mesh";
+  } catch (const std::exception& error) {
+    return "Cannot load model " + name + ": " + error.what();
+  }
+  return std::string();
+}
+
+}  // namespace
+
+std::string EffectFileProblem(const TEffectFile& file, std::string& note) {
+  TTextureImage image;
+  TLoadFailure failure;
+  switch (file.Kind) {
+    case TEffectFileKind::Model:
+      return ModelProblem(file.Name);
+    case TEffectFileKind::JpegPair:
+      if (ReadJpegPairImage(file.Name, file.AlphaName, image, failure)) return std::string();
+      return "picture pair " + PrintableText(file.Name) + " + " + PrintableText(file.AlphaName) +
+             ": " + FailureText(failure);
+    case TEffectFileKind::Picture:
+      break;
+  }
+  if (ReadPictureFile(file.Name, image, failure, note)) return std::string();
+  return "picture " + PrintableText(file.Name) + ": " + FailureText(failure);
+}
+
+std::string MusicFileProblem(const std::string& name) {
+  TPcm16 pcm;
+  std::string reason;
+  if (DecodeAudioFile(name, pcm, reason)) return std::string();
+  return "Cannot load music " + PrintableText(name) + ": " + reason;
+}

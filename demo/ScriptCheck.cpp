@@ -1,0 +1,348 @@
+#include "demo/ScriptCheck.h"
+
+#include "demo/FileCheck.h"
+#include "demo/Vorpane.h"
+
+#include "effects/EffectFactory.h"
+#include "effects/EffectFiles.h"
+#include "platform/FatalError.h"
+#include "platform/Files.h"
+#include "platform/Text.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <limits>
+#include <map>
+#include <set>
+
+namespace {
+
+// Settings that only INIT reads: the window, the loading screen and the words of the title.
+const char* const kWindowSettings[] = {"RESOLUTIONX", "RESOLUTIONY", "COLORDEPTH", "FULLSCREEN",
+                                       "LOADINGSCREEN", "EXCLUSIVE", "DEMO", "GROUP", "PARTY",
+                                       "YEAR", "VERSION"};
+constexpr double kLongestInputSeconds = 60.0;
+constexpr double kShortestDemotrackSeconds = 1.0;
+constexpr float kLowestBpm = 1.0f, kHighestBpm = 999.0f;
+
+std::string Quoted(const std::string& text) { return "'" + PrintableText(text) + "'"; }
+
+std::string Seconds(double seconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f s", seconds);
+  return text;
+}
+
+// An effect slot as the last LOAD into it left it.
+struct TSlotLoad {
+  std::string Type;
+  int Line = 0;
+};
+
+// An INPUT line and the mapping it set.
+struct TInputLine {
+  size_t Bar = 0;
+  int Input = 0;
+  int Line = 0;
+};
+
+// Follows the reader line by line and looks at the demo it built.
+class TScriptChecker {
+ public:
+  explicit TScriptChecker(TCheckReport& report)
+      : report_(report), knownWords_(ScriptCommandWords()) {}
+
+  void Error(int line, const std::string& text) { report_.Messages.push_back({line, true, text}); }
+  void Warning(int line, const std::string& text) {
+    report_.Messages.push_back({line, false, text});
+  }
+
+  // What a line shows before it runs: its word and its values.
+  void BeforeCommand(const TVDemoCommand& tokens);
+  // What a line did: effects loaded, files opened, the demotrack named, inputs mapped.
+  void AfterCommand(TVDemo& demo, const TVDemoCommand& tokens);
+  // What can be told only from the whole script: effects, bars, the demotrack.
+  void CheckDemo(TVDemo& demo);
+
+ private:
+  static int Line() { return CurrentScriptLocation().Line; }
+  // Decodes a file once per folder and name; problems are reported at its first use.
+  void CheckFile(int line, const TEffectFile& file, const std::string& user);
+  // MOUNT and LENGTH rows that do not fit 32 bits (the reader wraps them).
+  void CheckRowAddress(const TVDemoCommand& tokens);
+  // Inputs, the demotrack's length and bars that never show, against the demotrack and tempo.
+  void CheckTracker(TVDemo& demo);
+
+  TCheckReport& report_;
+  const std::vector<std::string> knownWords_;
+  bool initSeen_ = false;
+  int trackerLine_ = 0;
+  bool trackerNamed_ = false;
+  std::map<int32_t, TSlotLoad> slots_;
+  std::vector<TInputLine> inputs_;
+  std::set<std::string> checkedFiles_;
+};
+
+void TScriptChecker::BeforeCommand(const TVDemoCommand& tokens) {
+  const std::string& word = tokens[0];
+  if (word.empty()) return;
+  if (std::find(knownWords_.begin(), knownWords_.end(), word) == knownWords_.end()) {
+    const std::string nearest = NearestWord(word, knownWords_);
+    Warning(Line(), "unknown command " + Quoted(word) + " is ignored" +
+                        (nearest.empty() ? "" : "; did you mean " + Quoted(nearest) + "?"));
+    return;
+  }
+  if (initSeen_ && std::find(std::begin(kWindowSettings), std::end(kWindowSettings), word) !=
+                       std::end(kWindowSettings))
+    Warning(Line(), word + " after INIT has no effect: INIT has already opened the window");
+  if (word == "BPM") {
+    float bpm = 0;
+    if (TryTextToFloat(Token(tokens, 1), bpm) && !(bpm >= kLowestBpm && bpm <= kHighestBpm))
+      Warning(Line(), "BPM " + PrintableText(Token(tokens, 1)) + " is outside 1 to 999");
+  } else if (word == "DATADIR") {
+    const std::string folder = ParamText(tokens, 1);
+    std::error_code error;
+    if (!std::filesystem::is_directory(ResolveFileName(folder), error))
+      Warning(Line(), "DATADIR " + Quoted(folder) +
+                          " does not exist; the player ignores it and stays in its folder");
+  } else if (word == "MOUNT" || word == "LENGTH") {
+    CheckRowAddress(tokens);
+  } else if (word == "INPUT") {
+    const char* const names[] = {"width", "look-ahead"};
+    for (size_t i = 0; i < 2; ++i) {
+      float milliseconds = 0;
+      if (TryTextToFloat(Token(tokens, 4 + i), milliseconds) &&
+          milliseconds / 1000.0 > kLongestInputSeconds)
+        Warning(Line(), std::string("INPUT ") + names[i] + " " + Seconds(milliseconds / 1000.0) +
+                            " is over 60 s");
+    }
+  }
+}
+
+void TScriptChecker::CheckRowAddress(const TVDemoCommand& tokens) {
+  const int64_t weights[] = {64, 16, 4, 1};
+  int64_t row = 0;
+  for (size_t i = 0; i < 4; ++i) {
+    const std::string part = Token(tokens, i + 1);
+    int32_t value = 0;
+    if (part.empty()) continue;
+    if (!TryTextToInt(part, value)) return;  // the reader reports the conversion
+    row += weights[i] * value;
+  }
+  if (row > std::numeric_limits<int32_t>::max() || row < std::numeric_limits<int32_t>::min())
+    Warning(Line(), tokens[0] + " row " + std::to_string(row) +
+                        " is beyond 2^31 rows; it wraps to row " +
+                        std::to_string(static_cast<int32_t>(static_cast<uint32_t>(row))));
+}
+
+void TScriptChecker::AfterCommand(TVDemo& demo, const TVDemoCommand& tokens) {
+  const std::string& word = tokens[0];
+  if (word == "INIT") {
+    if (!initSeen_ && !demo.LoadingScreen.empty())
+      CheckFile(Line(), {TEffectFileKind::Picture, demo.LoadingScreen, "", ""}, "LOADINGSCREEN");
+    initSeen_ = true;
+  } else if (word == "LOAD") {
+    // A slot out of range leaves every slot as it was (the reader reported it).
+    int32_t slot = -1;
+    if (!TryTextToInt(Token(tokens, 2), slot) || slot != demo.CurrentSlot || slot < 0 ||
+        static_cast<size_t>(slot) >= demo.EffectSlots.size())
+      return;
+    if (!demo.EffectSlots[static_cast<size_t>(slot)]) {
+      // An unknown type empties the slot; the reader's error gains the nearest type's name.
+      slots_.erase(slot);
+      const std::string nearest = NearestWord(Token(tokens, 1), EffectTypeNames());
+      if (!nearest.empty() && !report_.Messages.empty() && report_.Messages.back().Line == Line())
+        report_.Messages.back().Text += "; did you mean " + Quoted(nearest) + "?";
+      return;
+    }
+    slots_[slot] = {Token(tokens, 1), Line()};
+    // These files are read when the line runs, from the folder of that moment.
+    for (const TEffectFile& file : EffectCreationFiles(Token(tokens, 1)))
+      CheckFile(Line(), file, Token(tokens, 1) + " in slot " + std::to_string(slot));
+  } else if (word == "LOADMUSIC") {
+    const std::string problem = MusicFileProblem(demo.MusicFile);
+    if (!problem.empty()) Error(Line(), problem);
+  } else if (word == "TRACKER") {
+    trackerLine_ = Line();
+    trackerNamed_ = !Token(tokens, 1).empty();
+  } else if (word == "INPUT") {
+    int32_t input = -1;
+    if (!demo.Bars.empty() && TryTextToInt(Token(tokens, 1), input) && input >= 0 &&
+        input < kEffectInputCount)
+      inputs_.push_back({demo.Bars.size() - 1, input, Line()});
+  }
+}
+
+void TScriptChecker::CheckFile(int line, const TEffectFile& file, const std::string& user) {
+  std::error_code error;
+  const std::string folder = std::filesystem::current_path(error).string();
+  // Names that resolve to the same file (letter case, '\\') are the same file.
+  const std::string key = folder + '\n' + std::to_string(static_cast<int>(file.Kind)) + '\n' +
+                          ResolveFileName(file.Name) + '\n' + ResolveFileName(file.AlphaName);
+  if (!checkedFiles_.insert(key).second) return;
+  std::string note;
+  const std::string problem = EffectFileProblem(file, note);
+  const std::string by = file.Parameter.empty() ? user : user + ", parameter " + file.Parameter;
+  if (!problem.empty()) Error(line, problem + " [" + by + "]");
+  if (!note.empty()) Warning(line, note + " [" + by + "]");
+}
+
+void TScriptChecker::CheckDemo(TVDemo& demo) {
+  for (const auto& [slot, load] : slots_) {
+    const TVEffect& effect = *demo.EffectSlots[static_cast<size_t>(slot)];
+    const std::string user = load.Type + " in slot " + std::to_string(slot);
+    for (const std::string& parameter : MissingEffectParameters(load.Type, effect))
+      Error(load.Line, user + " needs parameter " + parameter);
+    // Load runs after the whole script, so these are read from the folder the script ends in.
+    for (const TEffectFile& file : EffectLoadFiles(load.Type, effect))
+      CheckFile(load.Line, file, user);
+  }
+  for (const TScriptBar& bar : demo.Bars) {
+    if (bar.Effect < 0 || static_cast<size_t>(bar.Effect) >= demo.EffectSlots.size() ||
+        !demo.EffectSlots[static_cast<size_t>(bar.Effect)])
+      Error(bar.Line, "Effect not installed: " + std::to_string(bar.Effect) + " (bar " +
+                          Quoted(bar.Name) + " runs a slot that holds no effect)");
+  }
+  if (demo.Bars.empty()) return;
+  if (!demo.Tracker) {
+    Error(demo.Bars[0].Line, "The script has bars but no TRACKER: bars need a demotrack");
+    return;
+  }
+  if (!(demo.Tracker->BPM > 0.0f)) {
+    Error(demo.Bars[0].Line, "The script has bars but no BPM above 0: bars need a tempo");
+    return;
+  }
+  CheckTracker(demo);
+}
+
+void TScriptChecker::CheckTracker(TVDemo& demo) {
+  const TDemoTracker& tracker = *demo.Tracker;
+  const size_t channels = tracker.Channels.size();
+  for (const TInputLine& input : inputs_) {
+    const TInputMap& map = demo.Bars[input.Bar].InputMaps[input.Input];
+    if (map.Channel < 0 || static_cast<size_t>(map.Channel) >= channels)
+      Warning(input.Line, "INPUT " + std::to_string(input.Input) + " reads demotrack channel " +
+                              std::to_string(map.Channel) + ", but the demotrack has " +
+                              std::to_string(channels) + " channels (0 to " +
+                              std::to_string(static_cast<int64_t>(channels) - 1) + ")");
+  }
+  // The demo ends when the row passes the last row of channel 0.
+  const bool tracked = channels > 0;
+  const int32_t rows = tracker.RowCount(0);
+  if (trackerNamed_ && (!tracked || rows == 0)) {
+    Warning(trackerLine_, "the demotrack is empty: bars read no notes");
+  } else if (tracked && tracker.RowToTime(rows) < kShortestDemotrackSeconds) {
+    Warning(trackerLine_, "the demotrack has " + std::to_string(rows) + " rows, " +
+                              Seconds(tracker.RowToTime(rows)) + " at its tempo: the demo ends "
+                              "at once");
+  }
+  for (const TScriptBar& bar : demo.Bars) {
+    if (tracked && bar.Mount > rows)
+      Warning(bar.Line, "bar " + Quoted(bar.Name) + " starts at row " + std::to_string(bar.Mount) +
+                            ", after the demotrack's end (row " + std::to_string(rows) +
+                            "): it never shows");
+    else if (demo.EndTime > 0.0f && tracker.RowToTime(bar.Mount) > demo.EndTime)
+      Warning(bar.Line, "bar " + Quoted(bar.Name) + " starts at " +
+                            Seconds(tracker.RowToTime(bar.Mount)) + ", after the end time " +
+                            Seconds(demo.EndTime) + ": it never shows");
+  }
+}
+
+// Damerau-Levenshtein distance (optimal string alignment) between two texts.
+size_t EditDistance(const std::string& a, const std::string& b) {
+  std::vector<std::vector<size_t>> d(a.size() + 1, std::vector<size_t>(b.size() + 1));
+  for (size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+  for (size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    for (size_t j = 1; j <= b.size(); ++j) {
+      const size_t cost = a[i - 1] == b[j - 1] ? 0 : 1;
+      d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + cost});
+      if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+        d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+    }
+  }
+  return d[a.size()][b.size()];
+}
+
+}  // namespace
+
+int TCheckReport::ErrorCount() const {
+  return static_cast<int>(std::count_if(Messages.begin(), Messages.end(),
+                                        [](const TCheckMessage& m) { return m.IsError; }));
+}
+
+int TCheckReport::WarningCount() const {
+  return static_cast<int>(Messages.size()) - ErrorCount();
+}
+
+std::string NearestWord(const std::string& word, const std::vector<std::string>& known) {
+  // Command words are a few letters long: a longer token is no misspelt command.
+  constexpr size_t kLongestCompared = 32;
+  constexpr size_t kMostEdits = 2;
+  if (word.empty() || word.size() > kLongestCompared) return std::string();
+  const std::string upper = UpperCase(word);
+  std::string best;
+  size_t bestDistance = kMostEdits + 1;
+  for (const std::string& candidate : known) {
+    const size_t distance = EditDistance(upper, UpperCase(candidate));
+    if (distance < bestDistance) {
+      best = candidate;
+      bestDistance = distance;
+    }
+  }
+  if (bestDistance > kMostEdits || bestDistance >= word.size()) return std::string();
+  return best;
+}
+
+TCheckReport CheckScript(const std::string& fileName) {
+  TCheckReport report;
+  report.File = fileName;
+  TScriptChecker checker(report);
+  const TScriptErrorHandler previous =
+      SetScriptErrorHandler([&](const TScriptLocation& where, const std::string& description) {
+        checker.Error(where.Line, description);
+      });
+  TDemoOptions options;
+  options.ReadOnly = true;
+  options.KeepReading = true;
+  options.BeforeCommand = [&](TVDemo&, const TVDemoCommand& tokens) {
+    checker.BeforeCommand(tokens);
+  };
+  options.AfterCommand = [&](TVDemo& demo, const TVDemoCommand& tokens) {
+    checker.AfterCommand(demo, tokens);
+  };
+  try {
+    TVDemo demo(fileName, options);
+    checker.CheckDemo(demo);
+  } catch (const FatalError& error) {
+    checker.Error(0, error.what());  // the script itself could not be read
+  }
+  SetScriptErrorHandler(previous);
+  std::stable_sort(report.Messages.begin(), report.Messages.end(),
+                   [](const TCheckMessage& a, const TCheckMessage& b) { return a.Line < b.Line; });
+  return report;
+}
+
+std::string FormatCheckMessage(const std::string& file, const TCheckMessage& message) {
+  std::string text = file;
+  if (message.Line > 0) text += ":" + std::to_string(message.Line);
+  return text + (message.IsError ? ": error: " : ": warning: ") + message.Text;
+}
+
+std::string CheckSummary(const TCheckReport& report) {
+  const auto count = [](int n, const char* word) {
+    return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
+  };
+  return report.File + ": " + count(report.ErrorCount(), "error") + ", " +
+         count(report.WarningCount(), "warning");
+}
+
+int RunScriptCheck(const std::string& fileName, std::FILE* out) {
+  const TCheckReport report = CheckScript(fileName);
+  for (const TCheckMessage& message : report.Messages)
+    std::fprintf(out, "%s\n", FormatCheckMessage(report.File, message).c_str());
+  std::fprintf(out, "%s\n", CheckSummary(report).c_str());
+  std::fflush(out);
+  return report.ErrorCount() > 0 ? 1 : 0;
+}
