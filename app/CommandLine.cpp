@@ -8,6 +8,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
@@ -83,6 +84,12 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       ->check(CLI::PositiveNumber);
   auto* fromOption = app.add_option("--from", result.Options.From, "Start of the range in seconds");
   auto* toOption = app.add_option("--to", result.Options.To, "End of the range in seconds");
+  app.add_flag("--edit", result.Options.Edit,
+               "Play with the authoring keys: pause, seek, loop, screenshot (see README)");
+  auto* startOption = app.add_option("--start", result.Options.Start,
+                                     "Start a real-time run at this demo time in seconds");
+  app.add_flag("--no-vsync", result.Options.NoVsync,
+               "Draw as fast as possible instead of syncing to the display");
   app.add_flag("--quiet", result.Options.Quiet,
                "No progress line or summary on stderr during a capture or benchmark");
   app.add_option("--timeline", result.TimelineFile,
@@ -121,6 +128,16 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     result.ExitStatus = 2;
     result.Message = "vorpane: --fps, --from and --to need --capture or --benchmark\n";
   }
+  result.Options.HasStart = startOption->count() > 0;
+  if (result.Options.HasStart && !std::isfinite(result.Options.Start)) {
+    result.ExitStatus = 2;
+    result.Message = "vorpane: --start needs a number of seconds\n";
+  }
+  if ((result.Options.Edit || result.Options.HasStart) && result.Options.FixedStep) {
+    result.ExitStatus = 2;
+    result.Message = "vorpane: --edit and --start are for real-time play, not with --capture or "
+                     "--benchmark (use --from)\n";
+  }
   if (result.Options.HasFrom && result.Options.HasTo && result.Options.To <= result.Options.From) {
     result.ExitStatus = 2;
     result.Message = "vorpane: --to must be later than --from\n";
@@ -152,6 +169,11 @@ int RunVorpane(const std::vector<std::string>& arguments) {
   if (!capture.empty() && capture[0] != '/') {
     char here[4096];
     if (::getcwd(here, sizeof here)) capture = std::string(here) + "/" + capture;
+  }
+  // Screenshots of an edit run go where the program was started, whatever DATADIR does.
+  if (commandLine.Options.Edit) {
+    char here[4096];
+    if (::getcwd(here, sizeof here)) commandLine.Options.ScreenshotFolder = here;
   }
   // Checked before the script runs: its DATADIR changes the current folder.
   const bool defaultScriptMissing =

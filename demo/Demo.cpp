@@ -3,7 +3,9 @@
 #include "demo/Vorpane.h"
 
 #include "demo/Capture.h"
+#include "demo/EditControls.h"
 #include "demo/MusicPrefetch.h"
+#include "demo/ScriptWatcher.h"
 
 #include "effects/BitmapFont.h"
 #include "effects/Draw2D.h"
@@ -44,6 +46,8 @@ TVDemo::TVDemo(const std::string& fileName, const TDemoOptions& options)
   LoadScript(fileName);
   QuitRequested = false;
   if (options_.ReadOnly) return;
+  scriptStartTime_ = StartTime;
+  if (options_.HasStart && !options_.FixedStep) StartTime = options_.Start;
   LoadEffects();
   // The font needs the rendering context, which only INIT creates.
   if (Window.RC) Font = BuildBitmapFont("Verdana", 14, true);
@@ -56,6 +60,7 @@ TVDemo::TVDemo(const std::string& fileName, const TDemoOptions& options)
   ownedTimer_ = std::make_unique<TKTimer>();
   Timer = ownedTimer_.get();
   Timer->Start();
+  if (options_.Edit && !options_.FixedStep) StartEdit();
 }
 
 TVDemo::TVDemo(TBlank) {}

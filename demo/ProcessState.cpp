@@ -57,6 +57,7 @@ void ResetProcessState() {
   CurrentWindow = TRenderWindow();
   FullscreenActive = false;
   std::fill(std::begin(KeyTable), std::end(KeyTable), uint8_t{0});
+  PresentedFrames = 0;
   Keyboard = nullptr;
   ResetErrorBoxes();
   ResetScriptErrors();

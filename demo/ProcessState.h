@@ -13,7 +13,7 @@
 //   effects/BitmapFont.h  FontListBase (the font's display lists), TextColor, TextX, TextY
 //   effects/Draw2D.h      CameraRight, CameraUp
 //   platform/KestoBASS.h  the audio device and the streams
-//   platform/KestoGL2.h   CurrentWindow, FullscreenActive, KeyTable
+//   platform/KestoGL2.h   CurrentWindow, FullscreenActive, KeyTable, PresentedFrames
 //   platform/KestoInput.h Keyboard
 //   platform/Dialogs.h    the error box count and last text (dialogs stay as switched)
 //   demo/ScriptError.h    the script error handler and the current script location

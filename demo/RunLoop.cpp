@@ -1,6 +1,7 @@
 // The run loop: one frame derives the demo time, turns it into a tracker row, runs every bar
 // that covers the row and presents the picture.
 #include "demo/Capture.h"
+#include "demo/EditControls.h"
 #include "demo/RunProgress.h"
 #include "demo/TimerOverlay.h"
 #include "demo/Vorpane.h"
@@ -89,6 +90,9 @@ void TVDemo::Run() {
     if (!options_.CaptureDir.empty())
       sink_ = IsVideoFileName(options_.CaptureDir) ? MakeVideoFileSink(options_.CaptureDir, fps)
                                                    : MakePngFolderSink(options_.CaptureDir);
+  } else if (Window.RC) {
+    // Loading presents as fast as it can; play syncs to the display unless told not to.
+    SetSwapSync(!options_.NoVsync);
   }
   TRunProgress progress(
       options_.FixedStep && !options_.Quiet ? stderr : nullptr, ::isatty(STDERR_FILENO) != 0,
@@ -127,6 +131,10 @@ void TVDemo::UpdateTime() {
     if (MusicLoaded) FetchSpectrumAt(Music, time, SpectrumData);
     return;
   }
+  if (edit_) {
+    UpdateEditTime();
+    return;
+  }
   Time = Timer->Elapsed() * Speed + StartTime;
   if (MusicLoaded) {
     Time = StreamPosition(Music);
@@ -146,8 +154,10 @@ void TVDemo::RenderFrame() {
   glClearColor(ClearColor[0], ClearColor[1], ClearColor[2], ClearColor[3]);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   UpdateTime();
-  if (EndTime > 0.0f && Time > EndTime) QuitRequested = true;
-  LastFrameTime = Timer->FrameDuration;
+  if (edit_) EditBeforeFrame();
+  else if (EndTime > 0.0f && Time > EndTime) QuitRequested = true;
+  // A paused frame is the same frame again: effects that step by the frame time stand still.
+  LastFrameTime = edit_ && edit_->Paused() ? 0.0f : Timer->FrameDuration;
   PollKeyboard();
 
   if (!Bars.empty()) {
@@ -169,10 +179,25 @@ void TVDemo::RenderFrame() {
   if (ShowTimer) DrawTimerOverlay(Time, row);
 
   if (options_.FixedStep && sink_) CaptureFrame();
-  if (PresentFrame(Window)) QuitRequested = true;  // the window was closed
+  if (edit_) EditAfterFrame(row);
+  keyPresses_.clear();
+  if (PresentFrame(Window, edit_ ? &keyPresses_ : nullptr)) QuitRequested = true;  // closed
   ++frameIndex_;
+  if (edit_) {
+    ApplyEditKeys();
+    return;  // an edit run pauses at the end instead of ending
+  }
   if (Tracker && !Tracker->Channels.empty() && Tracker->RowCount(0) < Tracker->TimeToRow(Time))
     QuitRequested = true;
+}
+
+float TVDemo::PlayEndTime() const {
+  float end = EndTime > 0.0f ? EndTime : -1.0f;
+  if (Tracker && !Tracker->Channels.empty() && Tracker->BPM > 0.0f) {
+    const float last = RowStartTime(*Tracker, Tracker->RowCount(0));
+    if (end < 0.0f || last < end) end = last;
+  }
+  return end;
 }
 
 void TVDemo::RunBar(size_t barIndex, int32_t row) {

@@ -16,7 +16,9 @@
 #include <string>
 #include <vector>
 
+class TEditControls;
 class TFrameSink;
+class TScriptWatcher;
 class TVDemo;
 
 // The highest effect slot LOAD accepts: the slot table grows to the highest slot used.
@@ -69,6 +71,11 @@ struct TDemoOptions {
   std::function<void(TVDemo& demo, const TVDemoCommand& tokens)> BeforeCommand;
   std::function<void(TVDemo& demo, const TVDemoCommand& tokens)> AfterCommand;
   bool Quiet = false;           // no progress line or summary of a capture or benchmark
+  bool Edit = false;            // real-time run taking the edit keys (EditControls.h)
+  bool HasStart = false;        // real-time start time given (overrides STARTTIME)
+  float Start = 0.0f;
+  bool NoVsync = false;         // real-time swaps not synced to the display
+  std::string ScreenshotFolder; // where F12 writes in an edit run (empty: the current folder)
 };
 
 // The command words of the script, in table order.
@@ -172,6 +179,25 @@ class TVDemo {
   void ReportOnce(const std::string& key, int32_t line, const std::string& description);
   // Reads and hands the finished frame to the capture sink (fixed-step runs).
   void CaptureFrame();
+  // The time a real-time run ends at: ENDTIME or the demotrack's last row (-1: no end).
+  float PlayEndTime() const;
+  // Edit runs (EditRun.cpp): the key state and the demo clock that pauses and seeks.
+  void StartEdit();
+  void UpdateEditTime();
+  // Moves the demo time and the music to a time.
+  void EditSeek(float time);
+  // Loop wrap and the pause at the end, before the frame is drawn.
+  void EditBeforeFrame();
+  // Screenshot and status line, after the frame is drawn and before it is presented.
+  void EditAfterFrame(int32_t row);
+  // Carries out the keys pressed during the last present.
+  void ApplyEditKeys();
+  // Writes the frame being drawn as vorpane-SECONDS.png and says so on stderr.
+  void WriteScreenshot();
+  // Reloads the script in an edit run; the demo time, the pause and the loop stay.
+  void ReloadEditScript();
+  // The edit keys' limits from the settings: --start or STARTTIME, and the end.
+  void SetEditLimits();
   // Writes the music of the captured range as a WAV file (nothing when the name is empty).
   void WriteCapturedAudio(const std::string& fileName);
   // Starts the audio output (real-time runs) and opens the music; 0 after a script error.
@@ -202,4 +228,13 @@ class TVDemo {
   std::vector<std::unique_ptr<TVEffect>> ownedEffects_;
   std::vector<std::unique_ptr<TDemoTracker>> ownedTrackers_;
   std::unique_ptr<TKTimer> ownedTimer_;
+  float scriptStartTime_ = 0.0f;     // STARTTIME as the script gave it (before --start)
+  std::unique_ptr<TEditControls> edit_;  // edit runs only
+  float editBase_ = 0.0f;            // demo time at editAnchor_ (edit runs without music)
+  float editAnchor_ = 0.0f;          // timer reading when the demo time was last set
+  bool screenshotRequested_ = false;
+  std::unique_ptr<TScriptWatcher> scriptWatcher_;  // edit runs: the script file on disk
+  std::string reloadMessage_;        // the last reload's first error, drawn on screen
+  bool timerChosen_ = false;         // T was pressed: ShowTimer outlives reloads
+  std::vector<TKeyPress> keyPresses_;  // key-downs taken by the last present
 };

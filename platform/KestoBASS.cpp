@@ -315,6 +315,20 @@ bool PlayStream(uint32_t handle) {
   return true;
 }
 
+bool PauseStream(uint32_t handle) {
+  AudioState& state = State();
+  std::lock_guard<std::mutex> guard(state.Lock);
+  Stream* stream = Find(handle);
+  if (!stream) return false;
+  if (!stream->Playing) return true;
+  // The device renders ahead of what is heard: the heard position is where play resumes.
+  const double heard = HeardFrame(*stream, NowTicks());
+  stream->Frame = static_cast<int64_t>(std::floor(heard));
+  stream->Fraction = heard - std::floor(heard);
+  stream->Playing = false;
+  return true;
+}
+
 float StreamPosition(uint32_t handle) {
   AudioState& state = State();
   std::lock_guard<std::mutex> guard(state.Lock);

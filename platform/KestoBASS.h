@@ -38,6 +38,9 @@ std::vector<std::string> PrefetchedMusic();
 bool FreeStream(uint32_t handle);
 // Starts (or restarts) playback from the current position. False for an unknown handle.
 bool PlayStream(uint32_t handle);
+// Stops playback where it is heard; the position stays until PlayStream or SetStreamPosition.
+// False for an unknown handle.
+bool PauseStream(uint32_t handle);
 // The position being heard, in seconds of the source. While playing it runs on the performance
 // counter, leaning (by at most 2 %) towards the audio the device takes, so it is smooth, never
 // steps back (except after SetStreamPosition) and stays within about a device buffer of what

@@ -8,13 +8,14 @@
 TRenderWindow CurrentWindow;
 bool FullscreenActive = false;
 uint8_t KeyTable[256] = {};
+uint64_t PresentedFrames = 0;
 
 namespace {
 
 void ShowWindowError(const char* text) { ShowErrorBox("Error", text); }
 
-// Only the events the window acts on are queued; the rest (mouse motion above all) would
-// otherwise fill the queue and delay swaps, since each present takes one event at most.
+// Only the events the window acts on are queued; the rest (mouse motion above all) would only
+// fill the queue that every present empties.
 void IgnoreUnusedEvents() {
   const Uint32 ignored[] = {SDL_MOUSEMOTION, SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP,
                             SDL_MOUSEWHEEL,  SDL_FINGERDOWN,      SDL_FINGERUP,
@@ -147,13 +148,15 @@ void InitRenderState() {
   glTexGenf(GL_T, GL_TEXTURE_GEN_MODE, static_cast<GLfloat>(GL_SPHERE_MAP));
 }
 
-bool PresentFrame(const TRenderWindow& window) {
+bool PresentFrame(const TRenderWindow& window, std::vector<TKeyPress>* keyPresses) {
   glFlush();
+  bool closeRequested = false;
   SDL_Event event;
-  if (SDL_PollEvent(&event)) {
+  while (SDL_PollEvent(&event)) {
     switch (event.type) {
       case SDL_QUIT:
-        return true;
+        closeRequested = true;
+        break;
       case SDL_WINDOWEVENT:
         if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
           ResizeViewport(event.window.data1, event.window.data2);
@@ -162,14 +165,27 @@ bool PresentFrame(const TRenderWindow& window) {
       case SDL_KEYUP:
         if (uint8_t vk = VirtualKeyFromSdl(event.key.keysym.sym))
           KeyTable[vk] = event.type == SDL_KEYDOWN ? 1 : 0;
+        if (event.type == SDL_KEYDOWN && keyPresses)
+          keyPresses->push_back({event.key.keysym.sym, event.key.keysym.mod, event.key.repeat != 0});
         break;
       default:
         break;
     }
-    return false;
   }
-  if (window.Wnd) SDL_GL_SwapWindow(window.Wnd);
-  return false;
+  if (window.Wnd) {
+    SDL_GL_SwapWindow(window.Wnd);
+    ++PresentedFrames;
+  }
+  return closeRequested;
+}
+
+int SetSwapSync(bool sync) {
+  if (sync) {
+    for (int interval : {-1, 1})
+      if (SDL_GL_SetSwapInterval(interval) == 0) return interval;
+  }
+  SDL_GL_SetSwapInterval(0);
+  return 0;
 }
 
 bool ReadFrameRGB(int32_t width, int32_t height, std::vector<uint8_t>& rgb) {

@@ -27,6 +27,15 @@ extern TRenderWindow CurrentWindow;
 extern bool FullscreenActive;
 // 256 bytes by Windows virtual-key code, 1 while the key is down (written by PresentFrame).
 extern uint8_t KeyTable[256];
+// Buffer swaps done by PresentFrame since the process started (shows that frames were shown).
+extern uint64_t PresentedFrames;
+
+// One key-down event as the window received it (auto-repeats of a held key included).
+struct TKeyPress {
+  SDL_Keycode Key = SDLK_UNKNOWN;
+  uint16_t Modifiers = 0;   // SDL's KMOD_ bits at the time of the press
+  bool Repeat = false;      // an auto-repeat of a held key
+};
 
 // Brings up SDL's video subsystem. Throws FatalError when no video driver can be started.
 void LoadGLLibraries();
@@ -42,9 +51,13 @@ void LeaveFullscreen();
 void ResizeViewport(int32_t width, int32_t height);
 // Sets the initial GL state (clear colour, smooth shading, depth test, sphere-map texgen mode).
 void InitRenderState();
-// Ends a frame: glFlush, then either one window event is handled or the buffers are swapped.
-// True when the event taken was the request to close the window.
-bool PresentFrame(const TRenderWindow& window);
+// Ends a frame: glFlush, every pending window event is handled, then the buffers are swapped,
+// so however many events come (a held key's repeats) every call shows its frame. Key-down
+// events are appended to keyPresses when given. True when the window was asked to close.
+bool PresentFrame(const TRenderWindow& window, std::vector<TKeyPress>* keyPresses = nullptr);
+// Syncs buffer swaps to the display: adaptive where the driver offers it, else every refresh,
+// else (refused) not at all; off when sync is false. Returns the swap interval now in effect.
+int SetSwapSync(bool sync);
 // Reads the frame being drawn (before PresentFrame) as RGB rows, top row first.
 bool ReadFrameRGB(int32_t width, int32_t height, std::vector<uint8_t>& rgb);
 // Translates an SDL key to its Windows virtual-key code (0 when it has none).

@@ -10,7 +10,7 @@ packages=(
   libjpeg62-turbo-dev libpng-dev
   libsndfile1-dev libfftw3-dev libmpg123-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev libcli11-dev
-  xvfb xauth x11-utils ffmpeg time
+  xvfb xauth x11-utils xdotool ffmpeg time
   clang libclang-rt-14-dev libstb-dev locales
   libassimp-dev lib3ds-dev
   dpkg-dev file libxml2-utils

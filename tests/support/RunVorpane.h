@@ -27,3 +27,23 @@ std::string WithoutProgressSummary(const std::string& stderrText);
 TRunResult RunProgramIn(const std::string& folder, const std::vector<std::string>& command,
                         double timeLimitSeconds = 60,
                         const std::vector<std::string>& environment = {});
+
+// A program running in the background in a process group of its own.
+struct TBackgroundProgram {
+  int Pid = -1;             // -1 once it has been waited for or stopped
+  std::string StdoutPath;   // where its output goes
+  std::string StderrPath;
+};
+// Starts a program (path and arguments) in `folder` as RunProgramIn does, without waiting; its
+// output goes to folder/NAME.stdout and folder/NAME.stderr.
+TBackgroundProgram StartProgramIn(const std::string& folder,
+                                  const std::vector<std::string>& command,
+                                  const std::vector<std::string>& environment,
+                                  const std::string& name);
+// Waits up to the limit for the program to exit: its exit status, or -1 (stopped at the limit,
+// or ended by a signal).
+int WaitForProgram(TBackgroundProgram& program, double timeLimitSeconds);
+// Ends the program's process group (SIGTERM, then SIGKILL) and reaps the program.
+void StopProgram(TBackgroundProgram& program);
+// A whole file as text (empty when it cannot be read).
+std::string ReadTextFile(const std::string& path);

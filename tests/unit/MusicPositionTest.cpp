@@ -189,3 +189,40 @@ TEST(MusicPosition, OutputIsTheSourceResampledToTheDeviceRate) {
   EXPECT_EQ(out[0], 1234);
   EXPECT_EQ(out[1], 1234);
 }
+
+TEST(MusicPosition, PauseHoldsThePositionUntilPlayOrSeek) {
+  ScopedEnvironment noDevice("SDL_AUDIODRIVER", "no-such-driver");
+  testing::internal::CaptureStderr();
+  InitAudio(nullptr);
+  testing::internal::GetCapturedStderr();
+  const uint32_t stream = OpenGenerated(MakeConstant(8000, 1, 10.0, 1000));
+  ASSERT_NE(stream, 0u);
+  ASSERT_TRUE(SetStreamPosition(stream, 1.0f));
+  ASSERT_TRUE(PlayStream(stream));
+  SDL_Delay(200);
+  ASSERT_TRUE(PauseStream(stream));
+  const float paused = StreamPosition(stream);
+  EXPECT_GT(paused, 1.1f);
+  SDL_Delay(200);
+  EXPECT_EQ(StreamPosition(stream), paused);
+  EXPECT_TRUE(PauseStream(stream)) << "pausing a paused stream changes nothing";
+  EXPECT_EQ(StreamPosition(stream), paused);
+  // A seek while paused moves the held position; play runs on from there.
+  ASSERT_TRUE(SetStreamPosition(stream, 4.0f));
+  SDL_Delay(100);
+  EXPECT_FLOAT_EQ(StreamPosition(stream), 4.0f);
+  ASSERT_TRUE(PlayStream(stream));
+  SDL_Delay(200);
+  EXPECT_GT(StreamPosition(stream), 4.15f);
+  EXPECT_LT(StreamPosition(stream), 6.0f);
+  // Nothing is heard while paused: the device's mix of the stream is silence.
+  std::vector<int16_t> playing(2 * 4410, 0);
+  RenderDeviceAudio(playing.data(), 4410);
+  EXPECT_NE(playing[100], 0) << "the music is heard while it plays";
+  ASSERT_TRUE(PauseStream(stream));
+  std::vector<int16_t> out(2 * 4410, 1);
+  RenderDeviceAudio(out.data(), 4410);
+  for (int16_t sample : out) ASSERT_EQ(sample, 0);
+  EXPECT_FALSE(PauseStream(stream + 1));
+  EXPECT_FALSE(PauseStream(0));
+}
