@@ -24,9 +24,8 @@ void ScriptError(const std::string& description) {
     handler(location, description);
     return;
   }
-  const std::string text = ScriptErrorText(description);
-  const std::string where = ScriptLocationText(location);
-  ShowErrorBox("Vorpane", text, where.empty() ? text : PrefixEachLine(where + ": ", text));
+  // The location is the error origin too (set below), so each stderr line starts with it.
+  ShowErrorBox("Vorpane", ScriptErrorText(description));
 }
 
 TScriptErrorHandler SetScriptErrorHandler(TScriptErrorHandler replacement) {
@@ -35,11 +34,15 @@ TScriptErrorHandler SetScriptErrorHandler(TScriptErrorHandler replacement) {
   return previous;
 }
 
-void SetScriptLocation(const TScriptLocation& where) { location = where; }
+void SetScriptLocation(const TScriptLocation& where) {
+  location = where;
+  SetErrorOrigin(ScriptLocationText(where));
+}
 
 const TScriptLocation& CurrentScriptLocation() { return location; }
 
 void ResetScriptErrors() {
   handler = nullptr;
   location = TScriptLocation();
+  SetErrorOrigin(std::string());
 }

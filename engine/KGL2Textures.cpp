@@ -23,8 +23,10 @@ int uploadCount = 0;
 bool UploadOrReport(bool decoded, const TTextureImage& image, const TLoadFailure& failure,
                     uint32_t& texture) {
   if (!decoded) {
-    ShowErrorBox(failure.Caption, failure.Text);
-    if (!failure.Reason.empty()) std::fprintf(stderr, "Reason: %s\n", failure.Reason.c_str());
+    // The reason goes to stderr only: the box keeps the loader's own text.
+    const std::string said =
+        failure.Reason.empty() ? failure.Text : failure.Text + "\nReason: " + failure.Reason;
+    ShowErrorBox(failure.Caption, failure.Text, WithErrorOrigin(said));
     return false;
   }
   texture = UploadTexture(static_cast<uint16_t>(image.Width), static_cast<uint16_t>(image.Height),
@@ -170,7 +172,7 @@ void TextureFromFile(const std::string& name, uint32_t& texture) {
   TLoadFailure failure;
   std::string note;
   const bool decoded = ReadPictureFile(name, image, failure, note);
-  if (!note.empty()) std::fprintf(stderr, "%s\n", note.c_str());
+  if (!note.empty()) std::fprintf(stderr, "%s\n", WithErrorOrigin(note).c_str());
   UploadOrReport(decoded, image, failure, texture);
 }
 

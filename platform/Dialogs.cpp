@@ -24,6 +24,7 @@ bool InitialDialogsState() {
 bool dialogsEnabled = InitialDialogsState();
 int errorBoxCount = 0;
 std::string lastErrorBoxText;
+std::string errorOrigin;
 
 }  // namespace
 
@@ -36,7 +37,7 @@ void SetDialogsEnabled(bool enabled) { dialogsEnabled = enabled && InitialDialog
 bool DialogsEnabled() { return dialogsEnabled; }
 
 void ShowErrorBox(const std::string& caption, const std::string& text) {
-  ShowErrorBox(caption, text, text);
+  ShowErrorBox(caption, text, WithErrorOrigin(text));
 }
 
 void ShowErrorBox(const std::string& caption, const std::string& text,
@@ -58,6 +59,12 @@ std::string PrefixEachLine(const std::string& prefix, const std::string& text) {
   return result;
 }
 
+void SetErrorOrigin(const std::string& origin) { errorOrigin = origin; }
+
+std::string WithErrorOrigin(const std::string& text) {
+  return errorOrigin.empty() ? text : PrefixEachLine(errorOrigin + ": ", text);
+}
+
 int ErrorBoxCount() { return errorBoxCount; }
 
 const std::string& LastErrorBoxText() { return lastErrorBoxText; }
@@ -65,4 +72,5 @@ const std::string& LastErrorBoxText() { return lastErrorBoxText; }
 void ResetErrorBoxes() {
   errorBoxCount = 0;
   lastErrorBoxText.clear();
+  errorOrigin.clear();
 }

@@ -63,14 +63,18 @@ TEST(CheckCommand, PlayTimeScriptErrorsStartWithTheirLine) {
                 "BAR inputs\n"           // 11 its input reads a channel the demotrack lacks
                 "LENGTH 4 0 0 0\n"       // 12
                 "EFFECT 1\n"             // 13
-                "INPUT 0 3 1 100 0\n");  // 14
+                "INPUT 0 3 1 100 0\n"    // 14
+                "LOAD plaintexture 3\n"  // 15 its picture is missing: the loader names this line
+                "A nopic.png\n");        // 16
   const TRunResult run = RunVorpaneIn(folder, {"test.vrp"});
   EXPECT_EQ(run.ExitStatus, 0) << run.Stderr;
   for (const std::string expected :
        {"test.vrp:5: Description: Cannot load model missing.3ds: Cannot open file missing.3ds",
         "test.vrp:7: Description: No such effect in demo: nosuch",
         "test.vrp:8: Description: Effect not installed: 7",
-        "test.vrp:11: Description: Error reading demotrack 3"})
+        "test.vrp:11: Description: Error reading demotrack 3",
+        "test.vrp:15: Couldn't load PNG - \"nopic.png\"",
+        "test.vrp:15: Reason: the file cannot be read"})
     EXPECT_NE(run.Stderr.find(std::string("\n") + expected + "\n"), std::string::npos)
         << expected << "\n" << run.Stderr;
   int scriptErrorLines = 0;
