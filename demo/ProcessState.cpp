@@ -39,6 +39,7 @@ void ResetProcessState() {
 
   RandomSeed = 0;
   TextureRegistry.clear();
+  ForgetTextureOpacity();
   ResetPairTextures();
   CurrentLight = TLightState();
   FreeModelLoader();

@@ -4,7 +4,8 @@
 //
 //   demo/Frame.h          QuitRequested, BarTime, BarRow, FrameTime, DemoTime, SpectrumData
 //   engine/Vectors.h      RandomSeed (the one random generator)
-//   engine/KGL2Textures.h TextureRegistry (file name -> texture and file stamp)
+//   engine/KGL2Textures.h TextureRegistry (file name -> texture and file stamp) and the names
+//                         of the opaque textures
 //   engine/PairTextures.h the shared JPEG pair textures and their users
 //   engine/KGL2Lights.h   CurrentLight
 //   engine/KGL2_3ds.h     ModelLoader (exists only during a model load)

@@ -31,6 +31,21 @@ void DrawBlendQuad(uint32_t texture, const TColor4& color, float x, float y, flo
 // and depth testing on.
 void DrawAddQuad(uint32_t texture, const TColor4& color, float x, float y, float width,
                  float height);
+// One picture of DrawAddQuadsInOnePass: its texture, its tint and its quad's left edge.
+struct TAddLayer {
+  uint32_t Texture = 0;
+  TColor4 Color = {1, 1, 1, 1};
+  float X = 0;
+};
+constexpr int kMaxAddLayers = 4;
+// What DrawAddQuad draws for each layer in turn (quads width x height at (X, y)), in one pass
+// that sums the pictures before adding them to the screen: the same pixels for a fraction of
+// the fill. Needs weighted texture sums in the context, a texture unit per layer and loaded
+// pictures without alpha, with no fog, alpha test, stencil writes or texture coordinate
+// generation on; otherwise returns false and draws nothing. Leaves what the last DrawAddQuad
+// would leave.
+bool DrawAddQuadsInOnePass(const TAddLayer* layers, int count, float y, float width,
+                           float height);
 // A quad with texture coordinates and no other state: lighting and depth testing are turned
 // off and stay off; colour, texture and blending are the caller's.
 void DrawBareQuad(float x, float y, float width, float height);

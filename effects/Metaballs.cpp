@@ -145,11 +145,14 @@ void TFuck::Render(const float*) {
 
 void TFuck::DrawPictureLayers(float t) {
   const float brightness = 50 * SpectrumData[3];
-  PushCenterView();
-  DrawAddQuad(Images[CurrentImage], {1, 1, 1, 1}, 0, 0, 800, 600);
-  DrawAddQuad(Images[CurrentImage], {brightness, brightness, brightness, brightness},
-              SpectrumData[4], 0, 800, 600);
   const int32_t flicker = MetaballImageIndex(std::fabs(40 * std::sin(static_cast<double>(t))));
-  DrawAddQuad(Images[flicker], {0.3f, 0.3f, 0.3f, 1}, 0, 0, 800, 600);
+  const TAddLayer layers[3] = {
+      {Images[CurrentImage], {1, 1, 1, 1}, 0},
+      {Images[CurrentImage], {brightness, brightness, brightness, brightness}, SpectrumData[4]},
+      {Images[flicker], {0.3f, 0.3f, 0.3f, 1}, 0}};
+  PushCenterView();
+  if (!LayersInOnePass || !DrawAddQuadsInOnePass(layers, 3, 0, 800, 600))
+    for (const TAddLayer& layer : layers)
+      DrawAddQuad(layer.Texture, layer.Color, layer.X, 0, 800, 600);
   PopView();
 }

@@ -36,6 +36,9 @@ class TFuck : public TVEffect {
   // Draw the three picture layers after the surface, only where it is not (needs a stencil
   // buffer): the same picture, a fraction of the fill. Off only for comparisons.
   bool LayersAroundSurface = true;
+  // Sum the three pictures in one pass where the context can (the same picture for a third of
+  // the blending). Off only for comparisons.
+  bool LayersInOnePass = true;
 
  private:
   // The three additive full-screen pictures at bar time t.

@@ -3,14 +3,15 @@
 #include "engine/ImageReaders.h"
 #include "platform/Dialogs.h"
 #include "platform/Files.h"
+#include "platform/KestoGL2.h"
 
 #include <GL/glu.h>
 #include <SDL2/SDL.h>
 
 #include <algorithm>
+#include <unordered_set>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <vector>
 
 std::vector<TTexRegItem> TextureRegistry;
@@ -18,6 +19,18 @@ std::vector<TTexRegItem> TextureRegistry;
 namespace {
 
 int uploadCount = 0;
+// Names of the textures UploadTexture made whose every texel has alpha 255.
+std::unordered_set<uint32_t> opaqueTextures;
+
+// True for RGB pixels, and for RGBA pixels whose alpha is 255 everywhere.
+bool PixelsAreOpaque(uint16_t width, uint16_t height, GLenum format, const void* pixels) {
+  if (format != GL_RGBA) return true;
+  const uint8_t* bytes = static_cast<const uint8_t*>(pixels);
+  const size_t count = static_cast<size_t>(width) * height;
+  for (size_t i = 0; i < count; ++i)
+    if (bytes[i * 4 + 3] != 255) return false;
+  return true;
+}
 
 // Uploads a decoded image, or shows the loader's message.
 bool UploadOrReport(bool decoded, const TTextureImage& image, const TLoadFailure& failure,
@@ -32,16 +45,6 @@ bool UploadOrReport(bool decoded, const TTextureImage& image, const TLoadFailure
   texture = UploadTexture(static_cast<uint16_t>(image.Width), static_cast<uint16_t>(image.Height),
                           image.BytesPerPixel == 4 ? GL_RGBA : GL_RGB, image.Pixels.data());
   return true;
-}
-
-// True when the current context has the named extension.
-bool HasExtension(const char* name) {
-  const char* list = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
-  if (!list) return false;
-  const size_t length = std::strlen(name);
-  for (const char* at = std::strstr(list, name); at; at = std::strstr(at + 1, name))
-    if ((at == list || at[-1] == ' ') && (at[length] == ' ' || at[length] == 0)) return true;
-  return false;
 }
 
 int GlMajorVersion() {
@@ -103,13 +106,17 @@ void UploadAtOwnSize(GLint internalFormat, GLsizei width, GLsizei height, GLenum
 }  // namespace
 
 bool TextureUploadKeepsSize() {
-  return GlMajorVersion() >= 2 || HasExtension("GL_ARB_texture_non_power_of_two");
+  return GlMajorVersion() >= 2 || HasGLExtension("GL_ARB_texture_non_power_of_two");
 }
 
 uint32_t UploadTexture(uint16_t width, uint16_t height, GLenum format, const void* pixels) {
   ++uploadCount;
   GLuint name = 0;
   glGenTextures(1, &name);
+  if (PixelsAreOpaque(width, height, format, pixels))
+    opaqueTextures.insert(name);
+  else
+    opaqueTextures.erase(name);  // a name GL gives again after a deletion elsewhere
   glBindTexture(GL_TEXTURE_2D, name);
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
@@ -133,6 +140,10 @@ uint32_t UploadTexture(uint16_t width, uint16_t height, GLenum format, const voi
 }
 
 int TextureUploadCount() { return uploadCount; }
+
+bool TextureIsOpaque(uint32_t texture) { return opaqueTextures.count(texture) != 0; }
+
+void ForgetTextureOpacity() { opaqueTextures.clear(); }
 
 bool ReadBmpTexture(const std::string& name, uint32_t& texture) {
   TTextureImage image;
@@ -222,6 +233,7 @@ void ReleaseSupersededTextures() {
 void DeleteTexture(uint32_t texture) {
   if (texture == 0 || texture == NoTexture || !SDL_GL_GetCurrentContext()) return;
   const GLuint name = texture;
+  opaqueTextures.erase(name);
   glDeleteTextures(1, &name);
 }
 

@@ -35,6 +35,11 @@ extern std::vector<TTexRegItem> TextureRegistry;
 uint32_t UploadTexture(uint16_t width, uint16_t height, GLenum format, const void* pixels);
 // True when the current context takes textures of any size (GL 2.0 or the NPOT extension).
 bool TextureUploadKeepsSize();
+// True when UploadTexture made the texture from RGB pixels, or RGBA pixels whose alpha is 255
+// everywhere (a JPEG), and it has not been deleted since: every texel's alpha is 1.
+bool TextureIsOpaque(uint32_t texture);
+// Forgets which textures are opaque (process reset: the names may belong to a new context).
+void ForgetTextureOpacity();
 // Number of UploadTexture calls so far (lets tests see that a failed load uploaded nothing).
 int TextureUploadCount();
 

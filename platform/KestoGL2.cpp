@@ -232,3 +232,12 @@ uint8_t VirtualKeyFromSdl(SDL_Keycode key) {
     default: return 0;
   }
 }
+
+bool HasGLExtension(const char* name) {
+  const char* list = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+  if (!list) return false;
+  const size_t length = std::strlen(name);
+  for (const char* at = std::strstr(list, name); at; at = std::strstr(at + 1, name))
+    if ((at == list || at[-1] == ' ') && (at[length] == ' ' || at[length] == 0)) return true;
+  return false;
+}

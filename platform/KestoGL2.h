@@ -62,3 +62,5 @@ int SetSwapSync(bool sync);
 bool ReadFrameRGB(int32_t width, int32_t height, std::vector<uint8_t>& rgb);
 // Translates an SDL key to its Windows virtual-key code (0 when it has none).
 uint8_t VirtualKeyFromSdl(SDL_Keycode key);
+// True when the current context names the extension in its extension string.
+bool HasGLExtension(const char* name);

@@ -226,14 +226,18 @@ TEST(Metaballs, LayersAroundTheSurfaceMatchLayersUnderIt) {
   const TImageRGBA pattern = PatternImage(64, 64);
   const std::vector<uint8_t> rgb = BottomRowFirst(pattern, 3);
   effect->Images[effect->CurrentImage] = UploadTexture(64, 64, GL_RGB, rgb.data());
+  // Opaque pictures (JPEGs and RGB), so the one pass is taken where it is asked for.
+  for (int n = 1; n <= kMetaballImageCount; ++n) ASSERT_TRUE(TextureIsOpaque(effect->Images[n])) << n;
   SpectrumData[3] = 0.012f;  // the second layer at 0.6 brightness ...
   SpectrumData[4] = 0.4f;    // ... shifted by 0.4 pixels
   FrameTime = 1.0f / 60;
   for (float barTime : {0.3f, 1.9f, 4.4f}) {
-    std::vector<uint8_t> frames[2];
-    GLfloat projection[2][16];
-    for (int around = 0; around < 2; ++around) {
-      effect->LayersAroundSurface = around == 1;
+    // Under the surface and around it, both in one pass; then around it quad by quad.
+    std::vector<uint8_t> frames[3];
+    GLfloat projection[3][16];
+    for (int around = 0; around < 3; ++around) {
+      effect->LayersAroundSurface = around >= 1;
+      effect->LayersInOnePass = around <= 1;
       BarTime = barTime;
       ClearTestFrame(0, 0, 0);
       // What a bar before might leave: blending on, no depth test, a flat projection.
@@ -271,6 +275,12 @@ TEST(Metaballs, LayersAroundTheSurfaceMatchLayersUnderIt) {
       off += worst > 1;
     }
     EXPECT_EQ(off, 0) << "bar time " << barTime;
+    // The quads round after each addition: at most two levels from the one pass.
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(projection[2][i], projection[1][i]) << i;
+    int offByMoreThanTwo = 0;
+    for (size_t i = 0; i < frames[2].size(); ++i)
+      offByMoreThanTwo += std::abs(frames[2][i] - frames[1][i]) > 2;
+    EXPECT_EQ(offByMoreThanTwo, 0) << "bar time " << barTime;
     EXPECT_GT(colours.size(), 1000u) << "bar time " << barTime;
   }
   Silence();
