@@ -19,6 +19,7 @@ constexpr float kModelScale = 0.008f;
 
 TPixelize::TPixelize() : TVEffect(NoBaseDefaults{}) {
   Grid = std::make_unique<T3DFramebuffer>();
+  SecondGrid = std::make_unique<T3DFramebuffer>();
   CubeBrush = LoadEffectModel(*this, kPixelizeCubeModel);
   ModelBrush = LoadEffectModel(*this, kPixelizeModel);
   if (ModelBrush) {
@@ -36,11 +37,8 @@ void TPixelize::Render(const float* /*inputs*/) {
   VoxelOffset = {25, 25, 25};
   VoxelAngles = {0, 150 * BarTime, 35 * BarTime};
   ClearGrid(*Grid);
-  const std::vector<TVec3>& vertices = ModelMesh->Vertices;
-  for (int32_t f = 0; f < ModelMesh->FaceCount; ++f) {
-    const TFace& face = ModelMesh->Faces[static_cast<size_t>(f)];
-    VoxelizeTriangle(*Grid, vertices[face.A], vertices[face.B], vertices[face.C], kVoxelStep);
-  }
+  VoxelizeFaces(*Grid, ModelMesh->Vertices, ModelMesh->Faces.data(), ModelMesh->FaceCount,
+                kVoxelStep, *SecondGrid);
   SelectLight(GL_LIGHT0);
   SetupDefaultLight();
   SetLightPosition({100, 100, 100});

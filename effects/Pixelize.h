@@ -34,6 +34,7 @@ class TPixelize : public TVEffect {
 
   std::unique_ptr<TKGLBrush> CubeBrush;
   std::unique_ptr<T3DFramebuffer> Grid;
+  std::unique_ptr<T3DFramebuffer> SecondGrid;  // the second thread's half of the sweep
   std::unique_ptr<TKGLBrush> ModelBrush;
   std::unique_ptr<TMeshDataNM> ModelMesh;
   uint32_t Overlay = 0;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <thread>
 #if defined(__SSE__)
 #include <xmmintrin.h>
 #endif
@@ -159,6 +160,32 @@ void VoxelizeTriangle(T3DFramebuffer& grid, const TVec3& a, const TVec3& b, cons
     const float nf = static_cast<float>(n);
     VoxelizeLine(grid, Along(tb, dBC, nf), Along(ta, dAC, static_cast<float>(u) + nf), u);
   }
+}
+
+void VoxelizeFaces(T3DFramebuffer& grid, const std::vector<TVec3>& vertices, const TFace* faces,
+                   int32_t faceCount, float step, T3DFramebuffer& scratch) {
+  auto sweep = [&](T3DFramebuffer& into, int32_t first, int32_t end) {
+    for (int32_t f = first; f < end; ++f) {
+      const TFace& face = faces[f];
+      VoxelizeTriangle(into, vertices[face.A], vertices[face.B], vertices[face.C], step);
+    }
+  };
+  // Below this a second thread costs more than it saves.
+  constexpr int32_t kFacesWorthAThread = 512;
+  if (faceCount < kFacesWorthAThread) {
+    sweep(grid, 0, faceCount);
+    return;
+  }
+  // The frame's rendering waits for this sweep, and the software renderer's threads are idle
+  // while it runs: half of the faces go to the other core.
+  const int32_t half = faceCount / 2;
+  ClearGrid(scratch);
+  std::thread second([&] { sweep(scratch, half, faceCount); });
+  sweep(grid, 0, half);
+  second.join();
+  uint8_t* cells = &grid.Cells[0][0][0];
+  const uint8_t* more = &scratch.Cells[0][0][0];
+  for (size_t i = 0; i < sizeof(grid.Cells); ++i) cells[i] |= more[i];
 }
 
 void DrawGrid(const T3DFramebuffer& grid, const std::vector<std::unique_ptr<TMeshDataNM>>& meshes) {

@@ -15,6 +15,7 @@
 
 class TMeshDataN;
 class TMeshDataNM;
+struct TFace;
 
 constexpr int32_t kVoxelGridSize = 50;
 
@@ -38,6 +39,13 @@ void VoxelizeLine(T3DFramebuffer& grid, const TVec3& p, const TVec3& q, int32_t 
 // tiny step cannot stall the frame for minutes.
 void VoxelizeTriangle(T3DFramebuffer& grid, const TVec3& a, const TVec3& b, const TVec3& c,
                       float step);
+// The cells VoxelizeTriangle sets for every face of a mesh (corner indices into vertices, which
+// the caller has checked). A cell is on whichever sample sets it first, so the faces may be
+// swept in any order: a mesh of many faces is split over two threads, the second half going
+// into `scratch` (any contents) and merged into the grid afterwards. The grid's cells that were
+// on stay on.
+void VoxelizeFaces(T3DFramebuffer& grid, const std::vector<TVec3>& vertices, const TFace* faces,
+                   int32_t faceCount, float step, T3DFramebuffer& scratch);
 // Alpha blending on, ambient material black, then the first mesh drawn once per cell that is
 // on, translated to (x, y, z); z innermost. An empty mesh list draws nothing.
 void DrawGrid(const T3DFramebuffer& grid, const std::vector<std::unique_ptr<TMeshDataNM>>& meshes);

@@ -1,10 +1,13 @@
 // The 3D pixel framebuffer: rounding of samples, lines, the triangle sweep, the transform of
 // the corners, and samples that fall outside the grid or are not numbers.
 #include "effects/VoxelGrid.h"
+#include "engine/KGL2Classes.h"
+#include "common/Models3DS.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <memory>
 
@@ -137,4 +140,45 @@ TEST(VoxelGrid, TriangleSweepCoversTheTriangle) {
   VoxelizeTriangle(*grid, {5, 0, 0}, {5, 0, 0}, {5, 0, 0}, 0.125f);
   EXPECT_TRUE(On(*grid, 25, 30, 25));
   EXPECT_EQ(CountSetCells(*grid), 1);
+}
+
+TEST(VoxelGrid, FacesSweptOnTwoThreadsSetTheCellsOfOneSweep) {
+  // The duck as the pixelize effect holds it: file coordinates scaled by 0.008.
+  std::vector<TVec3> vertices;
+  std::vector<TFace> faces;
+  for (const TModelMesh& mesh : ModelFileMeshes("duck")) {
+    const uint32_t base = static_cast<uint32_t>(vertices.size());
+    for (const auto& v : mesh.Vertices) vertices.push_back({v[0] * 0.008f, v[1] * 0.008f, v[2] * 0.008f});
+    for (const auto& f : mesh.Faces) faces.push_back({base + f[0], base + f[1], base + f[2]});
+  }
+  ASSERT_GT(faces.size(), 1000u) << "the duck is large enough to be split";
+  auto grid = NewGrid();
+  auto serial = std::make_unique<T3DFramebuffer>();
+  auto scratch = std::make_unique<T3DFramebuffer>();
+  VoxelOffset = {25, 25, 25};
+  for (const float t : {0.0f, 0.37f, 2.9f}) {
+    VoxelAngles = {0, 150 * t, 35 * t};
+    ClearGrid(*serial);
+    for (const TFace& face : faces)
+      VoxelizeTriangle(*serial, vertices[face.A], vertices[face.B], vertices[face.C], 0.125f);
+    // Whatever the scratch grid held before, and with one cell on beforehand that no face sets.
+    std::memset(scratch->Cells, 1, sizeof(scratch->Cells));
+    ClearGrid(*grid);
+    grid->Cells[0][0][0] = 1;
+    serial->Cells[0][0][0] = 1;
+    VoxelizeFaces(*grid, vertices, faces.data(), static_cast<int32_t>(faces.size()), 0.125f, *scratch);
+    EXPECT_EQ(std::memcmp(grid->Cells, serial->Cells, sizeof(grid->Cells)), 0) << "t = " << t;
+    int on = 0;
+    for (const auto& plane : grid->Cells)
+      for (const auto& row : plane)
+        for (const uint8_t cell : row) on += cell;
+    EXPECT_GT(on, 1000) << "t = " << t;
+  }
+  // A mesh too small to split: the same cells as well.
+  ClearGrid(*grid);
+  ClearGrid(*serial);
+  VoxelizeFaces(*grid, vertices, faces.data(), 3, 0.125f, *scratch);
+  for (int f = 0; f < 3; ++f)
+    VoxelizeTriangle(*serial, vertices[faces[f].A], vertices[faces[f].B], vertices[faces[f].C], 0.125f);
+  EXPECT_EQ(std::memcmp(grid->Cells, serial->Cells, sizeof(grid->Cells)), 0);
 }
