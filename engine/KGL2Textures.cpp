@@ -9,9 +9,9 @@
 #include <SDL2/SDL.h>
 
 #include <algorithm>
-#include <unordered_set>
 #include <cstdio>
 #include <cstdlib>
+#include <unordered_set>
 #include <vector>
 
 std::vector<TTexRegItem> TextureRegistry;
