@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <vector>
 
 TVec3 CameraRight = {0, 0, 0};
 TVec3 CameraUp = {0, 0, 0};
@@ -285,14 +284,19 @@ bool DrawAddQuadsInOnePass(const TAddLayer* layers, int count, float y, float wi
   // edges, and in each strip a quad that does not cover it adds nothing. Quad by quad, DrawAddQuad
   // adds colour x alpha x picture (blending by source alpha), so that is each picture's weight,
   // and alpha gains alpha x alpha. The colour is clamped as a vertex colour is.
-  std::vector<float> edges;
-  for (int k = 0; k < count; ++k) {
-    edges.push_back(layers[k].X);
-    edges.push_back(layers[k].X + width);
+  // At most eight edges, sorted by insertion without duplicates (no allocation in the frame).
+  float edges[2 * kMaxAddLayers];
+  int edgeCount = 0;
+  for (int k = 0; k < 2 * count; ++k) {
+    const float edge = layers[k / 2].X + (k % 2 ? width : 0.0f);
+    int at = edgeCount;
+    while (at > 0 && edges[at - 1] > edge) --at;
+    if (at > 0 && edges[at - 1] == edge) continue;
+    for (int move = edgeCount; move > at; --move) edges[move] = edges[move - 1];
+    edges[at] = edge;
+    ++edgeCount;
   }
-  std::sort(edges.begin(), edges.end());
-  edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
-  for (size_t i = 0; i + 1 < edges.size(); ++i) {
+  for (int i = 0; i + 1 < edgeCount; ++i) {
     const float left = edges[i], right = edges[i + 1];
     bool covered = false;
     GLfloat weights[kMaxAddLayers][4] = {};
