@@ -78,13 +78,27 @@ void TVDemo::LoadScript(const std::string& fileName) {
   EffectSlots.clear();
   EffectSlotLines.clear();
   SlotTypes.clear();
+  // Substitution shares one budget over the whole read; once it is spent, the remaining lines
+  // are read as written.
+  TMacroBudget macroBudget = TMacroBudget::ForScript(bytes.size());
+  const uint64_t macroWork = macroBudget.Left;
+  bool macrosStopped = false;
   for (size_t i = 0; i < lines.size(); ++i) {
     SetScriptLocation({fileName, static_cast<int>(i + 1)});
     std::string& line = lines[i];
-    if (!ApplyMacros(line, MacroNames, MacroValues, macroIndex_))
+    const TMacroResult substituted =
+        macrosStopped ? TMacroResult::Substituted
+                      : ApplyMacros(line, MacroNames, MacroValues, &macroIndex_, macroBudget);
+    if (substituted == TMacroResult::LineTooLong)
       ScriptError("Line " + std::to_string(i + 1) + " would grow past " +
                   std::to_string(kMaxSubstitutedLine >> 20) +
                   " MiB by macro substitution; it is read as written");
+    if (substituted == TMacroResult::OverBudget) {
+      macrosStopped = true;
+      ScriptError("Line " + std::to_string(i + 1) + ": macro substitution has done the work a " +
+                  "script of this size may cost (" + std::to_string(macroWork >> 20) +
+                  " MiB of text searched and copied); this line and the rest are read as written");
+    }
     ParseLine(parser, line);
     if (options_.BeforeCommand) options_.BeforeCommand(*this, parser.Tokens);
     try {

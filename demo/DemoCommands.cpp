@@ -5,6 +5,8 @@
 #include "platform/Files.h"
 
 #include <cstring>
+#include <string_view>
+#include <unordered_map>
 
 namespace {
 
@@ -106,7 +108,7 @@ void Input(TVDemo& demo, TVDemoCommand& tokens) {
 }
 
 struct Command {
-  const char* word;
+  std::string_view word;
   Handler run;
 };
 
@@ -197,16 +199,18 @@ const Command kCommands[] = {
 
 std::vector<std::string> ScriptCommandWords() {
   std::vector<std::string> words;
-  for (const Command& command : kCommands) words.push_back(command.word);
+  for (const Command& command : kCommands) words.emplace_back(command.word);
   return words;
 }
 
 void TVDemo::ExecuteCommand(TVDemoCommand& tokens) {
   if (tokens.empty()) return;
-  for (const Command& command : kCommands) {
-    if (tokens[0] == command.word) {
-      command.run(*this, tokens);
-      return;
-    }
-  }
+  // Every line of a script comes here: one lookup instead of a comparison per command.
+  static const std::unordered_map<std::string_view, Handler> handlers = [] {
+    std::unordered_map<std::string_view, Handler> table;
+    for (const Command& command : kCommands) table.emplace(command.word, command.run);
+    return table;
+  }();
+  const auto handler = handlers.find(tokens[0]);
+  if (handler != handlers.end()) handler->second(*this, tokens);
 }

@@ -41,24 +41,44 @@ void ParseLine(TParser& parser, const std::string& line) {
   parser.Tokens.push_back(rest.substr(start));
 }
 
-bool ApplyMacros(std::string& line, const std::vector<std::string>& names,
-                 const std::vector<std::string>& values) {
-  const size_t count = names.size() < values.size() ? names.size() : values.size();
-  std::string text = line;
-  for (size_t k = 0; k < count; ++k) {
-    if (names[k].empty()) continue;
-    const size_t at = text.find(names[k]);
-    if (at == std::string::npos) continue;
-    if (text.size() - names[k].size() + values[k].size() > kMaxSubstitutedLine) return false;
-    text.replace(at, names[k].size(), values[k]);
+TMacroBudget TMacroBudget::ForScript(size_t scriptBytes) {
+  return {kMacroWorkBase + kMacroWorkPerScriptByte * static_cast<uint64_t>(scriptBytes)};
+}
+
+bool TMacroBudget::Spend(uint64_t work) {
+  if (work > Left) {
+    Left = 0;
+    return false;
   }
-  line = std::move(text);
+  Left -= work;
   return true;
 }
 
 namespace {
 
 constexpr uint64_t kHashBase = 1099511628211ull;  // odd, so every power of it is too
+// A window whose hash may be a name's costs a table lookup, a comparison and an insertion: about
+// as much as sixteen steps of the rolling scan.
+constexpr uint64_t kLookupWork = 16;
+
+// Tries every macro in turn: a search of the whole text per macro.
+TMacroResult ApplyEveryMacro(std::string& line, const std::vector<std::string>& names,
+                             const std::vector<std::string>& values, TMacroBudget& budget) {
+  const size_t count = std::min(names.size(), values.size());
+  std::string text = line;
+  for (size_t k = 0; k < count; ++k) {
+    if (names[k].empty()) continue;
+    if (!budget.Spend(text.size() + 1)) return TMacroResult::OverBudget;
+    const size_t at = text.find(names[k]);
+    if (at == std::string::npos) continue;
+    const size_t size = text.size() - names[k].size() + values[k].size();
+    if (size > kMaxSubstitutedLine) return TMacroResult::LineTooLong;
+    if (!budget.Spend(size)) return TMacroResult::OverBudget;
+    text.replace(at, names[k].size(), values[k]);
+  }
+  line = std::move(text);
+  return TMacroResult::Substituted;
+}
 
 }  // namespace
 
@@ -93,13 +113,15 @@ void TMacroIndex::Sync(const std::vector<std::string>& names) {
   }
 }
 
-bool ApplyMacros(std::string& line, const std::vector<std::string>& names,
-                 const std::vector<std::string>& values, TMacroIndex& index) {
+TMacroResult ApplyMacros(std::string& line, const std::vector<std::string>& names,
+                         const std::vector<std::string>& values, TMacroIndex* indexOrNull,
+                         TMacroBudget& budget) {
+  if (!indexOrNull) return ApplyEveryMacro(line, names, values, budget);
+  TMacroIndex& index = *indexOrNull;
   index.Sync(names);
   const size_t count = std::min(names.size(), values.size());
-  // A scan costs a step per start and name length, trying every macro a fast search per macro:
-  // with nearly as many lengths as macros the plain search is the quicker one.
-  if (index.lengths_.size() * 8 > count) return ApplyMacros(line, names, values);
+  // A scan costs a step per start and name length, trying every macro a fast search per macro.
+  if (!index.LooksUp(count)) return ApplyEveryMacro(line, names, values, budget);
   std::string text = line;
   // Macros still to try, lowest first: one entry per name that occurs in the text (its lowest
   // macro not yet tried). Entries are checked against the text when taken, since a replacement
@@ -116,7 +138,10 @@ bool ApplyMacros(std::string& line, const std::vector<std::string>& names,
   };
   // Adds the macros named by the text in every window that ends after `changed` and starts at
   // or before `to`. The hash of each window rolls on from the one before, so a length costs one
-  // step per start whatever it is; starts whose byte begins no name are not looked up.
+  // step per start whatever it is; starts whose byte begins no name are not looked up. False
+  // when the budget cannot pay for the windows.
+  const std::bitset<256>& firstBytes = index.firstBytes_;
+  const std::bitset<65536>& hashBits = index.hashBits_;
   auto scan = [&](size_t changed, size_t to, size_t first) {
     const std::string_view view(text);
     for (size_t n = 0; n < index.lengths_.size(); ++n) {
@@ -125,10 +150,11 @@ bool ApplyMacros(std::string& line, const std::vector<std::string>& names,
       const size_t from = changed + 1 > length ? changed + 1 - length : 0;
       const size_t last = std::min(to, view.size() - length);
       if (from > last) continue;
+      if (!budget.Spend(last - from + length)) return false;
       uint64_t hash = TMacroIndex::Hash(view.data() + from, length);
       for (size_t start = from;; ++start) {
-        if (index.firstBytes_[static_cast<unsigned char>(view[start])] &&
-            index.hashBits_[hash & 0xFFFF]) {
+        if (hashBits[hash & 0xFFFF] && firstBytes[static_cast<unsigned char>(view[start])]) {
+          if (!budget.Spend(kLookupWork)) return false;
           const size_t k = next(hash, view.substr(start, length), first);
           if (k < count) pending.insert(k);
         }
@@ -137,20 +163,26 @@ bool ApplyMacros(std::string& line, const std::vector<std::string>& names,
                static_cast<unsigned char>(view[start + length]);
       }
     }
+    return true;
   };
-  scan(0, text.size(), 0);
+  if (!scan(0, text.size(), 0)) return TMacroResult::OverBudget;
   while (!pending.empty()) {
     const size_t k = *pending.begin();
     pending.erase(pending.begin());
     const std::string& name = names[k];
+    if (!budget.Spend(text.size() + 1)) return TMacroResult::OverBudget;
     const size_t at = text.find(name);
     if (at == std::string::npos) continue;
     const std::string& value = values[k];
-    if (text.size() - name.size() + value.size() > kMaxSubstitutedLine) return false;
+    const size_t size = text.size() - name.size() + value.size();
+    if (size > kMaxSubstitutedLine) return TMacroResult::LineTooLong;
+    // The copy, and the search below for the name again.
+    if (!budget.Spend(2 * size)) return TMacroResult::OverBudget;
     text.replace(at, name.size(), value);
     // Names that the inserted value makes appear: every window that overlaps it or straddles
     // the join, for the macros after k.
-    if (at + value.size() >= 1) scan(at, at + value.size() - 1, k + 1);
+    if (at + value.size() >= 1 && !scan(at, at + value.size() - 1, k + 1))
+      return TMacroResult::OverBudget;
     // The same name may be registered again later and still occur.
     if (text.find(name) != std::string::npos) {
       const size_t again = next(TMacroIndex::Hash(name.data(), name.size()), name, k + 1);
@@ -158,7 +190,19 @@ bool ApplyMacros(std::string& line, const std::vector<std::string>& names,
     }
   }
   line = std::move(text);
-  return true;
+  return TMacroResult::Substituted;
+}
+
+bool ApplyMacros(std::string& line, const std::vector<std::string>& names,
+                 const std::vector<std::string>& values) {
+  TMacroBudget unbounded{UINT64_MAX};
+  return ApplyMacros(line, names, values, nullptr, unbounded) == TMacroResult::Substituted;
+}
+
+bool ApplyMacros(std::string& line, const std::vector<std::string>& names,
+                 const std::vector<std::string>& values, TMacroIndex& index) {
+  TMacroBudget unbounded{UINT64_MAX};
+  return ApplyMacros(line, names, values, &index, unbounded) == TMacroResult::Substituted;
 }
 
 std::string Token(const TVDemoCommand& tokens, size_t n) {

@@ -25,6 +25,26 @@ void ParseLine(TParser& parser, const std::string& line);
 // macros can double a line on every REGISTER.
 constexpr size_t kMaxSubstitutedLine = size_t{1} << 20;
 
+// What substituting macros may cost one read of a script, in bytes searched, scanned and
+// copied: a base for any script plus a share per byte of it, so that reading stays linear in the
+// script's size whatever its macros do (names hidden in their own values can make every line grow
+// toward kMaxSubstitutedLine). One budget serves every line of a read.
+struct TMacroBudget {
+  uint64_t Left = 0;
+  // The budget of a script of that many bytes.
+  static TMacroBudget ForScript(size_t scriptBytes);
+  // Takes work from the budget; false, and the budget empty, when it holds less.
+  bool Spend(uint64_t work);
+};
+constexpr uint64_t kMacroWorkBase = uint64_t{32} << 20;
+constexpr uint64_t kMacroWorkPerScriptByte = 32;
+
+enum class TMacroResult {
+  Substituted,  // the line holds the substituted text
+  LineTooLong,  // it would pass kMaxSubstitutedLine: the line is left as it was
+  OverBudget,   // the budget ran out: the line is left as it was
+};
+
 // Finds the macros whose names occur in a line without trying every macro in turn, so that a
 // script of many REGISTER lines reads in linear time. It follows the name list by its length:
 // entries appended since the last call are added, a shorter list is indexed again; so the list
@@ -34,6 +54,9 @@ class TMacroIndex {
  public:
   // Brings the index up to date with the name list.
   void Sync(const std::vector<std::string>& names);
+  // True when ApplyMacros with this (synced) index looks names up for a table of that many
+  // macros; false when it tries every macro in turn, which is quicker with few macros a length.
+  bool LooksUp(size_t macroCount) const { return lengths_.size() * 8 <= macroCount; }
  private:
   // Polynomial hash of a text, the one that rolls along a line one byte at a time.
   static uint64_t Hash(const char* text, size_t length);
@@ -45,16 +68,22 @@ class TMacroIndex {
   std::bitset<65536> hashBits_;       // bit (hash & 0xFFFF) of every name: most windows stop here
   size_t indexed_ = 0;                                      // names indexed so far
 
-  friend bool ApplyMacros(std::string& line, const std::vector<std::string>& names,
-                          const std::vector<std::string>& values, TMacroIndex& index);
+  friend TMacroResult ApplyMacros(std::string& line, const std::vector<std::string>& names,
+                                  const std::vector<std::string>& values, TMacroIndex* index,
+                                  TMacroBudget& budget);
 };
 
 // Replaces, for each macro in order, the first occurrence of its name in the line by its value.
-// A value inserted by macro k is searched by macros k + 1 onwards only. False, and the line left
-// as it was, when the result would be longer than kMaxSubstitutedLine.
+// A value inserted by macro k is searched by macros k + 1 onwards only. With an index only the
+// macros whose names occur in the line are looked up; without one every macro is tried. The work
+// is taken from the budget as it is done.
+TMacroResult ApplyMacros(std::string& line, const std::vector<std::string>& names,
+                         const std::vector<std::string>& values, TMacroIndex* index,
+                         TMacroBudget& budget);
+// The same without a bound on the work (lines the caller knows); false, and the line left as it
+// was, when the result would be longer than kMaxSubstitutedLine.
 bool ApplyMacros(std::string& line, const std::vector<std::string>& names,
                  const std::vector<std::string>& values);
-// The same result, looking up only the macros whose names occur in the line.
 bool ApplyMacros(std::string& line, const std::vector<std::string>& names,
                  const std::vector<std::string>& values, TMacroIndex& index);
 

@@ -39,6 +39,15 @@ printf 'REGISTER $T textures/title.jpg\nA $T $T\nREGISTER FOO bar\nUNREGISTER FO
   >"$seeds/script_reader/macros.vrp"
 printf 'REGISTER P0 ab\nREGISTER Q0 cd\nREGISTER P1 P0Q0\nREGISTER Q1 P0Q0\nREGISTER P2 P1Q1\nDEMO P2 Q0\n' \
   >"$seeds/script_reader/doubling.vrp"
+# Names doubling toward half a mebibyte, then many lines that grow with them: the whole read
+# runs into the bound on substitution work.
+{
+  printf 'REGISTER P0 ab\nREGISTER Q0 cd\nREGISTER @A @A@A\n'
+  for k in $(seq 0 17); do
+    printf 'REGISTER P%d P%dQ%d\nREGISTER Q%d P%dQ%d\n' $((k + 1)) $k $k $((k + 1)) $k $k
+  done
+  for k in $(seq 1 40); do printf 'DEMO P18 Q17 @A\nGROUP P17Q16\n'; done
+} >"$seeds/script_reader/growing.vrp"
 printf '\x02\x00\x00\x00\x04\x00\x00\x00\x01\x00\x05\x00\x00\x05\x00\x01' \
   >"$seeds/demotrack_reader/two_channels.trk"
 find build/production "$build_dir/production" -name '*.trk' -size -2M \

@@ -137,6 +137,30 @@ TEST(ScriptLimits, HundredThousandMacrosReadInLinearTime) {
   EXPECT_LT(seconds, 5.0);
 }
 
+TEST(ScriptLimits, MacroWorkOfAWholeScriptIsBoundedByItsSize) {
+  // Names doubling to 512 KiB, then thousands of lines that each grow to 768 KiB: gigabytes of
+  // text to copy and search without a bound on the whole script.
+  std::string script = "REGISTER P0 ab\nREGISTER Q0 cd\n";
+  for (int k = 0; k < 18; ++k) {
+    const std::string from = "P" + std::to_string(k) + "Q" + std::to_string(k);
+    script += "REGISTER P" + std::to_string(k + 1) + " " + from + "\n";
+    script += "REGISTER Q" + std::to_string(k + 1) + " " + from + "\n";
+  }
+  for (int line = 0; line < 3000; ++line) script += "DEMO P18 Q17\n";
+  const auto start = std::chrono::steady_clock::now();
+  auto demo = DemoFromScript(script);
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_LT(seconds, 5.0);
+  EXPECT_EQ(ErrorBoxCount(), 1);  // once, not once a line
+  const std::string& error = LastErrorBoxText();
+  EXPECT_NE(error.find("this line and the rest are read as written"), std::string::npos) << error;
+  // Lines were substituted until the budget ran out, and read as written after it.
+  const size_t number = error.find("Line ") + 5;
+  EXPECT_GT(std::stoi(error.substr(number)), 45) << error;
+  EXPECT_EQ(demo->DemoName, "P18 Q17");
+}
+
 TEST(ScriptLimits, SlotsAndWindowSizesOutOfRangeAreScriptErrorsAndIgnored) {
   auto demo = DemoFromScript(
       "LOAD plaincolor 2147483647\nLOAD flash 65536\nLOAD plaincolor -1\nRESOLUTIONX 100000\n"
