@@ -58,8 +58,16 @@ void TKGLScalarField::DrawSurface(TCubeOrder order) {
     startBatch();
   };
   startBatch();
+  // The vertex the default cube order ends on: the last one of the last cube in that order.
+  int32_t lastCube = -1;
+  TVec3 lastNormal = {0, 0, 0};
   Polygonise([&](const TVec3& position, const TVec3& normal, int32_t x, int32_t y, int32_t z,
                  int edge) {
+    const int32_t cube = (x * (kMaxFieldSize + 1) + y) * (kMaxFieldSize + 1) + z;
+    if (cube >= lastCube) {
+      lastCube = cube;
+      lastNormal = normal;
+    }
     // Corners of a triangle stay in one batch: start a new one before a triangle's first corner
     // when a whole triangle might not fit.
     if (corners % 3 == 0 && corners + 3 > kSurfaceBatchVertices) flush();
@@ -79,6 +87,13 @@ void TKGLScalarField::DrawSurface(TCubeOrder order) {
   }, order);
   flush();
   glPopClientAttrib();
+  // Drawing from arrays leaves the current normal and texture coordinate undefined; leave the
+  // ones the vertex-by-vertex path leaves, for later drawing with lighting or texturing and
+  // none of its own.
+  if (lastCube >= 0) {
+    glTexCoord2f(lastNormal.X, lastNormal.Y);
+    glNormal3fv(&lastNormal.X);
+  }
 }
 
 void TKGLScalarField::DrawSurfaceImmediate() const {

@@ -64,6 +64,8 @@ class TKGLScalarField {
   // of the cubes around it (so the renderer transforms each once): the vertices are gathered
   // into Batch, the corners into BatchIndices, and drawn with one glDrawElements per full batch
   // (one for any surface of the metaball effect); the client array state is restored afterwards.
+  // Leaves the current normal and texture coordinate DrawSurfaceImmediate leaves (its last
+  // vertex's, whatever the order).
   void DrawSurface(TCubeOrder order = {});
   // The same triangles between one glBegin(GL_TRIANGLES) and glEnd, a vertex at a time
   // (several times slower under a software renderer).

@@ -4,12 +4,14 @@
 //
 // Contract: corner k of a cube is bit k of the cube index, set when the corner is below the
 // level. Corners 0..7 sit at (x,y,z) offsets (0,0,0) (1,0,0) (1,0,1) (0,0,1) (0,1,0) (1,1,0)
-// (1,1,1) (0,1,1); edges 0..11 join the corner pairs in kCubeEdgeCorners. Both tables are
-// derived at compile time from that numbering: the edge table sets an edge's bit exactly when
-// one of its corners is below; the triangles trace the cut on each cube face and fan out each
-// closed loop. On a face with two diagonally opposite corners below, the two below corners are
-// always cut off separately, so neighbouring cubes agree on every shared face and the surface
-// has no cracks. Triangles wind counter-clockwise seen from the below side.
+// (1,1,1) (0,1,1); edges 0..11 join the corner pairs in kCubeEdgeCorners. The edge table is
+// derived at compile time: an edge's bit is set exactly when one of its corners is below. The
+// triangle rows are the standard published ones wherever the cube has no ambiguous face (two
+// diagonally opposite corners below, the other two not). For the rows with one, the triangles
+// are derived: they trace the cut on each face, always cutting the two below corners of an
+// ambiguous face off separately, and fan out each closed loop; so neighbouring cubes agree on
+// every shared face and the surface has no cracks. Triangles wind counter-clockwise seen from
+// the below side.
 #pragma once
 #include <cstdint>
 

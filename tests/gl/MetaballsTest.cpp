@@ -151,7 +151,8 @@ TEST(Metaballs, SpectrumSwingsTheCameraAndSwitchesThePicture) {
   EXPECT_EQ(effect->CurrentImage, chosen);
 }
 
-// Arrays in the default cube order, arrays from the far ends, and vertex by vertex.
+// Arrays in the default cube order, arrays from the far ends, and vertex by vertex: the same
+// pixels, and the same current normal and texture coordinate left behind.
 TEST(Metaballs, ArrayAndImmediateSurfacesDrawTheSamePixels) {
   std::unique_ptr<TVEffect> created = CreateInPictureFolder("fuck");
   auto* effect = dynamic_cast<TFuck*>(created.get());
@@ -166,12 +167,15 @@ TEST(Metaballs, ArrayAndImmediateSurfacesDrawTheSamePixels) {
   for (bool sphereMap : {true, false}) {
     std::vector<uint8_t> frames[3];
     std::vector<double> ms[3];
+    GLfloat left[3][7];  // normal, texture coordinate
     for (int round = 0; round < 7; ++round)
       for (int path = 0; path < 3; ++path) {
         ClearTestFrame(0, 0, 0);
         ApplyTexture(texture);
         glDisable(GL_LIGHTING);
         if (sphereMap) EnableSphereMap();
+        glNormal3f(7, 8, 9);
+        glTexCoord2f(5, 6);
         glFinish();
         const auto start = std::chrono::steady_clock::now();
         if (path == 0)
@@ -186,7 +190,16 @@ TEST(Metaballs, ArrayAndImmediateSurfacesDrawTheSamePixels) {
         DisableSphereMap();
         EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
         if (round == 0) frames[path] = ReadTestFrame();
+        // Each path leaves the last vertex's normal and texture coordinate current.
+        glGetFloatv(GL_CURRENT_NORMAL, left[path]);
+        glGetFloatv(GL_CURRENT_TEXTURE_COORDS, left[path] + 3);
       }
+    EXPECT_NE(left[1][0], 7.0f);
+    EXPECT_NE(left[1][3], 5.0f);
+    for (int i = 0; i < 7; ++i) {
+      EXPECT_EQ(left[0][i], left[1][i]) << i;
+      EXPECT_EQ(left[2][i], left[1][i]) << i;
+    }
     for (auto& times : ms) std::sort(times.begin(), times.end());
     int off = 0, offReversed = 0, drawn = 0;
     for (size_t i = 0; i < frames[0].size(); i += 4) {

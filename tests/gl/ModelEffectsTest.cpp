@@ -1,6 +1,7 @@
 // The 3D model effects on an 800 x 600 offscreen frame: "object" (flat colour, scale, spin,
-// environment pass and the state it leaves) and "pixelize" (the state it leaves, its overlay, and
-// the batched grid drawing against the cell-by-cell one).
+// placement, the order and sign of its turns, the sphere-mapped environment pass and the state
+// it leaves) and "pixelize" (the state it leaves, its overlay, and the batched grid drawing
+// against the cell-by-cell one).
 #include "common/ImageWriters.h"
 #include "common/Models3DS.h"
 #include "demo/Frame.h"
@@ -19,7 +20,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstring>
+#include <set>
 #include <vector>
 
 namespace {
@@ -33,6 +37,29 @@ TModelMesh Box(float hx, float hy, float hz) {
     v[2] *= 2 * hz;
   }
   return box;
+}
+
+using TPoint = std::array<float, 3>;
+
+// The mesh with every vertex moved by f, which takes and gives engine coordinates (Y up: the
+// file's (x, y, z) is the engine's (x, z, -y)).
+template <class F>
+TModelMesh Moved(TModelMesh mesh, F f) {
+  for (auto& v : mesh.Vertices) {
+    const TPoint e = f(TPoint{v[0], v[2], -v[1]});
+    v = {e[0], -e[2], e[1]};
+  }
+  return mesh;
+}
+
+// A right-handed turn by the given degrees about axis 0 (x), 1 (y) or 2 (z), as glRotatef's.
+TPoint Turn(TPoint v, int axis, float degrees) {
+  const float radians = degrees * 3.14159265f / 180, c = std::cos(radians), s = std::sin(radians);
+  const int i = (axis + 1) % 3, j = (axis + 2) % 3;
+  const float a = v[i], b = v[j];
+  v[i] = c * a - s * b;
+  v[j] = s * a + c * b;
+  return v;
 }
 
 std::string WriteModel(const std::string& folder, const std::string& name,
@@ -175,6 +202,67 @@ TEST(ObjectEffect, EnvironmentPassLeavesAdditiveBlendingAndAFailedModelDrawsNoth
   EXPECT_FALSE(missing->Brush);
   const std::array<int, 4> box = CoveredBox(RenderObject(*missing, 0));
   EXPECT_EQ(box[2], -1);
+}
+
+TEST(ObjectEffect, PlacementTurnOrderAndSphereMappedEnvironment) {
+  TestGlWindow();
+  const std::string folder = MakeTempFolder();
+  // An off-centre block of three different sizes: no turn about the origin maps it onto itself.
+  const TModelMesh block =
+      Moved(Box(20, 10, 5), [](const TPoint& v) { return TPoint{v[0] + 14, v[1] + 6, v[2] - 3}; });
+  // The block (moved by f) drawn grey, placed at `at` and spinning at `spin`.
+  const auto grey = [&](const std::string& name, auto f, TVec3 at, TVec3 spin) {
+    auto object = LoadObject(WriteModel(folder, name, {Moved(block, f)}), 0, 220, 220, 220);
+    object->X = at.X, object->Y = at.Y, object->Z = at.Z;
+    object->VX = spin.X, object->VY = spin.Y, object->VZ = spin.Z;
+    object->Load();
+    return object;
+  };
+  const auto same = [](const TPoint& v) { return v; };
+
+  // X, Y, Z move the model along the engine's axes.
+  const std::vector<uint8_t> expectedPlace = RenderObject(
+      *grey("moved.3ds", [](const TPoint& v) { return TPoint{v[0] + 7, v[1] - 5, v[2] + 11}; },
+            {0, 0, 0}, {0, 0, 0}),
+      0);
+  auto placed = grey("block.3ds", same, {7, -5, 11}, {0, 0, 0});
+  EXPECT_LT(ShareOfDifferentPixels(RenderObject(*placed, 0), expectedPlace), 0.002);
+  EXPECT_GT(ShareOfDifferentPixels(RenderObject(*grey("block.3ds", same, {0, 0, 0}, {0, 0, 0}), 0),
+                                   expectedPlace),
+            0.01);
+
+  // Half a second at spins (40, -70, 110): the model turned 55 degrees about z, then -35 about
+  // y, then 20 about x.
+  const std::vector<uint8_t> expectedTurn = RenderObject(
+      *grey("turned.3ds", [](const TPoint& v) { return Turn(Turn(Turn(v, 2, 55), 1, -35), 0, 20); },
+            {0, 0, 0}, {0, 0, 0}),
+      0);
+  auto spinning = grey("block.3ds", same, {0, 0, 0}, {40, -70, 110});
+  EXPECT_LT(ShareOfDifferentPixels(RenderObject(*spinning, 0.5f), expectedTurn), 0.002);
+  EXPECT_GT(ShareOfDifferentPixels(RenderObject(*spinning, 0), expectedTurn), 0.01);
+
+  // The environment pass is sphere-mapped: over a black base, a gradient picture shows in many
+  // shades although every vertex has the same texture coordinate.
+  TModelMesh oneCoordinate = block;
+  oneCoordinate.TexCoords.assign(oneCoordinate.Vertices.size(), {0.1f, 0.1f});
+  TImageRGBA gradient = FlatImage(64, 64, 0, 0, 0);
+  for (int y = 0; y < 64; ++y)
+    for (int x = 0; x < 64; ++x) {
+      gradient.Pixels[(y * 64 + x) * 4] = static_cast<uint8_t>(4 * x);
+      gradient.Pixels[(y * 64 + x) * 4 + 1] = static_cast<uint8_t>(4 * y);
+    }
+  ASSERT_TRUE(WriteBmp24(folder + "/black.bmp", FlatImage(8, 8, 0, 0, 0)));
+  ASSERT_TRUE(WriteBmp24(folder + "/gradient.bmp", gradient));
+  auto shiny = LoadObject(WriteModel(folder, "shiny.3ds", {oneCoordinate}), 0, 0, 0, 0);
+  shiny->B = folder + "/black.bmp";
+  shiny->C = folder + "/gradient.bmp";
+  shiny->Load();
+  const std::vector<uint8_t> frame = RenderObject(*shiny, 0);
+  std::set<int> shades;
+  for (size_t i = 0; i < frame.size(); i += 4)
+    if (frame[i] || frame[i + 1]) shades.insert(frame[i] << 8 | frame[i + 1]);
+  EXPECT_GT(shades.size(), 50u);
+  EXPECT_FALSE(glIsEnabled(GL_TEXTURE_GEN_S));
 }
 
 TEST(PixelizeEffect, StateOverlayAndTheBatchedGridMatchesCellByCell) {

@@ -1,6 +1,7 @@
-// Marching cubes without GL: the derived tables, the closed surface they give on random fields,
-// the interpolation rules, the field normals, and the metaball field of the "fuck" effect (ball
-// paths, the accumulation box, a ball on a grid point, the picture index limit).
+// Marching cubes without GL: the tables against the standard ones, the closed surface they give
+// on random fields, the interpolation rules, the field normals, and the metaball field of the
+// "fuck" effect (ball paths, the accumulation box, a ball on a grid point, the picture index
+// limit).
 #include "effects/KGL2ScalarField.h"
 #include "effects/Metaballs.h"
 
@@ -109,6 +110,40 @@ TEST(ScalarField, TablesFollowTheCornerAndEdgeNumbering) {
   EXPECT_EQ(RowTriangles(tables.TriangleTable[3]), (Rows{{1, 8, 3}, {1, 9, 8}}));
   EXPECT_EQ(RowTriangles(tables.TriangleTable[4]), (Rows{{1, 2, 10}}));
   EXPECT_EQ(RowTriangles(tables.TriangleTable[254]), (Rows{{0, 3, 8}}));
+
+  // Every cube without an ambiguous face (two diagonally opposite corners of a face below, the
+  // other two not) takes the published standard row as it stands: 136 rows, checked by an
+  // FNV-1a sum of their 16 entries in index order, and two of them in full.
+  const auto hasAmbiguousFace = [](int index) {
+    for (int axis = 0; axis < 3; ++axis)
+      for (int side = 0; side < 2; ++side) {
+        std::vector<int> below;
+        for (int c = 0; c < kCubeCornerCount; ++c)
+          if (kCubeCornerOffsets[c][axis] == side && ((index >> c) & 1)) below.push_back(c);
+        if (below.size() != 2) continue;
+        int differing = 0;
+        for (int k = 0; k < 3; ++k)
+          differing += kCubeCornerOffsets[below[0]][k] != kCubeCornerOffsets[below[1]][k];
+        if (differing == 2) return true;
+      }
+    return false;
+  };
+  uint32_t checksum = 2166136261u;
+  int plainRows = 0;
+  for (int index = 0; index < kCubeCaseCount; ++index) {
+    if (hasAmbiguousFace(index)) continue;
+    ++plainRows;
+    for (int8_t entry : tables.TriangleTable[index])
+      checksum = (checksum ^ static_cast<uint8_t>(entry)) * 16777619u;
+  }
+  EXPECT_EQ(plainRows, 136);
+  EXPECT_EQ(checksum, 0x6d4dc86bu) << "rows differ from the standard table";
+  using Row = std::vector<int>;
+  const auto fullRow = [&](int index) {
+    return Row(tables.TriangleTable[index], tables.TriangleTable[index] + kTriangleRowLength);
+  };
+  EXPECT_EQ(fullRow(11), (Row{1, 11, 2, 1, 9, 11, 9, 8, 11, -1, -1, -1, -1, -1, -1, -1}));
+  EXPECT_EQ(fullRow(23), (Row{2, 10, 9, 2, 9, 7, 2, 7, 3, 7, 9, 4, -1, -1, -1, -1}));
 }
 
 TEST(ScalarField, RandomFieldsGiveAClosedConsistentlyWoundSurface) {
