@@ -21,6 +21,7 @@ TPixelize::TPixelize() : TVEffect(NoBaseDefaults{}) {
   Grid = std::make_unique<T3DFramebuffer>();
   SecondGrid = std::make_unique<T3DFramebuffer>();
   CubeBrush = LoadEffectModel(*this, kPixelizeCubeModel);
+  if (CubeBrush) PrepareGridBatch(batch_, *CubeBrush->Meshes[0]);
   ModelBrush = LoadEffectModel(*this, kPixelizeModel);
   if (ModelBrush) {
     ModelBrush->ScaleAll({kModelScale, kModelScale, kModelScale});
@@ -52,7 +53,7 @@ void TPixelize::Render(const float* /*inputs*/) {
   if (DrawCellByCell)
     DrawGrid(*Grid, CubeBrush->Meshes);
   else
-    DrawGridBatched(*Grid, *CubeBrush->Meshes[0], batch_);
+    DrawGridBatched(*Grid, batch_);
   PushCenterView();
   DrawBlendQuad(Overlay, {1, 1, 1, 30 * SpectrumData[2]}, 0, 88, 512, 512);
   PopView();

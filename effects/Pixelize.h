@@ -40,6 +40,8 @@ class TPixelize : public TVEffect {
   uint32_t Overlay = 0;
   // Draw the cells one by one, as DrawGrid does, instead of in one batch (for comparisons).
   bool DrawCellByCell = false;
+  // The batch of the last frame drawn in one batch: its Indices tell how many faces were drawn.
+  const TGridBatch& Batch() const { return batch_; }
 
  private:
   TGridBatch batch_;

@@ -1,3 +1,5 @@
+// glActiveTexture is an entry point of libGL itself (OpenGL 1.3).
+#define GL_GLEXT_PROTOTYPES 1
 #include "effects/VoxelGrid.h"
 
 #include "engine/KGL2Classes.h"
@@ -61,65 +63,225 @@ void BeginGrid() {
   glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, black);
 }
 
-// The rotation by VoxelAngles, worked out again only when the angles change: a frame turns
-// thousands of triangles by the same angles.
-const TRotationXYZ& VoxelRotation() {
-  static TVec3 angles = {0, 0, 0};
-  static TRotationXYZ rotation = MakeRotationXYZ(angles);
-  if (std::memcmp(&angles, &VoxelAngles, sizeof angles) != 0) {
-    angles = VoxelAngles;
-    rotation = MakeRotationXYZ(angles);
-  }
-  return rotation;
-}
+// The corner transform of VoxelizeTriangle: the rotation by VoxelAngles, then VoxelOffset. A
+// sweep takes it once, so that its threads read only their own copy and not the globals.
+struct TVoxelTransform {
+  TRotationXYZ Rotation;
+  TVec3 Offset;
+};
 
-TVec3 Transformed(const TVec3& p) {
+TVoxelTransform CurrentTransform() { return {MakeRotationXYZ(VoxelAngles), VoxelOffset}; }
+
+TVec3 Transformed(const TVec3& p, const TVoxelTransform& transform) {
   TVec3 rotated = p;
-  RotatePointBy(rotated, VoxelRotation());
+  RotatePointBy(rotated, transform.Rotation);
   TVec3 moved;
-  AddVec3(rotated, VoxelOffset, moved);
+  AddVec3(rotated, transform.Offset, moved);
   return moved;
 }
 
-// For each face of the cube, the side of the cell it lies on, when every face lies on a side of
-// the box -0.5 .. 0.5 (so that neighbouring cells' boxes touch); empty otherwise. Coordinates
-// within a hair of a side count as on it: the model's turn from Z up to Y up rounds them.
-std::vector<int8_t> CubeFaceSides(const TMeshDataN& cube) {
-  constexpr float kHair = 1e-5f;
-  auto near = [](float a, float b) { return std::fabs(a - b) <= kHair; };
-  std::vector<int8_t> sides;
-  const int32_t vertexCount = std::min<int32_t>(cube.VertexCount, static_cast<int32_t>(cube.Vertices.size()));
-  if (cube.FaceCount <= 0 || static_cast<size_t>(cube.FaceCount) > cube.Faces.size()) return sides;
-  float low[3] = {1e30f, 1e30f, 1e30f}, high[3] = {-1e30f, -1e30f, -1e30f};
-  for (int32_t v = 0; v < vertexCount; ++v) {
-    const float p[3] = {cube.Vertices[v].X, cube.Vertices[v].Y, cube.Vertices[v].Z};
-    for (int a = 0; a < 3; ++a) {
-      low[a] = std::min(low[a], p[a]);
-      high[a] = std::max(high[a], p[a]);
+void SweepTriangle(T3DFramebuffer& grid, const TVec3& a, const TVec3& b, const TVec3& c,
+                   float step, const TVoxelTransform& transform) {
+  const TVec3 ta = Transformed(a, transform), tb = Transformed(b, transform),
+              tc = Transformed(c, transform);
+  const double inverse = 1.0 / static_cast<double>(step);
+  // u would be 0 or less, or undefined (a step of 0, NaN or a negative step).
+  if (!(inverse >= 0.5) || !std::isfinite(inverse)) return;
+  const int32_t u = inverse >= kMaxTriangleSteps ? kMaxTriangleSteps
+                                                 : static_cast<int32_t>(std::nearbyint(inverse));
+  if (u <= 0) return;  // 0.5 itself rounds to 0
+  const TVec3 dAB = Scaled(ta, tb, step);
+  const TVec3 dAC = Scaled(ta, tc, step / 2);
+  const TVec3 dBC = Scaled(tb, tc, step);
+  for (int32_t n = 1; n <= u; ++n) {
+    const float nf = static_cast<float>(n);
+    VoxelizeLine(grid, Along(ta, dAB, nf), Along(ta, dAC, nf), u);
+  }
+  for (int32_t n = 1; n <= u; ++n) {
+    const float nf = static_cast<float>(n);
+    VoxelizeLine(grid, Along(tb, dBC, nf), Along(ta, dAC, static_cast<float>(u) + nf), u);
+  }
+}
+
+// The determinant of a 4 x 4 matrix (the same in either storage order), by elimination.
+double Determinant4(const float* matrix) {
+  double a[4][4];
+  for (int i = 0; i < 16; ++i) a[i / 4][i % 4] = matrix[i];
+  double determinant = 1;
+  for (int c = 0; c < 4; ++c) {
+    int pivot = c;
+    for (int r = c + 1; r < 4; ++r)
+      if (std::fabs(a[r][c]) > std::fabs(a[pivot][c])) pivot = r;
+    if (a[pivot][c] == 0) return 0;
+    if (pivot != c) {
+      std::swap(a[pivot], a[c]);
+      determinant = -determinant;
+    }
+    determinant *= a[c][c];
+    for (int r = c + 1; r < 4; ++r) {
+      const double factor = a[r][c] / a[c][c];
+      for (int k = c; k < 4; ++k) a[r][k] -= factor * a[c][k];
     }
   }
+  return determinant;
+}
+
+// A face of the cube flattened onto its side of the cell: the coordinates along the two axes
+// after the side's axis, in turn, corners counter-clockwise seen from outside the cell.
+struct TFlatFace {
+  double P[3][2];
+};
+
+// (q - p) x (r - p): positive when p, q, r turn counter-clockwise.
+double Turn(const double* p, const double* q, const double* r) {
+  return (q[0] - p[0]) * (r[1] - p[1]) - (q[1] - p[1]) * (r[0] - p[0]);
+}
+
+// True when the insides of two counter-clockwise triangles overlap: no edge of either has the
+// other wholly on its outer side. Triangles that only touch along an edge or at a corner do not.
+bool InsidesOverlap(const TFlatFace& f, const TFlatFace& g) {
+  constexpr double kTouch = 1e-9;
+  auto edgeSeparates = [](const TFlatFace& t, const TFlatFace& other) {
+    for (int e = 0; e < 3; ++e) {
+      bool outside = true;
+      for (const double* r : other.P) outside = outside && Turn(t.P[e], t.P[(e + 1) % 3], r) <= kTouch;
+      if (outside) return true;
+    }
+    return false;
+  };
+  return !edgeSeparates(f, g) && !edgeSeparates(g, f);
+}
+
+// For each face of the cube, the side of the cell it lies on, when the cube is a closed box of
+// one cell seen from outside: its corners span -0.5 .. 0.5 on every axis (so that neighbouring
+// cells' boxes touch), every face lies on a side of that box with its front (counter-clockwise)
+// towards the outside, and the faces of each side cover the side once: no two overlap and their
+// areas add up to the side's. Empty otherwise: an open box, a box wound inwards, or anything
+// else. Coordinates within a hair of a side count as on it: the model's turn from Z up to Y up
+// rounds them.
+std::vector<int8_t> CellBoxFaceSides(const TMeshDataN& cube) {
+  constexpr float kHair = 1e-5f;
+  auto near = [](float a, float b) { return std::fabs(a - b) <= kHair; };
+  auto coordinate = [](const TVec3& p, int axis) { return axis == 0 ? p.X : axis == 1 ? p.Y : p.Z; };
+  const int32_t vertexCount = std::min<int32_t>(cube.VertexCount, static_cast<int32_t>(cube.Vertices.size()));
+  if (cube.FaceCount <= 0 || static_cast<size_t>(cube.FaceCount) > cube.Faces.size()) return {};
+  float low[3] = {1e30f, 1e30f, 1e30f}, high[3] = {-1e30f, -1e30f, -1e30f};
+  for (int32_t v = 0; v < vertexCount; ++v)
+    for (int a = 0; a < 3; ++a) {
+      low[a] = std::min(low[a], coordinate(cube.Vertices[v], a));
+      high[a] = std::max(high[a], coordinate(cube.Vertices[v], a));
+    }
   for (int a = 0; a < 3; ++a)
-    if (!near(low[a], -0.5f) || !near(high[a], 0.5f)) return sides;
+    if (!near(low[a], -0.5f) || !near(high[a], 0.5f)) return {};
+  std::vector<int8_t> sides;
+  std::vector<TFlatFace> onSide[6];
   for (int32_t f = 0; f < cube.FaceCount; ++f) {
     const TFace& face = cube.Faces[static_cast<size_t>(f)];
     const uint32_t corners[3] = {face.A, face.B, face.C};
-    int8_t side = -1;
-    for (int a = 0; a < 3 && side < 0; ++a)
-      for (int end = 0; end < 2 && side < 0; ++end) {
-        const float plane = end ? 0.5f : -0.5f;
-        bool onPlane = true;
-        for (uint32_t k : corners) {
-          if (k >= static_cast<uint32_t>(vertexCount)) return {};
-          const TVec3& p = cube.Vertices[k];
-          const float c = a == 0 ? p.X : a == 1 ? p.Y : p.Z;
-          onPlane = onPlane && near(c, plane);
-        }
-        if (onPlane) side = static_cast<int8_t>(2 * a + end);
-      }
+    for (uint32_t k : corners)
+      if (k >= static_cast<uint32_t>(vertexCount)) return {};
+    int side = -1;
+    for (int s = 0; s < 6 && side < 0; ++s) {
+      const float plane = s % 2 ? 0.5f : -0.5f;
+      bool onPlane = true;
+      for (uint32_t k : corners) onPlane = onPlane && near(coordinate(cube.Vertices[k], s / 2), plane);
+      if (onPlane) side = s;
+    }
     if (side < 0) return {};
-    sides.push_back(side);
+    sides.push_back(static_cast<int8_t>(side));
+    const int u = (side / 2 + 1) % 3, v = (side / 2 + 2) % 3;
+    TFlatFace flat;
+    for (int k = 0; k < 3; ++k) {
+      flat.P[k][0] = coordinate(cube.Vertices[corners[k]], u);
+      flat.P[k][1] = coordinate(cube.Vertices[corners[k]], v);
+    }
+    // Seen from the + end of the axis, (u, v) are right-handed: a front face of a - side turns
+    // clockwise there.
+    double turn = Turn(flat.P[0], flat.P[1], flat.P[2]);
+    if (side % 2 == 0) {
+      std::swap(flat.P[1], flat.P[2]);
+      turn = -turn;
+    }
+    if (turn == 0) continue;  // a face without area draws nothing
+    if (turn < 0) return {};   // its back is turned to the outside
+    onSide[side].push_back(flat);
+  }
+  for (const std::vector<TFlatFace>& flats : onSide) {
+    double area = 0;
+    for (size_t i = 0; i < flats.size(); ++i) {
+      area += Turn(flats[i].P[0], flats[i].P[1], flats[i].P[2]) / 2;
+      for (size_t j = 0; j < i; ++j)
+        if (InsidesOverlap(flats[i], flats[j])) return {};
+    }
+    if (std::fabs(area - 1.0) > 1e-4) return {};
   }
   return sides;
+}
+
+// True when a face of a cell against a neighbouring cell that is on cannot show in DrawGrid's
+// picture: the nearest fragment wins whatever the order (depth test and writes on, less or
+// less-or-equal, nothing else keeping or dropping fragments), every fragment is opaque (no
+// texture, colour and diffuse alpha 1: the grid's blending replaces), a face towards the eye is
+// a front face whenever faces are culled, and the whole grid lies between the near and the far
+// plane. Then the line of sight to such a face runs through the neighbour's box first and
+// enters it through a nearer face of that box that is drawn.
+bool InnerFacesHidden() {
+  GLboolean depthWrites = GL_FALSE;
+  GLint depthFunc = 0, polygonMode[2] = {0, 0}, equation = 0;
+  GLfloat depthRange[2] = {0, 0};
+  glGetBooleanv(GL_DEPTH_WRITEMASK, &depthWrites);
+  glGetIntegerv(GL_DEPTH_FUNC, &depthFunc);
+  glGetFloatv(GL_DEPTH_RANGE, depthRange);
+  glGetIntegerv(GL_POLYGON_MODE, polygonMode);
+  glGetIntegerv(GL_BLEND_EQUATION_RGB, &equation);
+  if (!glIsEnabled(GL_DEPTH_TEST) || !depthWrites || (depthFunc != GL_LESS && depthFunc != GL_LEQUAL) ||
+      !(depthRange[0] < depthRange[1]) || polygonMode[0] != GL_FILL || equation != GL_FUNC_ADD)
+    return false;
+  for (GLenum test : {GL_STENCIL_TEST, GL_ALPHA_TEST, GL_COLOR_LOGIC_OP, GL_POLYGON_OFFSET_FILL})
+    if (glIsEnabled(test)) return false;
+
+  GLfloat colour[4] = {0, 0, 0, 0}, diffuse[4] = {0, 0, 0, 0};
+  glGetFloatv(GL_CURRENT_COLOR, colour);
+  glGetMaterialfv(GL_FRONT, GL_DIFFUSE, diffuse);
+  if (colour[3] < 1 || (glIsEnabled(GL_LIGHTING) && diffuse[3] < 1)) return false;
+  GLint units = 1, active = GL_TEXTURE0;
+  glGetIntegerv(GL_MAX_TEXTURE_UNITS, &units);
+  glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
+  bool textured = false;
+  for (GLint k = 0; k < units && !textured; ++k) {
+    glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(k));
+    for (GLenum target : {GL_TEXTURE_1D, GL_TEXTURE_2D, GL_TEXTURE_3D, GL_TEXTURE_CUBE_MAP})
+      textured = textured || glIsEnabled(target);
+  }
+  glActiveTexture(static_cast<GLenum>(active));
+  if (textured) return false;
+
+  // Cell coordinates to clip coordinates: projection x modelview (column-major).
+  GLfloat projection[16], modelview[16], m[16];
+  glGetFloatv(GL_PROJECTION_MATRIX, projection);
+  glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
+  for (int col = 0; col < 4; ++col)
+    for (int row = 0; row < 4; ++row) {
+      float sum = 0;
+      for (int k = 0; k < 4; ++k) sum += projection[k * 4 + row] * modelview[col * 4 + k];
+      m[col * 4 + row] = sum;
+    }
+  for (int corner = 0; corner < 8; ++corner) {
+    const float top = static_cast<float>(kVoxelGridSize) - 0.5f;
+    const float p[3] = {corner & 1 ? top : -0.5f, corner & 2 ? top : -0.5f, corner & 4 ? top : -0.5f};
+    const float z = m[2] * p[0] + m[6] * p[1] + m[10] * p[2] + m[14];
+    const float w = m[3] * p[0] + m[7] * p[1] + m[11] * p[2] + m[15];
+    if (!(w > 0 && -w < z && z < w)) return false;
+  }
+  if (glIsEnabled(GL_CULL_FACE)) {
+    GLint cull = 0, front = 0;
+    glGetIntegerv(GL_CULL_FACE_MODE, &cull);
+    glGetIntegerv(GL_FRONT_FACE, &front);
+    // The standard projections mirror depth, so a face towards the eye turns counter-clockwise
+    // on the screen exactly when the whole transform has a negative determinant.
+    if (cull != GL_BACK || front != GL_CCW || !(Determinant4(m) < 0)) return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -142,32 +304,17 @@ void VoxelizeLine(T3DFramebuffer& grid, const TVec3& p, const TVec3& q, int32_t 
 
 void VoxelizeTriangle(T3DFramebuffer& grid, const TVec3& a, const TVec3& b, const TVec3& c,
                       float step) {
-  const TVec3 ta = Transformed(a), tb = Transformed(b), tc = Transformed(c);
-  const double inverse = 1.0 / static_cast<double>(step);
-  // u would be 0 or less, or undefined (a step of 0, NaN or a negative step).
-  if (!(inverse >= 0.5) || !std::isfinite(inverse)) return;
-  const int32_t u = inverse >= kMaxTriangleSteps ? kMaxTriangleSteps
-                                                 : static_cast<int32_t>(std::nearbyint(inverse));
-  if (u <= 0) return;  // 0.5 itself rounds to 0
-  const TVec3 dAB = Scaled(ta, tb, step);
-  const TVec3 dAC = Scaled(ta, tc, step / 2);
-  const TVec3 dBC = Scaled(tb, tc, step);
-  for (int32_t n = 1; n <= u; ++n) {
-    const float nf = static_cast<float>(n);
-    VoxelizeLine(grid, Along(ta, dAB, nf), Along(ta, dAC, nf), u);
-  }
-  for (int32_t n = 1; n <= u; ++n) {
-    const float nf = static_cast<float>(n);
-    VoxelizeLine(grid, Along(tb, dBC, nf), Along(ta, dAC, static_cast<float>(u) + nf), u);
-  }
+  SweepTriangle(grid, a, b, c, step, CurrentTransform());
 }
 
 void VoxelizeFaces(T3DFramebuffer& grid, const std::vector<TVec3>& vertices, const TFace* faces,
                    int32_t faceCount, float step, T3DFramebuffer& scratch) {
+  // Both threads turn the faces by this one copy, which nothing writes while they run.
+  const TVoxelTransform transform = CurrentTransform();
   auto sweep = [&](T3DFramebuffer& into, int32_t first, int32_t end) {
     for (int32_t f = first; f < end; ++f) {
       const TFace& face = faces[f];
-      VoxelizeTriangle(into, vertices[face.A], vertices[face.B], vertices[face.C], step);
+      SweepTriangle(into, vertices[face.A], vertices[face.B], vertices[face.C], step, transform);
     }
   };
   // Below this a second thread costs more than it saves.
@@ -203,19 +350,23 @@ void DrawGrid(const T3DFramebuffer& grid, const std::vector<std::unique_ptr<TMes
       }
 }
 
-void DrawGridBatched(const T3DFramebuffer& grid, const TMeshDataN& cube, TGridBatch& batch) {
+void PrepareGridBatch(TGridBatch& batch, const TMeshDataN& cube) {
+  batch.Cube = &cube;
+  batch.FaceSides = CellBoxFaceSides(cube);
+}
+
+void DrawGridBatched(const T3DFramebuffer& grid, TGridBatch& batch) {
   BeginGrid();
-  if (batch.CubeOf != &cube) {
-    batch.FaceSides = CubeFaceSides(cube);
-    batch.CubeOf = &cube;
-  }
   batch.Vertices.clear();
   batch.Normals.clear();
   batch.TexCoords.clear();
   batch.Indices.clear();
-  const size_t vertexCount = static_cast<size_t>(cube.VertexCount);
-  const size_t faceCount = static_cast<size_t>(cube.FaceCount);
-  const bool leaveOutInnerFaces = !batch.FaceSides.empty();
+  if (!batch.Cube) return;
+  const TMeshDataN& cube = *batch.Cube;
+  const size_t vertexCount = std::min({static_cast<size_t>(std::max(cube.VertexCount, 0)),
+                                       cube.Vertices.size(), cube.Normals.size(), cube.TexCoords.size()});
+  const size_t faceCount = std::min(static_cast<size_t>(std::max(cube.FaceCount, 0)), cube.Faces.size());
+  const bool leaveOutInnerFaces = !batch.FaceSides.empty() && InnerFacesHidden();
   auto isOn = [&grid](int32_t x, int32_t y, int32_t z) {
     return x >= 0 && y >= 0 && z >= 0 && x < kCellsX && y < kCellsY && z < kCellsZ &&
            grid.Cells[x][y][z] != 0;
@@ -250,6 +401,7 @@ void DrawGridBatched(const T3DFramebuffer& grid, const TMeshDataN& cube, TGridBa
         for (size_t f = 0; f < faceCount; ++f) {
           if (leaveOutInnerFaces && neighbourOn[batch.FaceSides[f]]) continue;
           const TFace& face = cube.Faces[f];
+          if (face.A >= vertexCount || face.B >= vertexCount || face.C >= vertexCount) continue;
           batch.Indices.insert(batch.Indices.end(), {base + face.A, base + face.B, base + face.C});
         }
       }

@@ -42,29 +42,35 @@ void VoxelizeTriangle(T3DFramebuffer& grid, const TVec3& a, const TVec3& b, cons
 // The cells VoxelizeTriangle sets for every face of a mesh (corner indices into vertices, which
 // the caller has checked). A cell is on whichever sample sets it first, so the faces may be
 // swept in any order: a mesh of many faces is split over two threads, the second half going
-// into `scratch` (any contents) and merged into the grid afterwards. The grid's cells that were
-// on stay on.
+// into `scratch` (any contents) and merged into the grid afterwards. VoxelAngles and VoxelOffset
+// are read once, before the threads start. The grid's cells that were on stay on.
 void VoxelizeFaces(T3DFramebuffer& grid, const std::vector<TVec3>& vertices, const TFace* faces,
                    int32_t faceCount, float step, T3DFramebuffer& scratch);
 // Alpha blending on, ambient material black, then the first mesh drawn once per cell that is
 // on, translated to (x, y, z); z innermost. An empty mesh list draws nothing.
 void DrawGrid(const T3DFramebuffer& grid, const std::vector<std::unique_ptr<TMeshDataNM>>& meshes);
-// The arrays of DrawGridBatched, kept from frame to frame so that a frame allocates nothing once
-// they have grown to the largest grid seen.
+// The cube DrawGridBatched draws, what is known of it, and the arrays it fills, kept from frame
+// to frame so that a frame allocates nothing once they have grown to the largest grid seen.
 struct TGridBatch {
   std::vector<TVec3> Vertices;
   std::vector<TVec3> Normals;
   std::vector<TTexCoord2> TexCoords;
   std::vector<uint32_t> Indices;
-  // The side of the cell (0..5: -x, +x, -y, +y, -z, +z) each face of the cube lies on, or empty
-  // when the cube is not a box of exactly one cell; worked out for the mesh CubeOf.
+  // The side of the cell (0..5: -x, +x, -y, +y, -z, +z) each face of the cube lies on, when the
+  // cube is a closed box of exactly one cell with its faces' fronts outside; empty otherwise.
   std::vector<int8_t> FaceSides;
-  const TMeshDataN* CubeOf = nullptr;
+  const TMeshDataN* Cube = nullptr;
 };
-// The picture of DrawGrid in one glDrawElements: the cube's vertices are copied to every cell
-// that is on, moved to the cell, in DrawGrid's cell order. When the cube is a closed box of one
-// cell, a face against a neighbouring cell that is on is left out: it lies inside the two boxes,
-// behind faces nearer to any eye outside the grid. Leaves the client arrays off.
-void DrawGridBatched(const T3DFramebuffer& grid, const TMeshDataN& cube, TGridBatch& batch);
+// Makes the batch draw this cube (which must outlive it and not change) and works out, once,
+// whether it is a closed, outward box of one cell.
+void PrepareGridBatch(TGridBatch& batch, const TMeshDataN& cube);
+// The picture of DrawGrid with the batch's cube, in one glDrawElements: the cube's vertices are
+// copied to every cell that is on, moved to the cell, in DrawGrid's cell and face order. When
+// the cube is a closed outward box and the GL state makes the nearest opaque face win (depth
+// test on, nothing translucent, the grid wholly in front of the eye), a face against a
+// neighbouring cell that is on is left out: it lies behind nearer faces of the two boxes. In any
+// other state every face is drawn, so the picture is DrawGrid's there too. Nothing is drawn
+// before PrepareGridBatch. Leaves the client arrays off.
+void DrawGridBatched(const T3DFramebuffer& grid, TGridBatch& batch);
 // The number of cells that are on.
 int32_t CountSetCells(const T3DFramebuffer& grid);

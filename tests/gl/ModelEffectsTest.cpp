@@ -129,6 +129,32 @@ std::vector<uint8_t> RenderObject(T3DObject& object, float barTime) {
   return ReadTestFrame();
 }
 
+// A pixelize effect loaded from a folder holding the duck, the overlay pictures and this cell
+// model as "boxpixel.3ds".
+std::unique_ptr<TVEffect> LoadPixelize(const std::string& folder, const TModelMesh& cell) {
+  std::string error;
+  EXPECT_TRUE(WriteModelFile("duck", folder + "/duck.3ds", error)) << error;
+  EXPECT_TRUE(WriteJpeg(folder + "/hvit.jpg", FlatImage(16, 16, 255, 0, 0)));
+  EXPECT_TRUE(WriteJpeg(folder + "/inyourface.jpg", FlatImage(16, 16, 255, 255, 255), 95, true));
+  WriteModel(folder, "boxpixel.3ds", {cell});
+  WorkingFolder here(folder);
+  return CreateEffect("pixelize");
+}
+
+// One pixelize frame, the grid drawn in one batch or cell by cell; `before` runs first, in the
+// state a frame starts with.
+template <typename Before>
+std::vector<uint8_t> RenderPixelize(TPixelize& pixelize, bool cellByCell, float barTime, Before before) {
+  pixelize.DrawCellByCell = cellByCell;
+  ResetState();
+  ClearTestFrame(0, 0, 0);
+  BarTime = barTime;
+  before();
+  RenderWithInput(pixelize, 0);
+  EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+  return ReadTestFrame();
+}
+
 }  // namespace
 
 TEST(ObjectEffect, FlatColourScaleAndSpin) {
@@ -267,17 +293,7 @@ TEST(ObjectEffect, PlacementTurnOrderAndSphereMappedEnvironment) {
 
 TEST(PixelizeEffect, StateOverlayAndTheBatchedGridMatchesCellByCell) {
   TestGlWindow();
-  const std::string folder = MakeTempFolder();
-  std::string error;
-  ASSERT_TRUE(WriteModelFile("cube", folder + "/boxpixel.3ds", error)) << error;
-  ASSERT_TRUE(WriteModelFile("duck", folder + "/duck.3ds", error)) << error;
-  ASSERT_TRUE(WriteJpeg(folder + "/hvit.jpg", FlatImage(16, 16, 255, 0, 0)));
-  ASSERT_TRUE(WriteJpeg(folder + "/inyourface.jpg", FlatImage(16, 16, 255, 255, 255), 95, true));
-  std::unique_ptr<TVEffect> created;
-  {
-    WorkingFolder here(folder);
-    created = CreateEffect("pixelize");
-  }
+  std::unique_ptr<TVEffect> created = LoadPixelize(MakeTempFolder(), ModelFileMeshes("cube").at(0));
   auto* pixelize = dynamic_cast<TPixelize*>(created.get());
   ASSERT_NE(pixelize, nullptr);
   ASSERT_FALSE(pixelize->LoadFailed);
@@ -285,16 +301,12 @@ TEST(PixelizeEffect, StateOverlayAndTheBatchedGridMatchesCellByCell) {
 
   std::fill(std::begin(SpectrumData), std::end(SpectrumData), 0.0f);
   auto render = [&](bool cellByCell, float barTime) {
-    pixelize->DrawCellByCell = cellByCell;
-    ResetState();
-    ClearTestFrame(0, 0, 0);
-    BarTime = barTime;
-    RenderWithInput(*pixelize, 0);
-    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-    return ReadTestFrame();
+    return RenderPixelize(*pixelize, cellByCell, barTime, [] {});
   };
   for (float barTime : {0.0f, 0.7f, 2.3f}) {
     const std::vector<uint8_t> batched = render(false, barTime);
+    const size_t cells = static_cast<size_t>(CountSetCells(*pixelize->Grid));
+    EXPECT_LT(pixelize->Batch().Indices.size(), cells * 12 * 3 / 2) << "faces between cells are left out";
     const std::vector<uint8_t> single = render(true, barTime);
     EXPECT_GT(CoveredBox(batched)[2], 0) << "the duck's cubes are drawn";
     EXPECT_LE(ShareOfDifferentPixels(batched, single), 0.005) << barTime;
@@ -319,4 +331,41 @@ TEST(PixelizeEffect, StateOverlayAndTheBatchedGridMatchesCellByCell) {
   EXPECT_NEAR(loud[corner], 255, 2);
   EXPECT_NEAR(loud[corner + 1], 0, 2);
   SpectrumData[2] = 0;
+}
+
+TEST(PixelizeEffect, BatchedGridMatchesCellByCellWithoutDepthTestAndForOtherCellModels) {
+  TestGlWindow();
+  std::fill(std::begin(SpectrumData), std::end(SpectrumData), 0.0f);
+  const TModelMesh closed = ModelFileMeshes("cube").at(0);
+  // The cube without its top (file Z up: the side at z = 0.5), and the cube wound inwards.
+  TModelMesh open = closed, inward = closed;
+  open.Faces.clear();
+  for (const auto& face : closed.Faces)
+    if (closed.Vertices[face[0]][2] + closed.Vertices[face[1]][2] + closed.Vertices[face[2]][2] < 1.4f)
+      open.Faces.push_back(face);
+  ASSERT_EQ(open.Faces.size(), closed.Faces.size() - 2);
+  for (auto& face : inward.Faces) std::swap(face[1], face[2]);
+
+  struct Case {
+    const char* name;
+    const TModelMesh* cell;
+    bool depthTest;
+  };
+  for (const Case& c : {Case{"depth test off", &closed, false}, Case{"open box", &open, true},
+                        Case{"inward box", &inward, true}}) {
+    std::unique_ptr<TVEffect> created = LoadPixelize(MakeTempFolder(), *c.cell);
+    auto* pixelize = dynamic_cast<TPixelize*>(created.get());
+    ASSERT_NE(pixelize, nullptr) << c.name;
+    ASSERT_FALSE(pixelize->LoadFailed) << c.name;
+    // What an earlier "invertflash" in the frame leaves: the depth test off.
+    auto before = [&] {
+      if (!c.depthTest) glDisable(GL_DEPTH_TEST);
+    };
+    for (float barTime : {0.7f, 2.3f}) {
+      const std::vector<uint8_t> batched = RenderPixelize(*pixelize, false, barTime, before);
+      const std::vector<uint8_t> single = RenderPixelize(*pixelize, true, barTime, before);
+      EXPECT_GT(CoveredBox(batched)[2], 0) << c.name;
+      EXPECT_LE(ShareOfDifferentPixels(batched, single), 0.005) << c.name << " at " << barTime;
+    }
+  }
 }

@@ -174,6 +174,26 @@ TEST(VoxelGrid, FacesSweptOnTwoThreadsSetTheCellsOfOneSweep) {
         for (const uint8_t cell : row) on += cell;
     EXPECT_GT(on, 1000) << "t = " << t;
   }
+  // The angles change right before every threaded sweep (as they do every frame): each sweep
+  // still turns every face by its own angles, in both threads.
+  constexpr int kAngleSets = 5;
+  std::vector<std::unique_ptr<T3DFramebuffer>> expected;
+  for (int k = 0; k < kAngleSets; ++k) {
+    VoxelAngles = {3.0f * k, 41.0f * k, 17.0f * k};
+    expected.push_back(std::make_unique<T3DFramebuffer>());
+    for (const TFace& face : faces)
+      VoxelizeTriangle(*expected.back(), vertices[face.A], vertices[face.B], vertices[face.C], 0.125f);
+  }
+  int wrongSweeps = 0;
+  for (int i = 0; i < 300; ++i) {
+    const int k = i % kAngleSets;
+    VoxelAngles = {3.0f * k, 41.0f * k, 17.0f * k};
+    ClearGrid(*grid);
+    VoxelizeFaces(*grid, vertices, faces.data(), static_cast<int32_t>(faces.size()), 0.125f, *scratch);
+    wrongSweeps += std::memcmp(grid->Cells, expected[k]->Cells, sizeof(grid->Cells)) != 0;
+  }
+  EXPECT_EQ(wrongSweeps, 0) << "of 300 sweeps";
+
   // A mesh too small to split: the same cells as well.
   ClearGrid(*grid);
   ClearGrid(*serial);
