@@ -14,6 +14,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <vector>
 
 namespace {
 
@@ -245,7 +246,18 @@ TEST(PictureFormats, JpegWhoseOutputCannotBeAllocatedIsRefused) {
     }
     const rlim_t limit = static_cast<rlim_t>(pages) * sysconf(_SC_PAGESIZE) + (32u << 20);
     const rlimit space{limit, limit};
+    // What earlier tests freed stays in the heap and could hold the picture under any limit:
+    // take every block the limit allows, then give 32 MiB back, room for the decoder's own
+    // working memory but not for 64 MiB of pixels.
+    constexpr size_t kBlock = size_t{1} << 16;
+    std::vector<void*> blocks;
+    blocks.reserve(limit / kBlock + 1024);
     if (pages == 0 || setrlimit(RLIMIT_AS, &space) != 0) _exit(3);
+    while (void* block = std::malloc(kBlock)) blocks.push_back(block);
+    for (size_t i = 0; i < (32u << 20) / kBlock && !blocks.empty(); ++i) {
+      std::free(blocks.back());
+      blocks.pop_back();
+    }
     TTextureImage image;
     TLoadFailure failure;
     const bool ok = DecodeJpeg("big.jpg", bytes.data(), bytes.size(), image, failure);
