@@ -1,5 +1,6 @@
 #include "demo/FileCheck.h"
 
+#include "effects/ModelLoading.h"
 #include "engine/ImageReaders.h"
 #include "engine/KGL2Classes.h"
 #include "platform/AudioDecode.h"
@@ -22,7 +23,8 @@ std::string ModelProblem(const std::string& name) {
   // The same steps as an effect's model load: every mesh read and turned into an engine mesh.
   try {
     TKGLBrush brush(name);
-    if (brush.MeshCount == 0) return "Cannot load model " + name + ": the file holds no mesh";
+    const std::string unusable = UnusableModelReason(brush);
+    if (!unusable.empty()) return "Cannot load model " + name + ": " + unusable;
   } catch (const std::exception& error) {
     return "Cannot load model " + name + ": " + error.what();
   }

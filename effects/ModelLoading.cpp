@@ -1,6 +1,7 @@
 #include "effects/ModelLoading.h"
 
 #include "platform/Files.h"
+#include "platform/Text.h"
 
 #include <exception>
 #include <map>
@@ -33,13 +34,21 @@ std::unique_ptr<TKGLBrush> LoadEffectModel(TVEffect& effect, const std::string& 
     ReportLoadFailure(effect, "Cannot load model " + fileName + ": " + error.what());
     return nullptr;
   }
-  if (brush->MeshCount == 0) {
-    ReportLoadFailure(effect, "Cannot load model " + fileName + ": the file holds no mesh");
+  const std::string unusable = UnusableModelReason(*brush);
+  if (!unusable.empty()) {
+    ReportLoadFailure(effect, "Cannot load model " + fileName + ": " + unusable);
     return nullptr;
   }
   std::unique_ptr<TKGLBrush> copy = brush->Clone();
   modelCache[path] = TCachedModel{stamp, std::move(brush)};
   return copy;
+}
+
+std::string UnusableModelReason(const TKGLBrush& brush) {
+  if (brush.MeshCount == 0 || brush.Meshes.empty()) return "the file holds no mesh";
+  const TMeshDataNM& first = *brush.Meshes[0];
+  if (first.FaceCount == 0) return "its first mesh \"" + PrintableText(first.Name) + "\" has no faces";
+  return std::string();
 }
 
 int ModelFileReadCount() { return modelReads; }

@@ -13,6 +13,10 @@
 // file holds no mesh, since the effects draw the first one) and ReportLoadFailure. Each call
 // returns a copy of its own, which the effect may transform.
 std::unique_ptr<TKGLBrush> LoadEffectModel(TVEffect& effect, const std::string& fileName);
+// Why a brush read without error cannot serve an effect, which draws its first mesh: "the file
+// holds no mesh", or its first mesh has no faces (a mesh cut short draws nothing); empty when it
+// can.
+std::string UnusableModelReason(const TKGLBrush& brush);
 // Number of model files read so far (not taken from the cache).
 int ModelFileReadCount();
 // Forgets every kept model and the read count (process reset).

@@ -64,6 +64,7 @@ void TKGLBrush::ReadMeshes(const std::string& fileName) {
     meshes.push_back(MakeEngineMesh(n));
     meshes.back()->ComputeNormals();
   }
+  ModelLoader->ReportKeyFramerDamage();
   Meshes = std::move(meshes);
   MeshCount = static_cast<int32_t>(Meshes.size());
 }

@@ -46,6 +46,12 @@ std::unique_ptr<TMeshDataNM> T3DSLoader::MakeEngineMesh(int32_t n) {
   return mesh;
 }
 
+void T3DSLoader::ReportKeyFramerDamage() const {
+  if (ModelFile && !ModelFile->KeyFramerDamage().empty())
+    std::fprintf(stderr, "Model %s: damaged keyframer data ignored (%s)\n", Printable(ModelName).c_str(),
+                 ModelFile->KeyFramerDamage().c_str());
+}
+
 std::unique_ptr<TMeshDataNM> EngineMeshFromRecord(const TMesh3DS& record, int32_t& droppedFaces) {
   auto mesh = std::make_unique<TMeshDataNM>();
   // The counts are trusted only as far as the arrays back them.

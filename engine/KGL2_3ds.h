@@ -6,7 +6,8 @@
 // A face that refers to a vertex the mesh does not have is dropped (one line on stderr per mesh
 // says how many), so every face index of a made mesh is below its VertexCount. Vertices beyond
 // the file's texture coordinates get (0, 0). Reader failures pass through unchanged
-// (E3DSError and the file errors).
+// (E3DSError and the file errors); a damaged keyframer section, which the reader leaves out,
+// gets one line on stderr.
 #pragma once
 #include "engine/KGL2Classes.h"
 #include "models3ds/File3DS.h"
@@ -27,6 +28,9 @@ class T3DSLoader {
   void UseModelFile(std::unique_ptr<TFile3DS> file, const std::string& fileName);
   // A new engine mesh from mesh object n (0 to LoadedMeshCount - 1) of the open file.
   std::unique_ptr<TMeshDataNM> MakeEngineMesh(int32_t n);
+  // One line on stderr when the open file's keyframer section was damaged and left out; called
+  // once its meshes are made.
+  void ReportKeyFramerDamage() const;
 
   std::unique_ptr<TFile3DS> ModelFile;  // the open file; reset() frees it and all it read
   int32_t LoadedMeshCount = 0;

@@ -193,9 +193,10 @@ void TFile3DS::ReadFileChunks() {
   if (top->Id != kChunkModelFile && top->Id != kChunkProjectFile && top->Id != kChunkMaterialLibrary)
     return;
   ReadChildChunks(*top, 0);
-  BuildNodeIndex();
-  AttachParentNames();
+  if (BuildNodeIndex()) AttachParentNames();
   std::vector<TNodeList>().swap(NodeIndex_);
+  std::string().swap(NodeNames_);
+  std::vector<std::shared_ptr<const std::string>>().swap(ParentNames_);
 }
 
 // ---- The walk ----
@@ -223,14 +224,15 @@ bool TFile3DS::SkipOwnData(const ChunkNode& node) {
 // the file). For each header `next`(id, length, at) says where the walk goes on: the offset of
 // the next header, or 0 to stop. The cursor is moved to each child's end explicitly rather
 // than trusted to be left there by the child's own walk, so a child whose content does not
-// fill its length cannot shift its siblings.
+// fill its length cannot shift its siblings. True when the file ends before the parent does
+// with no room left for the next header.
 template <class Next>
-void TFile3DS::WalkChildHeaders(ChunkNode& parent, Next&& next) {
+bool TFile3DS::WalkChildHeaders(ChunkNode& parent, Next&& next) {
   const uint64_t end = std::min<uint64_t>(ChunkEnd(parent), Stream_.Size());
-  if (parent.Length < kHeaderSize) return;
+  if (parent.Length < kHeaderSize) return false;
   Stream_.SetLimit(end);
   Stream_.Seek(parent.Position + kHeaderSize);
-  if (!SkipOwnData(parent)) return;
+  if (!SkipOwnData(parent)) return false;
   uint64_t at = Stream_.Position();
   while (at + kHeaderSize <= end) {
     Stream_.SetLimit(end);
@@ -238,8 +240,9 @@ void TFile3DS::WalkChildHeaders(ChunkNode& parent, Next&& next) {
     const uint16_t id = Stream_.ReadU16();
     const uint32_t length = Stream_.ReadU32();
     at = next(id, length, at, end);
-    if (at == 0) break;
+    if (at == 0) return false;
   }
+  return ChunkEnd(parent) > Stream_.Size();
 }
 
 // A child node for a header found at `at`, appended behind `last`.
@@ -254,17 +257,33 @@ ChunkNode* TFile3DS::AddChild(ChunkNode& parent, ChunkNode*& last, uint16_t id, 
   return child;
 }
 
+// Every chunk but the root is walked only when it lies within the file, so only the root's walk
+// can meet the end of the file; deeper down a chunk that runs past the file runs past its parent.
 void TFile3DS::ReadChildChunks(ChunkNode& parent, int32_t depth) {
   ChunkNode* last = nullptr;
-  WalkChildHeaders(parent, [&](uint16_t id, uint32_t length, uint64_t at, uint64_t end) -> uint64_t {
-    if (length < kHeaderSize || at + length > end) return 0;
-    ChunkNode* child = AddChild(parent, last, id, length, at, depth);
+  const bool parentCut = ChunkEnd(parent) > Stream_.Size();
+  auto child = [&](uint16_t id, uint32_t length, uint64_t at, uint64_t end) -> uint64_t {
+    if (length < kHeaderSize) return 0;
+    if (parentCut && at + length > Stream_.Size()) {
+      ChunkCutByEndOfFile(id);
+      return 0;
+    }
+    if (at + length > end) return 0;
+    ChunkNode* node = AddChild(parent, last, id, length, at, depth);
     if (id == kChunkExtendedEntry)
-      ReadExtendedDataChildren(*child, depth + 1);
+      ReadExtendedDataChildren(*node, depth + 1);
     else
-      ReadChildChunks(*child, depth + 1);
+      ReadChildChunks(*node, depth + 1);
     return at + length;
-  });
+  };
+  if (WalkChildHeaders(parent, child)) Raise3DSError(kReadError);
+}
+
+// A truncated file: the read error, unless what is cut off is the keyframer section, which the
+// meshes do not depend on.
+void TFile3DS::ChunkCutByEndOfFile(uint16_t id) {
+  if (id != kChunkKeyFramer) Raise3DSError(kReadError);
+  KeyFramerDamage_ = "the section is cut short by the end of the file";
 }
 
 // Inside an extended-data entry only ids 0x8002-0x800F belong; any other id ends the entry.
@@ -325,9 +344,32 @@ void TFile3DS::ReleaseChunkTree(ChunkNode* first) {
 
 // ---- Keyframer node index and parent names ----
 
-void TFile3DS::BuildNodeIndex() {
+// Runs one step of the keyframer passes on a node. A read error there is kept as the keyframer's
+// damage and ends the passes (false); running out of memory still fails the open.
+template <class Step>
+bool TFile3DS::KeyFramerStep(const ChunkNode& node, Step&& step) {
+  try {
+    step();
+    return true;
+  } catch (const E3DSError& error) {
+    if (std::strcmp(error.what(), kNoMemory) == 0) throw;
+    KeyFramerDamage_ = "node at byte " + std::to_string(node.Position) + ": " + error.what();
+    return false;
+  }
+}
+
+std::string TFile3DS::NodeName(const TNodeList& entry) const {
+  return NodeNames_.substr(entry.NamesAt, entry.NameLength);
+}
+
+std::string TFile3DS::NodeInstanceName(const TNodeList& entry) const {
+  return NodeNames_.substr(entry.NamesAt + entry.NameLength, entry.InstanceNameLength);
+}
+
+// False when a node of the section does not decode.
+bool TFile3DS::BuildNodeIndex() {
   ChunkNode* section = FindChunkDeep(Database_.Top, kChunkKeyFramer);
-  if (!section) return;
+  if (!section) return true;
   size_t count = 0;
   for (ChunkNode* node = section->Children; node; node = node->Next) count += IsKeyFramerNode(node->Id);
   try {
@@ -341,30 +383,41 @@ void TFile3DS::BuildNodeIndex() {
     TNodeList& entry = NodeIndex_.emplace_back();
     ChunkNode* header = FindChunkDeep(node, kChunkNodeHeader);
     if (!header) continue;
-    LoadChunkData(header);
-    const TNodeHeaderData* head = header->DataAs<TNodeHeaderData>();
-    if (!head) continue;
-    entry.Name = head->ObjectName;
-    entry.Id = -1;
-    if (ChunkNode* idChunk = FindChunkDeep(node, kChunkNodeId)) {
-      LoadChunkData(idChunk);
-      if (const TShortData* id = idChunk->DataAs<TShortData>()) entry.Id = id->Value;
-      DropChunkData(idChunk);
-    }
-    entry.Tag = node->Id;
-    entry.ParentId = head->ParentId;
-    if (node->Id == kChunkObjectNode) {
-      if (ChunkNode* instance = FindChunkDeep(node, kChunkInstanceName)) {
-        LoadChunkData(instance);
-        if (TStringData* name = instance->DataAs<TStringData>()) entry.InstanceName = std::move(name->Value);
-        DropChunkData(instance);
+    const bool decoded = KeyFramerStep(*node, [&] {
+      LoadChunkData(header);
+      const TNodeHeaderData* head = header->DataAs<TNodeHeaderData>();
+      if (!head) return;
+      entry.Id = -1;
+      if (ChunkNode* idChunk = FindChunkDeep(node, kChunkNodeId)) {
+        LoadChunkData(idChunk);
+        if (const TShortData* id = idChunk->DataAs<TShortData>()) entry.Id = id->Value;
+        DropChunkData(idChunk);
       }
-    }
-    DropChunkData(header);
+      entry.Tag = node->Id;
+      entry.ParentId = head->ParentId;
+      std::string instanceName;
+      if (node->Id == kChunkObjectNode) {
+        if (ChunkNode* instance = FindChunkDeep(node, kChunkInstanceName)) {
+          LoadChunkData(instance);
+          if (TStringData* name = instance->DataAs<TStringData>()) instanceName = std::move(name->Value);
+          DropChunkData(instance);
+        }
+      }
+      // Both names come from the file and are at most 255 bytes, so the pool grows by no more
+      // than the file holds.
+      entry.NamesAt = static_cast<uint32_t>(NodeNames_.size());
+      entry.NameLength = static_cast<uint8_t>(head->ObjectName.size());
+      entry.InstanceNameLength = static_cast<uint8_t>(instanceName.size());
+      NodeNames_ += head->ObjectName;
+      NodeNames_ += instanceName;
+      DropChunkData(header);
+    });
+    if (!decoded) return false;
     if (entry.Id == -1) unnumbered = true;
   }
   if (unnumbered)
     for (size_t i = 0; i < NodeIndex_.size(); ++i) NodeIndex_[i].Id = static_cast<int16_t>(i);
+  return true;
 }
 
 // Parents are looked up by id in a table of all 65536 ids (the first entry with an id wins), so
@@ -372,10 +425,11 @@ void TFile3DS::BuildNodeIndex() {
 void TFile3DS::AttachParentNames() {
   ChunkNode* section = FindChunkDeep(Database_.Top, kChunkKeyFramer);
   if (!section) return;
-  std::vector<const TNodeList*> byId(0x10000, nullptr);
-  auto slot = [&](int16_t id) -> const TNodeList*& { return byId[static_cast<uint16_t>(id)]; };
-  for (const TNodeList& entry : NodeIndex_)
-    if (!slot(entry.Id)) slot(entry.Id) = &entry;
+  constexpr uint32_t kNone = 0xFFFFFFFF;
+  std::vector<uint32_t> byId(0x10000, kNone);
+  auto slot = [&](int16_t id) -> uint32_t& { return byId[static_cast<uint16_t>(id)]; };
+  for (size_t i = 0; i < NodeIndex_.size(); ++i)
+    if (slot(NodeIndex_[i].Id) == kNone) slot(NodeIndex_[i].Id) = static_cast<uint32_t>(i);
 
   static const uint16_t kKinds[] = {kChunkTargetNode, kChunkObjectNode, kChunkCameraNode,
                                     kChunkLightNode, kChunkLightTargetNode, kChunkSpotlightNode};
@@ -385,21 +439,26 @@ void TFile3DS::AttachParentNames() {
       ChunkNode* header = FindChunkDeep(node, kChunkNodeHeader);
       ChunkNode* idChunk = FindChunkDeep(node, kChunkNodeId);
       if (!header || !idChunk) continue;
-      LoadChunkData(idChunk);
+      if (!KeyFramerStep(*node, [&] { LoadChunkData(idChunk); })) return;
       const TShortData* id = idChunk->DataAs<TShortData>();
       if (!id) continue;
-      const TNodeList* self = slot(id->Value);
-      if (!self || self->ParentId == -1) continue;
-      const TNodeList* parent = slot(self->ParentId);
-      if (!parent || parent->Name.empty()) continue;
-      std::string parentName = parent->Name;
-      if (!parent->InstanceName.empty()) parentName += "." + parent->InstanceName;
-      if (FindChunkDeep(header, kChunkParentName)) continue;
+      const uint32_t self = slot(id->Value);
+      if (self == kNone || NodeIndex_[self].ParentId == -1) continue;
+      const uint32_t parentSlot = slot(NodeIndex_[self].ParentId);
+      if (parentSlot == kNone) continue;
+      TNodeList& parent = NodeIndex_[parentSlot];
+      if (parent.NameLength == 0 || FindChunkDeep(header, kChunkParentName)) continue;
+      if (parent.ParentName == 0) {
+        std::string name = NodeName(parent);
+        if (parent.InstanceNameLength > 0) name += "." + NodeInstanceName(parent);
+        ParentNames_.push_back(std::make_shared<const std::string>(std::move(name)));
+        parent.ParentName = static_cast<uint32_t>(ParentNames_.size());
+      }
 
       ChunkNode* nameChunk = NewChunkNode();
       nameChunk->Id = kChunkParentName;
-      auto data = std::make_unique<TStringData>();
-      data->Value = std::move(parentName);
+      auto data = std::make_unique<TParentNameData>();
+      data->Value = ParentNames_[parent.ParentName - 1];
       nameChunk->Data = std::move(data);
       ChunkNode* last = header->Children;
       while (last && last->Next) last = last->Next;

@@ -5,9 +5,12 @@
 // Contract: a TFile3DS never reads outside its bytes and never allocates more than its bytes can
 // back. Every failure is an E3DSError: "Cannot open file NAME", "Stream read error" (a read past
 // the end of its chunk or of the file, a count larger than its chunk, a string without its zero
-// byte), "Not enough memory to complete operation.", "Chunks nested deeper than 64 levels". A
-// chunk with a length below 6, or running past its parent or the file, ends the walk of its
-// parent there: what was read before it stays, the chunk itself is not added.
+// byte, a file that ends before its root chunk does), "Not enough memory to complete
+// operation.", "Chunks nested deeper than 64 levels". A chunk with a length below 6, or running
+// past its parent, ends the walk of its parent there: what was read before it stays, the chunk
+// itself is not added. Damage in the keyframer section (a node that does not decode, the section
+// cut by the end of the file) does not fail the open, as nothing of the meshes depends on it: the
+// keyframer passes stop there and KeyFramerDamage says what was wrong.
 #pragma once
 #include "models3ds/Types3DS.h"
 #include "models3ds/Utils3DS.h"
@@ -90,12 +93,16 @@ struct ChunkDatabase {
   std::vector<ChunkNode*> MeshObjects;
 };
 
-// One keyframer node while the file is opened.
+// One keyframer node while the file is opened. A file may hold millions of nodes, so the entry is
+// small: its names are kept in the index's name pool, and the parent name built from them is
+// made once and shared by every child that names this node as its parent.
 struct TNodeList {
   int16_t Id = 0;
   uint16_t Tag = 0;
-  std::string Name, InstanceName;
   int16_t ParentId = 0;
+  uint8_t NameLength = 0, InstanceNameLength = 0;  // names are at most 255 bytes
+  uint32_t NamesAt = 0;     // offset of the name, then the instance name, in the name pool
+  uint32_t ParentName = 0;  // 1 + slot of the parent name made from this entry; 0: not made yet
 };
 
 class TFile3DS {
@@ -118,6 +125,8 @@ class TFile3DS {
   T3DSStream& Stream() { return Stream_; }
   // Number of nodes made so far (open plus parent names).
   size_t NodeCount() const { return Arena_.size(); }
+  // What was wrong with the keyframer section, empty when nothing was.
+  const std::string& KeyFramerDamage() const { return KeyFramerDamage_; }
 
   // A new zeroed node from the arena.
   ChunkNode* NewChunkNode();
@@ -146,19 +155,28 @@ class TFile3DS {
  private:
   void ReadFileChunks();
   template <class Next>
-  void WalkChildHeaders(ChunkNode& parent, Next&& next);
+  bool WalkChildHeaders(ChunkNode& parent, Next&& next);
   ChunkNode* AddChild(ChunkNode& parent, ChunkNode*& last, uint16_t id, uint32_t length,
                       uint64_t at, int32_t depth);
   void ReadChildChunks(ChunkNode& parent, int32_t depth);
+  void ChunkCutByEndOfFile(uint16_t id);
   void ReadExtendedDataChildren(ChunkNode& parent, int32_t depth);
   // Steps over the chunk's own data; false when it does not fit in the chunk (then the chunk
   // has no sub-chunks to walk).
   bool SkipOwnData(const ChunkNode& node);
-  void BuildNodeIndex();
+  bool BuildNodeIndex();
   void AttachParentNames();
+  template <class Step>
+  bool KeyFramerStep(const ChunkNode& node, Step&& step);
+  std::string NodeName(const TNodeList& entry) const;
+  std::string NodeInstanceName(const TNodeList& entry) const;
   void ReleaseDatabase();
 
-  std::vector<TNodeList> NodeIndex_;  // only while the file is opened
+  // Only while the file is opened: the keyframer node index, its names and the parent names.
+  std::vector<TNodeList> NodeIndex_;
+  std::string NodeNames_;
+  std::vector<std::shared_ptr<const std::string>> ParentNames_;
+  std::string KeyFramerDamage_;
   T3DSStream Stream_;
   std::deque<ChunkNode> Arena_;
   ChunkDatabase Database_;

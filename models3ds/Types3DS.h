@@ -8,6 +8,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -140,6 +141,9 @@ struct TColorFloatData : TChunkData { float Red = 0, Green = 0, Blue = 0; };
 struct TPointData : TChunkData { TPoint3DS Point; };
 struct TPointPairData : TChunkData { TPoint3DS First, Second; };  // 0xB014
 struct TStringData : TChunkData { std::string Value; };
+// The parent name the reader attaches to a keyframer node header (0x80F0): one string shared by
+// every child of the same parent.
+struct TParentNameData : TChunkData { std::shared_ptr<const std::string> Value; };
 struct TBoxMapData : TChunkData { std::array<std::string, 6> Names; };  // 0x4190
 // Fixed groups of one kind of number: 0x2200, 0x2300 (4 floats), 0x4160 (12), 0x4720 (2),
 // 0x7001 (7 shorts), 0x7020 (4 words).

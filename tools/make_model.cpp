@@ -1,5 +1,6 @@
 // make_model KIND OUT.3ds: writes one of the built-in 3DS model files (the voxel cube, the duck,
-// test shapes and test files with lights, cameras, keyframes or materials).
+// test shapes, test files with lights, cameras, keyframes or materials, and small files of the
+// keyframer shapes that cost a reader memory per node).
 #include "common/Models3DS.h"
 
 #include <cstdio>
@@ -10,6 +11,7 @@ namespace {
 void PrintUsage() {
   std::fprintf(stderr, "usage: make_model KIND OUT.3ds\nkinds:");
   for (const std::string& kind : ModelKinds()) std::fprintf(stderr, " %s", kind.c_str());
+  for (const std::string& shape : KeyframerShapes()) std::fprintf(stderr, " %s", shape.c_str());
   std::fprintf(stderr, "\n");
 }
 

@@ -35,7 +35,26 @@ TEST(ModelCapture, AMissingOrBrokenModelEndsTheCaptureAndNamesTheModel) {
   WriteTextFile(folder, "cut.vrp", ObjectScript("cut.3ds"));
   run = RunVorpaneIn(folder, {"--capture", "frames", "cut.vrp"});
   EXPECT_EQ(run.ExitStatus, 1);
-  EXPECT_NE(run.Stderr.find("Cannot load model cut.3ds: "), std::string::npos) << run.Stderr;
+  EXPECT_NE(run.Stderr.find("Cannot load model cut.3ds: Stream read error"), std::string::npos) << run.Stderr;
+
+  // A chunk of length 0 ahead of the vertex list ends the mesh there: it has nothing to draw.
+  TChunkWriter w;
+  w.Begin(0x4D4D);
+  w.Begin(0x3D3D);
+  w.Begin(0x4000);
+  w.Str("Cut");
+  w.Begin(0x4100);
+  w.U16(0x4111);
+  w.U32(0);
+  w.Begin(0x4110); w.U16(3); w.Vec(0, 0, 0); w.Vec(1, 0, 0); w.Vec(0, 1, 0); w.End();
+  w.Begin(0x4120); w.U16(1); w.U16(0); w.U16(1); w.U16(2); w.U16(7); w.End();
+  for (int i = 0; i < 4; ++i) w.End();
+  WriteTextFile(folder, "cutmesh.3ds", std::string(w.Bytes().begin(), w.Bytes().end()));
+  WriteTextFile(folder, "cutmesh.vrp", ObjectScript("cutmesh.3ds"));
+  run = RunVorpaneIn(folder, {"--capture", "frames", "cutmesh.vrp"});
+  EXPECT_EQ(run.ExitStatus, 1);
+  EXPECT_NE(run.Stderr.find("Cannot load model cutmesh.3ds: its first mesh \"Cut\" has no faces"),
+            std::string::npos) << run.Stderr;
 
   // The same production with the model in place is captured.
   std::string error;

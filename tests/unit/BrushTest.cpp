@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <functional>
 
 namespace {
 
@@ -207,6 +208,55 @@ TEST(Brush, FacesPointingPastTheVerticesAreDroppedAndReported) {
   EXPECT_EQ(mesh.Faces[1].A, 2u);  // the kept faces stay in file order
   for (const TFace& f : mesh.Faces) EXPECT_TRUE(f.A < 3 && f.B < 3 && f.C < 3);
   EXPECT_EQ(brush.Meshes[1]->FaceCount, 1);
+}
+
+TEST(Brush, DamagedKeyFramerDataKeepsTheMeshesAndSaysSo) {
+  const std::string folder = MakeTempFolder();
+  const TModelMesh cube = ModelFileMeshes("cube").at(0);
+  struct Case {
+    const char* what;
+    std::function<void(TChunkWriter&)> node;  // one damaged object node
+    size_t cut;                               // bytes cut off the end of the file
+  };
+  const std::vector<Case> cases = {
+      {"empty node id", [](TChunkWriter& w) {
+         w.Begin(0xB030); w.End();
+         w.Begin(0xB010); w.Str("Box"); w.U16(0); w.U16(0); w.I16(-1); w.End(); }, 0},
+      {"node header two bytes short", [](TChunkWriter& w) {
+         w.Begin(0xB030); w.I16(0); w.End();
+         w.Begin(0xB010); w.Str("Box"); w.U16(0); w.U16(0); w.End(); }, 0},
+      {"section cut by the end of the file", [](TChunkWriter& w) {
+         w.Begin(0xB030); w.I16(0); w.End();
+         w.Begin(0xB010); w.Str("Box"); w.U16(0); w.U16(0); w.I16(-1); w.End(); }, 4},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TChunkWriter w;
+    w.Begin(0x4D4D);
+    w.Begin(0x3D3D);
+    WriteMeshObject(w, cube);
+    w.End();
+    w.Begin(0xB000);
+    const size_t nodeAt = w.Bytes().size();
+    w.Begin(0xB002);
+    c.node(w);
+    w.End();
+    w.End();
+    w.End();
+    std::vector<uint8_t> bytes = w.Bytes();
+    bytes.resize(bytes.size() - c.cut);
+    const std::string path = WriteBytes(folder, "damaged.3ds", bytes);
+    testing::internal::CaptureStderr();
+    std::unique_ptr<TKGLBrush> brush;
+    EXPECT_NO_THROW(brush = std::make_unique<TKGLBrush>(path));
+    const std::string errors = testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(brush);
+    ASSERT_EQ(brush->MeshCount, 1);
+    EXPECT_EQ(brush->Meshes[0]->FaceCount, static_cast<int32_t>(cube.Faces.size()));
+    const std::string reason = c.cut ? "the section is cut short by the end of the file"
+                                     : "node at byte " + std::to_string(nodeAt) + ": Stream read error";
+    EXPECT_EQ(errors, "Model " + path + ": damaged keyframer data ignored (" + reason + ")\n");
+  }
 }
 
 TEST(Brush, FailuresReachTheCallerAndFreeTheLoader) {

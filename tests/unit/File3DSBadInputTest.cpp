@@ -84,8 +84,8 @@ TEST(File3DSBadInput, BadChunkLengthsEndTheWalkOfTheirParent) {
   EXPECT_EQ(a->Children->Children, nullptr);
   EXPECT_EQ(ChildIds(Section(*file)), (std::vector<uint16_t>{kChunkNamedObject, kChunkNamedObject}));
 
-  // A truncated file: the root claims more than there is; complete chunks are kept.
-  // The section now runs past the end of the file, so it is not added.
+  // A truncated file: the root claims more than there is. Cut inside the section, or right
+  // behind it, it is a read error.
   TChunkWriter cut;
   cut.Begin(kChunkModelFile);
   cut.Begin(kChunkFileVersion);
@@ -97,9 +97,12 @@ TEST(File3DSBadInput, BadChunkLengthsEndTheWalkOfTheirParent) {
   cut.End();
   std::vector<uint8_t> bytes = cut.Bytes();
   bytes.resize(bytes.size() - 3);
-  file = Open(bytes);
-  EXPECT_EQ(ChildIds(file->Database().Top), std::vector<uint16_t>{kChunkFileVersion});
-  EXPECT_EQ(file->Objects().MeshTotal(), 0);
+  EXPECT_EQ(ErrorOf([&] { Open(bytes); }), "Stream read error");
+  bytes = cut.Bytes();
+  bytes[2] += 4;  // the root's length: the file ends right behind the section
+  EXPECT_EQ(ErrorOf([&] { Open(bytes); }), "Stream read error");
+  bytes.insert(bytes.end(), {1, 2, 3, 4});  // now stray bytes at the root's end, not a cut
+  EXPECT_EQ(ErrorOf([&] { Open(bytes); }), "(no error)");
 
   // A child whose sub-chunks do not fill it (3 stray bytes at its end): its sibling is still
   // read at the child's end, not where the child's own walk stopped.
@@ -376,6 +379,16 @@ TEST(File3DSBounds, KeyFramerWithManyNodes) {
   const Cost cost = OpenAndExtractAll(ManyKeyFramerNodes());
   EXPECT_EQ(cost.Error, "-");
   ExpectWithinBudget("16 MiB keyframer of parented nodes", cost);
+}
+
+// Children that all name one parent with a 255-character name and instance name; empty nodes.
+TEST(File3DSBounds, KeyFramerShapesBehindAMesh) {
+  for (const std::string& shape : KeyframerShapes()) {
+    const Cost cost = OpenAndExtractAll(KeyframerShapeBytes(shape, kWorstCaseBytes));
+    EXPECT_EQ(cost.Error, "-") << shape;
+    EXPECT_EQ(cost.Meshes, 1) << shape;
+    ExpectWithinBudget(("16 MiB keyframer shape " + shape).c_str(), cost);
+  }
 }
 
 std::vector<uint8_t> ManyMaterialGroups() {

@@ -243,8 +243,8 @@ std::string ParentNameOf(TFile3DS& file, int node) {
   for (int i = 0; i < node; ++i) n = n->Next;
   ChunkNode* name = TFile3DS::FindChunkDeep(TFile3DS::FindChunkDeep(n, kChunkNodeHeader), kChunkParentName);
   if (!name) return "-";
-  const TStringData* data = name->DataAs<TStringData>();
-  return data ? data->Value : "(no data)";
+  const TParentNameData* data = name->DataAs<TParentNameData>();
+  return data ? *data->Value : "(no data)";
 }
 
 }  // namespace

@@ -398,8 +398,53 @@ std::vector<TModelMesh> ModelFileMeshes(const std::string& kind) {
   return {};
 }
 
+std::vector<std::string> KeyframerShapes() { return {"kfnames", "kfempty"}; }
+
+namespace {
+
+bool IsKeyframerShape(const std::string& name) {
+  for (const std::string& shape : KeyframerShapes())
+    if (shape == name) return true;
+  return false;
+}
+
+}  // namespace
+
+std::vector<uint8_t> KeyframerShapeBytes(const std::string& shape, size_t size) {
+  if (!IsKeyframerShape(shape)) return {};
+  TChunkWriter w;
+  BeginModelFile(w);
+  WriteMeshObject(w, BoxPixelCube("Box"));
+  w.End();   // 0x3D3D
+  w.Begin(0xB000);
+  TChunkWriter node;
+  if (shape == "kfnames") {
+    w.Begin(0xB002);
+    WriteNodeId(w, 0);
+    WriteNodeHeader(w, std::string(255, 'p'), -1);
+    w.Begin(0xB011);
+    w.Str(std::string(255, 'i'));
+    w.End();
+    w.End();
+    // Every child has id 1, so each finds itself first in the index and then its parent 0.
+    node.Begin(0xB002);
+    WriteNodeId(node, 1);
+    WriteNodeHeader(node, "", 0);
+    node.End();
+  } else {
+    node.Begin(0xB002);
+    node.End();
+  }
+  const std::vector<uint8_t>& unit = node.Bytes();
+  while (w.Bytes().size() + unit.size() <= size) w.Raw(unit.data(), unit.size());
+  w.End();   // 0xB000
+  w.End();   // 0x4D4D
+  return w.Bytes();
+}
+
 std::vector<uint8_t> ModelFileBytes(const std::string& kind) {
   if (kind == "matlib") return MaterialLibraryBytes();
+  if (IsKeyframerShape(kind)) return KeyframerShapeBytes(kind, 4096);
   const std::vector<TModelMesh> meshes = ModelFileMeshes(kind);
   if (meshes.empty()) return {};
   if (kind == "lightcam") return LightCameraBytes(meshes);

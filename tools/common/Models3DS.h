@@ -61,8 +61,16 @@ std::vector<uint8_t> Model3DSBytes(const std::vector<TModelMesh>& meshes);
 // Kinds: "cube" (boxpixel voxel cube), "sphere", "torus", "duck", "multi" (three mesh objects),
 // "lightcam" (mesh, light, camera, mesh), "keyframer" (meshes + keyframer section with object, camera
 // and light nodes and tracks), "matlib" (material library, root 0x3DAA), "large" (several objects,
-// ~60k triangles), "envball" (optional extra). Empty vector for an unknown kind.
+// ~60k triangles), "envball" (optional extra); also each keyframer shape below, at 4 KiB. Empty
+// vector for an unknown kind.
 std::vector<uint8_t> ModelFileBytes(const std::string& kind);
+// Keyframer sections that cost a reader memory per node, for bounds tests and fuzz seeds:
+// "kfnames" (a parent node with a 255-character name and instance name, then child nodes that
+// name it as their parent) and "kfempty" (empty node chunks). Not in ModelKinds.
+std::vector<std::string> KeyframerShapes();
+// A cube model whose keyframer section is filled with nodes of the shape while the file stays
+// within `size` bytes. Empty vector for an unknown shape.
+std::vector<uint8_t> KeyframerShapeBytes(const std::string& shape, size_t size);
 // The meshes a kind's file holds, exactly as written (for round-trip checks).
 std::vector<TModelMesh> ModelFileMeshes(const std::string& kind);
 // The names of all kinds ModelFileBytes knows.
