@@ -237,7 +237,9 @@ void ResetAudio() {
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
   }
   std::lock_guard<std::mutex> guard(state.Lock);
+  // Dropping a decode's future waits for its thread.
   state.Streams.clear();
+  state.Prefetched.clear();
   state.DeviceTried = false;
   state.DeviceOpen = false;
   state.Device = 0;

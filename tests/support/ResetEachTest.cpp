@@ -2,6 +2,7 @@
 // a fresh process, so a test passes alone, in any order, and repeated. The GL test window is
 // kept (one per process) and its context made current again.
 #include "demo/ProcessState.h"
+#include "platform/KestoBASS.h"
 #include "support/GlContext.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +18,8 @@ class ResetBeforeEachTest : public ::testing::EmptyTestEventListener {
     SDL_GL_MakeCurrent(window.Wnd, window.RC);
     CurrentWindow = window;
   }
+  // The last test's music decodes are waited for, so no thread outlives the tests.
+  void OnTestProgramEnd(const ::testing::UnitTest&) override { ResetAudio(); }
 };
 
 const bool registered = [] {
