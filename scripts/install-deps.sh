@@ -1,20 +1,38 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages Vorpane needs to build, test and play. Idempotent: when
-# everything is there it only checks and returns. Uses apt-get as root, sudo otherwise.
+# Installs the Debian 12 packages Vorpane needs. With --play only what building and playing the
+# player and its sample production takes (scripts/play.sh); without it also what the tests, the
+# sanitizer and fuzz builds, the benchmarks and the Debian package take (scripts/test.sh, CI).
+# Idempotent: when everything is there it only checks and returns. Uses apt-get as root, sudo
+# otherwise.
 set -euo pipefail
 
-packages=(
+# The player and the generator of the sample production's data; ffmpeg for a capture to video
+# (play.sh captures when there is no display).
+play_packages=(
   build-essential cmake ninja-build pkg-config
   libsdl2-dev libgl-dev libglu1-mesa-dev libegl-dev libgl1-mesa-dri libegl-mesa0
   libfreetype-dev libfontconfig-dev fonts-dejavu-core
   libjpeg62-turbo-dev libpng-dev
-  libsndfile1-dev libfftw3-dev libmpg123-dev
-  libgtest-dev libgmock-dev googletest libbenchmark-dev libcli11-dev
-  xvfb xauth x11-utils xdotool ffmpeg time
-  clang libclang-rt-14-dev libstb-dev locales
+  libsndfile1-dev libfftw3-dev libmpg123-dev libcli11-dev
+  ffmpeg
+)
+# Tests (Google Test, a real X server, a comma-decimal locale), the benchmarks' side-by-side
+# readers, clang for the fuzzers and sanitizer runtimes, and the package checks.
+development_packages=(
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  xvfb xauth x11-utils xdotool time locales
+  clang libclang-rt-14-dev libstb-dev
   libassimp-dev lib3ds-dev
   dpkg-dev file libxml2-utils
 )
+
+packages=("${play_packages[@]}")
+play_only=false
+if [ "${1:-}" = "--play" ]; then
+  play_only=true
+else
+  packages+=("${development_packages[@]}")
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -32,6 +50,7 @@ if [ ${#missing[@]} -gt 0 ]; then
     "${missing[@]}" >/dev/null
 fi
 
+"$play_only" && exit 0
 # A comma-decimal locale, so the tests can show that scripts read the same under it.
 if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
   as_root sed -i 's/^# *de_DE.UTF-8 UTF-8/de_DE.UTF-8 UTF-8/' /etc/locale.gen
