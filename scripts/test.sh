@@ -10,7 +10,9 @@ bash scripts/install-deps.sh
 bash scripts/build.sh -DVORPANE_TESTS=ON -DVORPANE_BENCH=ON
 cd "${VORPANE_BUILD_DIR:-build}"
 ctest --output-on-failure -j"$(nproc)"
+seed=$((RANDOM % 99999 + 1))
 for layer in unit gl tools; do
+  echo "test.sh: the $layer tests in a random order, --gtest_random_seed=$seed"
   env SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy VORPANE_NO_DIALOGS=1 \
-    "tests/vorpane_${layer}_tests" --gtest_shuffle --gtest_brief=1
+    "tests/vorpane_${layer}_tests" --gtest_shuffle --gtest_random_seed="$seed" --gtest_brief=1
 done
