@@ -1,7 +1,9 @@
 #include "app/CommandLine.h"
 
-#include "demo/ScriptCheck.h"
-#include "demo/TimelinePicture.h"
+#include "authoring/EditSession.h"
+#include "authoring/ScriptCheck.h"
+#include "authoring/TimelinePicture.h"
+#include "demo/Vorpane.h"
 #include "platform/Dialogs.h"
 #include "platform/FatalError.h"
 #include "platform/Version.h"
@@ -11,6 +13,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <new>
 
 #include <unistd.h>
@@ -84,7 +87,7 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       ->check(CLI::PositiveNumber);
   auto* fromOption = app.add_option("--from", result.Options.From, "Start of the range in seconds");
   auto* toOption = app.add_option("--to", result.Options.To, "End of the range in seconds");
-  app.add_flag("--edit", result.Options.Edit,
+  app.add_flag("--edit", result.Edit,
                "Play with the authoring keys: pause, seek, loop, screenshot (see README)");
   auto* startOption = app.add_option("--start", result.Options.Start,
                                      "Start a real-time run at this demo time in seconds");
@@ -133,7 +136,7 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     result.ExitStatus = 2;
     result.Message = "vorpane: --start needs a number of seconds\n";
   }
-  if ((result.Options.Edit || result.Options.HasStart) && result.Options.FixedStep) {
+  if ((result.Edit || result.Options.HasStart) && result.Options.FixedStep) {
     result.ExitStatus = 2;
     result.Message = "vorpane: --edit and --start are for real-time play, not with --capture or "
                      "--benchmark (use --from)\n";
@@ -171,15 +174,19 @@ int RunVorpane(const std::vector<std::string>& arguments) {
     if (::getcwd(here, sizeof here)) capture = std::string(here) + "/" + capture;
   }
   // Screenshots of an edit run go where the program was started, whatever DATADIR does.
-  if (commandLine.Options.Edit) {
+  std::string screenshotFolder;
+  if (commandLine.Edit) {
     char here[4096];
-    if (::getcwd(here, sizeof here)) commandLine.Options.ScreenshotFolder = here;
+    if (::getcwd(here, sizeof here)) screenshotFolder = here;
   }
   // Checked before the script runs: its DATADIR changes the current folder.
   const bool defaultScriptMissing =
       commandLine.Script == "moltrax.vrp" && ::access("moltrax.vrp", F_OK) != 0;
   try {
     TVDemo demo(commandLine.Script, commandLine.Options);
+    std::unique_ptr<TEditSession> edit;
+    if (commandLine.Edit && !commandLine.Options.FixedStep)
+      edit = std::make_unique<TEditSession>(demo, screenshotFolder);
     demo.Run();
   } catch (const FatalError& error) {
     const std::string text = error.what();

@@ -1,7 +1,7 @@
 // The command line: vorpane [OPTIONS] [SCRIPT]. Parsing is separate from running so that tests
 // can check it without starting a demo.
 #pragma once
-#include "demo/Vorpane.h"
+#include "demo/DemoOptions.h"
 
 #include <string>
 #include <vector>
@@ -11,6 +11,7 @@ struct TCommandLine {
   bool NoDialogs = false;
   bool Check = false;        // --check: list the script's problems instead of playing it
   std::string TimelineFile;  // --timeline: draw the script's timeline into this SVG and stop
+  bool Edit = false;         // --edit: a real-time run taking the edit keys
   TDemoOptions Options;
   int ExitStatus = -1;       // >= 0: stop now with this status (help, version, bad usage)
   std::string Message;       // what to print when stopping now

@@ -3,14 +3,12 @@
 #include "demo/Vorpane.h"
 
 #include "demo/Capture.h"
-#include "demo/EditControls.h"
 #include "demo/MusicPrefetch.h"
-#include "demo/ScriptWatcher.h"
+#include "demo/ScriptHost.h"
 
 #include "effects/BitmapFont.h"
 #include "effects/Draw2D.h"
 #include "effects/EffectFactory.h"
-#include "effects/EffectFiles.h"
 #include "engine/KGL2Textures.h"
 #include "platform/FatalError.h"
 #include "platform/Files.h"
@@ -39,15 +37,33 @@ std::vector<std::string> SplitLines(const std::vector<uint8_t>& bytes) {
   return lines;
 }
 
+// The player: the window, the loading screen and the music are opened as the script says.
+class TPlayerHost : public TScriptHost {
+ public:
+  void BeforeRead(TVDemo&, const std::vector<std::string>& lines) override {
+    PrefetchScriptMusic(lines);
+  }
+  void Init(TVDemo& demo) override {
+    if (demo.FirstInit()) demo.OpenWindow();
+  }
+  void DrawLoading(TVDemo& demo) override { demo.DrawLoadingScreen(); }
+  void LoadMusic(TVDemo& demo, const std::string& fileName) override {
+    demo.MusicFile = fileName;
+    const uint32_t music = demo.OpenMusic(fileName);
+    // Without a stream the demo runs on the timer rather than on the position of no music.
+    if (music == 0) return;
+    demo.Music = music;
+    demo.MusicLoaded = true;
+  }
+};
+
 }  // namespace
 
 TVDemo::TVDemo(const std::string& fileName, const TDemoOptions& options)
     : options_(options), startFolder_(CurrentDirectory()) {
-  LoadScript(fileName);
+  LoadScript(fileName, PlayerHost());
   QuitRequested = false;
-  if (options_.ReadOnly) return;
-  scriptStartTime_ = StartTime;
-  if (options_.HasStart && !options_.FixedStep) StartTime = options_.Start;
+  ApplyStartOption();
   LoadEffects();
   // The font needs the rendering context, which only INIT creates.
   if (Window.RC) Font = BuildBitmapFont("Verdana", 14, true);
@@ -60,19 +76,55 @@ TVDemo::TVDemo(const std::string& fileName, const TDemoOptions& options)
   ownedTimer_ = std::make_unique<TKTimer>();
   Timer = ownedTimer_.get();
   Timer->Start();
-  if (options_.Edit && !options_.FixedStep) StartEdit();
 }
 
-TVDemo::TVDemo(TBlank) {}
+TVDemo::TVDemo(const std::string& fileName, TScriptHost& host)
+    : startFolder_(CurrentDirectory()) {
+  LoadScript(fileName, host);
+  QuitRequested = false;
+}
 
 TVDemo::~TVDemo() = default;
 
-void TVDemo::LoadScript(const std::string& fileName) {
+TScriptHost& PlayerHost() {
+  static TPlayerHost host;
+  return host;
+}
+
+void TScriptHost::BeforeRead(TVDemo&, const std::vector<std::string>&) {}
+
+std::unique_ptr<TVEffect> TScriptHost::CreateEffect(const std::string& typeName) {
+  return ::CreateEffect(typeName);
+}
+
+void TScriptHost::BeforeCommand(TVDemo&, const TVDemoCommand&) {}
+
+void TScriptHost::AfterCommand(TVDemo&, const TVDemoCommand&) {}
+
+bool TScriptHost::KeepReading() const { return false; }
+
+std::string TVDemo::ScriptPath() const {
+  if (ScriptFile.empty() || ScriptFile[0] == '/' || startFolder_.empty()) return ScriptFile;
+  return startFolder_ + "/" + ScriptFile;
+}
+
+void TVDemo::ApplyStartOption() {
+  scriptStartTime_ = StartTime;
+  if (options_.HasStart && !options_.FixedStep) StartTime = options_.Start;
+}
+
+void TVDemo::LoadScript(const std::string& fileName, TScriptHost& host) {
   std::vector<uint8_t> bytes;
   if (!ReadWholeFile(fileName, bytes))
     throw FatalError("Cannot open file " + PrintableText(fileName));
   std::vector<std::string> lines = SplitLines(bytes);
-  if (!options_.ReadOnly && !reloading_) PrefetchScriptMusic(lines);
+  // The host serves the commands of this read only.
+  struct THostScope {
+    TScriptHost*& Slot;
+    ~THostScope() { Slot = nullptr; }
+  } scope{host_};
+  host_ = &host;
+  host.BeforeRead(*this, lines);
   ScriptFile = fileName;
   TParser parser;
   EffectSlots.clear();
@@ -88,7 +140,7 @@ void TVDemo::LoadScript(const std::string& fileName) {
     std::string& line = lines[i];
     const TMacroResult substituted =
         macrosStopped ? TMacroResult::Substituted
-                      : ApplyMacros(line, MacroNames, MacroValues, &macroIndex_, macroBudget);
+                      : ApplyMacros(line, MacroNames, MacroValues, &MacroIndex, macroBudget);
     if (substituted == TMacroResult::LineTooLong)
       ScriptError("Line " + std::to_string(i + 1) + " would grow past " +
                   std::to_string(kMaxSubstitutedLine >> 20) +
@@ -100,18 +152,18 @@ void TVDemo::LoadScript(const std::string& fileName) {
                   " MiB of text searched and copied); this line and the rest are read as written");
     }
     ParseLine(parser, line);
-    if (options_.BeforeCommand) options_.BeforeCommand(*this, parser.Tokens);
+    host.BeforeCommand(*this, parser.Tokens);
     try {
       ExecuteCommand(parser.Tokens);
     } catch (FatalError& error) {
-      if (!options_.KeepReading) {
+      if (!host.KeepReading()) {
         error.Where = ScriptLocationText(CurrentScriptLocation());
         throw;
       }
       ScriptError(error.what());
       continue;
     }
-    if (options_.AfterCommand) options_.AfterCommand(*this, parser.Tokens);
+    host.AfterCommand(*this, parser.Tokens);
   }
   // Errors raised later belong to no line unless their raiser names one.
   SetScriptLocation({fileName, 0});
@@ -122,17 +174,26 @@ std::string TVDemo::ComposeTitle() const {
          " :: Vorpane Demoengine " + VorpaneVersion();
 }
 
-void TVDemo::Init() {
-  // Reading the script again, the window stays as it is.
-  if (reloading_) return;
+void TVDemo::Init() { (host_ ? *host_ : PlayerHost()).Init(*this); }
+
+void TVDemo::DrawLoading(float /*value*/) { (host_ ? *host_ : PlayerHost()).DrawLoading(*this); }
+
+void TVDemo::LoadMusic(const std::string& fileName) {
+  (host_ ? *host_ : PlayerHost()).LoadMusic(*this, fileName);
+}
+
+bool TVDemo::FirstInit() {
   // A second window would replace the first (and its context, textures and font) while
   // everything loaded so far still refers to the first.
   if (initDone_) {
     ScriptError("INIT is given a second time; the window is already open and stays as it is");
-    return;
+    return false;
   }
   initDone_ = true;
-  if (options_.ReadOnly) return;
+  return true;
+}
+
+void TVDemo::OpenWindow() {
   LoadGLLibraries();
   bool fullscreen = Fullscreen;
   if (options_.WindowMode == 1) fullscreen = false;
@@ -144,8 +205,7 @@ void TVDemo::Init() {
   LoadingTexture = TextureByName(LoadingScreen);
 }
 
-void TVDemo::DrawLoading(float /*value*/) {
-  if (options_.ReadOnly || reloading_) return;
+void TVDemo::DrawLoadingScreen() {
   // A single-buffered context (offscreen) keeps what was drawn across presents, so drawing the
   // same picture again would only cost the renderer's time while the rest loads.
   GLboolean doubleBuffered = GL_TRUE;
@@ -170,13 +230,10 @@ void TVDemo::LoadEffect(const std::string& typeName, int32_t slot) {
                 ": slot numbers go from 0 to " + std::to_string(kMaxEffectSlot));
     return;
   }
-  // Reading only, a type that reads its files when created is represented by a base effect.
-  std::unique_ptr<TVEffect> effect =
-      options_.ReadOnly && !EffectCreationFiles(typeName).empty() ? std::make_unique<TVEffect>()
-                                                                  : CreateEffect(typeName);
+  std::unique_ptr<TVEffect> effect = (host_ ? *host_ : PlayerHost()).CreateEffect(typeName);
   if (!effect) ScriptError("No such effect in demo: " + typeName);
   TVEffect* installed = effect.get();
-  if (effect) ownedEffects_.push_back(std::move(effect));
+  if (effect) OwnedEffects.push_back(std::move(effect));
   InstallEffect(installed, slot);
   EffectSlotLines.resize(EffectSlots.size(), 0);
   EffectSlotLines[static_cast<size_t>(slot)] = CurrentScriptLocation().Line;
@@ -204,20 +261,6 @@ void TVDemo::LoadEffects() {
   SetScriptLocation({ScriptFile, 0});
 }
 
-void TVDemo::LoadMusic(const std::string& fileName) {
-  if (reloading_) {
-    ReloadMusic(fileName);
-    return;
-  }
-  MusicFile = fileName;
-  if (options_.ReadOnly) return;
-  const uint32_t music = OpenMusic(fileName);
-  // Without a stream the demo runs on the timer rather than on the position of no music.
-  if (music == 0) return;
-  Music = music;
-  MusicLoaded = true;
-}
-
 uint32_t TVDemo::OpenMusic(const std::string& fileName) {
   if (!options_.FixedStep) InitAudio(Window.Wnd);
   std::string reason;
@@ -227,8 +270,8 @@ uint32_t TVDemo::OpenMusic(const std::string& fileName) {
 }
 
 void TVDemo::CreateTracker(const std::string& fileName) {
-  ownedTrackers_.push_back(std::make_unique<TDemoTracker>());
-  Tracker = ownedTrackers_.back().get();
+  OwnedTrackers.push_back(std::make_unique<TDemoTracker>());
+  Tracker = OwnedTrackers.back().get();
   if (!fileName.empty()) Tracker->LoadDemotrack(fileName);
 }
 

@@ -1,8 +1,8 @@
 // The run loop: one frame derives the demo time, turns it into a tracker row, runs every bar
 // that covers the row and presents the picture.
 #include "demo/Capture.h"
-#include "demo/EditControls.h"
 #include "demo/RunProgress.h"
+#include "demo/RunSession.h"
 #include "demo/TimerOverlay.h"
 #include "demo/Vorpane.h"
 
@@ -43,7 +43,7 @@ bool TVDemo::HasEnd() const {
 }
 
 void TVDemo::ReportOnce(const std::string& key, int32_t line, const std::string& description) {
-  if (!reported_.insert(key).second) return;
+  if (!Reported.insert(key).second) return;
   const TScriptLocation before = CurrentScriptLocation();
   SetScriptLocation({ScriptFile, line});
   ScriptError(description);
@@ -131,8 +131,8 @@ void TVDemo::UpdateTime() {
     if (MusicLoaded) FetchSpectrumAt(Music, time, SpectrumData);
     return;
   }
-  if (edit_) {
-    UpdateEditTime();
+  if (session_) {
+    session_->UpdateTime(*this);
     return;
   }
   Time = Timer->Elapsed() * Speed + StartTime;
@@ -154,10 +154,11 @@ void TVDemo::RenderFrame() {
   glClearColor(ClearColor[0], ClearColor[1], ClearColor[2], ClearColor[3]);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   UpdateTime();
-  if (edit_) EditBeforeFrame();
+  bool standsStill = false;
+  if (session_) standsStill = session_->BeforeFrame(*this);
   else if (EndTime > 0.0f && Time > EndTime) QuitRequested = true;
   // A paused frame is the same frame again: effects that step by the frame time stand still.
-  LastFrameTime = edit_ && edit_->Paused() ? 0.0f : Timer->FrameDuration;
+  LastFrameTime = standsStill ? 0.0f : Timer->FrameDuration;
   PollKeyboard();
 
   if (!Bars.empty()) {
@@ -179,25 +180,16 @@ void TVDemo::RenderFrame() {
   if (ShowTimer) DrawTimerOverlay(Time, row);
 
   if (options_.FixedStep && sink_) CaptureFrame();
-  if (edit_) EditAfterFrame(row);
-  keyPresses_.clear();
-  if (PresentFrame(Window, edit_ ? &keyPresses_ : nullptr)) QuitRequested = true;  // closed
+  if (session_) session_->AfterFrame(*this, row);
+  std::vector<TKeyPress> keys;
+  if (PresentFrame(Window, session_ ? &keys : nullptr)) QuitRequested = true;  // closed
   ++frameIndex_;
-  if (edit_) {
-    ApplyEditKeys();
-    return;  // an edit run pauses at the end instead of ending
+  if (session_) {
+    session_->AfterPresent(*this, keys);
+    return;  // a session decides where the run ends
   }
   if (Tracker && !Tracker->Channels.empty() && Tracker->RowCount(0) < Tracker->TimeToRow(Time))
     QuitRequested = true;
-}
-
-float TVDemo::PlayEndTime() const {
-  float end = EndTime > 0.0f ? EndTime : -1.0f;
-  if (Tracker && !Tracker->Channels.empty() && Tracker->BPM > 0.0f) {
-    const float last = RowStartTime(*Tracker, Tracker->RowCount(0));
-    if (end < 0.0f || last < end) end = last;
-  }
-  return end;
 }
 
 void TVDemo::RunBar(size_t barIndex, int32_t row) {

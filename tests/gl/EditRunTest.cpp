@@ -1,5 +1,6 @@
 // An edit run on the window's event queue: every present shows its frame however many events
 // wait, and the keys pause, seek, loop, toggle the timer, write the frame and end the run.
+#include "authoring/EditSession.h"
 #include "common/Demotrack.h"
 #include "demo/Vorpane.h"
 #include "effects/BitmapFont.h"
@@ -100,11 +101,10 @@ TEST(EditRun, KeysPauseSeekLoopWriteTheFrameAndEndTheRun) {
   WriteTextFile(folder, "edit.vrp",
                 "TRACKER " + folder + "/track.bin\nBPM 120\nLOAD template 0\nBAR a\nLENGTH 7\n");
   TDemoOptions options;
-  options.Edit = true;
   options.HasStart = true;
   options.Start = 2.0f;
-  options.ScreenshotFolder = folder;
   TVDemo demo(folder + "/edit.vrp", options);
+  TEditSession edit(demo, folder);
   demo.Window = window;
   ClockEffect effect;
   demo.InstallEffect(&effect, 0);
@@ -222,10 +222,10 @@ TEST(EditRun, F5ReloadsInPlaceAndAScriptThatCannotBeReadKeepsTheTimelineWithALin
   const std::string head = "TRACKER " + folder + "/track.bin\nBPM 120\nLOAD template 0\n";
   WriteTextFile(folder, "edit.vrp", head + "CLEARCOLOR 0 0 255 255\nBAR a\nLENGTH 6\n");
   TDemoOptions options;
-  options.Edit = true;
   options.HasStart = true;
   options.Start = 3.0f;
   TVDemo demo(folder + "/edit.vrp", options);
+  TEditSession edit(demo, "");
   demo.Window = window;
   ASSERT_NE(BuildBitmapFont("Verdana", 14, true), 0u);  // the window came after the demo
   SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);

@@ -2,6 +2,7 @@
 // picture (or JPEG pair) is loaded again and its old texture freed once nothing draws it, the
 // sample production reloads without reading its pictures and models again, and INIT and
 // DRAWLOADING leave the window as it is.
+#include "authoring/ScriptReload.h"
 #include "demo/Frame.h"
 #include "demo/Vorpane.h"
 #include "effects/ModelLoading.h"
@@ -79,7 +80,7 @@ TEST(ScriptReloadGl, KeepsTimeAndReusesUnchangedTexturesAndFreesReplacedOnes) {
   // Unchanged files: the same textures, nothing uploaded.
   int uploads = TextureUploadCount();
   std::string message;
-  ASSERT_TRUE(demo.ReloadScript(message)) << message;
+  ASSERT_TRUE(ReloadScript(demo, message)) << message;
   EXPECT_EQ(TextureOfSlot(demo, 0), picture);
   EXPECT_EQ(TextureOfSlot(demo, 1), pair);
   EXPECT_EQ(TextureOfSlot(demo, 2), otherPair);
@@ -90,7 +91,7 @@ TEST(ScriptReloadGl, KeepsTimeAndReusesUnchangedTexturesAndFreesReplacedOnes) {
   // at once; the old one is freed since nothing draws it any more.
   WriteFlatPng(folder + "/pic.png", 0, 255, 0);
   MarkRewritten(folder + "/pic.png");
-  ASSERT_TRUE(demo.ReloadScript(message)) << message;
+  ASSERT_TRUE(ReloadScript(demo, message)) << message;
   const uint32_t changed = TextureOfSlot(demo, 0);
   ExpectReplaced(changed, picture);
   EXPECT_EQ(TextureOfSlot(demo, 1), pair);
@@ -102,7 +103,7 @@ TEST(ScriptReloadGl, KeepsTimeAndReusesUnchangedTexturesAndFreesReplacedOnes) {
   // One file of the pair changed: a new pair texture, the old one freed.
   ASSERT_TRUE(WriteJpeg(folder + "/a.jpg", FlatImage(16, 16, 0, 0, 0)));
   MarkRewritten(folder + "/a.jpg");
-  ASSERT_TRUE(demo.ReloadScript(message)) << message;
+  ASSERT_TRUE(ReloadScript(demo, message)) << message;
   const uint32_t newPair = TextureOfSlot(demo, 1);
   ExpectReplaced(newPair, pair);
   ExpectReplaced(TextureOfSlot(demo, 2), otherPair);
@@ -112,10 +113,10 @@ TEST(ScriptReloadGl, KeepsTimeAndReusesUnchangedTexturesAndFreesReplacedOnes) {
 
   // Many reloads of a long session hold on to no more textures than one.
   GLint count = 0;
-  for (int i = 0; i < 5; ++i) ASSERT_TRUE(demo.ReloadScript(message)) << message;
+  for (int i = 0; i < 5; ++i) ASSERT_TRUE(ReloadScript(demo, message)) << message;
   for (GLuint name = 1; name < 4096; ++name) count += glIsTexture(name) ? 1 : 0;
   const GLint afterFive = count;
-  for (int i = 0; i < 5; ++i) ASSERT_TRUE(demo.ReloadScript(message)) << message;
+  for (int i = 0; i < 5; ++i) ASSERT_TRUE(ReloadScript(demo, message)) << message;
   count = 0;
   for (GLuint name = 1; name < 4096; ++name) count += glIsTexture(name) ? 1 : 0;
   EXPECT_EQ(count, afterFive);
@@ -136,7 +137,7 @@ TEST(ScriptReloadGl, InitAndDrawLoadingOnReloadOpenNothingAndReportNothing) {
   glClearColor(1, 0, 0, 1);
   glClear(GL_COLOR_BUFFER_BIT);
   std::string message;
-  ASSERT_TRUE(demo->ReloadScript(message)) << message;
+  ASSERT_TRUE(ReloadScript(*demo, message)) << message;
   EXPECT_EQ(message, "");
   EXPECT_EQ(ErrorBoxCount(), 0);
   EXPECT_EQ(demo->Window.Wnd, window);
@@ -170,7 +171,7 @@ TEST(ScriptReloadGl, TheSampleProductionReloadsWithoutReadingItsPicturesAndModel
   for (int i = 0; i < 7; ++i) {
     const auto start = std::chrono::steady_clock::now();
     std::string message;
-    ASSERT_TRUE(demo.ReloadScript(message)) << message;
+    ASSERT_TRUE(ReloadScript(demo, message)) << message;
     const auto took = std::chrono::steady_clock::now() - start;
     milliseconds.push_back(std::chrono::duration<double, std::milli>(took).count());
     EXPECT_EQ(message, "");

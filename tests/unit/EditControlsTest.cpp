@@ -1,7 +1,7 @@
 // The edit keys as a state machine: pause, seeks and their limits, loop marks and the wrap, the
 // key mapping and the status line; and the command line of an edit run.
 #include "app/CommandLine.h"
-#include "demo/EditControls.h"
+#include "authoring/EditControls.h"
 
 #include <gtest/gtest.h>
 
@@ -154,13 +154,13 @@ TEST(EditControls, StatusLineShowsStateTimeRowAndLoop) {
 TEST(EditControls, CommandLineTakesEditStartAndNoVsyncForRealTimeRunsOnly) {
   TCommandLine parsed = ParseCommandLine({"--edit", "--start", "12.5", "--no-vsync", "a.vrp"});
   EXPECT_EQ(parsed.ExitStatus, -1) << parsed.Message;
-  EXPECT_TRUE(parsed.Options.Edit);
+  EXPECT_TRUE(parsed.Edit);
   EXPECT_TRUE(parsed.Options.HasStart);
   EXPECT_FLOAT_EQ(parsed.Options.Start, 12.5f);
   EXPECT_TRUE(parsed.Options.NoVsync);
   EXPECT_EQ(parsed.Script, "a.vrp");
   parsed = ParseCommandLine({});
-  EXPECT_FALSE(parsed.Options.Edit || parsed.Options.HasStart || parsed.Options.NoVsync);
+  EXPECT_FALSE(parsed.Edit || parsed.Options.HasStart || parsed.Options.NoVsync);
   for (const std::vector<std::string>& arguments :
        {std::vector<std::string>{"--edit", "--capture", "out"}, {"--edit", "--benchmark"},
         {"--start", "3", "--benchmark"}, {"--start", "nan"}, {"--start", "inf", "--edit"}}) {

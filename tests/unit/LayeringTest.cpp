@@ -1,7 +1,7 @@
-// The include layering of the tree: app -> demo -> effects -> engine -> models3ds, everything may
-// use platform, platform uses nothing above it, and the layers below demo use only its frame
-// globals and its error box. A module that includes a header from a layer above its own fails
-// here, before it can make a cycle.
+// The include layering of the tree: app -> authoring -> demo -> effects -> engine -> models3ds,
+// everything may use platform, platform uses nothing above it, and the layers below demo use only
+// its frame globals and its error box. A module that includes a header from a layer above its own
+// fails here, before it can make a cycle.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -19,7 +19,8 @@ namespace fs = std::filesystem;
 
 // Rank of each layer; a file may include headers of its own rank or lower, and platform.
 const std::map<std::string, int> kLayerRank = {
-    {"platform", 0}, {"models3ds", 1}, {"engine", 2}, {"effects", 3}, {"demo", 4}, {"app", 5}};
+    {"platform", 0}, {"models3ds", 1}, {"engine", 2}, {"effects", 3},
+    {"demo", 4},     {"authoring", 5}, {"app", 6}};
 
 bool Allowed(const std::string& fromLayer, const std::string& header) {
   const size_t slash = header.find('/');
@@ -101,13 +102,19 @@ TEST(Layering, UpwardIncludesAreFoundAndTheAllowedOnesAreNot) {
   WriteFile(root / "effects/Fx.h", includes({"demo/ScriptError.h", "demo/Vorpane.h"}));
   WriteFile(root / "platform/Files.cpp", includes({"platform/Files.h", "demo/Frame.h"}));
   WriteFile(root / "demo/Demo.cpp", includes({"effects/Fx.h", "app/CommandLine.h"}));
-  WriteFile(root / "app/main.cpp", includes({"demo/Vorpane.h", "models3ds/File3DS.h"}));
+  WriteFile(root / "demo/RunLoop.cpp", includes({"authoring/EditSession.h"}));
+  WriteFile(root / "authoring/EditSession.cpp",
+            includes({"demo/Vorpane.h", "authoring/EditControls.h", "app/CommandLine.h"}));
+  WriteFile(root / "app/main.cpp",
+            includes({"demo/Vorpane.h", "models3ds/File3DS.h", "authoring/ScriptCheck.h"}));
   WriteFile(root / "models3ds/Bridge.h", includes({"demo/Frame.h"}));
 
   std::vector<std::string> violations = LayeringViolations(root);
   std::sort(violations.begin(), violations.end());
   const std::vector<std::string> expected = {
+      "authoring/EditSession.cpp: #include \"app/CommandLine.h\"",
       "demo/Demo.cpp: #include \"app/CommandLine.h\"",
+      "demo/RunLoop.cpp: #include \"authoring/EditSession.h\"",
       "effects/Fx.h: #include \"demo/Vorpane.h\"",
       "engine/Mesh.cpp: #include \"effects/Draw2D.h\"",
       "models3ds/Bridge.h: #include \"demo/Frame.h\"",

@@ -1,6 +1,6 @@
 // The script checker: each kind of problem with its line, the nearest-word suggestion, and the
 // sample production checking clean.
-#include "demo/ScriptCheck.h"
+#include "authoring/ScriptCheck.h"
 
 #include "app/CommandLine.h"
 #include "demo/Vorpane.h"

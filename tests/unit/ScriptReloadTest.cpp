@@ -3,7 +3,8 @@
 // music stream is kept or replaced, models are read once per file version, and the watcher
 // looks at the disk about once a second.
 #include "common/TestAudio.h"
-#include "demo/ScriptWatcher.h"
+#include "authoring/ScriptReload.h"
+#include "authoring/ScriptWatcher.h"
 #include "effects/ModelLoading.h"
 #include "platform/Dialogs.h"
 #include "platform/KestoBASS.h"
@@ -53,7 +54,7 @@ TEST(ScriptReload, RebuildsTimelineAndSettingsAndKeepsTheDemoTime) {
                 "BAR first\nMOUNT 1\nLENGTH 4\nEFFECT 3\n"
                 "BAR second\nMOUNT 0 1\nLENGTH 8\nEFFECT 4\n");
   std::string message;
-  ASSERT_TRUE(demo->ReloadScript(message)) << message;
+  ASSERT_TRUE(ReloadScript(*demo, message)) << message;
   EXPECT_EQ(message, "");
   EXPECT_EQ(BarNames(*demo), (std::vector<std::string>{"first", "second"}));
   EXPECT_EQ(demo->Bars[1].Mount, 16);
@@ -97,7 +98,7 @@ TEST(ScriptReload, AScriptThatCannotBeReadKeepsThePreviousTimeline) {
   for (const Case& c : cases) {
     WriteTextFile(folder, "test.vrp", c.script);
     std::string message;
-    EXPECT_FALSE(demo->ReloadScript(message)) << c.script;
+    EXPECT_FALSE(ReloadScript(*demo, message)) << c.script;
     EXPECT_EQ(message.rfind(path + c.message, 0), 0u) << message;
     EXPECT_EQ(BarNames(*demo), std::vector<std::string>{"intro"});
     ASSERT_EQ(demo->EffectSlots.size(), 2u);
@@ -109,19 +110,41 @@ TEST(ScriptReload, AScriptThatCannotBeReadKeepsThePreviousTimeline) {
   }
   ASSERT_EQ(::unlink(path.c_str()), 0);
   std::string message;
-  EXPECT_FALSE(demo->ReloadScript(message));
+  EXPECT_FALSE(ReloadScript(*demo, message));
   EXPECT_NE(message.find("Cannot open file"), std::string::npos) << message;
   EXPECT_EQ(demo->EffectSlots[1], effect);
 
   // Errors that do not stop the reading are reported with their line; the reload goes on.
   WriteTextFile(folder, "test.vrp",
                 "TRACKER\nBPM 125\nLOAD nosuch 2\nLOAD plaintexture 3\nBAR y\nEFFECT 2\n");
-  EXPECT_TRUE(demo->ReloadScript(message));
+  EXPECT_TRUE(ReloadScript(*demo, message));
   EXPECT_EQ(message, path + ":3: No such effect in demo: nosuch");
   EXPECT_EQ(BarNames(*demo), std::vector<std::string>{"y"});
   // PlainTexture without a picture ends a plain run; a reload leaves the session running.
   EXPECT_FALSE(QuitRequested);
   EXPECT_EQ(ErrorBoxCount(), 0);
+}
+
+TEST(ScriptReload, AFailedReloadLeavesEveryPerSlotListMatchingThePlayingSlots) {
+  auto demo = DemoFromScript("TRACKER\nBPM 125\nLOAD flash 1\nLOAD plaincolor 0\n"
+                             "BAR a\nLENGTH 4\nEFFECT 1\n");
+  const std::string path = demo->ScriptPath();
+  const std::vector<TVEffect*> slots = demo->EffectSlots;
+  ASSERT_EQ(slots.size(), 2u);
+  ASSERT_EQ(demo->SlotTypes, (std::vector<std::string>{"plaincolor", "flash"}));
+  ASSERT_EQ(demo->EffectSlotLines, (std::vector<int32_t>{4, 3}));
+
+  // More slots, other types and lines, and a line at the end that stops the read.
+  WriteTextFile(path.substr(0, path.rfind('/')), "test.vrp",
+                "LOAD plaincolor 4\nLOAD flash 0\nTRACKER\nBPM 125\nLOAD nosuch 2\n"
+                "BAR x\nMOUNT 1x\n");
+  std::string message;
+  ASSERT_FALSE(ReloadScript(*demo, message));
+  EXPECT_EQ(demo->EffectSlots, slots);
+  EXPECT_EQ(demo->SlotTypes, (std::vector<std::string>{"plaincolor", "flash"}));
+  EXPECT_EQ(demo->EffectSlotLines, (std::vector<int32_t>{4, 3}));
+  for (size_t slot = 0; slot < demo->EffectSlots.size(); ++slot)
+    EXPECT_EQ(demo->EffectSlots[slot]->Index, static_cast<int32_t>(slot));
 }
 
 TEST(ScriptReload, LoadMusicKeepsTheSameStreamAndPlaysAnotherFileFromTheDemoTime) {
@@ -140,12 +163,12 @@ TEST(ScriptReload, LoadMusicKeepsTheSameStreamAndPlaysAnotherFileFromTheDemoTime
   demo.Time = 2.0f;
 
   std::string message;
-  ASSERT_TRUE(demo.ReloadScript(message)) << message;
+  ASSERT_TRUE(ReloadScript(demo, message)) << message;
   EXPECT_EQ(demo.Music, first);
   EXPECT_EQ(StreamFrequency(first + 1), 0u);  // no stream was opened
 
   WriteTextFile(folder, "test.vrp", "LOADMUSIC " + folder + "/b.wav\nSPEED 50\n");
-  ASSERT_TRUE(demo.ReloadScript(message)) << message;
+  ASSERT_TRUE(ReloadScript(demo, message)) << message;
   EXPECT_NE(demo.Music, first);
   EXPECT_EQ(demo.MusicFile, folder + "/b.wav");
   EXPECT_EQ(StreamFrequency(first), 0u);  // the old stream is gone
@@ -157,7 +180,7 @@ TEST(ScriptReload, LoadMusicKeepsTheSameStreamAndPlaysAnotherFileFromTheDemoTime
   // A file that cannot be opened keeps the music that plays.
   const uint32_t second = demo.Music;
   WriteTextFile(folder, "test.vrp", "LOADMUSIC " + folder + "/none.wav\nSPEED 50\n");
-  EXPECT_TRUE(demo.ReloadScript(message));
+  EXPECT_TRUE(ReloadScript(demo, message));
   EXPECT_NE(message.find(":1: Cannot load music"), std::string::npos) << message;
   EXPECT_EQ(demo.Music, second);
   EXPECT_EQ(StreamFrequency(second), 4000u);

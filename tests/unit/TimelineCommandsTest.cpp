@@ -1,4 +1,5 @@
 // Effect slots, parameter commands and bars as the script builds them.
+#include "authoring/ReadOnlyHost.h"
 #include "demo/Vorpane.h"
 #include "effects/EffectFactory.h"
 #include "platform/Dialogs.h"
@@ -111,14 +112,13 @@ TEST(ScriptReading, ReadOnlyOpensNothingAndErrorsCarryTheirLine) {
   SetScriptErrorHandler([&](const TScriptLocation& where, const std::string& description) {
     errors.emplace_back(where.Line, description);
   });
-  TDemoOptions options;
-  options.ReadOnly = true;
+  TReadOnlyHost host(false);
   // INIT and LOADMUSIC open nothing; the picture effect is created but not loaded (its missing
   // file would otherwise be reported).
   auto demo = DemoFromScript(
       "RESOLUTIONX 800\nINIT\nLOADMUSIC nothing.ogg\nLOAD plaintexture 1\nA missing.jpg\n"
       "LOAD nosuchtype 2\nBAR first\nMOUNT 1\n",
-      options);
+      host);
   SetScriptErrorHandler(nullptr);
   EXPECT_EQ(demo->Window.RC, nullptr);
   EXPECT_FALSE(demo->MusicLoaded);

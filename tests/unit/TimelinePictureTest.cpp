@@ -1,6 +1,7 @@
 // The timeline picture: XML text, lane stacking, and the SVG drawn from a script.
-#include "demo/SvgText.h"
-#include "demo/TimelinePicture.h"
+#include "authoring/ReadOnlyHost.h"
+#include "authoring/SvgText.h"
+#include "authoring/TimelinePicture.h"
 #include "demo/Vorpane.h"
 #include "platform/Dialogs.h"
 #include "platform/FatalError.h"
@@ -86,10 +87,8 @@ std::vector<double> PointHeights(const std::string& polyline) {
 
 std::unique_ptr<TVDemo> ReadOnlyDemo(const std::string& folder, const std::string& script) {
   WriteTextFile(folder, "test.vrp", script);
-  TDemoOptions options;
-  options.ReadOnly = true;
-  options.KeepReading = true;
-  return std::make_unique<TVDemo>(folder + "/test.vrp", options);
+  TReadOnlyHost host;
+  return std::make_unique<TVDemo>(folder + "/test.vrp", host);
 }
 
 std::string ReadFile(const std::string& path) {
@@ -321,10 +320,8 @@ TEST(TimelinePicture, ReadingOnlyNamesEachSlotsTypeAndReadsNoFixedFiles) {
   // metaballs and fuck are one type: one colour.
   WriteTextFile(folder, "bars.vrp",
                 "LOAD metaballs 3\nLOAD fuck 5\nBAR a\nLENGTH 1\nEFFECT 3\nBAR b\nLENGTH 1\nEFFECT 5\n");
-  TDemoOptions options;
-  options.ReadOnly = true;
-  options.KeepReading = true;
-  const TVDemo bars(folder + "/bars.vrp", options);
+  TReadOnlyHost host;
+  const TVDemo bars(folder + "/bars.vrp", host);
   const std::vector<TDrawnBar> drawn = DrawnBars(TimelineSvg(bars, nullptr, ""));
   ASSERT_EQ(drawn.size(), 2u);
   EXPECT_EQ(drawn[0].Fill, drawn[1].Fill);

@@ -1,4 +1,4 @@
-#include "demo/ScriptWatcher.h"
+#include "authoring/ScriptWatcher.h"
 
 #include <SDL2/SDL.h>
 

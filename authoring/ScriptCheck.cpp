@@ -1,6 +1,7 @@
-#include "demo/ScriptCheck.h"
+#include "authoring/ScriptCheck.h"
 
-#include "demo/FileCheck.h"
+#include "authoring/FileCheck.h"
+#include "authoring/ReadOnlyHost.h"
 #include "demo/Vorpane.h"
 
 #include "effects/EffectFactory.h"
@@ -303,17 +304,19 @@ TCheckReport CheckScript(const std::string& fileName) {
       SetScriptErrorHandler([&](const TScriptLocation& where, const std::string& description) {
         checker.Error(where.Line, description);
       });
-  TDemoOptions options;
-  options.ReadOnly = true;
-  options.KeepReading = true;
-  options.BeforeCommand = [&](TVDemo&, const TVDemoCommand& tokens) {
-    checker.BeforeCommand(tokens);
-  };
-  options.AfterCommand = [&](TVDemo& demo, const TVDemoCommand& tokens) {
-    checker.AfterCommand(demo, tokens);
-  };
+  // The checker looks at every line the reader runs.
+  struct TCheckHost : TReadOnlyHost {
+    explicit TCheckHost(TScriptChecker& checker) : Checker(checker) {}
+    void BeforeCommand(TVDemo&, const TVDemoCommand& tokens) override {
+      Checker.BeforeCommand(tokens);
+    }
+    void AfterCommand(TVDemo& demo, const TVDemoCommand& tokens) override {
+      Checker.AfterCommand(demo, tokens);
+    }
+    TScriptChecker& Checker;
+  } host(checker);
   try {
-    TVDemo demo(fileName, options);
+    TVDemo demo(fileName, host);
     checker.CheckDemo(demo);
   } catch (const FatalError& error) {
     checker.Error(0, error.what());  // the script itself could not be read

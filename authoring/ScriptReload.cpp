@@ -1,5 +1,8 @@
 // Reading the script again while the demo runs: the new timeline is built in place of the old
-// one, which is kept aside and put back when the script cannot be read at all.
+// one, which is kept aside whole and put back when the script cannot be read at all.
+#include "authoring/ScriptReload.h"
+
+#include "demo/ScriptHost.h"
 #include "demo/Vorpane.h"
 
 #include "engine/KGL2Textures.h"
@@ -68,125 +71,111 @@ class TReloadErrors {
   std::string first_;
 };
 
-}  // namespace
+// The reader's host while reloading: the window and the loading screen stay as they are; the
+// same music file keeps the playing stream, another one is opened aside and takes over when the
+// reload succeeds.
+class TReloadHost : public TScriptHost {
+ public:
+  TReloadHost() = default;
+  ~TReloadHost() override {
+    if (pending_) FreeStream(pending_);
+  }
+  TReloadHost(const TReloadHost&) = delete;
+  TReloadHost& operator=(const TReloadHost&) = delete;
 
-std::string TVDemo::ScriptPath() const {
-  if (ScriptFile.empty() || ScriptFile[0] == '/' || startFolder_.empty()) return ScriptFile;
-  return startFolder_ + "/" + ScriptFile;
-}
+  void Init(TVDemo&) override {}
+  void DrawLoading(TVDemo&) override {}
+  void LoadMusic(TVDemo& demo, const std::string& fileName) override {
+    const bool sameFile = fileName == (pending_ ? pendingFile_ : demo.MusicFile);
+    if (sameFile && (demo.MusicLoaded || pending_)) return;
+    const uint32_t music = demo.OpenMusic(fileName);
+    if (music == 0) return;
+    if (pending_) FreeStream(pending_);
+    pending_ = music;
+    pendingFile_ = fileName;
+  }
 
-void TVDemo::SwapScriptState(TVDemo& other) {
-  using std::swap;
-  swap(DemoName, other.DemoName);
-  swap(GroupName, other.GroupName);
-  swap(PartyName, other.PartyName);
-  swap(Year, other.Year);
-  swap(Version, other.Version);
-  swap(ResolutionX, other.ResolutionX);
-  swap(ResolutionY, other.ResolutionY);
-  swap(ColorDepth, other.ColorDepth);
-  swap(Fullscreen, other.Fullscreen);
-  swap(StartTime, other.StartTime);
-  swap(Speed, other.Speed);
-  swap(LoadingScreen, other.LoadingScreen);
-  swap(ClearColor, other.ClearColor);
-  swap(ShowTimer, other.ShowTimer);
-  swap(Exclusive, other.Exclusive);
-  swap(EffectSlots, other.EffectSlots);
-  swap(Tracker, other.Tracker);
-  swap(CurrentSlot, other.CurrentSlot);
-  swap(Bars, other.Bars);
-  swap(MacroNames, other.MacroNames);
-  swap(MacroValues, other.MacroValues);
-  swap(CurrentBar, other.CurrentBar);
-  swap(EndTime, other.EndTime);
-  swap(macroIndex_, other.macroIndex_);
-  swap(reported_, other.reported_);
-  swap(ownedEffects_, other.ownedEffects_);
-  swap(ownedTrackers_, other.ownedTrackers_);
-}
+  // After a reload: the new music plays from the demo time, the speed follows the script, and
+  // the timer goes on from the same demo time.
+  void KeepDemoTime(TVDemo& demo, float previousSpeed, float previousStartTime);
 
-void TVDemo::ReloadMusic(const std::string& fileName) {
-  const bool sameFile = fileName == (pendingMusic_ ? pendingMusicFile_ : MusicFile);
-  if (options_.ReadOnly || (sameFile && (MusicLoaded || pendingMusic_))) return;
-  const uint32_t music = OpenMusic(fileName);
-  if (music == 0) return;
-  if (pendingMusic_) FreeStream(pendingMusic_);
-  pendingMusic_ = music;
-  pendingMusicFile_ = fileName;
-}
+ private:
+  uint32_t pending_ = 0;  // a stream opened aside, not yet playing
+  std::string pendingFile_;
+};
 
-void TVDemo::KeepDemoTime(float previousSpeed, float previousStartTime) {
-  if (pendingMusic_) {
-    const uint32_t previous = MusicLoaded ? Music : 0;
-    Music = pendingMusic_;
-    MusicFile = pendingMusicFile_;
-    MusicLoaded = true;
-    pendingMusic_ = 0;
-    SetStreamPosition(Music, Time);
-    SetStreamSpeed(Music, Speed);
-    if (!options_.FixedStep) PlayStream(Music);
+void TReloadHost::KeepDemoTime(TVDemo& demo, float previousSpeed, float previousStartTime) {
+  const bool fixedStep = demo.Options().FixedStep;
+  if (pending_) {
+    const uint32_t previous = demo.MusicLoaded ? demo.Music : 0;
+    demo.Music = pending_;
+    demo.MusicFile = pendingFile_;
+    demo.MusicLoaded = true;
+    pending_ = 0;
+    SetStreamPosition(demo.Music, demo.Time);
+    SetStreamSpeed(demo.Music, demo.Speed);
+    if (!fixedStep) PlayStream(demo.Music);
     if (previous) FreeStream(previous);
-  } else if (MusicLoaded && Speed != previousSpeed && previousSpeed > 0.0f) {
+  } else if (demo.MusicLoaded && demo.Speed != previousSpeed && previousSpeed > 0.0f) {
     // The stream's speed is a factor on its current rate.
-    SetStreamSpeed(Music, Speed / previousSpeed);
+    SetStreamSpeed(demo.Music, demo.Speed / previousSpeed);
   }
   // The timer gives Elapsed × Speed + StartTime: move its start so that this is the same demo
   // time under the new speed and start time. It cannot start in the future, so a start time
   // moved past the demo time begins there.
-  if (Speed == previousSpeed && StartTime == previousStartTime) return;
-  if (!Timer || options_.FixedStep || !(Speed > 0.0f) || !(Timer->SecondsPerTick > 0.0f)) return;
-  const double elapsed = std::max(0.0, static_cast<double>(Time - StartTime) / Speed);
-  const double ticks = std::floor(elapsed / static_cast<double>(Timer->SecondsPerTick));
+  if (demo.Speed == previousSpeed && demo.StartTime == previousStartTime) return;
+  TKTimer* const timer = demo.Timer;
+  if (!timer || fixedStep || !(demo.Speed > 0.0f) || !(timer->SecondsPerTick > 0.0f)) return;
+  const double elapsed =
+      std::max(0.0, static_cast<double>(demo.Time - demo.StartTime) / demo.Speed);
+  const double ticks = std::floor(elapsed / static_cast<double>(timer->SecondsPerTick));
   const uint64_t back =
-      static_cast<uint64_t>(std::min(ticks, static_cast<double>(Timer->LastMark)));
-  Timer->StartMark = Timer->LastMark - back;
+      static_cast<uint64_t>(std::min(ticks, static_cast<double>(timer->LastMark)));
+  timer->StartMark = timer->LastMark - back;
 }
 
-bool TVDemo::ReloadScript(std::string& message) {
+}  // namespace
+
+bool ReloadScript(TVDemo& demo, std::string& message) {
   message.clear();
   TReloadErrors errors;
   const bool quitBefore = QuitRequested;
   const std::string folderBefore = CurrentDirectory();
-  const float previousSpeed = Speed;
-  const float previousStartTime = StartTime;
-  // The old timeline waits here, with the default settings taking its place.
-  TVDemo previous{TBlank{}};
-  SwapScriptState(previous);
-  reloading_ = true;
+  const float previousSpeed = demo.Speed;
+  const float previousStartTime = demo.StartTime;
+  // The old timeline waits here whole, with the default settings taking its place.
+  TDemoScript previous = std::exchange(demo.Script(), TDemoScript());
+  TReloadHost host;
   // Effects of the new timeline may take over the JPEG pair textures of the old one.
   OfferPairTexturesForReuse();
   bool ok = true;
   try {
     // Read as at start-up: from the start folder, which DATADIR may leave again.
-    if (!startFolder_.empty()) ChangeDirectory(startFolder_);
-    SetScriptLocation({ScriptFile, 0});
-    LoadScript(ScriptFile);
-    SetScriptLocation({ScriptFile, 0});
-    if (Tracker == nullptr && !Bars.empty())
+    if (!demo.StartFolder().empty()) ChangeDirectory(demo.StartFolder());
+    SetScriptLocation({demo.ScriptFile, 0});
+    demo.LoadScript(demo.ScriptFile, host);
+    SetScriptLocation({demo.ScriptFile, 0});
+    if (demo.Tracker == nullptr && !demo.Bars.empty())
       throw FatalError("The script has bars but no TRACKER: the previous timeline stays");
-    if (!options_.ReadOnly) LoadEffects();
+    demo.LoadEffects();
   } catch (const std::exception& error) {
     errors.Add(LocatedText(CurrentScriptLocation(), error.what()));
     ok = false;
   }
-  reloading_ = false;
   EndPairTextureReuse();
   // A reload error is for the author to fix: it does not end the session the way a failing
   // effect ends a plain run.
   QuitRequested = quitBefore;
   message = errors.First();
   if (!ok) {
-    SwapScriptState(previous);
-    if (pendingMusic_) FreeStream(pendingMusic_);
-    pendingMusic_ = 0;
+    // The new effects go, and the old timeline plays on as it was.
+    demo.Script() = std::move(previous);
     if (!folderBefore.empty()) ChangeDirectory(folderBefore);
-    return false;  // the new effects go with `previous`
+    return false;
   }
-  KeepDemoTime(previousSpeed, previousStartTime);
+  host.KeepDemoTime(demo, previousSpeed, previousStartTime);
   // The old effects (with the GL objects they own), and the pictures only they drew, go now.
-  previous.EffectSlots.clear();
-  previous.ownedEffects_.clear();
+  previous = TDemoScript();
   ReleaseSupersededTextures();
   return true;
 }

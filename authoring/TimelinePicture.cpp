@@ -1,7 +1,8 @@
-#include "demo/TimelinePicture.h"
+#include "authoring/TimelinePicture.h"
 
+#include "authoring/ReadOnlyHost.h"
+#include "authoring/SvgText.h"
 #include "demo/ScriptError.h"
-#include "demo/SvgText.h"
 #include "demo/Vorpane.h"
 #include "effects/EffectFactory.h"
 #include "platform/FatalError.h"
@@ -512,10 +513,8 @@ void WriteTimelinePicture(const std::string& scriptFile, const std::string& svgF
     if (where.Line > 0) prefix += std::to_string(where.Line) + ":";
     std::fprintf(stderr, "%s%s\n", prefix.empty() ? "" : (prefix + " ").c_str(), text.c_str());
   })};
-  TDemoOptions options;
-  options.ReadOnly = true;
-  options.KeepReading = true;
-  TVDemo demo(scriptFile, options);
+  TReadOnlyHost host;
+  TVDemo demo(scriptFile, host);
 
   TPcm16 music;
   std::string note;

@@ -1,4 +1,4 @@
-#include "demo/EditControls.h"
+#include "authoring/EditControls.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "demo/SvgText.h"
+#include "authoring/SvgText.h"
 
 #include <cmath>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "demo/FileCheck.h"
+#include "authoring/FileCheck.h"
 
 #include "effects/ModelLoading.h"
 #include "engine/ImageReaders.h"

@@ -1,0 +1,190 @@
+// The edit session: pause, seeks and loop on the demo clock, screenshots, reloads and the
+// status line.
+#include "authoring/EditSession.h"
+
+#include "authoring/ScriptReload.h"
+#include "demo/Capture.h"
+#include "demo/Vorpane.h"
+
+#include "effects/BitmapFont.h"
+#include "effects/Draw2D.h"
+#include "platform/KestoBASS.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+
+namespace {
+
+// Height of the status strip in pixels.
+constexpr int32_t kStatusHeight = 22;
+
+// The time a real-time run ends at: ENDTIME or the demotrack's last row (-1: no end).
+float PlayEndTime(const TVDemo& demo) {
+  float end = demo.EndTime > 0.0f ? demo.EndTime : -1.0f;
+  const TDemoTracker* tracker = demo.Tracker;
+  if (tracker && !tracker->Channels.empty() && tracker->BPM > 0.0f) {
+    const float last = RowStartTime(*tracker, tracker->RowCount(0));
+    if (end < 0.0f || last < end) end = last;
+  }
+  return end;
+}
+
+}  // namespace
+
+TEditSession::TEditSession(TVDemo& demo, const std::string& screenshotFolder)
+    : demo_(demo),
+      controls_(demo.StartTime, demo.StartTime, -1.0f),
+      watcher_(demo.ScriptPath()),
+      screenshotFolder_(screenshotFolder),
+      base_(demo.StartTime) {
+  SetLimits(demo);
+  demo.SetSession(this);
+}
+
+TEditSession::~TEditSession() { demo_.SetSession(nullptr); }
+
+void TEditSession::SetLimits(const TVDemo& demo) {
+  // Seeks reach back to the production's start even when the run started later.
+  controls_.SetLimits(demo.StartTime, std::min(demo.StartTime, demo.ScriptStartTime()),
+                      PlayEndTime(demo));
+}
+
+void TEditSession::Reload(TVDemo& demo) {
+  const float time = demo.Time;
+  const bool showTimer = demo.ShowTimer;
+  const auto start = std::chrono::steady_clock::now();
+  std::string message;
+  const bool ok = ReloadScript(demo, message);
+  const double milliseconds =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  reloadMessage_ = message;
+  if (ok) {
+    std::fprintf(stderr, "vorpane: %s reloaded in %.0f ms\n", demo.ScriptFile.c_str(),
+                 milliseconds);
+    demo.ApplyStartOption();
+    SetLimits(demo);
+  } else {
+    std::fprintf(stderr, "vorpane: %s could not be read; the previous timeline plays on\n",
+                 demo.ScriptFile.c_str());
+  }
+  if (timerChosen_) demo.ShowTimer = showTimer;
+  // The demo goes on from the same time, paused or not, whatever the reload did to the clocks.
+  Seek(demo, time);
+  if (demo.MusicLoaded) {
+    if (controls_.Paused()) PauseStream(demo.Music);
+    else PlayStream(demo.Music);
+  }
+}
+
+void TEditSession::UpdateTime(TVDemo& demo) {
+  const float elapsed = demo.Timer->Elapsed();
+  if (demo.MusicLoaded) {
+    // The music is the clock; pausing and seeking it moves the demo with it.
+    demo.Time = StreamPosition(demo.Music);
+    FetchSpectrum(demo.Music, SpectrumData);
+    return;
+  }
+  demo.Time = controls_.Paused() ? base_ : base_ + (elapsed - anchor_) * demo.Speed;
+}
+
+void TEditSession::Seek(TVDemo& demo, float time) {
+  demo.Time = time;
+  base_ = time;
+  anchor_ = demo.Timer->Elapsed();
+  // The seek's own frame has no length: effects stepping by it do not jump.
+  demo.Timer->FrameDuration = 0.0f;
+  if (demo.MusicLoaded) SetStreamPosition(demo.Music, time);
+}
+
+bool TEditSession::BeforeFrame(TVDemo& demo) {
+  float loopStart = 0.0f;
+  if (controls_.LoopWrap(demo.Time, demo.Tracker, &loopStart)) {
+    Seek(demo, loopStart);
+    return controls_.Paused();
+  }
+  const float last = controls_.LastTime();
+  if (last >= controls_.FirstTime() && demo.Time > last) {
+    // At the end an edit run holds the last frame, so the author can seek back.
+    Seek(demo, last);
+    if (controls_.Pause() && demo.MusicLoaded) PauseStream(demo.Music);
+  }
+  return controls_.Paused();
+}
+
+void TEditSession::AfterFrame(TVDemo& demo, int32_t row) {
+  if (screenshotRequested_) {
+    screenshotRequested_ = false;
+    WriteScreenshot(demo);
+  }
+  const TRenderWindow& window = demo.Window;
+  // The reload's error line at the bottom, the status line above it.
+  int32_t strips = 0;
+  if (!reloadMessage_.empty()) {
+    DrawRect({0.4f, 0, 0, 0.8f}, 0, 0, static_cast<float>(window.Width), kStatusHeight);
+    PrintText(reloadMessage_.c_str(), 6, window.Height - 6, {1, 1, 1, 1});
+    ++strips;
+  }
+  if (!controls_.Paused() && !controls_.LoopActive()) return;
+  const std::string status = FormatEditStatus(controls_, demo.Time, row);
+  DrawRect({0, 0, 0, 0.7f}, 0, static_cast<float>(strips * kStatusHeight),
+           static_cast<float>(window.Width), kStatusHeight);
+  PrintText(status.c_str(), 6, window.Height - 6 - strips * kStatusHeight, {1, 1, 1, 1});
+}
+
+void TEditSession::AfterPresent(TVDemo& demo, const std::vector<TKeyPress>& keys) {
+  bool reloadRequested = false;
+  for (const TKeyPress& press : keys) {
+    const TEditKey key = EditKeyFromPress(press.Key, press.Modifiers, press.Repeat);
+    if (key == TEditKey::None) continue;
+    const TEditActions actions = controls_.Press(key, demo.Time, demo.Tracker);
+    if (actions.Seek) Seek(demo, actions.SeekTime);
+    if (actions.PauseChanged) {
+      // The paused clock holds the time it shows; resuming runs on from there.
+      base_ = demo.Time;
+      anchor_ = demo.Timer->Elapsed();
+      if (demo.MusicLoaded) {
+        if (controls_.Paused()) {
+          PauseStream(demo.Music);
+          SetStreamPosition(demo.Music, demo.Time);
+        } else {
+          PlayStream(demo.Music);
+        }
+      }
+    }
+    if (actions.ToggleTimer) {
+      demo.ShowTimer = !demo.ShowTimer;
+      timerChosen_ = true;
+    }
+    if (actions.Screenshot) screenshotRequested_ = true;
+    if (actions.Quit) QuitRequested = true;
+    if (actions.Reload) reloadRequested = true;
+  }
+  // The file is looked at about once a second; F5 reloads at once.
+  if (watcher_.Changed()) reloadRequested = true;
+  if (reloadRequested) {
+    Reload(demo);
+    watcher_.MarkRead();
+  }
+}
+
+void TEditSession::WriteScreenshot(const TVDemo& demo) const {
+  std::string folder = screenshotFolder_;
+  if (folder.empty()) folder = ".";
+  const std::string stem = folder + "/vorpane-" + FormatHundredths(demo.Time);
+  // A paused frame can be written more than once at the same time: later ones get a number.
+  std::string name = stem + ".png";
+  for (int n = 2; ::access(name.c_str(), F_OK) == 0 && n < 10000; ++n)
+    name = stem + "-" + std::to_string(n) + ".png";
+  std::vector<uint8_t> rgb;
+  const TRenderWindow& window = demo.Window;
+  if (ReadFrameRGB(window.Width, window.Height, rgb) &&
+      WritePngRGB(name, rgb.data(), window.Width, window.Height)) {
+    std::fprintf(stderr, "vorpane: frame at %s s written to %s\n",
+                 FormatHundredths(demo.Time).c_str(), name.c_str());
+  } else {
+    std::fprintf(stderr, "vorpane: cannot write the frame to %s\n", name.c_str());
+  }
+}

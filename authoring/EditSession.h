@@ -1,0 +1,48 @@
+// The edit session (--edit): the run loop's demo clock pauses and seeks with the keys, the music
+// follows it, F12 writes the frame, the script is reloaded on F5 or when its file changes, and a
+// status line is drawn over paused or looping play.
+#pragma once
+#include "authoring/EditControls.h"
+#include "authoring/ScriptWatcher.h"
+#include "demo/RunSession.h"
+
+#include <string>
+
+class TEditSession : public TRunSession {
+ public:
+  // Starts editing the demo at its start time and attaches to its run loop; screenshots go to
+  // screenshotFolder (empty: the current folder).
+  TEditSession(TVDemo& demo, const std::string& screenshotFolder);
+  ~TEditSession() override;
+  TEditSession(const TEditSession&) = delete;
+  TEditSession& operator=(const TEditSession&) = delete;
+
+  // The music's position, or the paused and seeking clock of a run without music.
+  void UpdateTime(TVDemo& demo) override;
+  // Loop wrap and the pause at the end; true while paused.
+  bool BeforeFrame(TVDemo& demo) override;
+  // Screenshot, reload error line and status line.
+  void AfterFrame(TVDemo& demo, int32_t row) override;
+  // Carries out the keys and reloads the script when asked or when its file changed.
+  void AfterPresent(TVDemo& demo, const std::vector<TKeyPress>& keys) override;
+
+ private:
+  // Moves the demo time and the music to a time.
+  void Seek(TVDemo& demo, float time);
+  // The keys' limits from the settings: --start or STARTTIME, and the end.
+  void SetLimits(const TVDemo& demo);
+  // Reloads the script; the demo time, the pause and the loop stay.
+  void Reload(TVDemo& demo);
+  // Writes the frame being drawn as vorpane-SECONDS.png and says so on stderr.
+  void WriteScreenshot(const TVDemo& demo) const;
+
+  TVDemo& demo_;
+  TEditControls controls_;
+  TScriptWatcher watcher_;
+  std::string screenshotFolder_;
+  float base_ = 0.0f;                // demo time at anchor_ (runs without music)
+  float anchor_ = 0.0f;              // timer reading when the demo time was last set
+  bool screenshotRequested_ = false;
+  std::string reloadMessage_;        // the last reload's first error, drawn on screen
+  bool timerChosen_ = false;         // T was pressed: ShowTimer outlives reloads
+};

@@ -1,0 +1,20 @@
+// How the player is run: window mode, clock, range, capture and benchmark.
+#pragma once
+#include <string>
+
+// Zero-initialised means as the script says, in real time.
+struct TDemoOptions {
+  int WindowMode = 0;           // 0: the script's FULLSCREEN; 1: windowed; 2: fullscreen
+  bool FixedStep = false;       // fixed-step clock (capture and benchmark) instead of the timer
+  float Fps = 0.0f;             // frames per second of the fixed-step clock (0 = 60)
+  bool HasFrom = false;         // range start given (else the script's start time)
+  float From = 0.0f;
+  bool HasTo = false;           // range end given
+  float To = 0.0f;
+  std::string CaptureDir;       // where frames go in a capture (empty: none)
+  bool Benchmark = false;       // print frame time statistics at the end
+  bool Quiet = false;           // no progress line or summary of a capture or benchmark
+  bool HasStart = false;        // real-time start time given (overrides STARTTIME)
+  float Start = 0.0f;
+  bool NoVsync = false;         // real-time swaps not synced to the display
+};
