@@ -1,10 +1,10 @@
 #include "demo/TimelinePicture.h"
 
-#include "demo/ScriptError.h"
 #include "demo/SvgText.h"
 #include "demo/Vorpane.h"
 #include "effects/EffectFactory.h"
 #include "platform/FatalError.h"
+#include "platform/ScriptError.h"
 
 #include <algorithm>
 #include <cerrno>

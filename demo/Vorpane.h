@@ -1,12 +1,12 @@
 // The demo system: TVDemo reads the script, owns the effect slots, the bars and the demotrack,
 // and runs the frames. The entry creates one TVDemo, calls Run and frees it.
 #pragma once
-#include "demo/Frame.h"
-#include "demo/ScriptError.h"
 #include "demo/ScriptParser.h"
 #include "demo/Tracker.h"
 #include "effects/VEffect.h"
+#include "platform/Frame.h"
 #include "platform/KestoGL2.h"
+#include "platform/ScriptError.h"
 #include "platform/Timer.h"
 
 #include <cstdint>

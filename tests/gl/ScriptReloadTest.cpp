@@ -2,13 +2,13 @@
 // picture (or JPEG pair) is loaded again and its old texture freed once nothing draws it, the
 // sample production reloads without reading its pictures and models again, and INIT and
 // DRAWLOADING leave the window as it is.
-#include "demo/Frame.h"
 #include "demo/Vorpane.h"
 #include "effects/ModelLoading.h"
 #include "effects/TextureEffects.h"
 #include "engine/KGL2Textures.h"
 #include "engine/PairTextures.h"
 #include "platform/Dialogs.h"
+#include "platform/Frame.h"
 #include "support/GlContext.h"
 #include "support/PixelChecks.h"
 #include "support/RunVorpane.h"
