@@ -17,10 +17,10 @@
 #include <cxxabi.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -128,8 +128,8 @@ int AddWritableGlobals(const std::string& library, std::set<std::string>& global
                           section.rfind(".tdata", 0) == 0 || section.rfind(".tbss", 0) == 0;
     if (!writable || section.rfind(".data.rel.ro", 0) == 0) continue;
     const size_t objectEnd = fields[0].rfind(".o:");
-    const size_t objectStart = fields[0].rfind(':', objectEnd - 1) + 1;
     if (objectEnd == std::string::npos) continue;
+    const size_t objectStart = fields[0].rfind(':', objectEnd) + 1;
     const std::string object = fields[0].substr(objectStart, objectEnd - objectStart);
     const std::string symbol = fields[0].substr(objectEnd + 3);
     if (symbol.empty() || symbol[0] == '.' || symbol.rfind("__", 0) == 0 ||
@@ -145,28 +145,37 @@ int AddWritableGlobals(const std::string& library, std::set<std::string>& global
 
 // "Module name" of every variable the list in demo/ProcessState.h names.
 std::set<std::string> ListedGlobals() {
-  std::ifstream header(std::string(VORPANE_SOURCE_DIR) + "/demo/ProcessState.h");
+  std::ifstream file(std::string(VORPANE_SOURCE_DIR) + "/demo/ProcessState.h");
   std::set<std::string> listed;
-  std::string line, module;
-  const std::regex entry(R"(^//   [a-z0-9]+/(\w+)\.h +(.*)$)"), continued(R"(^//  {20,}(.*)$)");
-  std::smatch match;
-  while (std::getline(header, line)) {
-    std::string names;
-    if (std::regex_match(line, match, entry)) {
-      module = match[1];
-      names = match[2];
-    } else if (!module.empty() && std::regex_match(line, match, continued)) {
-      names = match[1];
-    } else {
+  std::string line, module, name;
+  int depth = 0;  // brackets still open from the line before
+  while (std::getline(file, line)) {
+    // An entry "//   folder/Module.h  names", or its continuation indented under the names.
+    size_t text = line.rfind("//", 0) == 0 ? line.find_first_not_of(' ', 2) : 0;
+    if (text == std::string::npos) text = 0;
+    const size_t end = line.find(' ', text);
+    const std::string first = line.substr(text, end - text);
+    const size_t slash = first.find('/');
+    if (text == 5 && slash != std::string::npos && first.size() > 2 &&
+        first.compare(first.size() - 2, 2, ".h") == 0) {
+      module = first.substr(slash + 1, first.size() - slash - 3);
+      depth = 0;
+    } else if (module.empty() || text <= 20) {
       module.clear();
       continue;
     }
     // Names are separated by commas; what stands in brackets describes them.
-    names = std::regex_replace(names, std::regex(R"(\([^)]*\)?|^[^(]*\))"), "");
-    std::stringstream list(names);
-    for (std::string name; std::getline(list, name, ',');) {
-      std::stringstream word(name);
-      if (word >> name) listed.insert(module + " " + name);
+    const std::string names = line.substr(text == 5 ? std::min(end, line.size()) : text) + ",";
+    for (char c : names) {
+      if (c == '(' || c == ')') {
+        depth += c == '(' ? 1 : -1;
+      } else if (depth == 0 && c == ',') {
+        std::stringstream word(name);
+        if (word >> name) listed.insert(module + " " + name);
+        name.clear();
+      } else if (depth == 0) {
+        name += c;
+      }
     }
   }
   return listed;
@@ -177,9 +186,8 @@ std::set<std::string> ListedGlobals() {
 TEST(ProcessState, EveryMutableGlobalOfTheProductIsListed) {
   std::set<std::string> found;
   std::stringstream libraries(VORPANE_PRODUCT_LIBRARIES);
-  for (std::string library; std::getline(libraries, library, ',');) {
+  for (std::string library; std::getline(libraries, library, ',');)
     ASSERT_GT(AddWritableGlobals(library, found), 0) << "nm listed nothing in " << library;
-  }
   // (A compiler may also put some of them in read-only data.)
   for (const TConstantAfterInit& constant : kConstantAfterInit)
     found.erase(std::string(constant.Module) + " " + constant.Name);
