@@ -2,10 +2,11 @@
 
 #include "authoring/ReadOnlyHost.h"
 #include "authoring/SvgText.h"
-#include "demo/ScriptError.h"
+#include "platform/ScriptError.h"
 #include "demo/Vorpane.h"
 #include "effects/EffectFactory.h"
 #include "platform/FatalError.h"
+#include "platform/ScriptError.h"
 
 #include <algorithm>
 #include <cerrno>

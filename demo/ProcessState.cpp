@@ -1,7 +1,5 @@
 #include "demo/ProcessState.h"
 
-#include "demo/Frame.h"
-#include "demo/ScriptError.h"
 #include "effects/BitmapFont.h"
 #include "effects/Draw2D.h"
 #include "effects/ModelLoading.h"
@@ -12,9 +10,11 @@
 #include "engine/PairTextures.h"
 #include "engine/Vectors.h"
 #include "platform/Dialogs.h"
+#include "platform/Frame.h"
 #include "platform/KestoBASS.h"
 #include "platform/KestoGL2.h"
 #include "platform/KestoInput.h"
+#include "platform/ScriptError.h"
 
 #include <unistd.h>
 
@@ -39,7 +39,7 @@ void ResetProcessState() {
 
   RandomSeed = 0;
   TextureRegistry.clear();
-  ForgetTextureOpacity();
+  ResetTextureBookkeeping();
   ResetPairTextures();
   CurrentLight = TLightState();
   FreeModelLoader();

@@ -1,24 +1,28 @@
 // Process-wide state, listed in one place. Everything below lives for the whole process and is
 // shared between modules; ResetProcessState puts all of it back as a fresh process has it, so
-// that no test depends on the tests run before it.
+// that no test depends on the tests run before it. Each line names a module's header and the
+// variables of that module by their own names (a test compares them with the writable data of
+// the built libraries: a mutable global missing here fails it).
 //
-//   demo/Frame.h          QuitRequested, BarTime, BarRow, FrameTime, DemoTime, SpectrumData
-//   engine/Vectors.h      RandomSeed (the one random generator)
-//   engine/KGL2Textures.h TextureRegistry (file name -> texture and file stamp) and the names
-//                         of the opaque textures
-//   engine/PairTextures.h the shared JPEG pair textures and their users
-//   engine/KGL2Lights.h   CurrentLight
-//   engine/KGL2_3ds.h     ModelLoader (exists only during a model load)
-//   effects/VoxelGrid.h   VoxelAngles, VoxelOffset (the cached rotation follows the angles)
-//   effects/ModelLoading.h the models read (path -> brush and file stamp), the read count
-//   effects/BitmapFont.h  FontListBase (the font's display lists), TextColor, TextX, TextY
-//   effects/Draw2D.h      CameraRight, CameraUp
-//   platform/KestoBASS.h  the audio device and the streams
-//   platform/KestoGL2.h   CurrentWindow, FullscreenActive, KeyTable, PresentedFrames
-//   platform/KestoInput.h Keyboard
-//   platform/Dialogs.h    the error box count and last text (dialogs stay as switched)
-//   demo/ScriptError.h    the script error handler and the current script location
-//   the current folder    DATADIR changes it; the reset returns to the folder of the start
+//   platform/Frame.h       QuitRequested, BarTime, BarRow, FrameTime, DemoTime, SpectrumData
+//   engine/Vectors.h       RandomSeed (the one random generator)
+//   engine/KGL2Textures.h  TextureRegistry (file name -> texture and file stamp), opaqueTextures
+//                          (the names of the opaque textures), uploadCount
+//   engine/PairTextures.h  pairs (the shared JPEG pair textures and their users)
+//   engine/KGL2Lights.h    CurrentLight
+//   engine/KGL2_3ds.h      ModelLoader (exists only during a model load)
+//   effects/VoxelGrid.h    VoxelAngles, VoxelOffset
+//   effects/ModelLoading.h modelCache (path -> brush and file stamp), modelReads (the read count)
+//   effects/BitmapFont.h   FontListBase (the font's display lists), TextColor, TextX, TextY
+//   effects/Draw2D.h       CameraRight, CameraUp
+//   platform/KestoBASS.h   state (the audio device and the streams)
+//   platform/KestoGL2.h    CurrentWindow, FullscreenActive, KeyTable, PresentedFrames
+//   platform/KestoInput.h  Keyboard, device (the keyboard record it points to)
+//   platform/Dialogs.h     errorBoxCount, lastErrorBoxText (the error box count and last text),
+//                          errorOrigin, dialogsEnabled (not reset: dialogs stay as switched)
+//   platform/ScriptError.h handler, location (the script error handler and the current script
+//                          location)
+//   the current folder     DATADIR changes it; the reset returns to the folder of the start
 //
 // Not reset: the window and GL context themselves (a test process opens one and keeps it) and
 // SDL's subsystems other than audio.

@@ -1,8 +1,8 @@
 #include "demo/Tracker.h"
 
-#include "demo/ScriptError.h"
 #include "platform/FatalError.h"
 #include "platform/Files.h"
+#include "platform/ScriptError.h"
 #include "platform/Text.h"
 
 #include <cmath>

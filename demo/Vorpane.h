@@ -3,12 +3,12 @@
 #pragma once
 #include "demo/DemoOptions.h"
 #include "demo/DemoScript.h"
-#include "demo/Frame.h"
-#include "demo/ScriptError.h"
 #include "demo/ScriptParser.h"
 #include "demo/Tracker.h"
 #include "effects/VEffect.h"
+#include "platform/Frame.h"
 #include "platform/KestoGL2.h"
+#include "platform/ScriptError.h"
 #include "platform/Timer.h"
 
 #include <cstdint>

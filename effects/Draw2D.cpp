@@ -14,8 +14,6 @@ TVec3 CameraUp = {0, 0, 0};
 
 namespace {
 
-TVec3 billboardCorners[4];
-
 // The screen quad, with texture coordinates inset from the edges by `inset` when textured.
 void EmitQuad(float x, float y, float width, float height, bool textured, float inset) {
   const float low = inset;
@@ -249,17 +247,18 @@ void DrawBillboard(const TVec3& center, float size) {
   const TVec3& u = CameraUp;
   // Corner k is centre + size x (sx·Right + sy·Up) with (sx, sy) walking the quad.
   const float signs[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
+  TVec3 corners[4];
   for (int k = 0; k < 4; ++k) {
     const float sx = signs[k][0], sy = signs[k][1];
-    billboardCorners[k] = {center.X + size * (sx * r.X + sy * u.X),
-                           center.Y + size * (sx * r.Y + sy * u.Y),
-                           center.Z + size * (sx * r.Z + sy * u.Z)};
+    corners[k] = {center.X + size * (sx * r.X + sy * u.X),
+                  center.Y + size * (sx * r.Y + sy * u.Y),
+                  center.Z + size * (sx * r.Z + sy * u.Z)};
   }
   const float texCoords[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
   glBegin(GL_QUADS);
   for (int k = 0; k < 4; ++k) {
     glTexCoord2f(texCoords[k][0], texCoords[k][1]);
-    glVertex3fv(&billboardCorners[k].X);
+    glVertex3fv(&corners[k].X);
   }
   glEnd();
 }

@@ -1,6 +1,7 @@
 #include "effects/EffectFactory.h"
 
 #include "effects/ColorEffects.h"
+#include "effects/EffectFiles.h"
 #include "effects/LineDistortion.h"
 #include "effects/Metaballs.h"
 #include "effects/ObjectEffect.h"
@@ -11,10 +12,14 @@
 
 namespace {
 
+// One effect type: its name, its constructor, and what its class says it reads and needs.
 struct EffectType {
   const char* name;
   std::unique_ptr<TVEffect> (*create)();
-  const char* aliasOf = nullptr;  // another name of the same effect
+  std::vector<TEffectFile> (*creationFiles)();
+  std::vector<TEffectFile> (*loadFiles)(const TVEffect&);
+  std::vector<std::string> (*missingParameters)(const TVEffect&);
+  const char* aliasOf;  // another name of the same effect, or null
 };
 
 template <class Effect>
@@ -22,29 +27,44 @@ std::unique_ptr<TVEffect> Make() {
   return std::make_unique<Effect>();
 }
 
-// One line per effect type, in the order LOAD compares them.
+template <class Effect>
+constexpr EffectType Row(const char* name, const char* aliasOf = nullptr) {
+  return {name,
+          Make<Effect>,
+          &Effect::CreationFiles,
+          &Effect::LoadFiles,
+          &Effect::MissingParameters,
+          aliasOf};
+}
+
+// One row per effect type, in the order LOAD compares them.
 const EffectType kEffectTypes[] = {
-    {"template", Make<TVEffect>},
-    {"plaincolor", Make<TPlainColor>},
-    {"flash", Make<TFlash>},
-    {"invertflash", Make<TInverseFlash>},
-    {"lines", Make<TLineDistortion>},
-    {"plaintexture", Make<TPlainTexture>},
-    {"plaintextureadd", Make<TPlainTextureAdd>},
-    {"object", Make<T3DObject>},
-    {"particles", Make<TParticles>},
-    {"fuck", Make<TFuck>},
-    {"pixelize", Make<TPixelize>},
+    Row<TVEffect>("template"),
+    Row<TPlainColor>("plaincolor"),
+    Row<TFlash>("flash"),
+    Row<TInverseFlash>("invertflash"),
+    Row<TLineDistortion>("lines"),
+    Row<TPlainTexture>("plaintexture"),
+    Row<TPlainTextureAdd>("plaintextureadd"),
+    Row<T3DObject>("object"),
+    Row<TParticles>("particles"),
+    Row<TFuck>("fuck"),
+    Row<TPixelize>("pixelize"),
     // The same effect under a name that says what it shows.
-    {"metaballs", Make<TFuck>, "fuck"},
+    Row<TFuck>("metaballs", "fuck"),
 };
+
+const EffectType* FindType(const std::string& typeName) {
+  for (const EffectType& type : kEffectTypes)
+    if (typeName == type.name) return &type;
+  return nullptr;
+}
 
 }  // namespace
 
 std::unique_ptr<TVEffect> CreateEffect(const std::string& typeName) {
-  for (const EffectType& type : kEffectTypes)
-    if (typeName == type.name) return type.create();
-  return nullptr;
+  const EffectType* type = FindType(typeName);
+  return type ? type->create() : nullptr;
 }
 
 std::vector<std::string> EffectTypeNames() {
@@ -54,8 +74,22 @@ std::vector<std::string> EffectTypeNames() {
 }
 
 std::string CanonicalEffectType(const std::string& typeName) {
-  for (const EffectType& type : kEffectTypes)
-    if (typeName == type.name && type.aliasOf) return type.aliasOf;
-  return typeName;
+  const EffectType* type = FindType(typeName);
+  return type && type->aliasOf ? type->aliasOf : typeName;
 }
 
+std::vector<TEffectFile> EffectCreationFiles(const std::string& typeName) {
+  const EffectType* type = FindType(typeName);
+  return type ? type->creationFiles() : std::vector<TEffectFile>();
+}
+
+std::vector<TEffectFile> EffectLoadFiles(const std::string& typeName, const TVEffect& effect) {
+  const EffectType* type = FindType(typeName);
+  return type ? type->loadFiles(effect) : std::vector<TEffectFile>();
+}
+
+std::vector<std::string> MissingEffectParameters(const std::string& typeName,
+                                                 const TVEffect& effect) {
+  const EffectType* type = FindType(typeName);
+  return type ? type->missingParameters(effect) : std::vector<std::string>();
+}

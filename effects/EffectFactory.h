@@ -1,5 +1,6 @@
-// The type-name table of LOAD: effect type names ("template", "flash", ...) and the
-// constructors of their classes. Names are matched exactly and case-sensitively.
+// The effect table of LOAD: one row per effect type name ("template", "flash", ...) with the
+// constructor of its class and what the class says it reads and needs (the queries of
+// effects/EffectFiles.h). Names are matched exactly and case-sensitively.
 #pragma once
 #include <memory>
 #include <string>

@@ -1,8 +1,8 @@
 #include "effects/LineDistortion.h"
 
-#include "demo/Frame.h"
 #include "effects/Draw2D.h"
 #include "engine/KGL2Materials.h"
+#include "platform/Frame.h"
 
 #include <GL/gl.h>
 

@@ -1,9 +1,9 @@
 #include "effects/Metaballs.h"
 
-#include "demo/Frame.h"
 #include "effects/Draw2D.h"
 #include "engine/KGL2Materials.h"
 #include "engine/KGL2Textures.h"
+#include "platform/Frame.h"
 
 #include <GL/glu.h>
 
@@ -71,6 +71,13 @@ int32_t MetaballImageIndex(double v) {
   if (!(v > 0)) return 0;  // NaN and negative values as well
   if (v >= kMetaballImageCount) return kMetaballImageCount;
   return static_cast<int32_t>(std::nearbyint(v));
+}
+
+std::vector<TEffectFile> TFuck::CreationFiles() {
+  std::vector<TEffectFile> files;
+  for (int n = 1; n <= kMetaballImageCount; ++n)
+    files.push_back(PictureFile(MetaballImageName(n), ""));
+  return files;
 }
 
 TFuck::TFuck() : TVEffect(NoBaseDefaults{}) {

@@ -23,6 +23,8 @@ class TFuck : public TVEffect {
  public:
   // Loads the 39 pictures, sets CurrentImage to 9, Eye to (1, 1, 1) and builds the field.
   TFuck();
+  // The 39 pictures.
+  static std::vector<TEffectFile> CreationFiles();
   void Render(const float* inputs) override;
 
   uint32_t Images[kMetaballImageCount + 1] = {};

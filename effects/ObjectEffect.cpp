@@ -1,11 +1,24 @@
 #include "effects/ObjectEffect.h"
 
-#include "demo/Frame.h"
 #include "effects/ModelLoading.h"
 #include "engine/KGL2Materials.h"
 #include "engine/KGL2Textures.h"
+#include "platform/Frame.h"
 
 #include <GL/glu.h>
+
+std::vector<TEffectFile> T3DObject::LoadFiles(const TVEffect& effect) {
+  std::vector<TEffectFile> files;
+  if (!effect.A.empty()) files.push_back(ModelFile(effect.A, "A"));
+  if (!effect.B.empty()) files.push_back(PictureFile(effect.B, "B"));
+  if (!effect.C.empty()) files.push_back(PictureFile(effect.C, "C"));
+  return files;
+}
+
+std::vector<std::string> T3DObject::MissingParameters(const TVEffect& effect) {
+  if (!effect.A.empty()) return {};
+  return {"A (the model file)"};
+}
 
 void T3DObject::Load() {
   Brush = LoadEffectModel(*this, A);

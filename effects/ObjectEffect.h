@@ -21,6 +21,10 @@ class T3DObject : public TVEffect {
   // Loads the model (a failure is a script error and leaves nothing to draw), the textures and
   // the placement.
   void Load() override;
+  // The model A and the pictures B and C, those named.
+  static std::vector<TEffectFile> LoadFiles(const TVEffect& effect);
+  // A.
+  static std::vector<std::string> MissingParameters(const TVEffect& effect);
   void Render(const float* inputs) override;
 
   std::unique_ptr<TKGLBrush> Brush;

@@ -1,10 +1,15 @@
 #include "effects/Particles.h"
 
-#include "demo/Frame.h"
 #include "engine/KGL2Materials.h"
 #include "engine/KGL2Textures.h"
+#include "platform/Frame.h"
 
 #include <GL/glu.h>
+
+std::vector<TEffectFile> TParticles::LoadFiles(const TVEffect& effect) {
+  if (effect.A.empty()) return {};
+  return {PictureFile(effect.A, "A")};
+}
 
 void TParticles::Load() {
   Texture = TextureByName(A);

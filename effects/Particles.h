@@ -18,6 +18,8 @@ class TParticles : public TVEffect {
   // Loads the sprite and creates the volume (its particles spawned twice: the second time
   // with the spreads set).
   void Load() override;
+  // The sprite A when named (without one the sprites are drawn untextured).
+  static std::vector<TEffectFile> LoadFiles(const TVEffect& effect);
   void Render(const float* inputs) override;
 
   uint32_t Texture = 0;

@@ -1,12 +1,12 @@
 #include "effects/Pixelize.h"
 
-#include "demo/Frame.h"
 #include "effects/Draw2D.h"
 #include "effects/ModelLoading.h"
 #include "engine/KGL2Lights.h"
 #include "engine/KGL2Materials.h"
 #include "engine/KGL2Textures.h"
 #include "engine/PairTextures.h"
+#include "platform/Frame.h"
 
 #include <GL/glu.h>
 
@@ -16,6 +16,11 @@ constexpr float kVoxelStep = 0.125f;
 constexpr float kModelScale = 0.008f;
 
 }  // namespace
+
+std::vector<TEffectFile> TPixelize::CreationFiles() {
+  return {ModelFile(kPixelizeCubeModel, ""), ModelFile(kPixelizeModel, ""),
+          JpegPairFile(kPixelizeOverlayColour, kPixelizeOverlayAlpha, "")};
+}
 
 TPixelize::TPixelize() : TVEffect(NoBaseDefaults{}) {
   Grid = std::make_unique<T3DFramebuffer>();

@@ -28,6 +28,8 @@ class TPixelize : public TVEffect {
   // Allocates the grid, loads the cube and the model, scales the model, copies its first mesh
   // and loads the overlay, in this order.
   TPixelize();
+  // The two models and the overlay pair.
+  static std::vector<TEffectFile> CreationFiles();
   // Gives back the overlay's pair texture.
   ~TPixelize() override;
   void Render(const float* inputs) override;

@@ -1,9 +1,9 @@
 #include "effects/TextureEffects.h"
 
-#include "demo/Frame.h"
 #include "effects/Draw2D.h"
 #include "engine/KGL2Textures.h"
 #include "engine/PairTextures.h"
+#include "platform/Frame.h"
 
 #include <cmath>
 
@@ -11,6 +11,17 @@ TPlainTexture::TPlainTexture() {
   A.clear();
   B.clear();
   S = 0;
+}
+
+std::vector<TEffectFile> TPlainTexture::LoadFiles(const TVEffect& effect) {
+  if (effect.A.empty()) return {};
+  return {effect.B.empty() ? PictureFile(effect.A, "A")
+                           : JpegPairFile(effect.A, effect.B, "A and B")};
+}
+
+std::vector<std::string> TPlainTexture::MissingParameters(const TVEffect& effect) {
+  if (!effect.A.empty()) return {};
+  return {"A (the picture file)"};
 }
 
 void TPlainTexture::Load() {

@@ -18,6 +18,10 @@ class TPlainTexture : public TPlainColor {
   ~TPlainTexture() override;
   // Loads the picture; a missing A is a script error that ends the demo (QuitRequested).
   void Load() override;
+  // A, or the JPEG pair A and B (read as two JPEG files, whatever their endings say).
+  static std::vector<TEffectFile> LoadFiles(const TVEffect& effect);
+  // A.
+  static std::vector<std::string> MissingParameters(const TVEffect& effect);
   void Render(const float* inputs) override;
 
   uint32_t Texture = 0;  // 0 before Load, NoTexture when the picture could not be read

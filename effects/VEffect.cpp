@@ -1,6 +1,6 @@
 #include "effects/VEffect.h"
 
-#include "demo/ScriptError.h"
+#include "platform/ScriptError.h"
 
 #include <GL/gl.h>
 

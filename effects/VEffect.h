@@ -2,8 +2,11 @@
 // script (X ... SS) fill its fields; the run loop calls SetInputs then Render once per active
 // bar and frame; Load runs once after the whole script has been read.
 #pragma once
+#include "effects/EffectFiles.h"
+
 #include <cstdint>
 #include <string>
+#include <vector>
 
 constexpr int kEffectInputCount = 20;
 constexpr int kEffectTriggerCount = 8;
@@ -27,6 +30,16 @@ class TVEffect {
   virtual void Render(const float* inputs);
   // Raises each accumulated input to the new value and clamps it to InputLimit.
   virtual void SetInputs(const float* inputs);
+
+  // What the effect table tells a script check about the class. An effect class that reads files
+  // or cannot do without a parameter hides these with its own. The base reads nothing and needs
+  // nothing.
+  // The files the constructor reads (fixed names).
+  static std::vector<TEffectFile> CreationFiles() { return {}; }
+  // The files Load reads, named by the parameters of `effect`.
+  static std::vector<TEffectFile> LoadFiles(const TVEffect&) { return {}; }
+  // The parameters `effect` leaves empty that Load needs, each with what it names.
+  static std::vector<std::string> MissingParameters(const TVEffect&) { return {}; }
 
   float X = 0, Y = 0, Z = 0;
   float H = 0, W = 0, D = 0;

@@ -1,7 +1,9 @@
 // Decoders for the texture files: 24/32-bit BMP, 24/32-bit TGA (raw and run-length), JPEG
 // (colour, greyscale, CMYK/YCCK, and a colour/alpha pair) and PNG. They turn file bytes into
 // pixels ready for UploadTexture and need no OpenGL, so they can be tested and fuzzed on their
-// own.
+// own. The picture format table (ImageReaders.cpp) has one row per format: its name, endings,
+// signature check, decoder and file reader; each decoder has a file of its own. A new format is
+// a value of TPictureFormat, its row, and its decoder.
 //
 // Contract: every decoder checks sizes and counts against the bytes it has before it reads or
 // allocates; it never reads or writes outside a buffer. On failure it returns false and fills
@@ -41,6 +43,11 @@ TPictureFormat PictureFormatOfName(const std::string& name);
 TPictureFormat PictureFormatOfContent(const uint8_t* data, size_t size);
 // "BMP", "TGA", "JPEG", "PNG" (or "unknown").
 const char* PictureFormatLabel(TPictureFormat format);
+
+// The signature checks of PictureFormatOfContent, one per format that has a signature.
+bool IsBmpContent(const uint8_t* data, size_t size);
+bool IsJpegContent(const uint8_t* data, size_t size);
+bool IsPngContent(const uint8_t* data, size_t size);
 
 // A BMP with a 40, 52, 56, 108 or 124 byte information header: 24 bit, or 32 bit (plain, or
 // bit fields with byte-aligned masks). Pixels start at the file header's pixel-data offset;

@@ -163,6 +163,10 @@ bool JpegFailure(const std::string& name, TTextureImage& image, TLoadFailure& fa
 
 }  // namespace
 
+bool IsJpegContent(const uint8_t* data, size_t size) {
+  return size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF;
+}
+
 bool DecodeJpeg(const std::string& name, const uint8_t* data, size_t size, TTextureImage& image,
                 TLoadFailure& failure) {
   image = TTextureImage();

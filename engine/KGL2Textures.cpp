@@ -143,7 +143,10 @@ int TextureUploadCount() { return uploadCount; }
 
 bool TextureIsOpaque(uint32_t texture) { return opaqueTextures.count(texture) != 0; }
 
-void ForgetTextureOpacity() { opaqueTextures.clear(); }
+void ResetTextureBookkeeping() {
+  opaqueTextures.clear();
+  uploadCount = 0;
+}
 
 bool ReadBmpTexture(const std::string& name, uint32_t& texture) {
   TTextureImage image;

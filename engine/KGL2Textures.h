@@ -38,8 +38,9 @@ bool TextureUploadKeepsSize();
 // True when UploadTexture made the texture from RGB pixels, or RGBA pixels whose alpha is 255
 // everywhere (a JPEG), and it has not been deleted since: every texel's alpha is 1.
 bool TextureIsOpaque(uint32_t texture);
-// Forgets which textures are opaque (process reset: the names may belong to a new context).
-void ForgetTextureOpacity();
+// Forgets which textures are opaque and counts uploads from 0 again (process reset: the names
+// may belong to a new context).
+void ResetTextureBookkeeping();
 // Number of UploadTexture calls so far (lets tests see that a failed load uploaded nothing).
 int TextureUploadCount();
 

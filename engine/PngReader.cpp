@@ -8,6 +8,7 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -118,6 +119,11 @@ bool PngFailure(const std::string& name, TTextureImage& image, TLoadFailure& fai
 }
 
 }  // namespace
+
+bool IsPngContent(const uint8_t* data, size_t size) {
+  static const uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  return size >= 8 && std::equal(kPngSignature, kPngSignature + 8, data);
+}
 
 bool DecodePng(const std::string& name, const uint8_t* data, size_t size, TTextureImage& image,
                TLoadFailure& failure) {

@@ -4,7 +4,7 @@
 // open the window, the music, files or folders are skipped; a bad number is a FatalError and
 // ends the input, as it ends the program.
 #include "demo/Vorpane.h"
-#include "effects/EffectFactory.h"
+#include "effects/EffectFiles.h"
 #include "platform/Dialogs.h"
 #include "platform/FatalError.h"
 
@@ -32,10 +32,8 @@ bool Skipped(const TVDemoCommand& tokens) {
   if (word == "INIT" || word == "DRAWLOADING" || word == "LOADMUSIC" || word == "TRACKER" ||
       word == "DATADIR")
     return true;
-  // These load their pictures and models when created.
-  if (word != "LOAD") return false;
-  const std::string type = CanonicalEffectType(Token(tokens, 1));
-  return type == "fuck" || type == "pixelize";
+  // Effects that read files when created, as the effect table lists them.
+  return word == "LOAD" && !EffectCreationFiles(Token(tokens, 1)).empty();
 }
 
 // The reader's budget for a script of this size with a smaller base, just enough for a line to

@@ -1,12 +1,12 @@
 // Pixels drawn by the colour, flash and lines effects, the text and the timer overlay, read back
 // with glReadPixels from an 800 x 600 offscreen frame.
-#include "demo/Frame.h"
 #include "demo/TimerOverlay.h"
 #include "effects/BitmapFont.h"
 #include "effects/Draw2D.h"
 #include "effects/EffectFactory.h"
 #include "effects/LineDistortion.h"
 #include "effects/VEffect.h"
+#include "platform/Frame.h"
 #include "support/GlContext.h"
 
 #include "support/PixelChecks.h"

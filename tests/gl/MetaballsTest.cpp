@@ -2,13 +2,13 @@
 // it adds with a silent spectrum, the surface drawn over them, the camera that stays put until
 // spectrum value 2 moves it, the picture switch on spectrum value 1, and the surface's two
 // drawing paths (their times are printed). Also the voxel grid drawn with one mesh per cell.
-#include "demo/Frame.h"
 #include "effects/EffectFactory.h"
 #include "effects/Metaballs.h"
 #include "effects/VoxelGrid.h"
 #include "engine/KGL2Classes.h"
 #include "engine/KGL2Materials.h"
 #include "engine/KGL2Textures.h"
+#include "platform/Frame.h"
 #include "support/GlContext.h"
 #include "support/PixelChecks.h"
 #include "support/RunVorpane.h"

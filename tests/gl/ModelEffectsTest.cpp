@@ -4,10 +4,10 @@
 // against the cell-by-cell one).
 #include "common/ImageWriters.h"
 #include "common/Models3DS.h"
-#include "demo/Frame.h"
 #include "effects/EffectFactory.h"
 #include "effects/ObjectEffect.h"
 #include "effects/Pixelize.h"
+#include "platform/Frame.h"
 #include "support/GlContext.h"
 #include "support/PixelChecks.h"
 #include "support/RunVorpane.h"

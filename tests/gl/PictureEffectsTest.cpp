@@ -1,13 +1,13 @@
 // Pixels of the picture effects ("plaintexture", "plaintextureadd", "particles") and of the
 // loading screen, read back from an 800 x 600 offscreen frame; the texture effects' load rules.
-#include "demo/Frame.h"
-#include "demo/ScriptError.h"
 #include "demo/Vorpane.h"
 #include "effects/EffectFactory.h"
 #include "effects/Particles.h"
 #include "effects/TextureEffects.h"
 #include "engine/KGL2Textures.h"
 #include "platform/Dialogs.h"
+#include "platform/Frame.h"
+#include "platform/ScriptError.h"
 #include "support/GlContext.h"
 #include "support/RunVorpane.h"
 #include "support/TestPictures.h"

@@ -3,13 +3,13 @@
 // sample production reloads without reading its pictures and models again, and INIT and
 // DRAWLOADING leave the window as it is.
 #include "authoring/ScriptReload.h"
-#include "demo/Frame.h"
 #include "demo/Vorpane.h"
 #include "effects/ModelLoading.h"
 #include "effects/TextureEffects.h"
 #include "engine/KGL2Textures.h"
 #include "engine/PairTextures.h"
 #include "platform/Dialogs.h"
+#include "platform/Frame.h"
 #include "support/GlContext.h"
 #include "support/PixelChecks.h"
 #include "support/RunVorpane.h"

@@ -1,4 +1,4 @@
-#include "demo/ScriptError.h"
+#include "platform/ScriptError.h"
 
 #include "platform/Dialogs.h"
 

@@ -1,4 +1,4 @@
-#include "demo/Frame.h"
+#include "platform/Frame.h"
 
 bool QuitRequested = false;
 float BarTime = 0.0f;
