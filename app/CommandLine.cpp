@@ -1,11 +1,7 @@
+// Parsing the command line (CLI11). Kept apart from running the program, which needs the demo
+// object and the authoring tools: this file compiles slowly and changes seldom.
 #include "app/CommandLine.h"
 
-#include "authoring/EditSession.h"
-#include "authoring/ScriptCheck.h"
-#include "authoring/TimelinePicture.h"
-#include "demo/Vorpane.h"
-#include "platform/Dialogs.h"
-#include "platform/FatalError.h"
 #include "platform/Version.h"
 
 #include <CLI/CLI.hpp>
@@ -13,51 +9,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
-#include <new>
-
-#include <unistd.h>
-
-namespace {
-
-// Where the sample production is, for the line after "Cannot open file moltrax.vrp": the
-// installed copy beside this executable (<prefix>/bin/../share/vorpane/production, under any
-// prefix), else the build folder's copy beside a built executable, else where an install of
-// this build would put it.
-std::string SampleProductionFolder() {
-  std::string executable(4096, '\0');
-  const ssize_t length = ::readlink("/proc/self/exe", &executable[0], executable.size() - 1);
-  if (length > 0) {
-    executable.resize(static_cast<size_t>(length));
-    const std::string folder = executable.substr(0, executable.rfind('/'));
-    const std::string prefix = folder.substr(0, folder.rfind('/'));
-    for (const std::string& candidate :
-         {prefix + "/" VORPANE_PRODUCTION_SUBDIR, folder + "/production"}) {
-      if (::access((candidate + "/moltrax.vrp").c_str(), R_OK) == 0) return candidate;
-    }
-  }
-  return VORPANE_PRODUCTION_INSTALLED;
-}
-
-// --timeline: the picture needs no window, no sound and no dialog; script errors go to stderr.
-int RunTimeline(const TCommandLine& commandLine) {
-  SetDialogsEnabled(false);
-  std::string target = commandLine.TimelineFile;
-  // Named from where the program was started; the script's DATADIR changes the folder.
-  if (target[0] != '/') {
-    char here[4096];
-    if (::getcwd(here, sizeof here)) target = std::string(here) + "/" + target;
-  }
-  try {
-    WriteTimelinePicture(commandLine.Script, target);
-  } catch (const std::exception& error) {
-    std::fprintf(stderr, "vorpane: %s\n", error.what());
-    return 1;
-  }
-  return 0;
-}
-
-}  // namespace
 
 TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   TCommandLine result;
@@ -146,68 +97,4 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     result.Message = "vorpane: --to must be later than --from\n";
   }
   return result;
-}
-
-int RunVorpane(const std::vector<std::string>& arguments) {
-  TCommandLine commandLine = ParseCommandLine(arguments);
-  if (commandLine.ExitStatus >= 0) {
-    std::fputs(commandLine.Message.c_str(), commandLine.ExitStatus == 0 ? stdout : stderr);
-    return commandLine.ExitStatus;
-  }
-  if (commandLine.Check) {
-    SetDialogsEnabled(false);
-    return RunScriptCheck(commandLine.Script, stdout);
-  }
-  if (!commandLine.TimelineFile.empty()) return RunTimeline(commandLine);
-  if (!DisplayPresent() && std::getenv("SDL_VIDEODRIVER") == nullptr) {
-    // No display: render offscreen through EGL.
-    setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    if (!commandLine.Options.FixedStep)
-      std::fprintf(stderr, "vorpane: no display found, playing offscreen (nothing is shown)\n");
-  }
-  if (commandLine.NoDialogs || commandLine.Options.FixedStep) SetDialogsEnabled(false);
-  // The capture target is named from where the program was started; the script's DATADIR
-  // changes the current directory before the capture begins.
-  std::string& capture = commandLine.Options.CaptureDir;
-  if (!capture.empty() && capture[0] != '/') {
-    char here[4096];
-    if (::getcwd(here, sizeof here)) capture = std::string(here) + "/" + capture;
-  }
-  // Screenshots of an edit run go where the program was started, whatever DATADIR does.
-  std::string screenshotFolder;
-  if (commandLine.Edit) {
-    char here[4096];
-    if (::getcwd(here, sizeof here)) screenshotFolder = here;
-  }
-  // Checked before the script runs: its DATADIR changes the current folder.
-  const bool defaultScriptMissing =
-      commandLine.Script == "moltrax.vrp" && ::access("moltrax.vrp", F_OK) != 0;
-  try {
-    TVDemo demo(commandLine.Script, commandLine.Options);
-    std::unique_ptr<TEditSession> edit;
-    if (commandLine.Edit && !commandLine.Options.FixedStep)
-      edit = std::make_unique<TEditSession>(demo, screenshotFolder);
-    demo.Run();
-  } catch (const FatalError& error) {
-    const std::string text = error.what();
-    ShowErrorBox("Error", text,
-                 error.Where.empty() ? text : PrefixEachLine(error.Where + ": ", text));
-    if (defaultScriptMissing) {
-      const std::string sample = SampleProductionFolder();
-      std::fprintf(stderr, "vorpane: the sample production is in %s (cd there and run vorpane)\n",
-                   sample.c_str());
-    }
-    return 1;
-  } catch (const std::bad_alloc&) {
-    ShowErrorBox("Error", "Out of memory: the production needs more memory than this computer "
-                          "could give");
-    return 1;
-  } catch (const std::exception& error) {
-    ShowErrorBox("Error", std::string("Unexpected error: ") + error.what());
-    return 1;
-  } catch (...) {
-    ShowErrorBox("Error", "Unexpected error of an unknown kind");
-    return 1;
-  }
-  return 0;
 }
