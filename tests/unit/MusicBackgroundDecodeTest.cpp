@@ -73,11 +73,12 @@ TEST(MusicBackgroundDecode, DataThatFailsAfterASoundHeaderPlaysAsSilenceWithOneL
       file.put(static_cast<char>(at * 31));
     }
   }
+  // Captured from the open on: the decode runs on its own thread from there, and its one line
+  // must be caught whenever it is written.
+  testing::internal::CaptureStderr();
   std::string reason;
   const uint32_t stream = OpenStream(name, &reason);
   ASSERT_NE(stream, 0u) << reason;
-
-  testing::internal::CaptureStderr();
   EXPECT_EQ(StreamFrequency(stream), 8000u);
   TPcm16 range;
   ASSERT_TRUE(StreamAudioRange(stream, 1.0, 2.0, range));
