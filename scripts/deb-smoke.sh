@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The Debian package as a user gets it: builds it (scripts/package.sh), installs it on this
+# The Debian package as a user gets it: builds it (scripts/package.sh), checks it and the
+# manual pages as Debian would (lintian, mandoc: no error, no warning), installs it on this
 # machine with apt-get, runs `vorpane --version`, and captures two seconds of the installed
 # sample production headless, from its installed folder, at 30 frames a second.
 set -euo pipefail
@@ -10,6 +11,20 @@ as_root() {
 package=$(bash scripts/package.sh | tail -n 1)
 echo "deb-smoke: $(basename "$package"), $(du -k "$package" | cut -f1) KiB"
 dpkg-deb -f "$package" Depends
+# Debian's checks: any error or warning fails (informational tags are listed, not fatal).
+lintian_status=0
+lintian_out=$(lintian --fail-on error,warning --tag-display-limit 0 "$package" 2>&1) || lintian_status=$?
+printf '%s\n' "$lintian_out" | grep -v 'root privileges' || true
+if [ "$lintian_status" -ne 0 ]; then
+  echo "deb-smoke: lintian found errors or warnings in $(basename "$package")" >&2
+  exit 1
+fi
+for page in docs/*.1; do
+  mandoc -Tlint -W warning "$page" || {
+    echo "deb-smoke: mandoc found warnings in $page" >&2
+    exit 1
+  }
+done
 (cd "$(dirname "$package")" &&
   as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "./$(basename "$package")" >/dev/null)
 vorpane --version

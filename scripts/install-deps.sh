@@ -23,7 +23,7 @@ development_packages=(
   xvfb xauth x11-utils xdotool time locales
   clang libclang-rt-14-dev libstb-dev
   libassimp-dev lib3ds-dev
-  dpkg-dev file libxml2-utils
+  dpkg-dev file libxml2-utils lintian mandoc
 )
 
 packages=("${play_packages[@]}")
