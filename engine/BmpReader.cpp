@@ -23,6 +23,14 @@ bool IsKnownBmpHeaderSize(uint32_t size) {
 
 const char kBmpCaption[] = "BMP Unit";
 
+// A channel of `bits` bits (1 to 8) widened to 8 by repeating its bits: 0 stays 0, the
+// largest value becomes 255 (five bits 10000 become 10000100).
+inline uint8_t WidenBits(uint32_t value, uint32_t bits) {
+  uint32_t out = value << (8 - bits);
+  for (uint32_t have = bits; have < 8; have += bits) out |= out >> have;
+  return static_cast<uint8_t>(out);
+}
+
 // One channel of a bit-field pixel: where its bits lie and how many there are.
 struct Channel {
   uint32_t mask = 0, shift = 0, bits = 0;

@@ -35,14 +35,6 @@ inline bool FailWithReason(TLoadFailure& failure, TTextureImage& image, const ch
 // The name in double quotes, as the messages show it.
 inline std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
 
-// A channel of `bits` bits (1 to 8) widened to 8 by repeating its bits: 0 stays 0, the
-// largest value becomes 255 (five bits 10000 become 10000100).
-inline uint8_t WidenBits(uint32_t value, uint32_t bits) {
-  uint32_t out = value << (8 - bits);
-  for (uint32_t have = bits; have < 8; have += bits) out |= out >> have;
-  return static_cast<uint8_t>(out);
-}
-
 // Turns the image upside down (rows of equal length, in place).
 inline void FlipRows(TTextureImage& image) {
   const size_t stride = static_cast<size_t>(image.Width) * image.BytesPerPixel;

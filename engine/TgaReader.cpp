@@ -62,8 +62,9 @@ RleResult DecodeTgaPackets(const uint8_t* data, size_t size, size_t b, size_t pi
 void PutColour(const uint8_t* in, size_t bits, bool alpha, uint8_t* out) {
   if (bits <= 16) {
     const uint32_t v = LE16(in);
-    out[0] = WidenBits((v >> 10) & 31, 5), out[1] = WidenBits((v >> 5) & 31, 5);
-    out[2] = WidenBits(v & 31, 5);
+    // c * 255 / 31, rounded down, as the common TGA writers read their own files back.
+    auto five = [](uint32_t c) { return static_cast<uint8_t>(c * 255 / 31); };
+    out[0] = five((v >> 10) & 31), out[1] = five((v >> 5) & 31), out[2] = five(v & 31);
     if (alpha) out[3] = (v & 0x8000) ? 255 : 0;
   } else {
     out[0] = in[2], out[1] = in[1], out[2] = in[0];

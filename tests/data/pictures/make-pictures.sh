@@ -27,7 +27,7 @@ im im_map_rle.tga "$src/four.png" -type Palette -compress RLE
 im im_map16_top.tga "$src/four.png" -type Palette -depth 5 -orient TopLeft
 im im_grey.tga "$src/grad.png" -type Grayscale
 im im_grey_rle.tga "$src/grad.png" -type Grayscale -compress RLE
-im im_16.tga "$src/grad.png" -depth 5 -type TrueColor
+im im_16.tga "$src/many.png" -depth 5 -type TrueColor
 im im_16_alpha_rle.tga "$src/grad.png" -alpha set -channel A -fx "i>3" +channel -depth 5 -compress RLE
 
 /usr/bin/python3 - "$src" <<'PY'
