@@ -40,13 +40,20 @@ std::string EffectFileProblem(const TEffectFile& file, std::string& note) {
     case TEffectFileKind::Model:
       return ModelProblem(file.Name);
     case TEffectFileKind::JpegPair:
-      if (ReadJpegPairImage(file.Name, file.AlphaName, image, failure)) return std::string();
+      if (ReadJpegPairImage(file.Name, file.AlphaName, image, failure)) {
+        note = PictureDamageLine(PrintableText(file.Name), image);
+        return std::string();
+      }
       return "picture pair " + PrintableText(file.Name) + " + " + PrintableText(file.AlphaName) +
              ": " + FailureText(failure);
     case TEffectFileKind::Picture:
       break;
   }
-  if (ReadPictureFile(file.Name, image, failure, note)) return std::string();
+  if (ReadPictureFile(file.Name, image, failure, note)) {
+    const std::string damage = PictureDamageLine(PrintableText(file.Name), image);
+    if (!damage.empty()) note = note.empty() ? damage : note + "; " + damage;
+    return std::string();
+  }
   return "picture " + PrintableText(file.Name) + ": " + FailureText(failure);
 }
 

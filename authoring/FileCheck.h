@@ -6,7 +6,8 @@
 #include <string>
 
 // Why the file cannot be used (the loader's message, then the reason), or empty when it
-// decodes. `note` receives a remark on a file that decodes (a picture with a misleading name).
+// decodes. `note` receives a remark on a file that decodes (a picture with a misleading name,
+// or one that decodes with errors).
 std::string EffectFileProblem(const TEffectFile& file, std::string& note);
 // Why a music file cannot be played ("Cannot load music NAME: reason"), or empty.
 std::string MusicFileProblem(const std::string& name);

@@ -98,6 +98,11 @@ const char* PictureFormatLabel(TPictureFormat format) {
   return row ? row->label : "unknown";
 }
 
+std::string PictureDamageLine(const std::string& name, const TTextureImage& image) {
+  if (image.Damage.empty()) return std::string();
+  return name + ": picture is damaged (decoded with errors: " + image.Damage + ")";
+}
+
 bool DecodePicture(TPictureFormat format, const std::string& name, const uint8_t* data,
                    size_t size, TTextureImage& image, TLoadFailure& failure) {
   if (const PictureFormatRow* row = FindFormat(format))

@@ -1,4 +1,4 @@
-// Decoders for the texture files: 24/32-bit BMP, 24/32-bit TGA (raw and run-length), JPEG
+// Decoders for the texture files: BMP, TGA (raw and run-length), JPEG
 // (colour, greyscale, CMYK/YCCK, and a colour/alpha pair) and PNG. They turn file bytes into
 // pixels ready for UploadTexture and need no OpenGL, so they can be tested and fuzzed on their
 // own. The picture format table (ImageReaders.cpp) has one row per format: its name, endings,
@@ -23,6 +23,9 @@ struct TTextureImage {
   int32_t Width = 0, Height = 0;
   int32_t BytesPerPixel = 0;  // 3 (RGB) or 4 (RGBA)
   std::vector<uint8_t> Pixels;
+  // Why part of the picture was filled in by the decoder (a JPEG cut short or with corrupt
+  // data decodes, grey below the damage); empty for a clean picture.
+  std::string Damage;
 };
 
 // What a loader shows when it fails.
@@ -49,18 +52,24 @@ bool IsBmpContent(const uint8_t* data, size_t size);
 bool IsJpegContent(const uint8_t* data, size_t size);
 bool IsPngContent(const uint8_t* data, size_t size);
 
-// A BMP with a 40, 52, 56, 108 or 124 byte information header: 24 bit, or 32 bit (plain, or
-// bit fields with byte-aligned masks). Pixels start at the file header's pixel-data offset;
-// rows lose their padding, a negative height (top row first) is turned around. Gives RGB, or
-// RGBA when a 32-bit file has an alpha mask. Palettes, run-length and 16-bit files are refused.
+// A BMP with a 12 (OS/2 core), 40, 52, 56, 108 or 124 byte information header: 1, 4 and 8 bit
+// with a colour table (raw, RLE8, RLE4), 16 bit (5-5-5 or bit fields), 24 bit, 32 bit (plain
+// or bit fields). Pixels start at the file header's pixel-data offset; rows lose their
+// padding, a negative height (top row first) is turned around. Gives RGB, or RGBA when a
+// bit-field file has an alpha mask. Damage is refused: runs past a row or the picture, an index
+// past the colour table, bit fields that are zero, overlap or have gaps.
 bool DecodeBmp(const std::string& name, const uint8_t* data, size_t size, TTextureImage& image,
                TLoadFailure& failure);
-// A TGA of type 2 or 10, 24 or 32 bit; skips the identification field and honours the
-// top-to-bottom and right-to-left bits. Gives RGB for 24 bit, RGBA for 32 bit.
+// A TGA, raw or run-length: colour-mapped (8 or 16-bit indexes into 15/16/24/32-bit entries),
+// true colour (15/16, 24, 32 bit) or greyscale (8 bit, or 16 with alpha); skips the
+// identification field and honours the top-to-bottom and right-to-left bits. Gives RGBA for
+// 32-bit colours, 16-bit ones whose descriptor counts an alpha bit, and grey with alpha; RGB
+// otherwise. An index outside the colour map is refused as damage.
 bool DecodeTga(const std::string& name, const uint8_t* data, size_t size, TTextureImage& image,
                TLoadFailure& failure);
 // A JPEG file (greyscale gives R = G = B, CMYK and YCCK are turned into RGB). Gives RGBA with
-// A = 255. 12-bit files, and files whose data is far too small for the size their header
+// A = 255. Corrupt or missing data decodes as far as it can and sets Damage to libjpeg's first
+// complaint. 12-bit files, and files whose data is far too small for the size their header
 // claims, are refused before anything is decoded.
 bool DecodeJpeg(const std::string& name, const uint8_t* data, size_t size, TTextureImage& image,
                 TLoadFailure& failure);
@@ -72,6 +81,8 @@ bool DecodeJpegPair(const std::string& colourName, const uint8_t* colourData, si
 // bits per channel (16 becomes 8), interlaced or not. Gives RGB, or RGBA when it has alpha.
 bool DecodePng(const std::string& name, const uint8_t* data, size_t size, TTextureImage& image,
                TLoadFailure& failure);
+// "NAME: picture is damaged (decoded with errors: ...)" for a picture with Damage, else empty.
+std::string PictureDamageLine(const std::string& name, const TTextureImage& image);
 // The decoder of a format (Unknown is refused with the unknown-type message).
 bool DecodePicture(TPictureFormat format, const std::string& name, const uint8_t* data,
                    size_t size, TTextureImage& image, TLoadFailure& failure);

@@ -8,6 +8,7 @@
 #include "platform/Files.h"
 
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -56,11 +57,12 @@ void CmykToRgbx(unsigned char* row, JDIMENSION width, bool inverted) {
 // refuses the size. Kept free of C++ objects with destructors: libjpeg errors leave through
 // longjmp. The decompressor is released on every way out.
 bool DecompressJpeg(const uint8_t* data, size_t size, J_COLOR_SPACE space, JpegRowSink& sink,
-                    char (&reason)[JMSG_LENGTH_MAX]) {
+                    char (&reason)[JMSG_LENGTH_MAX], char (&damage)[JMSG_LENGTH_MAX]) {
   jpeg_decompress_struct info;
   TJpegErrorTrap trap;
   info.err = InstallJpegErrorTrap(trap);
   reason[0] = 0;
+  damage[0] = 0;
   if (setjmp(trap.Jump)) {
     if (trap.Manager.msg_code == JERR_BAD_PRECISION && info.data_precision == 12)
       std::snprintf(reason, JMSG_LENGTH_MAX, "12-bit JPEG is not supported");
@@ -111,6 +113,7 @@ bool DecompressJpeg(const uint8_t* data, size_t size, J_COLOR_SPACE space, JpegR
     sink.Done(fromTop);
   }
   jpeg_finish_decompress(&info);
+  std::memcpy(damage, trap.FirstDamage, sizeof damage);
   jpeg_destroy_decompress(&info);
   return true;
 }
@@ -171,9 +174,10 @@ bool DecodeJpeg(const std::string& name, const uint8_t* data, size_t size, TText
                 TLoadFailure& failure) {
   image = TTextureImage();
   ColourSink colour(image);
-  char reason[JMSG_LENGTH_MAX];
-  if (!DecompressJpeg(data, size, JCS_EXT_RGBA, colour, reason))
+  char reason[JMSG_LENGTH_MAX], damage[JMSG_LENGTH_MAX];
+  if (!DecompressJpeg(data, size, JCS_EXT_RGBA, colour, reason, damage))
     return JpegFailure(name, image, failure, reason);
+  image.Damage = damage;
   return true;
 }
 
@@ -183,9 +187,10 @@ bool DecodeJpegPair(const std::string& colourName, const uint8_t* colourData, si
   if (!DecodeJpeg(colourName, colourData, colourSize, image, failure)) return false;
   // An alpha picture of another size has no pixel for every colour pixel: refused.
   AlphaSink alpha(image);
-  char reason[JMSG_LENGTH_MAX];
-  if (!DecompressJpeg(alphaData, alphaSize, JCS_EXT_RGBX, alpha, reason))
+  char reason[JMSG_LENGTH_MAX], damage[JMSG_LENGTH_MAX];
+  if (!DecompressJpeg(alphaData, alphaSize, JCS_EXT_RGBX, alpha, reason, damage))
     return JpegFailure(alphaName, image, failure, reason[0] ? reason : "the alpha picture's size differs from the colour picture's");
+  if (image.Damage.empty() && damage[0]) image.Damage = "alpha picture " + alphaName + ": " + damage;
   return true;
 }
 

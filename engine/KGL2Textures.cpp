@@ -33,8 +33,8 @@ bool PixelsAreOpaque(uint16_t width, uint16_t height, GLenum format, const void*
 }
 
 // Uploads a decoded image, or shows the loader's message.
-bool UploadOrReport(bool decoded, const TTextureImage& image, const TLoadFailure& failure,
-                    uint32_t& texture) {
+bool UploadOrReport(const std::string& name, bool decoded, const TTextureImage& image,
+                    const TLoadFailure& failure, uint32_t& texture) {
   if (!decoded) {
     // The reason goes to stderr only: the box keeps the loader's own text.
     const std::string said =
@@ -42,6 +42,9 @@ bool UploadOrReport(bool decoded, const TTextureImage& image, const TLoadFailure
     ShowErrorBox(failure.Caption, failure.Text, WithErrorOrigin(said));
     return false;
   }
+  // A picture that decoded with errors plays as decoded, said once on stderr.
+  const std::string damage = PictureDamageLine(name, image);
+  if (!damage.empty()) std::fprintf(stderr, "%s\n", WithErrorOrigin(damage).c_str());
   texture = UploadTexture(static_cast<uint16_t>(image.Width), static_cast<uint16_t>(image.Height),
                           image.BytesPerPixel == 4 ? GL_RGBA : GL_RGB, image.Pixels.data());
   return true;
@@ -151,33 +154,33 @@ void ResetTextureBookkeeping() {
 bool ReadBmpTexture(const std::string& name, uint32_t& texture) {
   TTextureImage image;
   TLoadFailure failure;
-  return UploadOrReport(ReadBmpImage(name, image, failure), image, failure, texture);
+  return UploadOrReport(name, ReadBmpImage(name, image, failure), image, failure, texture);
 }
 
 bool ReadJpegTexture(const std::string& name, uint32_t& texture) {
   TTextureImage image;
   TLoadFailure failure;
-  return UploadOrReport(ReadJpegImage(name, image, failure), image, failure, texture);
+  return UploadOrReport(name, ReadJpegImage(name, image, failure), image, failure, texture);
 }
 
 bool ReadTgaTexture(const std::string& name, uint32_t& texture) {
   TTextureImage image;
   TLoadFailure failure;
-  return UploadOrReport(ReadTgaImage(name, image, failure), image, failure, texture);
+  return UploadOrReport(name, ReadTgaImage(name, image, failure), image, failure, texture);
 }
 
 bool ReadJpegAlphaTexture(const std::string& colourName, const std::string& alphaName,
                           uint32_t& texture) {
   TTextureImage image;
   TLoadFailure failure;
-  return UploadOrReport(ReadJpegPairImage(colourName, alphaName, image, failure), image, failure,
-                        texture);
+  const bool decoded = ReadJpegPairImage(colourName, alphaName, image, failure);
+  return UploadOrReport(colourName, decoded, image, failure, texture);
 }
 
 bool ReadPngTexture(const std::string& name, uint32_t& texture) {
   TTextureImage image;
   TLoadFailure failure;
-  return UploadOrReport(ReadPngImage(name, image, failure), image, failure, texture);
+  return UploadOrReport(name, ReadPngImage(name, image, failure), image, failure, texture);
 }
 
 void TextureFromFile(const std::string& name, uint32_t& texture) {
@@ -187,7 +190,7 @@ void TextureFromFile(const std::string& name, uint32_t& texture) {
   std::string note;
   const bool decoded = ReadPictureFile(name, image, failure, note);
   if (!note.empty()) std::fprintf(stderr, "%s\n", WithErrorOrigin(note).c_str());
-  UploadOrReport(decoded, image, failure, texture);
+  UploadOrReport(name, decoded, image, failure, texture);
 }
 
 uint32_t FindRegisteredTexture(const std::string& name) {

@@ -1,4 +1,5 @@
-// The TGA decoder (TGA has no signature).
+// The TGA decoder (TGA has no signature): colour-mapped, true-colour (15/16, 24 and 32 bit)
+// and greyscale pictures, raw or run-length.
 #include "engine/ImageDecodeParts.h"
 #include "engine/ImageReaders.h"
 #include "platform/Files.h"
@@ -23,12 +24,6 @@ void MirrorRows(TTextureImage& image) {
   }
 }
 
-// File order B, G, R[, A] becomes R, G, B[, A].
-void SwapRedBlue(std::vector<uint8_t>& pixels, int32_t bytesPerPixel) {
-  for (size_t i = 0; i + 2 < pixels.size(); i += static_cast<size_t>(bytesPerPixel))
-    std::swap(pixels[i], pixels[i + 2]);
-}
-
 const char kTgaCaption[] = "TGA File Error";
 
 bool TgaReadError(const std::string& name, TTextureImage& image, TLoadFailure& failure) {
@@ -38,12 +33,11 @@ bool TgaReadError(const std::string& name, TTextureImage& image, TLoadFailure& f
 // How decoding the run-length packets ended.
 enum class RleResult { Done, DataEnded, RunsPastImage };
 
-// Run-length packets into image.Pixels (already sized). Stops, without reading or writing
-// outside either buffer, when the data ends early or a packet would run past the last pixel.
-RleResult DecodeTgaPackets(const uint8_t* data, size_t size, TTextureImage& image) {
-  const size_t b = static_cast<size_t>(image.BytesPerPixel);
-  const size_t pixelCount = static_cast<size_t>(image.Width) * image.Height;
-  uint8_t* out = image.Pixels.data();
+// Run-length packets of `b`-byte file pixels into `out` (already sized for pixelCount). Stops,
+// without reading or writing outside either buffer, when the data ends early or a packet would
+// run past the last pixel.
+RleResult DecodeTgaPackets(const uint8_t* data, size_t size, size_t b, size_t pixelCount,
+                           uint8_t* out) {
   size_t produced = 0, at = 0;
   while (produced < pixelCount) {
     if (at >= size) return RleResult::DataEnded;
@@ -64,6 +58,20 @@ RleResult DecodeTgaPackets(const uint8_t* data, size_t size, TTextureImage& imag
   return RleResult::Done;
 }
 
+// A 15/16-bit (x/A R5 G5 B5), 24-bit (B G R) or 32-bit (B G R A) colour to R G B[ A].
+void PutColour(const uint8_t* in, size_t bits, bool alpha, uint8_t* out) {
+  if (bits <= 16) {
+    const uint32_t v = LE16(in);
+    // c * 255 / 31, rounded down, as the common TGA writers read their own files back.
+    auto five = [](uint32_t c) { return static_cast<uint8_t>(c * 255 / 31); };
+    out[0] = five((v >> 10) & 31), out[1] = five((v >> 5) & 31), out[2] = five(v & 31);
+    if (alpha) out[3] = (v & 0x8000) ? 255 : 0;
+  } else {
+    out[0] = in[2], out[1] = in[1], out[2] = in[0];
+    if (alpha) out[3] = bits == 32 ? in[3] : 255;
+  }
+}
+
 }  // namespace
 
 bool DecodeTga(const std::string& name, const uint8_t* data, size_t size, TTextureImage& image,
@@ -73,49 +81,60 @@ bool DecodeTga(const std::string& name, const uint8_t* data, size_t size, TTextu
   const uint32_t idLength = data[0];
   const uint32_t colourMapType = data[1];
   const uint32_t imageType = data[2];
+  const uint32_t mapFirst = LE16(data + 3), mapLength = LE16(data + 5), mapBits = data[7];
   const int32_t width = static_cast<int32_t>(LE16(data + 12));
   const int32_t height = static_cast<int32_t>(LE16(data + 14));
   const uint32_t depth = data[16];
+  const bool alphaBit = (data[17] & 0x0F) != 0;  // 16 bit: the top bit is alpha
   const bool topRowFirst = (data[17] & 0x20) != 0;
   const bool rightToLeft = (data[17] & 0x10) != 0;
+  const std::string damaged = "Couldn't load " + Quoted(name) + ". The TGA file is damaged.";
+  const std::string unsupported = "Couldn't load " + Quoted(name) + ". This kind of TGA is not supported.";
 
-  if (imageType != 2 && imageType != 10)
-    return FailWithReason(failure, image, kTgaCaption,
-                          "Couldn't load " + Quoted(name) + ". Only 24 and 32bit TGA supported.",
+  // 1/9 colour-mapped, 2/10 true colour, 3/11 greyscale; 8 and up run-length.
+  const uint32_t kind = imageType & 7;
+  const bool rle = imageType >= 8;
+  if (kind < 1 || kind > 3 || (imageType & ~uint32_t{11}) != 0)
+    return FailWithReason(failure, image, kTgaCaption, unsupported,
                           "TGA image type " + std::to_string(imageType) +
-                              " is not supported (only true colour, raw or run-length)");
-  if (colourMapType != 0)
-    return FailWithReason(failure, image, kTgaCaption,
-                          "Couldn't load " + Quoted(name) + ". Colormapped TGA files not supported.",
-                          "colour-mapped TGA is not supported");
-  if (depth != 24 && depth != 32)
-    return FailWithReason(failure, image, kTgaCaption,
-                          "Couldn't load " + Quoted(name) + ". Only 24 and 32 bit TGA files supported.",
-                          std::to_string(depth) + "-bit TGA is not supported");
+                              " is not supported (colour-mapped, true colour or greyscale, raw or run-length)");
+  const bool mapped = kind == 1, grey = kind == 3;
+  const bool depthFits = mapped ? depth == 8 || depth == 16
+                         : grey ? depth == 8 || depth == 16
+                                : depth == 15 || depth == 16 || depth == 24 || depth == 32;
+  if (!depthFits)
+    return FailWithReason(failure, image, kTgaCaption, unsupported,
+                          std::to_string(depth) + "-bit " +
+                              (mapped ? "colour-mapped " : grey ? "greyscale " : "") + "TGA is not supported");
+  if (colourMapType > 1 || (mapped && colourMapType != 1))
+    return FailWithReason(failure, image, kTgaCaption, damaged, "colour map type " + std::to_string(colourMapType));
+  if (colourMapType == 1 && mapBits != 15 && mapBits != 16 && mapBits != 24 && mapBits != 32)
+    return FailWithReason(failure, image, kTgaCaption, damaged,
+                          "colour map entries of " + std::to_string(mapBits) + " bits");
   if (width == 0 || height == 0)
     return Fail(failure, image, kTgaCaption, "Couldn't load " + Quoted(name) + ". Image has no pixels.");
   if (width > kMaxTextureSide || height > kMaxTextureSide)
     return Fail(failure, image, kTgaCaption,
                 "Couldn't load " + Quoted(name) + ". Image larger than 16384 x 16384.");
 
-  const size_t start = kTgaHeaderSize + idLength;  // pixel data follows the identification field
-  if (start > size) return TgaReadError(name, image, failure);
+  // The identification field, then the colour map (skipped by true-colour pictures), then pixels.
+  const size_t mapEntry = colourMapType == 1 ? (mapBits + 7) / 8 : 0;
+  const size_t mapStart = kTgaHeaderSize + idLength;
+  if (mapStart > size || mapLength * mapEntry > size - mapStart) return TgaReadError(name, image, failure);
+  const size_t start = mapStart + mapLength * mapEntry;
   const size_t available = size - start;
-  const size_t b = depth / 8;
+  const size_t b = (depth + 7) / 8;
   const size_t pixelCount = static_cast<size_t>(width) * static_cast<size_t>(height);
   // A packet of 1 + b bytes yields at most 128 pixels: refuse sizes the data cannot hold before
   // allocating the image.
-  const size_t mostPixels = imageType == 2 ? available / b : available / (1 + b) * 128;
+  const size_t mostPixels = !rle ? available / b : available / (1 + b) * 128;
   if (pixelCount > mostPixels) return TgaReadError(name, image, failure);
 
-  image.Width = width;
-  image.Height = height;
-  image.BytesPerPixel = static_cast<int32_t>(b);
-  image.Pixels.resize(pixelCount * b);
-  if (imageType == 2) {
-    std::copy(data + start, data + start + pixelCount * b, image.Pixels.begin());
-  } else {
-    switch (DecodeTgaPackets(data + start, available, image)) {
+  std::vector<uint8_t> decoded;
+  const uint8_t* pixels = data + start;
+  if (rle) {
+    decoded.resize(pixelCount * b);
+    switch (DecodeTgaPackets(data + start, available, b, pixelCount, decoded.data())) {
       case RleResult::Done:
         break;
       case RleResult::DataEnded:
@@ -124,10 +143,33 @@ bool DecodeTga(const std::string& name, const uint8_t* data, size_t size, TTextu
         return Fail(failure, image, kTgaCaption,
                     "Couldn't load " + Quoted(name) + ". Run-length packets run past the image.");
     }
+    pixels = decoded.data();
+  }
+
+  const size_t colourBits = mapped ? mapBits : depth;
+  const bool alpha = grey ? depth == 16 : colourBits == 32 || (colourBits == 16 && alphaBit);
+  image.Width = width;
+  image.Height = height;
+  image.BytesPerPixel = alpha ? 4 : 3;
+  const size_t outBytes = static_cast<size_t>(image.BytesPerPixel);
+  image.Pixels.resize(pixelCount * outBytes);
+  uint8_t* out = image.Pixels.data();
+  for (size_t i = 0; i < pixelCount; ++i, pixels += b, out += outBytes) {
+    if (grey) {
+      out[0] = out[1] = out[2] = pixels[0];
+      if (alpha) out[3] = pixels[1];
+    } else if (mapped) {
+      const uint32_t index = b == 1 ? pixels[0] : LE16(pixels);
+      if (index < mapFirst || index - mapFirst >= mapLength)
+        return FailWithReason(failure, image, kTgaCaption, damaged,
+                              "colour index " + std::to_string(index) + " outside the colour map");
+      PutColour(data + mapStart + (index - mapFirst) * mapEntry, mapBits, alpha, out);
+    } else {
+      PutColour(pixels, depth, alpha, out);
+    }
   }
   if (topRowFirst) FlipRows(image);
   if (rightToLeft) MirrorRows(image);
-  SwapRedBlue(image.Pixels, image.BytesPerPixel);
   return true;
 }
 

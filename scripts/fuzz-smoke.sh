@@ -21,6 +21,9 @@ cmake --build "$build_dir" -j"$(nproc)" --target make_picture_seeds make_test_au
 seeds="$build_dir/fuzz-seeds"
 rm -rf "$seeds"
 "$build_dir/tools/make_picture_seeds" "$seeds"
+# Palette, run-length, 16-bit and greyscale pictures as ImageMagick and Pillow write them.
+cp tests/data/pictures/*.bmp "$seeds/bmp_reader/"
+cp tests/data/pictures/*.tga "$seeds/tga_reader/"
 mkdir -p "$seeds/music_reader"
 for format in wav flac ogg opus mp3; do
   "$build_dir/tools/make_test_audio" clicks "$format" 1.2 "$seeds/music_reader/clicks.$format" 8000

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -175,11 +176,24 @@ TEST(TextureSizes, MisleadingNamesLoadByContentAndRefusalsGiveTheirReason) {
   // The message stays the loader's; the reason follows on its own line.
   ASSERT_TRUE(WriteBmp24(folder + "/deep.bmp", picture));
   std::vector<uint8_t> bytes = ReadBytes(folder + "/deep.bmp");
-  bytes[28] = 16;
+  bytes[28] = 2;
   WriteBytesTo(folder + "/deep.bmp", bytes);
   testing::internal::CaptureStderr();
   EXPECT_EQ(TextureByName(folder + "/deep.bmp"), NoTexture);
   const std::string said = testing::internal::GetCapturedStderr();
-  EXPECT_NE(said.find("Only 24 and 32 bit uncompressed BMP files supported.\n"), std::string::npos) << said;
-  EXPECT_NE(said.find("\nReason: 16-bit BMP is not supported\n"), std::string::npos) << said;
+  EXPECT_NE(said.find("This kind of BMP is not supported.\n"), std::string::npos) << said;
+  EXPECT_NE(said.find("\nReason: 2-bit BMP is not supported\n"), std::string::npos) << said;
+
+  // A photo cut short plays as decoded, said in one line however many faults the decoder met.
+  ASSERT_TRUE(WriteJpeg(folder + "/cut.jpg", PatternImage(128, 96), 90));
+  bytes = ReadBytes(folder + "/cut.jpg");
+  bytes.resize(bytes.size() / 3);
+  WriteBytesTo(folder + "/cut.jpg", bytes);
+  const int boxesBefore = ErrorBoxCount();
+  testing::internal::CaptureStderr();
+  EXPECT_NE(TextureByName(folder + "/cut.jpg"), NoTexture);
+  const std::string cut = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(cut.rfind(folder + "/cut.jpg: picture is damaged (decoded with errors: ", 0), 0u) << cut;
+  EXPECT_EQ(std::count(cut.begin(), cut.end(), '\n'), 1) << cut;
+  EXPECT_EQ(ErrorBoxCount(), boxesBefore);
 }

@@ -165,7 +165,7 @@ TEST(ImageReaders, MalformedFilesGiveTheirMessageAndNoImage) {
   const std::string folder = MakeTempFolder();
   ASSERT_TRUE(WriteBmp24(folder + "/ok.bmp", PatternImage(5, 4)));
   const std::vector<uint8_t> bmp = ReadBytes(folder + "/ok.bmp");
-  const std::string onlyBmp = "Couldn't load \"x.bmp\". Only 24 and 32 bit uncompressed BMP files supported.";
+  const std::string onlyBmp = "Couldn't load \"x.bmp\". This kind of BMP is not supported.";
   std::vector<Case> bmpCases;
   bmpCases.push_back({"headers cut", std::vector<uint8_t>(bmp.begin(), bmp.begin() + 40), "BMP Unit",
                       "Error reading bitmap header"});
@@ -182,14 +182,14 @@ TEST(ImageReaders, MalformedFilesGiveTheirMessageAndNoImage) {
   bmpCases.push_back({"colours used past the end", noOffset, "BMP Unit", "Error reading palette"});
   PutLE32(noOffset, 46, 2);
   bmpCases.push_back({"colours used eat the pixels", noOffset, "BMP Unit", "Error reading bitmap data"});
-  std::vector<uint8_t> bits16 = bmp;
-  bits16[28] = 16;
-  bmpCases.push_back({"16 bit", bits16, "BMP Unit", onlyBmp});
+  std::vector<uint8_t> bits2 = bmp;
+  bits2[28] = 2;
+  bmpCases.push_back({"2 bit", bits2, "BMP Unit", onlyBmp});
   std::vector<uint8_t> bits8 = bmp;
   bits8[28] = 8;
   bmpCases.push_back({"palette", bits8, "BMP Unit", "Error reading palette"});
   bmpCases.push_back({"compressed", changed(30, 1), "BMP Unit", onlyBmp});
-  bmpCases.push_back({"core header", changed(14, 12), "BMP Unit", onlyBmp});
+  bmpCases.push_back({"OS/2 2.x header", changed(14, 64), "BMP Unit", onlyBmp});
   bmpCases.push_back({"header past the end", changed(14, 124), "BMP Unit", "Error reading bitmap header"});
   // 52-byte header with an alpha mask that would lie past it, and past the end of the file.
   std::vector<uint8_t> alphaMask(bmp.begin(), bmp.begin() + 66);
@@ -214,14 +214,20 @@ TEST(ImageReaders, MalformedFilesGiveTheirMessageAndNoImage) {
   const std::vector<uint8_t> twoPixels = {1, 2, 3, 4, 5, 6};
   std::vector<Case> tgaCases;
   tgaCases.push_back({"header cut", std::vector<uint8_t>(10, 0), "TGA File Error", readError});
-  tgaCases.push_back({"colour-mapped type", TgaBytes(1, 2, 1, 24, twoPixels), "TGA File Error",
-                      "Couldn't load \"x.tga\". Only 24 and 32bit TGA supported."});
+  const std::string onlyTga = "Couldn't load \"x.tga\". This kind of TGA is not supported.";
+  tgaCases.push_back({"black and white type", TgaBytes(32, 2, 1, 24, twoPixels), "TGA File Error", onlyTga});
+  tgaCases.push_back({"colour-mapped without a map", TgaBytes(1, 2, 1, 8, twoPixels), "TGA File Error",
+                      "Couldn't load \"x.tga\". The TGA file is damaged."});
   std::vector<uint8_t> mapped = TgaBytes(2, 2, 1, 24, twoPixels);
   mapped[1] = 1;
-  tgaCases.push_back({"colour map present", mapped, "TGA File Error",
-                      "Couldn't load \"x.tga\". Colormapped TGA files not supported."});
-  tgaCases.push_back({"16 bit", TgaBytes(2, 2, 1, 16, twoPixels), "TGA File Error",
-                      "Couldn't load \"x.tga\". Only 24 and 32 bit TGA files supported."});
+  tgaCases.push_back({"colour map of 0-bit entries", mapped, "TGA File Error",
+                      "Couldn't load \"x.tga\". The TGA file is damaged."});
+  std::vector<uint8_t> outside = TgaBytes(1, 2, 1, 8, {0, 1});
+  outside[1] = 1, outside[5] = 1, outside[7] = 24;  // one 24-bit entry, so index 1 lies outside
+  outside.insert(outside.begin() + 18, {9, 9, 9});
+  tgaCases.push_back({"colour index outside the map", outside, "TGA File Error",
+                      "Couldn't load \"x.tga\". The TGA file is damaged."});
+  tgaCases.push_back({"8-bit true colour", TgaBytes(2, 2, 1, 8, twoPixels), "TGA File Error", onlyTga});
   tgaCases.push_back({"raw pixels cut", TgaBytes(2, 3, 1, 24, twoPixels), "TGA File Error", readError});
   std::vector<uint8_t> longId = TgaBytes(2, 1, 1, 24, {1, 2, 3});
   longId[0] = 200;

@@ -1,4 +1,5 @@
-// Pictures as common tools write them: BMP information headers of every size with the pixels
+// Pictures as common tools write them: BMP and TGA files made by ImageMagick and Pillow against
+// their own PNG of the same picture, BMP information headers of every size with the pixels
 // where the file header says, 32-bit BMP, right-to-left TGA, CMYK/YCCK and 12-bit JPEG, JPEG
 // headers claiming more than their data can hold, PNG of every colour type, and the format a
 // name or the first bytes select.
@@ -14,6 +15,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <vector>
 
 namespace {
@@ -76,6 +78,107 @@ long PeakMemoryKb() {
 
 }  // namespace
 
+// Every BMP and TGA in tests/data/pictures decodes to the pixels of the PNG the same tool wrote
+// from it (palette, run-length, 16-bit, greyscale and colour-mapped kinds; see make-pictures.sh).
+TEST(PictureFormats, BmpAndTgaFromImageMagickAndPillowMatchTheirPng) {
+  const std::filesystem::path folder = std::filesystem::path(VORPANE_SOURCE_DIR) / "tests/data/pictures";
+  int compared = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    const std::filesystem::path file = entry.path();
+    const bool bmp = file.extension() == ".bmp";
+    if (!bmp && file.extension() != ".tga") continue;
+    const std::string what = file.filename().string();
+    const Decoded d = DecodeBytes(bmp ? DecodeBmp : DecodeTga, ReadBytes(file.string()), what);
+    std::filesystem::path png = file;
+    const Decoded want = DecodeBytes(DecodePng, ReadBytes(png.replace_extension(".png").string()), what);
+    ASSERT_TRUE(d.Ok) << what << ": " << d.Failure.Text << " " << d.Failure.Reason;
+    ASSERT_TRUE(want.Ok) << what << ": " << want.Failure.Reason;
+    ASSERT_EQ(d.Image.Width, want.Image.Width) << what;
+    ASSERT_EQ(d.Image.Height, want.Image.Height) << what;
+    const size_t pixels = static_cast<size_t>(d.Image.Width) * d.Image.Height;
+    const int gotBytes = d.Image.BytesPerPixel, wantBytes = want.Image.BytesPerPixel;
+    int wrong = 0;
+    for (size_t i = 0; i < pixels; ++i) {
+      const uint8_t* got = &d.Image.Pixels[i * gotBytes];
+      const uint8_t* ref = &want.Image.Pixels[i * wantBytes];
+      const uint8_t gotAlpha = gotBytes == 4 ? got[3] : 255, wantAlpha = wantBytes == 4 ? ref[3] : 255;
+      wrong += got[0] != ref[0] || got[1] != ref[1] || got[2] != ref[2] || gotAlpha != wantAlpha;
+    }
+    EXPECT_EQ(wrong, 0) << what << ": pixels that differ from its PNG";
+    ++compared;
+  }
+  EXPECT_GE(compared, 20);
+}
+
+// What no tool here writes (RLE4, moves), and damage in palette, run-length and bit-field files.
+TEST(PictureFormats, BmpRunLengthAndPaletteDamageIsRefused) {
+  // A 5 x 3 RLE4 picture with a 3-colour table: a run, a move, an absolute run and line ends.
+  auto rle4 = [](std::vector<uint8_t> stream, uint32_t compression = 2, uint32_t bits = 4) {
+    std::vector<uint8_t> bytes(54 + 12, 0);
+    bytes[0] = 'B', bytes[1] = 'M';
+    PutLE32(bytes, 10, 66);
+    PutLE32(bytes, 14, 40);
+    PutLE32(bytes, 18, 5);
+    PutLE32(bytes, 22, 3);
+    bytes[26] = 1, bytes[28] = static_cast<uint8_t>(bits);
+    PutLE32(bytes, 30, compression);
+    PutLE32(bytes, 46, 3);
+    const uint8_t table[12] = {0, 0, 0, 0, 0, 0, 255, 0, 255, 0, 0, 0};  // black, red, blue
+    std::copy(table, table + 12, bytes.begin() + 54);
+    bytes.insert(bytes.end(), stream.begin(), stream.end());
+    return bytes;
+  };
+  // Bottom row: 1 2 1 2 1 (and the row's padding); middle: 3 skipped, then 0 2; top: absolute
+  // 2 1 0.
+  const std::vector<uint8_t> good = {8, 0x12, 0, 0, 0, 2, 3, 0, 2, 0x02, 0, 0, 0, 3, 0x21, 0x00, 0, 1};
+  Decoded d = DecodeBytes(DecodeBmp, rle4(good), "r.bmp");
+  ASSERT_TRUE(d.Ok) << d.Failure.Text << " " << d.Failure.Reason;
+  const uint8_t k[3] = {0, 0, 0}, r[3] = {255, 0, 0}, b[3] = {0, 0, 255};
+  const std::vector<const uint8_t*> want = {r, b, r, b, r, k, k, k, k, b, b, r, k, k, k};
+  ASSERT_EQ(d.Image.Pixels.size(), 45u);
+  for (size_t i = 0; i < want.size(); ++i)
+    EXPECT_TRUE(std::equal(want[i], want[i] + 3, &d.Image.Pixels[i * 3])) << "pixel " << i;
+
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> bytes;
+    const char* reason;
+  };
+  std::vector<uint8_t> badMasks = rle4({}, 3, 16);
+  badMasks.resize(54 + 12 + 24);
+  PutLE32(badMasks, 54, 0xF800), PutLE32(badMasks, 58, 0), PutLE32(badMasks, 62, 0x1F);
+  std::vector<uint8_t> overlapping = badMasks;
+  PutLE32(overlapping, 58, 0x0FE0);
+  std::vector<uint8_t> gap = badMasks;
+  PutLE32(gap, 58, 0x05E0);
+  const std::vector<Case> cases = {
+      {"run past the row", rle4({9, 0x12, 0, 1}), "a run-length run goes past the end of a row"},
+      {"absolute run past the row", rle4({0, 9, 0x12, 0x12, 0x12, 0x12, 0x12, 0, 0, 1}),
+       "a run-length run goes past the end of a row"},
+      {"runs past the picture", rle4({0, 0, 0, 0, 0, 0, 1, 0x11, 0, 1}), "run-length data runs past the picture"},
+      {"move past the picture", rle4({0, 2, 0, 4, 0, 1}), "a run-length move goes past the picture"},
+      {"ends early", rle4({5, 0x12, 0, 0}), "run-length data ends early"},
+      {"index past the table", rle4({5, 0x13, 0, 1}), "palette index 3 past the 3-entry colour table"},
+      {"zero mask", badMasks, "BMP bit fields that are zero, overlap, have gaps or lie outside the pixel"},
+      {"overlapping masks", overlapping, "BMP bit fields that are zero, overlap, have gaps or lie outside the pixel"},
+      {"mask with a gap", gap, "BMP bit fields that are zero, overlap, have gaps or lie outside the pixel"},
+  };
+  for (const Case& c : cases) {
+    d = DecodeBytes(DecodeBmp, c.bytes, "r.bmp");
+    EXPECT_FALSE(d.Ok) << c.what;
+    EXPECT_EQ(d.Failure.Text, "Couldn't load \"r.bmp\". The BMP file is damaged.") << c.what;
+    EXPECT_EQ(d.Failure.Reason, c.reason) << c.what;
+    EXPECT_TRUE(d.Image.Pixels.empty()) << c.what;
+  }
+  // An uncompressed 4-bit file whose index lies past its table.
+  std::vector<uint8_t> raw = rle4({0x13, 0, 0, 0, 0x11, 0, 0, 0, 0x11, 0, 0, 0}, 0);
+  d = DecodeBytes(DecodeBmp, raw, "r.bmp");
+  EXPECT_EQ(d.Failure.Reason, "palette index 3 past the 3-entry colour table");
+  raw[54 + 12] = 0x12;
+  raw[54 + 14] = 0x13, raw[54 + 15] = 0x33;  // 3s only in the row's padding: it decodes
+  EXPECT_TRUE(DecodeBytes(DecodeBmp, raw, "r.bmp").Ok);
+}
+
 TEST(PictureFormats, BmpHeadersOfEverySizeAnd32BitWithPixelsAtTheStoredOffset) {
   const std::string folder = MakeTempFolder();
   const TImageRGBA picture = PatternImage(5, 3);
@@ -119,18 +222,19 @@ TEST(PictureFormats, BmpHeadersOfEverySizeAnd32BitWithPixelsAtTheStoredOffset) {
   PutLE32(bytes, 54, 0x00007C00);
   d = DecodeBytes(DecodeBmp, bytes, "m.bmp");
   EXPECT_FALSE(d.Ok);
-  EXPECT_EQ(d.Failure.Reason, "BMP bit fields that are not whole distinct bytes are not supported");
+  EXPECT_EQ(d.Failure.Reason, "BMP bit fields that are zero, overlap, have gaps or lie outside the pixel");
 
   // What stays unsupported says why on its own line.
   bytes = ReadBytes(folder + "/p.bmp");
-  bytes[28] = 16;
+  bytes[28] = 2;
   d = DecodeBytes(DecodeBmp, bytes, "p.bmp");
   EXPECT_FALSE(d.Ok);
-  EXPECT_EQ(d.Failure.Reason, "16-bit BMP is not supported");
-  bytes[28] = 8;
+  EXPECT_EQ(d.Failure.Reason, "2-bit BMP is not supported");
+  bytes[28] = 24;
+  PutLE32(bytes, 30, 4);  // a JPEG inside
   d = DecodeBytes(DecodeBmp, bytes, "p.bmp");
-  EXPECT_EQ(d.Failure.Text, "Error reading palette");
-  EXPECT_EQ(d.Failure.Reason, "BMP with a palette (8 bits per pixel) is not supported");
+  EXPECT_EQ(d.Failure.Text, "Couldn't load \"p.bmp\". This kind of BMP is not supported.");
+  EXPECT_EQ(d.Failure.Reason, "BMP compression 4 at 24 bits per pixel is not supported");
 }
 
 TEST(PictureFormats, TgaStoredRightToLeftInEveryRowOrder) {
@@ -145,12 +249,12 @@ TEST(PictureFormats, TgaStoredRightToLeftInEveryRowOrder) {
         EXPECT_EQ(d.Image.Pixels, BottomRowFirst(picture, bits / 8))
             << bits << " bit, rle " << rle << ", top row first " << topLeft;
       }
-  // 16-bit files keep their refusal and say why.
+  // Depths a kind cannot have are refused and say why.
   std::vector<uint8_t> bytes = ReadBytes(folder + "/r.tga");
-  bytes[16] = 16;
+  bytes[16] = 8;
   const Decoded d = DecodeBytes(DecodeTga, bytes, "r.tga");
   EXPECT_FALSE(d.Ok);
-  EXPECT_EQ(d.Failure.Reason, "16-bit TGA is not supported");
+  EXPECT_EQ(d.Failure.Reason, "8-bit TGA is not supported");
 }
 
 TEST(PictureFormats, JpegCmykYcckConvertedAnd12BitRefusedWithReason) {
@@ -217,6 +321,8 @@ TEST(PictureFormats, JpegHeaderClaimingFarMoreThanItsDataIsRefusedQuicklyWhileCu
   ASSERT_TRUE(part.Ok) << part.Failure.Reason;
   EXPECT_EQ(part.Image.Width, 256);
   EXPECT_EQ(part.Image.Height, 192);
+  EXPECT_EQ(part.Image.Damage, "Premature end of JPEG file");
+  EXPECT_EQ(DecodeBytes(DecodeJpeg, whole, "photo.jpg").Image.Damage, "");
 }
 
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)

@@ -7,6 +7,7 @@
 
 #include "support/RunVorpane.h"
 #include "support/SampleProduction.h"
+#include "support/TestPictures.h"
 #include "support/WorkingFolder.h"
 
 #include <gtest/gtest.h>
@@ -165,6 +166,25 @@ TEST(ScriptCheck, FilesResolveAsInThePlayerAndAreReportedOnce) {
   const std::string name = folder + "/missing.vrp";
   EXPECT_EQ(std::string(printed, length), name + ": error: Cannot open file " + name + "\n" +
                                               name + ": 1 error, 0 warnings\n");
+}
+
+TEST(ScriptCheck, PictureThatDecodesWithErrorsIsAWarningOnItsLine) {
+  const std::string folder = MakeTempFolder();
+  ASSERT_TRUE(WriteJpeg(folder + "/cut.jpg", PatternImage(64, 48), 90));
+  std::vector<uint8_t> bytes = ReadBytes(folder + "/cut.jpg");
+  bytes.resize(bytes.size() / 2);
+  WriteBytesTo(folder + "/cut.jpg", bytes);
+  WriteTextFile(folder, "cut.vrp", "LOAD plaintexture 1\nA cut.jpg\n");
+  TCheckReport report;
+  {
+    WorkingFolder inside(folder);
+    report = CheckScript("cut.vrp");
+  }
+  EXPECT_EQ(FormattedMessages(report),
+            std::vector<std::string>{"cut.vrp:1: warning: cut.jpg: picture is damaged (decoded with "
+                                     "errors: Premature end of JPEG file) [plaintexture in slot 1, "
+                                     "parameter A]"});
+  EXPECT_EQ(report.ErrorCount(), 0);
 }
 
 TEST(ScriptCheck, NearestWordSuggestsCloseKnownWords) {
