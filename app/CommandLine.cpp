@@ -2,6 +2,8 @@
 // object and the authoring tools: this file compiles slowly and changes seldom.
 #include "app/CommandLine.h"
 
+#include "demo/Capture.h"
+#include "platform/Text.h"
 #include "platform/Version.h"
 
 #include <CLI/CLI.hpp>
@@ -26,8 +28,10 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   std::string capture;
   auto* captureOption = app.add_option(
       "--capture", capture,
-      "Capture a fixed-step run: to DIR/frame_NNNNNN.png, or to a video file NAME.mp4 or "
-      "NAME.mkv (needs ffmpeg)");
+      "Capture a fixed-step run: to DIR/frame_NNNNNN.png (a name without an ending, or "
+      "ending in /), or to a video file NAME.mp4 or NAME.mkv (needs ffmpeg)");
+  auto* overwriteFlag = app.add_flag("--overwrite", result.Options.Overwrite,
+                                     "Let --capture replace the frames already in its folder");
   bool benchmark = false;
   app.add_flag("--benchmark", benchmark, "Run with a fixed-step clock and print frame times")
       ->excludes(captureOption)
@@ -86,6 +90,16 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   if (result.Options.HasStart && !std::isfinite(result.Options.Start)) {
     result.ExitStatus = 2;
     result.Message = "vorpane: --start needs a number of seconds\n";
+  }
+  if (overwriteFlag->count() > 0 && capture.empty()) {
+    result.ExitStatus = 2;
+    result.Message = "vorpane: --overwrite needs --capture\n";
+  }
+  if (!capture.empty() && !IsCaptureFolderName(capture) && !IsVideoFileName(capture)) {
+    result.ExitStatus = 2;
+    result.Message = "vorpane: --capture " + PrintableText(capture) + ": unknown ending; use .mp4 or .mkv for "
+                     "a video, or a name without an ending (or ending in /) for a folder of "
+                     "PNG frames\n";
   }
   if ((result.Edit || result.Options.HasStart) && result.Options.FixedStep) {
     result.ExitStatus = 2;

@@ -5,9 +5,11 @@
 #include "authoring/EditSession.h"
 #include "authoring/ScriptCheck.h"
 #include "authoring/TimelinePicture.h"
+#include "demo/Capture.h"
 #include "demo/Vorpane.h"
 #include "platform/Dialogs.h"
 #include "platform/FatalError.h"
+#include "platform/Text.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -82,6 +84,15 @@ int RunVorpane(const std::vector<std::string>& arguments) {
     char here[4096];
     if (::getcwd(here, sizeof here)) capture = std::string(here) + "/" + capture;
   }
+  // Old frames mixed with new ones would make a wrong video: refused before anything is written.
+  if (!capture.empty() && !commandLine.Options.Overwrite && IsCaptureFolderName(capture) &&
+      FolderHoldsCapture(capture)) {
+    std::fprintf(stderr,
+                 "vorpane: --capture %s: the folder already holds frames; use --overwrite to "
+                 "replace them\n",
+                 PrintableText(capture).c_str());
+    return 2;
+  }
   // Screenshots of an edit run go where the program was started, whatever DATADIR does.
   std::string screenshotFolder;
   if (commandLine.Edit) {
@@ -97,6 +108,9 @@ int RunVorpane(const std::vector<std::string>& arguments) {
     if (commandLine.Edit && !commandLine.Options.FixedStep)
       edit = std::make_unique<TEditSession>(demo, screenshotFolder);
     demo.Run();
+  } catch (const UsageError& error) {
+    std::fprintf(stderr, "vorpane: %s\n", error.what());
+    return 2;
   } catch (const FatalError& error) {
     const std::string text = error.what();
     ShowErrorBox("Error", text,

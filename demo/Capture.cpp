@@ -2,8 +2,10 @@
 
 #include "platform/FatalError.h"
 
+#include <dirent.h>
 #include <png.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -23,6 +25,31 @@ bool MakeFolders(const std::string& path) {
   }
   struct stat st;
   return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// True for the names a folder capture writes: frame_ and six or more digits then .png, and
+// audio.wav.
+bool IsCaptureOutputName(const std::string& name) {
+  if (name == "audio.wav") return true;
+  const std::string prefix = "frame_", suffix = ".png";
+  if (name.size() < prefix.size() + 6 + suffix.size()) return false;
+  if (name.compare(0, prefix.size(), prefix) != 0 ||
+      name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+    return false;
+  for (size_t i = prefix.size(); i < name.size() - suffix.size(); ++i)
+    if (name[i] < '0' || name[i] > '9') return false;
+  return true;
+}
+
+// The names of the folder's entries that a capture writes (none when it cannot be read).
+std::vector<std::string> CaptureOutputsIn(const std::string& folder) {
+  std::vector<std::string> names;
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return names;
+  while (const dirent* entry = ::readdir(dir))
+    if (IsCaptureOutputName(entry->d_name)) names.push_back(entry->d_name);
+  ::closedir(dir);
+  return names;
 }
 
 class PngFolderSink : public TFrameSink {
@@ -48,8 +75,22 @@ class PngFolderSink : public TFrameSink {
 
 std::unique_ptr<TFrameSink> MakePngFolderSink(const std::string& folder) {
   if (!MakeFolders(folder)) throw FatalError("Cannot create capture folder " + folder);
+  // Frames of an earlier, longer capture would otherwise stay behind the new ones.
+  for (const std::string& name : CaptureOutputsIn(folder))
+    if (::unlink((folder + "/" + name).c_str()) != 0 && errno != ENOENT)
+      throw FatalError("Cannot remove " + folder + "/" + name + " of an earlier capture: " +
+                       std::strerror(errno));
   return std::make_unique<PngFolderSink>(folder);
 }
+
+bool IsCaptureFolderName(const std::string& name) {
+  if (name.empty() || name.back() == '/') return !name.empty();
+  const std::string last = name.substr(name.rfind('/') + 1);
+  const size_t dot = last.rfind('.');
+  return dot == std::string::npos || dot == 0 || last == "..";
+}
+
+bool FolderHoldsCapture(const std::string& folder) { return !CaptureOutputsIn(folder).empty(); }
 
 bool WritePngRGB(const std::string& fileName, const uint8_t* rgb, int32_t width, int32_t height) {
   if (width <= 0 || height <= 0) return false;

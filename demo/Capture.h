@@ -22,11 +22,17 @@ class TFrameSink {
   virtual std::string AudioFileName() const { return ""; }
 };
 
-// A sink writing DIR/frame_NNNNNN.png; the folder is created when missing. Throws FatalError
-// when the folder cannot be made.
+// A sink writing DIR/frame_NNNNNN.png; the folder is created when missing, and the frames and
+// audio of an earlier capture in it are removed. Throws FatalError when the folder cannot be
+// made or cleared.
 std::unique_ptr<TFrameSink> MakePngFolderSink(const std::string& folder);
 // True when a capture target names a video file: it ends in .mp4 or .mkv (any letter case).
 bool IsVideoFileName(const std::string& name);
+// True when a capture target names a folder of frames: it ends in '/', or its last part has no
+// ending (a leading dot, as in ".frames", is not one).
+bool IsCaptureFolderName(const std::string& name);
+// True when the folder holds what a capture writes (frame_NNNNNN.png files or audio.wav).
+bool FolderHoldsCapture(const std::string& folder);
 // A sink piping the frames to ffmpeg, which writes the video file (H.264, yuv420p; the audio
 // file, when written, as AAC). Throws FatalError when ffmpeg is not on the PATH.
 std::unique_ptr<TFrameSink> MakeVideoFileSink(const std::string& fileName, double fps);

@@ -50,6 +50,7 @@ class TPlayerHost : public TScriptHost {
   void LoadMusic(TVDemo& demo, const std::string& fileName) override {
     demo.MusicFile = fileName;
     const uint32_t music = demo.OpenMusic(fileName);
+    demo.MusicFailed = music == 0;
     // Without a stream the demo runs on the timer rather than on the position of no music.
     if (music == 0) return;
     demo.Music = music;
@@ -61,10 +62,12 @@ class TPlayerHost : public TScriptHost {
 
 TVDemo::TVDemo(const std::string& fileName, const TDemoOptions& options)
     : options_(options), startFolder_(CurrentDirectory()) {
+  const int picturesFailedBefore = PictureLoadFailureCount();
   LoadScript(fileName, PlayerHost());
   QuitRequested = false;
   ApplyStartOption();
   LoadEffects();
+  picturesFailed_ = PictureLoadFailureCount() - picturesFailedBefore;
   // The font needs the rendering context, which only INIT creates.
   if (Window.RC) Font = BuildBitmapFont("Verdana", 14, true);
   // Fixed-step runs (capture, benchmark) do not play the music: they read it at their own time.

@@ -12,6 +12,7 @@ struct TDemoOptions {
   bool HasTo = false;           // range end given
   float To = 0.0f;
   std::string CaptureDir;       // where frames go in a capture (empty: none)
+  bool Overwrite = false;       // a frame folder's old frames may be replaced
   bool Benchmark = false;       // print frame time statistics at the end
   bool Quiet = false;           // no progress line or summary of a capture or benchmark
   bool HasStart = false;        // real-time start time given (overrides STARTTIME)

@@ -9,6 +9,7 @@
 #include "platform/FatalError.h"
 #include "platform/KestoBASS.h"
 #include "platform/KestoInput.h"
+#include "platform/Text.h"
 
 #include <SDL2/SDL.h>
 
@@ -21,25 +22,38 @@ namespace {
 
 constexpr uint8_t kEscapeKey = 1;
 
-// Frames a fixed-step run from `from` renders until its end time or the end of its demotrack,
-// whichever comes first; -1 when it has neither. The run stops after the first frame past the
-// end, so this is an estimate for the progress line.
-int64_t FramesUntilEnd(const TVDemo& demo, double from, double fps) {
-  double end = demo.EndTime > 0.0f ? demo.EndTime : -1.0;
-  if (demo.Tracker && !demo.Tracker->Channels.empty() && demo.Tracker->BPM > 0.0f) {
-    const double trackEnd = demo.Tracker->RowToTime(demo.Tracker->RowCount(0) + 1);
-    if (end < 0 || trackEnd < end) end = trackEnd;
-  }
-  if (end < 0) return -1;
-  return std::max<int64_t>(0, static_cast<int64_t>(std::floor((end - from) * fps)) + 2);
-}
-
 }  // namespace
 
 bool TVDemo::HasEnd() const {
   if (options_.FixedStep && options_.HasTo) return true;
   if (EndTime > 0.0f) return true;
   return Tracker && !Tracker->Channels.empty() && Tracker->BPM > 0.0f;
+}
+
+double TVDemo::FixedStepEnd() const {
+  double end = EndTime > 0.0f ? EndTime : -1.0;
+  // Play stops on the first row past the demotrack's last one.
+  if (Tracker && !Tracker->Channels.empty() && Tracker->BPM > 0.0f) {
+    const double trackEnd = Tracker->RowToTime(Tracker->RowCount(0) + 1);
+    if (end < 0 || trackEnd < end) end = trackEnd;
+  }
+  if (options_.HasTo && (end < 0 || options_.To < end)) end = options_.To;
+  return end;
+}
+
+void TVDemo::RequireEverythingLoaded() const {
+  const std::string failed = FailedEffectSlots();
+  if (!failed.empty())
+    throw FatalError((failed.find(',') == std::string::npos ? "The effect in slot "
+                                                             : "The effects in slots ") +
+                     failed + " failed to load; a capture or benchmark needs every effect");
+  if (MusicFailed)
+    throw FatalError("The music " + PrintableText(MusicFile) +
+                     " failed to load; a capture or benchmark needs it");
+  if (picturesFailed_ > 0)
+    throw FatalError(std::to_string(picturesFailed_) +
+                     (picturesFailed_ == 1 ? " picture" : " pictures") +
+                     " failed to load; a capture or benchmark needs every picture");
 }
 
 void TVDemo::ReportOnce(const std::string& key, int32_t line, const std::string& description) {
@@ -73,20 +87,25 @@ void TVDemo::Run() {
                            ? "The window could not be created; a capture or benchmark needs it"
                            : "The script has no INIT, so there is no window; a capture or "
                              "benchmark needs one");
-    // A frame without one of its effects is not the production: report instead of capturing it.
-    const std::string failed = FailedEffectSlots();
-    if (!failed.empty())
-      throw FatalError((failed.find(',') == std::string::npos ? "The effect in slot "
-                                                               : "The effects in slots ") +
-                       failed + " failed to load; a capture or benchmark needs every effect");
+    // A frame without its effects, music or pictures is not the production: report instead of
+    // capturing it.
+    RequireEverythingLoaded();
     if (!HasEnd())
       throw FatalError(
           "This run has no end: the script has no ENDTIME and no demotrack, and no --to was "
           "given");
     const double fps = FixedStepFps();
-    if (options_.HasTo)
-      frameLimit_ = std::max<int64_t>(
-          0, static_cast<int64_t>(std::ceil((options_.To - FixedStepTime(0)) * fps - 1e-6)));
+    const double from = FixedStepTime(0), end = FixedStepEnd();
+    char range[96];
+    std::snprintf(range, sizeof range, "%.2f s is at or past the end of the demo (%.2f s)", from,
+                  end);
+    if (from >= end) {
+      if (options_.HasFrom) throw UsageError(std::string("--from ") + range);
+      throw FatalError(std::string("The start time ") + range);
+    }
+    // Frame i shows from + i / fps; the range is (end - from) * fps frames, rounded (a range
+    // shorter than half a frame still gets one).
+    frameLimit_ = std::max<int64_t>(1, std::llround((end - from) * fps));
     if (!options_.CaptureDir.empty())
       sink_ = IsVideoFileName(options_.CaptureDir) ? MakeVideoFileSink(options_.CaptureDir, fps)
                                                    : MakePngFolderSink(options_.CaptureDir);
@@ -97,7 +116,7 @@ void TVDemo::Run() {
   TRunProgress progress(
       options_.FixedStep && !options_.Quiet ? stderr : nullptr, ::isatty(STDERR_FILENO) != 0,
       !options_.CaptureDir.empty(),
-      frameLimit_ >= 0 ? frameLimit_ : FramesUntilEnd(*this, FixedStepTime(0), FixedStepFps()),
+      frameLimit_,
       FixedStepTime(0));
   for (;;) {
     if (KeyDown(kEscapeKey) || QuitRequested) break;

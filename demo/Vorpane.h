@@ -99,6 +99,7 @@ class TVDemo : public TDemoScript {
   TRenderWindow Window;
   uint32_t Music = 0;
   bool MusicLoaded = false;
+  bool MusicFailed = false;     // the last LOADMUSIC could not open its file
   std::string MusicFile;        // the name LOADMUSIC was given (also when it failed to open)
   std::string ScriptFile;       // the script being read or played
   uint32_t Font = 0;
@@ -117,6 +118,12 @@ class TVDemo : public TDemoScript {
   void RunBar(size_t barIndex, int32_t row);
   // The slots whose effects failed to load, as "3, 5" (empty when every effect loaded).
   std::string FailedEffectSlots() const;
+  // Refuses a capture or benchmark of a production that did not load whole: an effect, the
+  // music or a picture failed (the loaders said why).
+  void RequireEverythingLoaded() const;
+  // The demo time a fixed-step run ends at: --to, ENDTIME or the end of the demotrack, whichever
+  // comes first; below 0 when there is none.
+  double FixedStepEnd() const;
   // Reports a script fault once per key rather than every frame, tied to a script line.
   void ReportOnce(const std::string& key, int32_t line, const std::string& description);
   // Reads and hands the finished frame to the capture sink (fixed-step runs).
@@ -132,6 +139,7 @@ class TVDemo : public TDemoScript {
   float scriptStartTime_ = 0.0f;     // STARTTIME as the script gave it (before --start)
   int64_t frameIndex_ = 0;           // frames rendered so far
   int64_t frameLimit_ = -1;          // frames of the fixed-step range (-1: no range end)
+  int picturesFailed_ = 0;           // pictures that could not be read while loading
   std::unique_ptr<TFrameSink> sink_; // where captured frames go
   std::vector<double> frameMilliseconds_;
   std::unique_ptr<TKTimer> ownedTimer_;

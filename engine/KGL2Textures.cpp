@@ -19,6 +19,7 @@ std::vector<TTexRegItem> TextureRegistry;
 namespace {
 
 int uploadCount = 0;
+int pictureFailures = 0;
 // Names of the textures UploadTexture made whose every texel has alpha 255.
 std::unordered_set<uint32_t> opaqueTextures;
 
@@ -40,6 +41,7 @@ bool UploadOrReport(const std::string& name, bool decoded, const TTextureImage& 
     const std::string said =
         failure.Reason.empty() ? failure.Text : failure.Text + "\nReason: " + failure.Reason;
     ShowErrorBox(failure.Caption, failure.Text, WithErrorOrigin(said));
+    ++pictureFailures;
     return false;
   }
   // A picture that decoded with errors plays as decoded, said once on stderr.
@@ -143,6 +145,8 @@ uint32_t UploadTexture(uint16_t width, uint16_t height, GLenum format, const voi
 }
 
 int TextureUploadCount() { return uploadCount; }
+
+int PictureLoadFailureCount() { return pictureFailures; }
 
 bool TextureIsOpaque(uint32_t texture) { return opaqueTextures.count(texture) != 0; }
 

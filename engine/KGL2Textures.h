@@ -43,6 +43,9 @@ bool TextureIsOpaque(uint32_t texture);
 void ResetTextureBookkeeping();
 // Number of UploadTexture calls so far (lets tests see that a failed load uploaded nothing).
 int TextureUploadCount();
+// Number of pictures that could not be read so far in this process (never reset: a caller
+// compares the counts before and after what it loads).
+int PictureLoadFailureCount();
 
 // The loaders: true and the new texture on success, false (after the message box) otherwise.
 bool ReadBmpTexture(const std::string& name, uint32_t& texture);

@@ -11,3 +11,9 @@ struct FatalError : std::runtime_error {
   // stderr text shows it; the box keeps the message alone.
   std::string Where;
 };
+
+// A request the production cannot serve, found only once it is loaded (a range past its end):
+// the entry says it on one line and exits with status 2, as for a bad command line.
+struct UsageError : FatalError {
+  explicit UsageError(const std::string& message) : FatalError(message) {}
+};

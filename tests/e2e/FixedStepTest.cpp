@@ -1,10 +1,12 @@
 // Capture and benchmark runs on the fixed-step clock, and the real window under Xvfb.
+#include "common/Demotrack.h"
 #include "support/RunVorpane.h"
 
 #include <gtest/gtest.h>
 
 #include <dirent.h>
 
+#include <algorithm>
 #include <fstream>
 
 namespace {
@@ -49,11 +51,65 @@ TEST(Capture, WritesOnePngPerFrameOfTheRange) {
   EXPECT_EQ(files.back(), "frame_000019.png");
   EXPECT_EQ(PngSize(folder + "/frames/" + files.back()), std::make_pair(320u, 200u));
 
-  // ENDTIME ends a capture without --to; the frame past the end time is the last one.
+  // ENDTIME ends a capture without --to: its frames start before the end time.
   WriteTextFile(folder, "end.vrp", std::string(kSmallScript) + "ENDTIME 50\n");
   const TRunResult ended = RunVorpaneIn(folder, {"--capture", "out", "--fps", "10", "end.vrp"});
   ASSERT_EQ(ended.ExitStatus, 0) << ended.Stderr;
-  EXPECT_EQ(FilesIn(folder + "/out").size(), 7u);  // times 0.0 .. 0.6
+  EXPECT_EQ(FilesIn(folder + "/out").size(), 5u);  // times 0.0 .. 0.4
+}
+
+TEST(Capture, FrameCountIsTheDurationTimesTheRate) {
+  const std::string folder = MakeTempFolder();
+  WriteTextFile(folder, "moltrax.vrp", std::string(kSmallScript) + "ENDTIME 1600\n");
+  TRunResult run = RunVorpaneIn(folder, {"--benchmark"});
+  ASSERT_EQ(run.ExitStatus, 0) << run.Stderr;
+  EXPECT_EQ(run.Stdout.rfind("frames: 960\n", 0), 0u) << run.Stdout;
+  EXPECT_EQ(run.Stderr.rfind("vorpane: rendered 960 frames (demo 0.00 to 15.98 s)", 0), 0u)
+      << run.Stderr;
+  // A range: round((3 - 1.1) * 10) frames, frame i at 1.1 + i / 10.
+  run = RunVorpaneIn(folder, {"--capture", "range", "--fps", "10", "--from", "1.1", "--to", "3"});
+  ASSERT_EQ(run.ExitStatus, 0) << run.Stderr;
+  EXPECT_EQ(run.Stderr.rfind("vorpane: captured 19 frames (demo 1.10 to 2.90 s)", 0), 0u)
+      << run.Stderr;
+  EXPECT_EQ(FilesIn(folder + "/range").size(), 19u);
+  // Without ENDTIME the demotrack ends the run after its last row: 100 rows at 120 BPM (eight
+  // a second) end at 101 / 8 s; from 10 s at 8 frames a second that is 21 frames.
+  ASSERT_TRUE(WriteDemotrack(folder + "/track.trk", TDemotrackGrid(1, std::vector<uint8_t>(100))));
+  WriteTextFile(folder, "track.vrp", std::string(kSmallScript) + "TRACKER track.trk\nBPM 120\n");
+  run = RunVorpaneIn(folder, {"--benchmark", "--quiet", "--fps", "8", "--from", "10", "track.vrp"});
+  ASSERT_EQ(run.ExitStatus, 0) << run.Stderr;
+  EXPECT_EQ(run.Stdout.rfind("frames: 21\n", 0), 0u) << run.Stdout;
+}
+
+TEST(Capture, BadTargetsAndRangesAreRefusedBeforeAnythingIsWritten) {
+  const std::string folder = MakeTempFolder();
+  WriteTextFile(folder, "moltrax.vrp", std::string(kSmallScript) + "ENDTIME 100\n");
+  TRunResult run = RunVorpaneIn(folder, {"--capture", "x.avi"});
+  EXPECT_EQ(run.ExitStatus, 2);
+  EXPECT_NE(run.Stderr.find("x.avi: unknown ending; use .mp4 or .mkv"), std::string::npos)
+      << run.Stderr;
+  EXPECT_EQ(std::count(run.Stderr.begin(), run.Stderr.end(), '\n'), 1) << run.Stderr;
+  EXPECT_EQ(FilesIn(folder), std::vector<std::string>{"moltrax.vrp"});
+
+  // --from at or past the end of the demo (1 s).
+  run = RunVorpaneIn(folder, {"--capture", "late", "--from", "1"});
+  EXPECT_EQ(run.ExitStatus, 2);
+  EXPECT_EQ(run.Stderr, "vorpane: --from 1.00 s is at or past the end of the demo (1.00 s)\n");
+  EXPECT_EQ(FilesIn(folder), std::vector<std::string>{"moltrax.vrp"});
+
+  // A folder with frames in it is kept as it is, unless --overwrite replaces its whole capture.
+  ASSERT_EQ(RunVorpaneIn(folder, {"--capture", "frames/", "--quiet"}).ExitStatus, 0);
+  ASSERT_EQ(FilesIn(folder + "/frames").size(), 60u);
+  run = RunVorpaneIn(folder, {"--capture", "frames", "--to", "0.05"});
+  EXPECT_EQ(run.ExitStatus, 2);
+  EXPECT_NE(run.Stderr.find("frames: the folder already holds frames; use --overwrite"),
+            std::string::npos)
+      << run.Stderr;
+  EXPECT_EQ(FilesIn(folder + "/frames").size(), 60u);
+  run = RunVorpaneIn(folder, {"--capture", "frames", "--to", "0.05", "--overwrite"});
+  ASSERT_EQ(run.ExitStatus, 0) << run.Stderr;
+  EXPECT_EQ(FilesIn(folder + "/frames"),
+            (std::vector<std::string>{"frame_000000.png", "frame_000001.png", "frame_000002.png"}));
 }
 
 TEST(Capture, RunsWithoutAnEndAreRefused) {

@@ -51,9 +51,13 @@ TEST(PicturesProduction, ToolMadePicturesLoadAndPlay) {
   EXPECT_EQ(RunProgramIn(folder, {tool, "x.png", "4", "4"}).ExitStatus, 2);
   EXPECT_EQ(RunProgramIn(folder, {tool, "x.bmp", "0", "4"}).ExitStatus, 2);
 
-  // A missing picture shows the loader's message; the demo plays on.
+  // A missing picture shows the loader's message; real-time play goes on, a benchmark does not.
   ASSERT_EQ(std::remove((folder + "/glow.tga").c_str()), 0);
-  run = RunVorpaneIn(folder, {"--benchmark", "--to", "1"});
+  run = RunVorpaneIn(folder, {});
   EXPECT_EQ(run.ExitStatus, 0) << run.Stderr;
   EXPECT_NE(run.Stderr.find("File not found  - glow.tga"), std::string::npos) << run.Stderr;
+  run = RunVorpaneIn(folder, {"--benchmark", "--to", "1"});
+  EXPECT_EQ(run.ExitStatus, 1) << run.Stderr;
+  EXPECT_NE(run.Stderr.find("File not found  - glow.tga"), std::string::npos) << run.Stderr;
+  EXPECT_EQ(run.Stdout, "");
 }

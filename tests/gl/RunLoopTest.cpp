@@ -139,22 +139,22 @@ TEST(RunLoop, TriggersChangeOnlyOnEdges) {
 }
 
 TEST(RunLoop, EndsByEndTimeAndByTheDemotracksEnd) {
-  // ENDTIME 1.00: the frame at time 1.125 is the last one, and it still renders.
+  // ENDTIME 1.00 at 8 frames a second: 8 frames, the last at 0.875 s.
   auto demo = MakeDemo("ENDTIME 100\nLOAD template 0\nBAR a\nLENGTH 4\n", Rows(100));
   RecordingEffect effect;
   demo->InstallEffect(&effect, 0);
   demo->Run();
-  EXPECT_EQ(effect.calls.size(), 10u);
-  EXPECT_FLOAT_EQ(effect.calls.back().demoTime, 1.125f);
+  EXPECT_EQ(effect.calls.size(), 8u);
+  EXPECT_FLOAT_EQ(effect.calls.back().demoTime, 0.875f);
 
-  // A demotrack of 6 rows: the frame whose row equals the row count renders, the next does not.
+  // A demotrack of 6 rows: the frame whose row equals the row count is the last one.
   QuitRequested = false;
   demo = MakeDemo("LOAD template 0\nBAR a\nLENGTH 4\n", Rows(6));
   RecordingEffect second;
   demo->InstallEffect(&second, 0);
   demo->Run();
-  ASSERT_EQ(second.calls.size(), 8u);
-  EXPECT_FLOAT_EQ(second.calls.back().barRow, 7.0f);
+  ASSERT_EQ(second.calls.size(), 7u);
+  EXPECT_FLOAT_EQ(second.calls.back().barRow, 6.0f);
 }
 
 TEST(RunLoop, ScriptFaultsAreReportedOnceNotEveryFrame) {
