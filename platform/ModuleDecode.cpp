@@ -54,8 +54,8 @@ double PlayableSeconds(openmpt_module* module, std::string& reason) {
     return 0.0;
   }
   if (seconds > kMaxMusicSeconds) {
-    reason = "the module plays longer than " + std::to_string(static_cast<int>(kMaxMusicSeconds / 60)) +
-             " minutes";
+    reason = "the module plays longer than " +
+             std::to_string(static_cast<int>(kMaxMusicSeconds / 60)) + " minutes";
     return 0.0;
   }
   return seconds;
@@ -114,7 +114,8 @@ bool DecodeModule(const uint8_t* data, size_t size, TPcm16& pcm, std::string& re
     const size_t got = openmpt_module_read_interleaved_stereo(module.get(), kModuleRate, want,
                                                               chunk.data());
     if (got == 0) break;
-    pcm.Samples.insert(pcm.Samples.end(), chunk.begin(), chunk.begin() + static_cast<ptrdiff_t>(got * 2));
+    pcm.Samples.insert(pcm.Samples.end(), chunk.begin(),
+                       chunk.begin() + static_cast<ptrdiff_t>(got * 2));
   }
   if (pcm.Samples.empty()) {
     reason = "it holds no audio";

@@ -112,7 +112,8 @@ TEST(Music, AModuleIsCapturedCheckedAndDrawnLikeAStream) {
   const std::string folder = MakeTempFolder();
   WriteTextFile(folder, "song.mod", MakeTinyModule());
   WriteTextFile(folder, "moltrax.vrp", "INIT\nLOADMUSIC song.mod\nENDTIME 10000\n");
-  TRunResult run = RunVorpaneIn(folder, {"--capture", "out", "--fps", "25", "--from", "1", "--to", "3"}, 120);
+  TRunResult run =
+      RunVorpaneIn(folder, {"--capture", "out", "--fps", "25", "--from", "1", "--to", "3"}, 120);
   ASSERT_EQ(run.ExitStatus, 0) << run.Stderr;
   TPcm16 audio;
   std::string reason;
@@ -123,8 +124,9 @@ TEST(Music, AModuleIsCapturedCheckedAndDrawnLikeAStream) {
   // The note is silenced at 1.92 s of the song: 0.92 s into the capture.
   auto loudest = [&audio](double from, double to) {
     int peak = 0;
-    for (int64_t i = static_cast<int64_t>(from * 44100) * 2; i < static_cast<int64_t>(to * 44100) * 2; ++i)
-      peak = std::max(peak, std::abs(static_cast<int>(audio.Samples[static_cast<size_t>(i)])));
+    const size_t end = static_cast<size_t>(to * 44100) * 2;
+    for (size_t i = static_cast<size_t>(from * 44100) * 2; i < end; ++i)
+      peak = std::max(peak, std::abs(static_cast<int>(audio.Samples[i])));
     return peak;
   };
   EXPECT_GT(loudest(0.0, 0.9), 3000);
