@@ -1,6 +1,7 @@
 #include "platform/AudioDecode.h"
 
 #include "platform/Files.h"
+#include "platform/ModuleDecode.h"
 
 #include <fcntl.h>
 #include <sndfile.h>
@@ -10,8 +11,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -32,7 +35,7 @@ int16_t FloatToSample(float value) {
 
 // What a file that opens but does not decode is reported as.
 constexpr const char* kNotMusic =
-    "it is not music the player can read (WAV, FLAC, Ogg Vorbis, Opus or MP3)";
+    "it is not music the player can read (WAV, FLAC, Ogg Vorbis, Opus, MP3 or a tracker module)";
 
 // The MP3 decoder inside libsndfile writes its own notes ("Note: Illegal Audio-MPEG-Header",
 // "Trying to resync") to stderr and offers no way to silence them. While one of these exists,
@@ -163,58 +166,117 @@ bool DecodeOpened(SNDFILE* file, const SF_INFO& info, int64_t sourceBytes, TPcm1
   return true;
 }
 
-// Opens a music file by name for libsndfile; sourceBytes is its size.
-SndfilePtr OpenAudioFile(const std::string& fileName, SF_INFO& info, int64_t& sourceBytes,
-                         std::string& reason) {
-  const std::string path = ResolveFileName(fileName);
+// Finds a music file by name: its resolved path and size. False with the reason when it does
+// not exist, cannot be read or is not a regular file.
+bool FindMusicFile(const std::string& fileName, std::string& path, int64_t& sourceBytes,
+                   std::string& reason) {
+  path = ResolveFileName(fileName);
   if (!FileExists(path)) {
     reason = std::strerror(ENOENT);
-    return nullptr;
+    return false;
   }
   reason = OpenFailure(path);
-  if (!reason.empty()) return nullptr;
+  if (!reason.empty()) return false;
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
     reason = "not a regular file";
-    return nullptr;
+    return false;
   }
+  sourceBytes = static_cast<int64_t>(st.st_size);
+  return true;
+}
+
+// How a music file is read.
+enum class TMusicKind {
+  Stream,        // libsndfile
+  Module,        // libopenmpt: its first bytes are a module's
+  StreamOrModule // libsndfile, and when it cannot, libopenmpt (a module's name, no known start)
+};
+
+TMusicKind MusicKind(const std::string& path, int64_t sourceBytes) {
+  std::vector<uint8_t> head(ModuleHeadSize());
+  size_t got = 0;
+  if (FILE* file = std::fopen(path.c_str(), "rb")) {
+    got = std::fread(head.data(), 1, head.size(), file);
+    std::fclose(file);
+  }
+  if (LooksLikeModule(head.data(), got, static_cast<uint64_t>(sourceBytes)))
+    return TMusicKind::Module;
+  return HasModuleExtension(path) ? TMusicKind::StreamOrModule : TMusicKind::Stream;
+}
+
+// Reads a whole module file of sourceBytes bytes.
+bool ReadModuleFile(const std::string& path, int64_t sourceBytes, std::vector<uint8_t>& bytes,
+                    std::string& reason) {
+  if (static_cast<uint64_t>(sourceBytes) > kMaxModuleBytes) {
+    reason = "the module file is larger than " + std::to_string(kMaxModuleBytes >> 20) + " MB";
+    return false;
+  }
+  if (!ReadWholeFile(path, bytes)) {
+    reason = "it cannot be read";
+    return false;
+  }
+  return true;
+}
+
+// Opens a found music file for libsndfile.
+SndfilePtr OpenAudioFile(const std::string& path, SF_INFO& info, std::string& reason) {
   SndfilePtr file;
   {
     TQuietStderr quiet;
     file.reset(sf_open(path.c_str(), SFM_READ, &info));
   }
   if (!file) reason = kNotMusic;
-  sourceBytes = static_cast<int64_t>(st.st_size);
   return file;
+}
+
+// Reads a music file as a module: probing only (pcm gets rate and channels) or decoding whole.
+bool ReadAsModule(const std::string& path, int64_t sourceBytes, bool decode, TPcm16& pcm,
+                  std::string& reason) {
+  std::vector<uint8_t> bytes;
+  if (!ReadModuleFile(path, sourceBytes, bytes, reason)) return false;
+  return decode ? DecodeModule(bytes.data(), bytes.size(), pcm, reason)
+                : ProbeModule(bytes.data(), bytes.size(), pcm, reason);
+}
+
+// Decodes a music file whole, or only probes it (pcm then gets its rate and channels).
+bool ReadMusicFile(const std::string& fileName, bool decode, TPcm16& pcm, std::string& reason) {
+  pcm = TPcm16();
+  std::string path;
+  int64_t sourceBytes = 0;
+  if (!FindMusicFile(fileName, path, sourceBytes, reason)) return false;
+  const TMusicKind kind = MusicKind(path, sourceBytes);
+  if (kind == TMusicKind::Module) return ReadAsModule(path, sourceBytes, decode, pcm, reason);
+  SF_INFO info{};
+  SndfilePtr file = OpenAudioFile(path, info, reason);
+  if (!file && kind == TMusicKind::StreamOrModule)
+    return ReadAsModule(path, sourceBytes, decode, pcm, reason);
+  if (!file) return false;
+  if (decode) return DecodeOpened(file.get(), info, sourceBytes, pcm, reason);
+  if (!CheckOpened(info, reason)) return false;
+  if (info.frames == 0) {
+    reason = "it holds no audio";
+    return false;
+  }
+  pcm.SampleRate = info.samplerate;
+  pcm.Channels = info.channels;
+  return true;
 }
 
 }  // namespace
 
 bool DecodeAudioFile(const std::string& fileName, TPcm16& pcm, std::string& reason) {
-  pcm = TPcm16();
-  SF_INFO info{};
-  int64_t sourceBytes = 0;
-  SndfilePtr file = OpenAudioFile(fileName, info, sourceBytes, reason);
-  return file && DecodeOpened(file.get(), info, sourceBytes, pcm, reason);
+  return ReadMusicFile(fileName, true, pcm, reason);
 }
 
 bool ProbeAudioFile(const std::string& fileName, TPcm16& header, std::string& reason) {
-  header = TPcm16();
-  SF_INFO info{};
-  int64_t sourceBytes = 0;
-  SndfilePtr file = OpenAudioFile(fileName, info, sourceBytes, reason);
-  if (!file || !CheckOpened(info, reason)) return false;
-  if (info.frames == 0) {
-    reason = "it holds no audio";
-    return false;
-  }
-  header.SampleRate = info.samplerate;
-  header.Channels = info.channels;
-  return true;
+  return ReadMusicFile(fileName, false, header, reason);
 }
 
 bool DecodeAudioBytes(const uint8_t* data, size_t size, TPcm16& pcm, std::string& reason) {
   pcm = TPcm16();
+  if (LooksLikeModule(data, std::min(size, ModuleHeadSize()), size))
+    return DecodeModule(data, size, pcm, reason);
   MemoryFile memory{data, static_cast<sf_count_t>(size), 0};
   SF_VIRTUAL_IO io{MemoryLength, MemorySeek, MemoryRead, MemoryWrite, MemoryTell};
   SF_INFO info{};

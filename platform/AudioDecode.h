@@ -1,6 +1,8 @@
 // Decoding a music file into memory. WAV, FLAC, Ogg Vorbis, Ogg Opus and MP3 are read through
-// libsndfile; MP3 is decoded gaplessly (the encoder delay and padding recorded in the file's
-// LAME/Xing header are trimmed), so sample n of the decoded data is sample n of the source.
+// libsndfile; tracker modules, told by their first bytes (or, when those say nothing, by their
+// name), are rendered through libopenmpt as 44.1 kHz stereo, played once to the song's end.
+// MP3 is decoded gaplessly (the encoder delay and padding recorded in the file's LAME/Xing
+// header are trimmed), so sample n of the decoded data is sample n of the source.
 // Decoded data is kept as 16-bit samples: five minutes of 44.1 kHz stereo cost about 53 MB.
 #pragma once
 #include <cstdint>

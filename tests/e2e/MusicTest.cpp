@@ -1,13 +1,18 @@
 // End to end: the demo follows its music (start time, speed), captures write the music of
 // their range, and music that cannot be loaded leaves the demo on its timer.
 #include "common/TestAudio.h"
+#include "common/TinyModule.h"
 #include "platform/AudioDecode.h"
 #include "platform/Files.h"
 #include "support/RunVorpane.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
 
 namespace {
 
@@ -105,4 +110,50 @@ TEST(Music, WithoutASoundDeviceTheDemoStillFollowsItsMusic) {
   EXPECT_EQ(run.Stderr.find("No sound device", first + 1), std::string::npos) << run.Stderr;
   EXPECT_GE(run.Seconds, 0.9);
   EXPECT_LT(run.Seconds, 8.0);
+}
+
+TEST(Music, AModuleIsCapturedCheckedAndDrawnLikeAStream) {
+  const std::string folder = MakeTempFolder();
+  WriteTextFile(folder, "song.mod", MakeTinyModule());
+  WriteTextFile(folder, "moltrax.vrp", "INIT\nLOADMUSIC song.mod\nENDTIME 10000\n");
+  TRunResult run =
+      RunVorpaneIn(folder, {"--capture", "out", "--fps", "25", "--from", "1", "--to", "3"}, 120);
+  ASSERT_EQ(run.ExitStatus, 0) << run.Stderr;
+  TPcm16 audio;
+  std::string reason;
+  ASSERT_TRUE(DecodeAudioFile(folder + "/out/audio.wav", audio, reason)) << reason;
+  EXPECT_EQ(audio.SampleRate, 44100);
+  EXPECT_EQ(audio.Channels, 2);
+  EXPECT_EQ(audio.FrameCount(), 2 * 44100);
+  // The note is silenced at 1.92 s of the song: 0.92 s into the capture.
+  auto loudest = [&audio](double from, double to) {
+    int peak = 0;
+    const size_t end = static_cast<size_t>(to * 44100) * 2;
+    for (size_t i = static_cast<size_t>(from * 44100) * 2; i < end; ++i)
+      peak = std::max(peak, std::abs(static_cast<int>(audio.Samples[i])));
+    return peak;
+  };
+  EXPECT_GT(loudest(0.0, 0.9), 3000);
+  EXPECT_EQ(loudest(1.0, 2.0), 0);
+
+  run = RunVorpaneIn(folder, {"--check"});
+  EXPECT_EQ(run.ExitStatus, 0) << run.Stderr;
+  run = RunVorpaneIn(folder, {"--timeline", "picture.svg"});
+  ASSERT_EQ(run.ExitStatus, 0) << run.Stderr;
+  std::ifstream picture(folder + "/picture.svg");
+  std::stringstream text;
+  text << picture.rdbuf();
+  EXPECT_NE(text.str().find("<path class=\"wave\" d=\"M"), std::string::npos);
+
+  WriteTextFile(folder, "song.mod", MakeTinyModule().substr(0, 600));
+  run = RunVorpaneIn(folder, {"--check"});
+  EXPECT_EQ(run.ExitStatus, 1);
+  EXPECT_NE(run.Stdout.find("Cannot load music song.mod: it is a damaged tracker module"),
+            std::string::npos)
+      << run.Stdout;
+  run = RunVorpaneIn(folder, {"--capture", "out2", "--to", "0.5"}, 60);
+  EXPECT_EQ(run.ExitStatus, 0) << run.Stderr;
+  const size_t first = run.Stderr.find("damaged tracker module");
+  ASSERT_NE(first, std::string::npos) << run.Stderr;
+  EXPECT_EQ(run.Stderr.find("damaged tracker module", first + 1), std::string::npos) << run.Stderr;
 }
