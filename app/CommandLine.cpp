@@ -39,7 +39,14 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   captureOption->excludes(checkFlag);
   float fps = 60.0f;
   auto* fpsOption = app.add_option("--fps", fps, "Frames per second of a capture or benchmark (default 60)")
-      ->check(CLI::PositiveNumber);
+      ->check(CLI::Validator(
+          [](const std::string& text) -> std::string {
+            double value = 0.0;
+            if (CLI::detail::lexical_cast(text, value) && value > 0.0 && value <= 1000.0)
+              return std::string();
+            return "frames per second go from more than 0 up to 1000, not " + text;
+          },
+          "(0, 1000]"));
   auto* fromOption = app.add_option("--from", result.Options.From, "Start of the range in seconds");
   auto* toOption = app.add_option("--to", result.Options.To, "End of the range in seconds");
   app.add_flag("--edit", result.Edit,
@@ -52,7 +59,8 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
                "No progress line or summary on stderr during a capture or benchmark");
   app.add_option("--timeline", result.TimelineFile,
                  "Draw the script's timeline into an SVG file (no window, no sound) and exit")
-      ->excludes(captureOption);
+      ->excludes(captureOption)
+      ->excludes(checkFlag);
 
   std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
   try {

@@ -70,13 +70,22 @@ int RunVorpane(const std::vector<std::string>& arguments) {
     return RunScriptCheck(commandLine.Script, stdout);
   }
   if (!commandLine.TimelineFile.empty()) return RunTimeline(commandLine);
-  if (!DisplayPresent() && std::getenv("SDL_VIDEODRIVER") == nullptr) {
-    // No display: render offscreen through EGL.
-    setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    if (!commandLine.Options.FixedStep)
-      std::fprintf(stderr, "vorpane: no display found, playing offscreen (nothing is shown)\n");
+  const std::string displayProblem = DisplayProblem();
+  if (!displayProblem.empty()) {
+    // Real-time play nobody can see is no use: say what to do instead.
+    if (!commandLine.Options.FixedStep) {
+      std::fprintf(stderr,
+                   "vorpane: %s; play it on a desktop, or make a video with --capture "
+                   "demo.mp4\n",
+                   displayProblem.c_str());
+      return 1;
+    }
+    // A capture or benchmark renders offscreen through EGL.
+    if (std::getenv("SDL_VIDEODRIVER") == nullptr) setenv("SDL_VIDEODRIVER", "offscreen", 1);
   }
-  if (commandLine.NoDialogs || commandLine.Options.FixedStep) SetDialogsEnabled(false);
+  // An edit run reports on stderr and on the screen: a modal box would take its keys.
+  if (commandLine.NoDialogs || commandLine.Options.FixedStep || commandLine.Edit)
+    SetDialogsEnabled(false);
   // The capture target is named from where the program was started; the script's DATADIR
   // changes the current directory before the capture begins.
   std::string& capture = commandLine.Options.CaptureDir;

@@ -8,6 +8,7 @@
 
 #include "effects/BitmapFont.h"
 #include "effects/Draw2D.h"
+#include "platform/Dialogs.h"
 #include "platform/KestoBASS.h"
 
 #include <unistd.h>
@@ -15,6 +16,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -42,9 +44,28 @@ TEditSession::TEditSession(TVDemo& demo, const std::string& screenshotFolder)
       base_(demo.StartTime) {
   SetLimits(demo);
   demo.SetSession(this);
+  // A modal box would take the keys until clicked: the author sees errors on the screen.
+  dialogsBefore_ = DialogsEnabled();
+  SetDialogsEnabled(false);
+  previousHandler_ = SetScriptErrorHandler(
+      [this](const TScriptLocation& where, const std::string& text) {
+        const std::string at = ScriptLocationText(where);
+        const std::string line = at.empty() ? text : at + ": " + text;
+        std::fprintf(stderr, "%s\n", line.c_str());
+        std::fflush(stderr);
+        NoteError(line);
+      });
 }
 
-TEditSession::~TEditSession() { demo_.SetSession(nullptr); }
+TEditSession::~TEditSession() {
+  SetScriptErrorHandler(std::move(previousHandler_));
+  SetDialogsEnabled(dialogsBefore_);
+  demo_.SetSession(nullptr);
+}
+
+void TEditSession::NoteError(const std::string& line) {
+  if (reloadMessage_.empty()) reloadMessage_ = line;
+}
 
 void TEditSession::SetLimits(const TVDemo& demo) {
   // Seeks reach back to the production's start even when the run started later.
@@ -61,6 +82,7 @@ void TEditSession::Reload(TVDemo& demo) {
   const double milliseconds =
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
   reloadMessage_ = message;
+  boxesSeen_ = ErrorBoxCount();
   if (ok) {
     std::fprintf(stderr, "vorpane: %s reloaded in %.0f ms\n", demo.ScriptFile.c_str(),
                  milliseconds);
@@ -119,8 +141,14 @@ void TEditSession::AfterFrame(TVDemo& demo, int32_t row) {
     screenshotRequested_ = false;
     WriteScreenshot(demo);
   }
+  // Boxes raised since the last look (pictures that did not load, errors of the start-up).
+  if (ErrorBoxCount() != boxesSeen_) {
+    boxesSeen_ = ErrorBoxCount();
+    const std::string& text = LastErrorBoxText();
+    NoteError(text.substr(text.rfind('\n') + 1));
+  }
   const TRenderWindow& window = demo.Window;
-  // The reload's error line at the bottom, the status line above it.
+  // The error line at the bottom, the status line above it.
   int32_t strips = 0;
   if (!reloadMessage_.empty()) {
     DrawRect({0.4f, 0, 0, 0.8f}, 0, 0, static_cast<float>(window.Width), kStatusHeight);

@@ -5,13 +5,15 @@
 #include "authoring/EditControls.h"
 #include "authoring/ScriptWatcher.h"
 #include "demo/RunSession.h"
+#include "platform/ScriptError.h"
 
 #include <string>
 
 class TEditSession : public TRunSession {
  public:
   // Starts editing the demo at its start time and attaches to its run loop; screenshots go to
-  // screenshotFolder (empty: the current folder).
+  // screenshotFolder (empty: the current folder). Until it ends, script errors go to stderr and
+  // to the on-screen error line, never to a box.
   TEditSession(TVDemo& demo, const std::string& screenshotFolder);
   ~TEditSession() override;
   TEditSession(const TEditSession&) = delete;
@@ -43,6 +45,13 @@ class TEditSession : public TRunSession {
   float base_ = 0.0f;                // demo time at anchor_ (runs without music)
   float anchor_ = 0.0f;              // timer reading when the demo time was last set
   bool screenshotRequested_ = false;
-  std::string reloadMessage_;        // the last reload's first error, drawn on screen
+  // Takes the first error since the last reload for the screen (errors raised while playing,
+  // and the error boxes' texts, which stderr already has).
+  void NoteError(const std::string& line);
+
+  std::string reloadMessage_;        // the first error since the last reload, drawn on screen
+  int boxesSeen_ = 0;                // error boxes already taken into reloadMessage_
+  TScriptErrorHandler previousHandler_;
+  bool dialogsBefore_ = false;
   bool timerChosen_ = false;         // T was pressed: ShowTimer outlives reloads
 };

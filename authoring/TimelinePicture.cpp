@@ -494,7 +494,9 @@ std::string TimelineSvg(const TVDemo& demo, const TPcm16* music, const std::stri
   svg += kStyle;
   svg += "<rect width=\"100%\" height=\"100%\" fill=\"#15171c\"/>\n";
   svg += Text(8, 22, "class=\"title\"",
-              XmlText(demo.DemoName + " \xE2\x80\x94 " + BaseName(demo.ScriptFile)));
+              XmlText(demo.DemoName.empty()
+                          ? BaseName(demo.ScriptFile)
+                          : demo.DemoName + " \xE2\x80\x94 " + BaseName(demo.ScriptFile)));
   svg += Text(8, 40, "class=\"info\"", XmlText(info));
   svg += DrawAxis(scale, barsBottom);
   svg += DrawWaveform(scale, music, musicNote);

@@ -173,8 +173,16 @@ void TVDemo::LoadScript(const std::string& fileName, TScriptHost& host) {
 }
 
 std::string TVDemo::ComposeTitle() const {
-  return DemoName + " by " + GroupName + " :: " + PartyName + " " + Year + " :: " + Version +
-         " :: Vorpane Demoengine " + VorpaneVersion();
+  // "DEMO by GROUP :: PARTY YEAR :: VERSION :: engine", without the parts the script left out.
+  const auto joined = [](const std::string& first, const char* between, const std::string& second) {
+    if (first.empty() || second.empty()) return first + second;
+    return first + between + second;
+  };
+  std::string title = DemoName;
+  if (!GroupName.empty()) title += (title.empty() ? "by " : " by ") + GroupName;
+  title = joined(title, " :: ", joined(PartyName, " ", Year));
+  title = joined(title, " :: ", Version);
+  return joined(title, " :: ", std::string("Vorpane Demoengine ") + VorpaneVersion());
 }
 
 void TVDemo::Init() { (host_ ? *host_ : PlayerHost()).Init(*this); }

@@ -35,11 +35,11 @@ struct TScriptBar {
 };
 
 struct TDemoScript {
-  std::string DemoName = "<demo>";
-  std::string GroupName = "<group>";
-  std::string PartyName = "<party>";
-  std::string Year = "<year>";
-  std::string Version = "<version>";
+  std::string DemoName;  // the title's parts: empty until the script sets them
+  std::string GroupName;
+  std::string PartyName;
+  std::string Year;
+  std::string Version;
   int32_t ResolutionX = 640;
   int32_t ResolutionY = 480;
   int32_t ColorDepth = 16;

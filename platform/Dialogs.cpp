@@ -32,6 +32,28 @@ bool DisplayPresent() {
   return std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr;
 }
 
+std::string DisplayProblem() {
+  const char* driver = std::getenv("SDL_VIDEODRIVER");
+  if (driver && *driver && std::strcmp(driver, "x11") != 0 && std::strcmp(driver, "wayland") != 0)
+    return std::string();
+  if (!DisplayPresent()) return "there is no display (DISPLAY and WAYLAND_DISPLAY are not set)";
+  // Each driver the environment names is tried alone: SDL would otherwise go on to others that
+  // show nothing.
+  std::string failures;
+  for (const char* name : {"x11", "wayland"}) {
+    const char* variable = std::strcmp(name, "x11") == 0 ? "DISPLAY" : "WAYLAND_DISPLAY";
+    const char* display = std::getenv(variable);
+    if (!display || (driver && *driver && std::strcmp(driver, name) != 0)) continue;
+    if (SDL_VideoInit(name) == 0) {
+      SDL_VideoQuit();
+      return std::string();
+    }
+    failures += std::string(failures.empty() ? "" : ", ") + variable + "=" + display + " (" +
+                SDL_GetError() + ")";
+  }
+  return "no display answers at " + failures;
+}
+
 void SetDialogsEnabled(bool enabled) { dialogsEnabled = enabled && InitialDialogsState(); }
 
 bool DialogsEnabled() { return dialogsEnabled; }

@@ -6,6 +6,10 @@
 
 // True when the environment names a display (DISPLAY or WAYLAND_DISPLAY is set).
 bool DisplayPresent();
+// Why a window could not be shown, or empty when it can (or when SDL_VIDEODRIVER names a driver
+// that needs no display, such as offscreen or dummy): no DISPLAY or WAYLAND_DISPLAY, or a
+// display that does not answer. Opens and closes the video subsystem to find out.
+std::string DisplayProblem();
 // Turns boxes on or off for the rest of the process (the text still goes to stderr).
 void SetDialogsEnabled(bool enabled);
 // True when a call of ShowErrorBox would show a box.

@@ -1,16 +1,15 @@
 // make_demotrack TEXT OUTPUT: turns the text form of a demotrack (one line per row, one value
 // per channel, '.' for 0, '#' comments) into the binary demotrack file.
 #include "common/Demotrack.h"
+#include "common/Usage.h"
 
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: make_demotrack TEXT OUTPUT\n");
-    return 2;
-  }
+  const bool help = AskedForHelp(argc, argv);
+  if (help || argc != 3) return PrintUsage("usage: make_demotrack TEXT OUTPUT\n", help);
   std::ifstream in(argv[1], std::ios::binary);
   if (!in) {
     std::fprintf(stderr, "make_demotrack: cannot open %s\n", argv[1]);

@@ -2,31 +2,30 @@
 // test shapes, test files with lights, cameras, keyframes or materials, and small files of the
 // keyframer shapes that cost a reader memory per node).
 #include "common/Models3DS.h"
+#include "common/Usage.h"
 
 #include <cstdio>
 #include <string>
 
 namespace {
 
-void PrintUsage() {
-  std::fprintf(stderr, "usage: make_model KIND OUT.3ds\nkinds:");
-  for (const std::string& kind : ModelKinds()) std::fprintf(stderr, " %s", kind.c_str());
-  for (const std::string& shape : KeyframerShapes()) std::fprintf(stderr, " %s", shape.c_str());
-  std::fprintf(stderr, "\n");
+// The usage with the kinds there are.
+std::string UsageText() {
+  std::string text = "usage: make_model KIND OUT.3ds\nkinds:";
+  for (const std::string& kind : ModelKinds()) text += " " + kind;
+  for (const std::string& shape : KeyframerShapes()) text += " " + shape;
+  return text + "\n";
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    PrintUsage();
-    return 2;
-  }
+  const bool help = AskedForHelp(argc, argv);
+  if (help || argc != 3) return PrintUsage(UsageText().c_str(), help);
   const std::string kind = argv[1];
   if (ModelFileBytes(kind).empty()) {
     std::fprintf(stderr, "make_model: unknown kind \"%s\"\n", kind.c_str());
-    PrintUsage();
-    return 2;
+    return PrintUsage(UsageText().c_str(), false);
   }
   std::string error;
   if (!WriteModelFile(kind, argv[2], error)) {

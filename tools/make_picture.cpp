@@ -5,6 +5,7 @@
 // particles), "solid:RRGGBB". OPTIONS: "32" and "rle" (TGA), "top" (TGA top row first),
 // "grey" (JPEG greyscale), "q=N" (JPEG quality).
 #include "common/ImageWriters.h"
+#include "common/Usage.h"
 
 #include <algorithm>
 #include <cmath>
@@ -48,11 +49,10 @@ bool PatternPixel(const std::string& pattern, int32_t x, int32_t y, int32_t widt
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 4) {
-    std::fprintf(stderr, "usage: make_picture OUT WIDTH HEIGHT [gradient|checker|sprite|solid:RRGGBB] "
-                         "[32] [rle] [top] [grey] [q=N]\n");
-    return 2;
-  }
+  const bool help = AskedForHelp(argc, argv);
+  if (help || argc < 4)
+    return PrintUsage("usage: make_picture OUT WIDTH HEIGHT [gradient|checker|sprite|solid:RRGGBB] "
+                      "[32] [rle] [top] [grey] [q=N]\n", help);
   const std::string out = argv[1];
   TImageRGBA image;
   image.Width = std::atoi(argv[2]);

@@ -3,6 +3,7 @@
 // little-endian length of the colour JPEG, the colour JPEG, then the alpha JPEG).
 //   make_picture_seeds DIR
 #include "common/ImageWriters.h"
+#include "common/Usage.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -48,10 +49,8 @@ bool WritePair(const std::string& out, const std::string& colourFile, const std:
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: make_picture_seeds DIR\n");
-    return 2;
-  }
+  const bool help = AskedForHelp(argc, argv);
+  if (help || argc != 2) return PrintUsage("usage: make_picture_seeds DIR\n", help);
   namespace fs = std::filesystem;
   const std::string dir = argv[1];
   const std::string bmp = dir + "/bmp_reader", tga = dir + "/tga_reader", jpeg = dir + "/jpeg_pair_reader";

@@ -7,6 +7,7 @@
 #include "common/ProductionPictures.h"
 #include "common/Song.h"
 #include "common/Synth.h"
+#include "common/Usage.h"
 
 #include <sys/stat.h>
 
@@ -15,10 +16,8 @@
 #include <string>
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: make_production OUTDIR\n");
-    return 2;
-  }
+  const bool help = AskedForHelp(argc, argv);
+  if (help || argc != 2) return PrintUsage("usage: make_production OUTDIR\n", help);
   const std::string folder = argv[1];
   if (::mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) {
     std::fprintf(stderr, "make_production: cannot create %s\n", folder.c_str());

@@ -3,16 +3,17 @@
 // 8), opposed (the same sine, right channel negated), repeat=SOURCE (any music file, decoded and
 // repeated to the length; for timing real music). FORMAT: wav, flac, ogg, opus, mp3. RATE defaults to 44100 (48000 for opus).
 #include "common/TestAudio.h"
+#include "common/Usage.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 int main(int argc, char** argv) {
-  if (argc < 5 || argc > 6) {
-    std::fprintf(stderr, "usage: make_test_audio clicks|sine8|opposed|repeat=SOURCE wav|flac|ogg|opus|mp3 SECONDS FILE [RATE]\n");
-    return 2;
-  }
+  const bool help = AskedForHelp(argc, argv);
+  if (help || argc < 5 || argc > 6)
+    return PrintUsage("usage: make_test_audio clicks|sine8|opposed|repeat=SOURCE "
+                      "wav|flac|ogg|opus|mp3 SECONDS FILE [RATE]\n", help);
   const std::string kind = argv[1];
   TAudioFormat format;
   if (!AudioFormatFromName(argv[2], format)) {

@@ -5,6 +5,7 @@
 // deviation from that line (the jitter a frame sees in its music time), over the whole run and
 // over the part after the clock has settled on the device's rate.
 #include "platform/KestoBASS.h"
+#include "common/Usage.h"
 
 #include <SDL2/SDL.h>
 
@@ -24,10 +25,9 @@ double Seconds() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2 || argc > 4) {
-    std::fprintf(stderr, "usage: music_clock FILE [SECONDS] [SPEED]\n");
-    return 2;
-  }
+  const bool help = AskedForHelp(argc, argv);
+  if (help || argc < 2 || argc > 4)
+    return PrintUsage("usage: music_clock FILE [SECONDS] [SPEED]\n", help);
   const double seconds = argc > 2 ? std::atof(argv[2]) : 10.0;
   const float speed = argc > 3 ? static_cast<float>(std::atof(argv[3])) : 1.0f;
   const double decodeStart = Seconds();

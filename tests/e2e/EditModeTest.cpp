@@ -89,8 +89,11 @@ class EditSession {
   }
 
   // Starts the player in the folder on the server and waits for its window to have the focus.
-  bool StartPlayer(const std::vector<std::string>& arguments, std::string* why) {
-    std::vector<std::string> command = {VORPANE_BINARY};
+  // A launcher (such as env -u NAME) goes before the program.
+  bool StartPlayer(const std::vector<std::string>& arguments, std::string* why,
+                   const std::vector<std::string>& launcher = {}) {
+    std::vector<std::string> command = launcher;
+    command.push_back(VORPANE_BINARY);
     command.insert(command.end(), arguments.begin(), arguments.end());
     std::vector<std::string> environment = environment_;
     environment.push_back("SDL_VIDEODRIVER=x11");
@@ -158,14 +161,24 @@ class EditSession {
   std::string window_;
 };
 
+// Each test: xvfb-run and xdotool found, and a fresh folder for the run.
+class EditMode : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    xvfbRun = FindProgram("xvfb-run");
+    if (xvfbRun.empty()) GTEST_SKIP() << "xvfb-run is not installed: no X server for a real window";
+    ASSERT_FALSE(FindProgram("xdotool").empty()) << "xdotool is needed to send the keys";
+    folder = MakeTempFolder();
+    ASSERT_EQ(::mkdir((folder + "/xdotool").c_str(), 0755), 0);
+  }
+
+  std::string xvfbRun;
+  std::string folder;
+};
+
 }  // namespace
 
-TEST(EditMode, SpacePausesRightSeeksABeatAnEditedScriptShowsAndEscapeEndsInARealWindow) {
-  const std::string xvfbRun = FindProgram("xvfb-run");
-  if (xvfbRun.empty()) GTEST_SKIP() << "xvfb-run is not installed: no X server for a real window";
-  ASSERT_FALSE(FindProgram("xdotool").empty()) << "xdotool is needed to send the keys";
-  const std::string folder = MakeTempFolder();
-  ASSERT_EQ(::mkdir((folder + "/xdotool").c_str(), 0755), 0);
+TEST_F(EditMode, SpacePausesRightSeeksABeatAnEditedScriptShowsAndEscapeEndsInARealWindow) {
   // A flash whose brightness follows a triangle wave: notes every 12 rows (1.5 s at 120 BPM)
   // and an envelope 0.75 s wide, so every moment of the demo looks different from the next.
   TDemotrackGrid grid(2, std::vector<uint8_t>(2400, 0));
@@ -229,6 +242,39 @@ TEST(EditMode, SpacePausesRightSeeksABeatAnEditedScriptShowsAndEscapeEndsInAReal
   const TShot resumed = session.Shot();
   EXPECT_GT(resumed.Seconds, seeked.Seconds + 0.2);
 
+  ASSERT_TRUE(session.Key("Escape"));
+  EXPECT_EQ(session.WaitForPlayer(60), 0) << session.PlayerErrors();
+}
+
+TEST_F(EditMode, AScriptErrorAfterAReloadGoesToStderrAndNeverOpensABox) {
+  TDemotrackGrid grid(2, std::vector<uint8_t>(2400, 0));
+  ASSERT_TRUE(WriteDemotrack(folder + "/track.bin", grid));
+  const auto script = [](const std::string& effect) {
+    return "RESOLUTIONX 320\nRESOLUTIONY 240\nINIT\nTRACKER track.bin\nBPM 120\n"
+           "LOAD " + effect + " 6\nBAR pulse\nMOUNT 0\nLENGTH 2400\nEFFECT 6\n";
+  };
+  WriteTextFile(folder, "edit.vrp", script("flash"));
+
+  EditSession session(folder);
+  std::string why;
+  ASSERT_TRUE(session.StartServer(xvfbRun, &why)) << why;
+  // Dialogs as a user has them: no --no-dialogs, no VORPANE_NO_DIALOGS.
+  ASSERT_TRUE(session.StartPlayer({"--edit", "edit.vrp"}, &why,
+                                  {"/usr/bin/env", "-u", "VORPANE_NO_DIALOGS"}))
+      << why;
+  ASSERT_FALSE(session.Shot(/*first*/ true).File.empty()) << session.PlayerErrors();
+
+  // The reloaded script empties slot 6, which the bar still plays.
+  WriteTextFile(folder, "edit.vrp.new", script("linez"));
+  ASSERT_EQ(std::rename((folder + "/edit.vrp.new").c_str(), (folder + "/edit.vrp").c_str()), 0);
+  ASSERT_TRUE(session.WaitForMessage("edit.vrp:6: No such effect in demo: linez"))
+      << session.PlayerErrors();
+  ASSERT_TRUE(session.WaitForMessage("Effect not installed: 6")) << session.PlayerErrors();
+  // Still taking keys: a box would hold them until clicked.
+  EXPECT_FALSE(session.Shot().File.empty()) << session.PlayerErrors();
+  EXPECT_NE(session.PlayerErrors().find("edit.vrp:7: Effect not installed: 6\n"),
+            std::string::npos)
+      << session.PlayerErrors();
   ASSERT_TRUE(session.Key("Escape"));
   EXPECT_EQ(session.WaitForPlayer(60), 0) << session.PlayerErrors();
 }

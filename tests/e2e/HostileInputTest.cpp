@@ -132,4 +132,13 @@ TEST(HostileInput, MessagesSayWhatIsWrong) {
   EXPECT_NE(run.Stderr.find("--fps, --from and --to need --capture or --benchmark"),
             std::string::npos)
       << run.Stderr;
+  // A frame rate out of range names the range, not the limits of a double.
+  for (const char* fps : {"0", "-5", "1e300"}) {
+    run = RunVorpaneIn(folder, {"--benchmark", "--fps", fps, "demo.vrp"});
+    EXPECT_EQ(run.ExitStatus, 2) << fps;
+    EXPECT_NE(run.Stderr.find("frames per second go from more than 0 up to 1000"),
+              std::string::npos)
+        << run.Stderr;
+    EXPECT_LT(run.Stderr.size(), 200u) << run.Stderr;
+  }
 }

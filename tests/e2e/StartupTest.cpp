@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 TEST(Startup, MissingScriptEndsWithTheFileErrorAndStatus1) {
   const std::string folder = MakeTempFolder();
   TRunResult run = RunVorpaneIn(folder, {});
@@ -46,4 +49,34 @@ TEST(Startup, BadCommandLineGivesStatus2) {
   run = RunVorpaneIn(folder, {"--version"});
   EXPECT_EQ(run.ExitStatus, 0);
   EXPECT_NE(run.Stdout.find("Vorpane"), std::string::npos);
+}
+
+TEST(Startup, RealTimePlayWithoutADisplayStopsAtOnceAndSaysWhatToDo) {
+  const std::string folder = MakeTempFolder();
+  WriteTextFile(folder, "moltrax.vrp", "RESOLUTIONX 64\nRESOLUTIONY 48\nINIT\nENDTIME 300\n");
+  const std::vector<std::string> headless = {"/usr/bin/env", "-u", "SDL_VIDEODRIVER", "-u",
+                                             "DISPLAY", "-u", "WAYLAND_DISPLAY"};
+  std::vector<std::string> command = headless;
+  command.push_back(VORPANE_BINARY);
+  TRunResult run = RunProgramIn(folder, command, 30);
+  EXPECT_EQ(run.ExitStatus, 1) << run.Stderr;
+  EXPECT_LT(run.Seconds, 10.0) << "the production was played invisibly";
+  EXPECT_EQ(run.Stderr.rfind("vorpane: there is no display", 0), 0u) << run.Stderr;
+  EXPECT_NE(run.Stderr.find("--capture"), std::string::npos) << run.Stderr;
+  EXPECT_EQ(run.Stderr.find('\n'), run.Stderr.size() - 1) << "one line: " << run.Stderr;
+
+  // A DISPLAY with no server behind it (no socket of that number exists).
+  command = {"/usr/bin/env", "-u", "SDL_VIDEODRIVER", "-u", "WAYLAND_DISPLAY", "DISPLAY=:4093",
+             VORPANE_BINARY};
+  run = RunProgramIn(folder, command, 30);
+  EXPECT_EQ(run.ExitStatus, 1) << run.Stderr;
+  EXPECT_LT(run.Seconds, 10.0);
+  EXPECT_NE(run.Stderr.find("no display answers at DISPLAY=:4093"), std::string::npos)
+      << run.Stderr;
+
+  // A benchmark needs no display.
+  command = headless;
+  command.insert(command.end(), {VORPANE_BINARY, "--benchmark", "--to", "0.2"});
+  run = RunProgramIn(folder, command, 60);
+  EXPECT_EQ(run.ExitStatus, 0) << run.Stderr;
 }

@@ -272,4 +272,16 @@ TEST(EditRun, F5ReloadsInPlaceAndAScriptThatCannotBeReadKeepsTheTimelineWithALin
   EXPECT_EQ(demo.ClearColor[1], 1.0f);
   EXPECT_FALSE(QuitRequested);
   EXPECT_GT(BrightPixelsAtTheBottom(22), 20) << "the error line is on screen";
+
+  // A bar on an empty slot reads without an error; the error it raises while playing goes to
+  // stderr with its line and on screen.
+  WriteTextFile(folder, "edit.vrp", head + "BAR a\nLENGTH 6\nEFFECT 5\n");
+  testing::internal::CaptureStderr();
+  PushKey(SDLK_F5);
+  demo.RenderFrame();
+  demo.RenderFrame();
+  said = testing::internal::GetCapturedStderr();
+  EXPECT_NE(said.find("reloaded in"), std::string::npos) << said;
+  EXPECT_NE(said.find("edit.vrp:4: Effect not installed: 5\n"), std::string::npos) << said;
+  EXPECT_GT(BrightPixelsAtTheBottom(22), 20) << "the error raised while playing is on screen";
 }

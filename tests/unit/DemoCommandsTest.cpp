@@ -21,8 +21,11 @@ TEST(DemoObject, DefaultsAndTitle) {
   EXPECT_FLOAT_EQ(demo->EndTime, -1.0f);
   EXPECT_TRUE(demo->Exclusive);
   EXPECT_EQ(demo->ClearColor[3], 1.0f);
-  EXPECT_EQ(demo->ComposeTitle(),
-            "<demo> by <group> :: <party> <year> :: <version> :: Vorpane Demoengine 0.1");
+  EXPECT_EQ(demo->ComposeTitle(), "Vorpane Demoengine 0.1");
+  demo = DemoFromScript("DEMO Solo\nYEAR 2026\n");
+  EXPECT_EQ(demo->ComposeTitle(), "Solo :: 2026 :: Vorpane Demoengine 0.1");
+  demo = DemoFromScript("GROUP Crew\nPARTY Party\nVERSION 2\n");
+  EXPECT_EQ(demo->ComposeTitle(), "by Crew :: Party :: 2 :: Vorpane Demoengine 0.1");
 
   demo = DemoFromScript("DEMO  My   Demo\nGROUP Crew \nPARTY Party\nYEAR 2026\nVERSION final\n");
   EXPECT_EQ(demo->DemoName, "My Demo");
@@ -50,7 +53,7 @@ TEST(DemoObject, SettingCommandsConvertTheirArguments) {
   EXPECT_FLOAT_EQ(demo->ClearColor[1], 0.0f);
   EXPECT_FLOAT_EQ(demo->ClearColor[2], 0.2f);
   EXPECT_FALSE(demo->Exclusive);
-  EXPECT_EQ(demo->DemoName, "<demo>");
+  EXPECT_EQ(demo->DemoName, "");
 }
 
 TEST(DemoObject, ConversionFailuresEndTheReadWithTheMessage) {

@@ -104,5 +104,6 @@ TEST(CommandLine, QuietAndTimelineOptions) {
   EXPECT_EQ(ParseCommandLine({"--timeline", "t.svg", "--benchmark"}).ExitStatus, 2);
   EXPECT_EQ(ParseCommandLine({"--timeline", "t.svg", "--capture", "d"}).ExitStatus, 2);
   EXPECT_EQ(ParseCommandLine({"--timeline", "t.svg", "--to", "3"}).ExitStatus, 2);
+  EXPECT_EQ(ParseCommandLine({"--timeline", "t.svg", "--check"}).ExitStatus, 2);
   EXPECT_EQ(ParseCommandLine({"--timeline"}).ExitStatus, 2);
 }
