@@ -69,6 +69,8 @@ class TVDemo : public TDemoScript {
 
   // Runs one command; MOUNT and LENGTH change the token count.
   void ExecuteCommand(TVDemoCommand& tokens);
+  // A remark on the line being read, through the host.
+  void Notice(const std::string& text);
   // The INIT command, through the host.
   void Init();
   // The DRAWLOADING command, through the host.
