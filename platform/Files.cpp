@@ -99,7 +99,8 @@ std::string LookedFor(const std::string& name) {
 
 std::string NotFoundNote(const std::string& name) {
   if (FileExists(ResolveFileName(name))) return std::string();
-  return " (looked for at " + LookedFor(name) + ")";
+  const std::string path = LookedFor(name);
+  return path == name ? std::string() : " (looked for at " + path + ")";
 }
 
 std::string CurrentDirectory() {

@@ -20,8 +20,8 @@ bool ChangeDirectory(const std::string& name);
 std::string FolderOf(const std::string& name);
 // The absolute path a name is looked for at, for messages about a file that is not there.
 std::string LookedFor(const std::string& name);
-// " (looked for at /ABSOLUTE/PATH)" when nothing exists under the name, else empty: the end of a
-// message about a file that could not be opened.
+// " (looked for at /ABSOLUTE/PATH)" when nothing exists under the name and the name is not that
+// path already, else empty: the end of a message about a file that could not be opened.
 std::string NotFoundNote(const std::string& name);
 // The process's current directory as an absolute path (empty when it cannot be told).
 std::string CurrentDirectory();

@@ -172,11 +172,12 @@ TEST(Conversions, DecimalPointDoesNotDependOnTheLocale) {
 
 TEST(Conversions, ParamBoolIsTrueOnlyForTrueInAnyCase) {
   TParser parser;
-  for (const char* yes : {"FULLSCREEN True", "FULLSCREEN TRUE", "FULLSCREEN true"}) {
+  for (const char* yes :
+       {"FULLSCREEN True", "FULLSCREEN TRUE", "FULLSCREEN true", "FULLSCREEN true "}) {
     ParseLine(parser, yes);
     EXPECT_TRUE(ParamBool(parser.Tokens, 1)) << yes;
   }
-  for (const char* no : {"FULLSCREEN 1", "FULLSCREEN yes", "FULLSCREEN", "FULLSCREEN true "}) {
+  for (const char* no : {"FULLSCREEN 1", "FULLSCREEN yes", "FULLSCREEN"}) {
     ParseLine(parser, no);
     EXPECT_FALSE(ParamBool(parser.Tokens, 1)) << no;
   }
