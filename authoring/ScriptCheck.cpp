@@ -35,8 +35,6 @@ const char* const kTextWords[] = {"DEMO",    "GROUP",     "PARTY", "YEAR", "VERS
                                   "BAR",     "A",         "B",     "C",    "REGISTER"};
 // Settings read as true (the word "true" in any case) or false (anything else).
 const char* const kBooleanWords[] = {"FULLSCREEN", "SHOWTIMER", "EXCLUSIVE"};
-// The particle modes parameter B names; any other text bounces.
-const std::vector<std::string> kParticleModes = {"bounce", "forceback", "respawn"};
 
 template <size_t N>
 bool OneOf(const std::string& word, const char* const (&words)[N]) {
@@ -205,10 +203,11 @@ void TScriptChecker::CheckValues(TVDemo& demo, const TVDemoCommand& tokens) {
   } else if (word == "B" && demo.CurrentSlot >= 0 &&
              static_cast<size_t>(demo.CurrentSlot) < demo.SlotTypes.size() &&
              demo.SlotTypes[static_cast<size_t>(demo.CurrentSlot)] == "particles") {
+    // The modes parameter B names; any other text bounces.
+    const std::vector<std::string> modes = {"bounce", "forceback", "respawn"};
     const std::string mode = ParamText(tokens, 1);
-    if (!mode.empty() &&
-        std::find(kParticleModes.begin(), kParticleModes.end(), mode) == kParticleModes.end()) {
-      const std::string nearest = NearestWord(mode, kParticleModes);
+    if (!mode.empty() && std::find(modes.begin(), modes.end(), mode) == modes.end()) {
+      const std::string nearest = NearestWord(mode, modes);
       Warning(line, "particle mode " + Quoted(mode) + " is unknown (bounce, forceback, respawn); " +
                         "the particles bounce" +
                         (nearest.empty() ? "" : "; did you mean " + Quoted(nearest) + "?"));

@@ -42,7 +42,7 @@ TEST(ParseLine, KeepsEveryTokenOfALongLine) {
 
 TEST(ParamText, JoinsTokensFromNWithSingleBlanks) {
   EXPECT_EQ(ParamText(Tokens("DEMO  My   Demo"), 1), "My Demo");
-  EXPECT_EQ(ParamText(Tokens("DEMO My Demo "), 1), "My Demo ");
+  EXPECT_EQ(ParamText(Tokens("A bg.jpg \t"), 1), "bg.jpg");
   EXPECT_EQ(ParamText(Tokens("INIT"), 1), "");
   EXPECT_EQ(ParamText(Tokens("INIT"), 7), "");
   EXPECT_EQ(Token(Tokens("INIT"), 3), "");
