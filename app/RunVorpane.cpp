@@ -43,7 +43,7 @@ std::string SampleProductionFolder() {
 int RunTimeline(const TCommandLine& commandLine) {
   SetDialogsEnabled(false);
   std::string target = commandLine.TimelineFile;
-  // Named from where the program was started; the script's DATADIR changes the folder.
+  // Named from where the program was started; reading the script moves to its folder.
   if (target[0] != '/') {
     char here[4096];
     if (::getcwd(here, sizeof here)) target = std::string(here) + "/" + target;
@@ -86,8 +86,8 @@ int RunVorpane(const std::vector<std::string>& arguments) {
   // An edit run reports on stderr and on the screen: a modal box would take its keys.
   if (commandLine.NoDialogs || commandLine.Options.FixedStep || commandLine.Edit)
     SetDialogsEnabled(false);
-  // The capture target is named from where the program was started; the script's DATADIR
-  // changes the current directory before the capture begins.
+  // The capture target is named from where the program was started; reading the script moves
+  // to its folder (and DATADIR on from there) before the capture begins.
   std::string& capture = commandLine.Options.CaptureDir;
   if (!capture.empty() && capture[0] != '/') {
     char here[4096];
@@ -102,13 +102,13 @@ int RunVorpane(const std::vector<std::string>& arguments) {
                  PrintableText(capture).c_str());
     return 2;
   }
-  // Screenshots of an edit run go where the program was started, whatever DATADIR does.
+  // Screenshots of an edit run go where the program was started, wherever the script is.
   std::string screenshotFolder;
   if (commandLine.Edit) {
     char here[4096];
     if (::getcwd(here, sizeof here)) screenshotFolder = here;
   }
-  // Checked before the script runs: its DATADIR changes the current folder.
+  // Checked before the script is read: reading it changes the current folder.
   const bool defaultScriptMissing =
       commandLine.Script == "moltrax.vrp" && ::access("moltrax.vrp", F_OK) != 0;
   try {

@@ -7,6 +7,8 @@ void TReadOnlyHost::Init(TVDemo& demo) { demo.FirstInit(); }
 
 void TReadOnlyHost::DrawLoading(TVDemo&) {}
 
+void TReadOnlyHost::Notice(const std::string&) {}
+
 void TReadOnlyHost::LoadMusic(TVDemo& demo, const std::string& fileName) {
   demo.MusicFile = fileName;
 }

@@ -26,6 +26,20 @@ const char* const kWindowSettings[] = {"RESOLUTIONX", "RESOLUTIONY", "COLORDEPTH
 constexpr double kLongestInputSeconds = 60.0;
 constexpr double kShortestDemotrackSeconds = 1.0;
 constexpr float kLowestBpm = 1.0f, kHighestBpm = 999.0f;
+// Lines that set a parameter of the effect in the current slot.
+const char* const kParameterWords[] = {"X", "Y",  "Z", "H", "W", "D", "VX", "VY", "VZ",
+                                       "A", "B",  "C", "E", "F", "G", "S",  "SS"};
+// Lines whose argument is text (a name, a file): "//" in it cuts it short.
+const char* const kTextWords[] = {"DEMO",    "GROUP",     "PARTY", "YEAR", "VERSION",
+                                  "DATADIR", "LOADINGSCREEN", "LOADMUSIC", "TRACKER",
+                                  "BAR",     "A",         "B",     "C",    "REGISTER"};
+// Settings read as true (the word "true" in any case) or false (anything else).
+const char* const kBooleanWords[] = {"FULLSCREEN", "SHOWTIMER", "EXCLUSIVE"};
+
+template <size_t N>
+bool OneOf(const std::string& word, const char* const (&words)[N]) {
+  return std::find(std::begin(words), std::end(words), word) != std::end(words);
+}
 
 std::string Quoted(const std::string& text) { return "'" + PrintableText(text) + "'"; }
 
@@ -59,8 +73,10 @@ class TScriptChecker {
     report_.Messages.push_back({line, false, text});
   }
 
+  // The lines as written, before the first one runs.
+  void BeforeRead(const std::vector<std::string>& lines) { lines_ = lines; }
   // What a line shows before it runs: its word and its values.
-  void BeforeCommand(const TVDemoCommand& tokens);
+  void BeforeCommand(TVDemo& demo, const TVDemoCommand& tokens);
   // What a line did: effects loaded, files opened, the demotrack named, inputs mapped.
   void AfterCommand(TVDemo& demo, const TVDemoCommand& tokens);
   // What can be told only from the whole script: effects, bars, the demotrack.
@@ -72,6 +88,11 @@ class TScriptChecker {
   void CheckFile(int line, const TEffectFile& file, const std::string& user);
   // MOUNT and LENGTH rows that do not fit 32 bits (the reader wraps them).
   void CheckRowAddress(const TVDemoCommand& tokens);
+  // Values the reader takes without complaint but that spoil the picture: colours, booleans,
+  // speeds, INPUT widths, "//" in names, parameters that follow an unknown command.
+  void CheckValues(TVDemo& demo, const TVDemoCommand& tokens);
+  // STARTTIME at or past the end of the demo.
+  void CheckStartTime(TVDemo& demo);
   // Inputs, the demotrack's length and bars that never show, against the demotrack and tempo.
   void CheckTracker(TVDemo& demo);
 
@@ -83,17 +104,24 @@ class TScriptChecker {
   std::map<int32_t, TSlotLoad> slots_;
   std::vector<TInputLine> inputs_;
   std::set<std::string> checkedFiles_;
+  std::vector<std::string> lines_;   // the script as written
+  int unknownLine_ = 0;              // the last unknown command since the last LOAD
+  std::string unknownWord_;
+  int startTimeLine_ = 0;
 };
 
-void TScriptChecker::BeforeCommand(const TVDemoCommand& tokens) {
+void TScriptChecker::BeforeCommand(TVDemo& demo, const TVDemoCommand& tokens) {
   const std::string& word = tokens[0];
   if (word.empty()) return;
   if (std::find(knownWords_.begin(), knownWords_.end(), word) == knownWords_.end()) {
     const std::string nearest = NearestWord(word, knownWords_);
     Warning(Line(), "unknown command " + Quoted(word) + " is ignored" +
                         (nearest.empty() ? "" : "; did you mean " + Quoted(nearest) + "?"));
+    unknownLine_ = Line();
+    unknownWord_ = word;
     return;
   }
+  CheckValues(demo, tokens);
   if (initSeen_ && std::find(std::begin(kWindowSettings), std::end(kWindowSettings), word) !=
                        std::end(kWindowSettings))
     Warning(Line(), word + " after INIT has no effect: INIT has already opened the window");
@@ -117,6 +145,72 @@ void TScriptChecker::BeforeCommand(const TVDemoCommand& tokens) {
           milliseconds / 1000.0 > kLongestInputSeconds)
         Warning(Line(), std::string("INPUT ") + names[i] + " " + Seconds(milliseconds / 1000.0) +
                             " is over 60 s");
+    }
+  }
+}
+
+void TScriptChecker::CheckValues(TVDemo& demo, const TVDemoCommand& tokens) {
+  const std::string& word = tokens[0];
+  const int line = Line();
+  if (word == "LOAD") {
+    unknownLine_ = 0;
+  } else if (unknownLine_ > 0 && OneOf(word, kParameterWords)) {
+    // The line meant for the effect the unknown command would have loaded goes to the last one.
+    const int32_t slot = demo.CurrentSlot;
+    const bool filled = slot >= 0 && static_cast<size_t>(slot) < demo.SlotTypes.size() &&
+                        !demo.SlotTypes[static_cast<size_t>(slot)].empty();
+    if (filled)
+      Warning(line, word + " follows the unknown command " + Quoted(unknownWord_) + " (line " +
+                        std::to_string(unknownLine_) + "): it and the parameters after it set " +
+                        demo.SlotTypes[static_cast<size_t>(slot)] + " in slot " +
+                        std::to_string(slot));
+    unknownLine_ = 0;
+  }
+  if (OneOf(word, kTextWords) && line > 0 && static_cast<size_t>(line) <= lines_.size()) {
+    // A comment starts after a blank; "//" glued to a word is more likely part of a name.
+    const std::string& raw = lines_[static_cast<size_t>(line) - 1];
+    const size_t at = raw.find("//");
+    if (at != std::string::npos && at > 0 && raw[at - 1] != ' ' && raw[at - 1] != '\t')
+      Warning(line, "\"//\" in the " + word + " text starts a comment: the text is " +
+                        Quoted(ParamText(tokens, 1)) + "; write '/' for a folder");
+  }
+  if (word == "CLEARCOLOR" || word == ">>COLOR") {
+    const char* const parts[] = {"red", "green", "blue", "alpha"};
+    for (size_t i = 0; i < 4; ++i) {
+      int32_t value = 0;
+      if (TryTextToInt(Token(tokens, i + 1), value) && (value < 0 || value > 255))
+        Warning(line, word + " " + parts[i] + " " + std::to_string(value) +
+                          " is outside 0 to 255");
+    }
+  } else if (OneOf(word, kBooleanWords)) {
+    const std::string value = LowerCase(ParamText(tokens, 1));
+    if (value != "true" && value != "false")
+      Warning(line, word + " " + Quoted(ParamText(tokens, 1)) +
+                        " is neither true nor false; it reads as false");
+  } else if (word == "SPEED") {
+    int32_t percent = 0;
+    if (TryTextToInt(Token(tokens, 1), percent) && percent <= 0)
+      Warning(line, "SPEED " + std::to_string(percent) +
+                        (percent == 0 ? " stops the demo: time stands still"
+                                      : " runs the demo backwards"));
+  } else if (word == "STARTTIME") {
+    startTimeLine_ = line;
+  } else if (word == "INPUT") {
+    float width = 0;
+    if (TryTextToFloat(Token(tokens, 4), width) && width < 0.0f)
+      Warning(line, "INPUT width " + PrintableText(Token(tokens, 4)) +
+                        " ms is negative: the input stays at 0");
+  } else if (word == "B" && demo.CurrentSlot >= 0 &&
+             static_cast<size_t>(demo.CurrentSlot) < demo.SlotTypes.size() &&
+             demo.SlotTypes[static_cast<size_t>(demo.CurrentSlot)] == "particles") {
+    // The modes parameter B names; any other text bounces.
+    const std::vector<std::string> modes = {"bounce", "forceback", "respawn"};
+    const std::string mode = ParamText(tokens, 1);
+    if (!mode.empty() && std::find(modes.begin(), modes.end(), mode) == modes.end()) {
+      const std::string nearest = NearestWord(mode, modes);
+      Warning(line, "particle mode " + Quoted(mode) + " is unknown (bounce, forceback, respawn); " +
+                        "the particles bounce" +
+                        (nearest.empty() ? "" : "; did you mean " + Quoted(nearest) + "?"));
     }
   }
 }
@@ -163,10 +257,15 @@ void TScriptChecker::AfterCommand(TVDemo& demo, const TVDemoCommand& tokens) {
       CheckFile(Line(), file, Token(tokens, 1) + " in slot " + std::to_string(slot));
   } else if (word == "LOADMUSIC") {
     const std::string problem = MusicFileProblem(demo.MusicFile);
-    if (!problem.empty()) Error(Line(), problem);
+    if (!problem.empty()) Error(Line(), problem + NotFoundNote(demo.MusicFile));
   } else if (word == "TRACKER") {
     trackerLine_ = Line();
     trackerNamed_ = !Token(tokens, 1).empty();
+  } else if (word == "LENGTH" && !demo.Bars.empty()) {
+    const TScriptBar& bar = demo.Bars.back();
+    if (bar.Length <= 0)
+      Warning(Line(), "LENGTH " + std::to_string(bar.Length) + " rows: bar " + Quoted(bar.Name) +
+                          " never shows");
   } else if (word == "INPUT") {
     int32_t input = -1;
     if (!demo.Bars.empty() && TryTextToInt(Token(tokens, 1), input) && input >= 0 &&
@@ -199,6 +298,7 @@ void TScriptChecker::CheckDemo(TVDemo& demo) {
     for (const TEffectFile& file : EffectLoadFiles(load.Type, effect))
       CheckFile(load.Line, file, user);
   }
+  CheckStartTime(demo);
   for (const TScriptBar& bar : demo.Bars) {
     if (bar.Effect < 0 || static_cast<size_t>(bar.Effect) >= demo.EffectSlots.size() ||
         !demo.EffectSlots[static_cast<size_t>(bar.Effect)])
@@ -248,6 +348,23 @@ void TScriptChecker::CheckTracker(TVDemo& demo) {
                             Seconds(tracker.RowToTime(bar.Mount)) + ", after the end time " +
                             Seconds(demo.EndTime) + ": it never shows");
   }
+}
+
+void TScriptChecker::CheckStartTime(TVDemo& demo) {
+  if (startTimeLine_ == 0) return;
+  double end = demo.EndTime > 0.0f ? demo.EndTime : -1.0;
+  std::string what = "the end time";
+  const TDemoTracker* tracker = demo.Tracker;
+  if (tracker && tracker->BPM > 0.0f && !tracker->Channels.empty()) {
+    const double trackEnd = tracker->RowToTime(tracker->RowCount(0));
+    if (end < 0.0 || trackEnd < end) {
+      end = trackEnd;
+      what = "the demotrack's end";
+    }
+  }
+  if (end >= 0.0 && demo.StartTime >= end)
+    Warning(startTimeLine_, "STARTTIME " + Seconds(demo.StartTime) + " is at or past " + what +
+                                " (" + Seconds(end) + "): the demo ends at once");
 }
 
 // Damerau-Levenshtein distance (optimal string alignment) between two texts.
@@ -307,8 +424,11 @@ TCheckReport CheckScript(const std::string& fileName) {
   // The checker looks at every line the reader runs.
   struct TCheckHost : TReadOnlyHost {
     explicit TCheckHost(TScriptChecker& checker) : Checker(checker) {}
-    void BeforeCommand(TVDemo&, const TVDemoCommand& tokens) override {
-      Checker.BeforeCommand(tokens);
+    void BeforeRead(TVDemo&, const std::vector<std::string>& lines) override {
+      Checker.BeforeRead(lines);
+    }
+    void BeforeCommand(TVDemo& demo, const TVDemoCommand& tokens) override {
+      Checker.BeforeCommand(demo, tokens);
     }
     void AfterCommand(TVDemo& demo, const TVDemoCommand& tokens) override {
       Checker.AfterCommand(demo, tokens);

@@ -23,7 +23,7 @@ struct TCheckReport {
   int WarningCount() const;
 };
 
-// Reads and checks a script (file names resolve from the current folder, as in the player;
+// Reads and checks a script (file names resolve from the script's folder, as in the player;
 // DATADIR changes it).
 TCheckReport CheckScript(const std::string& fileName);
 // "FILE:LINE: error: TEXT" or "FILE:LINE: warning: TEXT" ("FILE: ..." for line 0).

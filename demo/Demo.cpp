@@ -17,13 +17,18 @@
 #include "platform/Text.h"
 #include "platform/Version.h"
 
+#include <cstdio>
+
 namespace {
 
 // Splits text into lines at CR LF, CR or LF; a final terminator does not start another line.
+// A UTF-8 byte-order mark, which some editors write first, is no part of the first line.
 std::vector<std::string> SplitLines(const std::vector<uint8_t>& bytes) {
   std::vector<std::string> lines;
   std::string line;
-  for (size_t i = 0; i < bytes.size(); ++i) {
+  const size_t first =
+      bytes.size() >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF ? 3 : 0;
+  for (size_t i = first; i < bytes.size(); ++i) {
     const char c = static_cast<char>(bytes[i]);
     if (c == '\r' || c == '\n') {
       lines.push_back(line);
@@ -106,6 +111,11 @@ void TScriptHost::AfterCommand(TVDemo&, const TVDemoCommand&) {}
 
 bool TScriptHost::KeepReading() const { return false; }
 
+void TScriptHost::Notice(const std::string& text) {
+  const std::string where = ScriptLocationText(CurrentScriptLocation());
+  std::fprintf(stderr, "%s%s\n", where.empty() ? "" : (where + ": ").c_str(), text.c_str());
+}
+
 std::string TVDemo::ScriptPath() const {
   if (ScriptFile.empty() || ScriptFile[0] == '/' || startFolder_.empty()) return ScriptFile;
   return startFolder_ + "/" + ScriptFile;
@@ -119,8 +129,13 @@ void TVDemo::ApplyStartOption() {
 void TVDemo::LoadScript(const std::string& fileName, TScriptHost& host) {
   std::vector<uint8_t> bytes;
   if (!ReadWholeFile(fileName, bytes))
-    throw FatalError("Cannot open file " + PrintableText(fileName));
+    throw FatalError("Cannot open file " + PrintableText(fileName + NotFoundNote(fileName)));
   std::vector<std::string> lines = SplitLines(bytes);
+  // Names in a script resolve against its own folder, where productions are made and played;
+  // DATADIR moves on from there.
+  const std::string folder = FolderOf(fileName);
+  if (!folder.empty() && !ChangeDirectory(folder))
+    throw FatalError("Cannot enter the script's folder " + PrintableText(folder));
   // The host serves the commands of this read only.
   struct THostScope {
     TScriptHost*& Slot;
@@ -184,6 +199,8 @@ std::string TVDemo::ComposeTitle() const {
   title = joined(title, " :: ", Version);
   return joined(title, " :: ", std::string("Vorpane Demoengine ") + VorpaneVersion());
 }
+
+void TVDemo::Notice(const std::string& text) { (host_ ? *host_ : PlayerHost()).Notice(text); }
 
 void TVDemo::Init() { (host_ ? *host_ : PlayerHost()).Init(*this); }
 
@@ -276,7 +293,8 @@ uint32_t TVDemo::OpenMusic(const std::string& fileName) {
   if (!options_.FixedStep) InitAudio(Window.Wnd);
   std::string reason;
   const uint32_t music = OpenStream(fileName, &reason);
-  if (music == 0) ScriptError("Cannot load music " + fileName + ": " + reason);
+  if (music == 0)
+    ScriptError("Cannot load music " + fileName + ": " + reason + NotFoundNote(fileName));
   return music;
 }
 

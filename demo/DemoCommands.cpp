@@ -2,7 +2,9 @@
 #include "demo/Vorpane.h"
 
 #include "effects/EffectFactory.h"
+#include "platform/FatalError.h"
 #include "platform/Files.h"
+#include "platform/Text.h"
 
 #include <cstring>
 #include <string_view>
@@ -90,6 +92,15 @@ void SetWindowSide(TVDemoCommand& tokens, int32_t& side) {
   side = value;
 }
 
+// DATADIR: a folder that cannot be entered leaves names where they were, and says so.
+void DataDir(TVDemo& demo, TVDemoCommand& tokens) {
+  const std::string folder = ParamText(tokens, 1);
+  if (ChangeDirectory(folder)) return;
+  demo.Notice("DATADIR '" + PrintableText(folder) + "' is not a folder (looked for at " +
+              PrintableText(LookedFor(folder)) + "); names stay relative to " +
+              PrintableText(CurrentDirectory()));
+}
+
 void Input(TVDemo& demo, TVDemoCommand& tokens) {
   TScriptBar* bar = LastBar(demo, tokens);
   if (!bar) return;
@@ -98,6 +109,12 @@ void Input(TVDemo& demo, TVDemoCommand& tokens) {
     ScriptError("INPUT " + std::to_string(k) + " is not an input (0 to 19)");
     return;
   }
+  // A missing value is named rather than read as an empty number.
+  const char* const fields[] = {"channel", "note", "width (ms)", "look-ahead (ms)"};
+  for (size_t i = 0; i < 4; ++i)
+    if (Token(tokens, i + 2).empty())
+      throw FatalError("INPUT " + std::to_string(k) + " lacks its " + fields[i] +
+                       ": INPUT takes input, channel, note, width (ms) and look-ahead (ms)");
   TInputMap map;
   map.Channel = TextToInt(Token(tokens, 2));
   map.Note = static_cast<uint8_t>(TextToInt(Token(tokens, 3)) & 0xFF);
@@ -137,7 +154,7 @@ const Command kCommands[] = {
      }},
     {"DRAWLOADING", [](TVDemo& d, TVDemoCommand& t) { d.DrawLoading(ParamFloat(t, 1)); }},
     {"CLEARCOLOR", [](TVDemo& d, TVDemoCommand& t) { ReadColor(t, d.ClearColor); }},
-    {"DATADIR", [](TVDemo&, TVDemoCommand& t) { ChangeDirectory(ParamText(t, 1)); }},
+    {"DATADIR", DataDir},
     {"EXCLUSIVE", [](TVDemo& d, TVDemoCommand& t) { d.Exclusive = ParamBool(t, 1); }},
     {"TRACKER", [](TVDemo& d, TVDemoCommand& t) { d.CreateTracker(Token(t, 1)); }},
     {"BPM", [](TVDemo& d, TVDemoCommand& t) { d.SetBpm(TextToFloat(Token(t, 1))); }},

@@ -22,7 +22,8 @@
 //                          errorOrigin, dialogsEnabled (not reset: dialogs stay as switched)
 //   platform/ScriptError.h handler, location (the script error handler and the current script
 //                          location)
-//   the current folder     DATADIR changes it; the reset returns to the folder of the start
+//   the current folder     reading a script and DATADIR change it; the reset returns to the
+//                          folder of the start
 //
 // Not reset: the window and GL context themselves (a test process opens one and keeps it) and
 // SDL's subsystems other than audio.

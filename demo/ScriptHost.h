@@ -31,6 +31,9 @@ class TScriptHost {
   // True when a line that would end the read (a failed conversion, a missing demotrack) is a
   // script error and the read goes on.
   virtual bool KeepReading() const;
+  // A remark on a line that does not stop the read (the player writes it to stderr, after the
+  // line's "FILE:LINE: ").
+  virtual void Notice(const std::string& text);
 };
 
 // The player's host: opens the window and the music and draws the loading screen.

@@ -28,6 +28,10 @@ void ParseLine(TParser& parser, const std::string& line) {
   std::string rest = line;
   const size_t comment = rest.find("//");
   if (comment != std::string::npos) rest.erase(comment);
+  // Tabs separate like blanks; blanks at the end (before a comment, or left by an editor) are
+  // no part of the last argument.
+  std::replace(rest.begin(), rest.end(), '\t', ' ');
+  while (!rest.empty() && rest.back() == ' ') rest.pop_back();
 
   parser.Tokens.clear();
   size_t start = 0;

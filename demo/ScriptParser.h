@@ -17,8 +17,8 @@ struct TParser {
   TVDemoCommand Tokens;
 };
 
-// Splits a line into tokens: "//" starts a comment, only the blank separates, empty tokens are
-// dropped except the last one (a line ending in a blank yields a final empty token).
+// Splits a line into tokens: "//" starts a comment, blanks and tabs separate, blanks at the end
+// are dropped, and the remainder is always the last token (empty for an empty line).
 void ParseLine(TParser& parser, const std::string& line);
 
 // The longest a line may become by macro substitution (1 MiB): values that contain earlier

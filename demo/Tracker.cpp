@@ -38,7 +38,7 @@ int32_t TruncateToRow(float value) {
 void TDemoTracker::LoadDemotrack(const std::string& fileName) {
   std::vector<uint8_t> bytes;
   if (!ReadWholeFile(fileName, bytes))
-    throw FatalError("Cannot open file " + PrintableText(fileName));
+    throw FatalError("Cannot open file " + PrintableText(fileName + NotFoundNote(fileName)));
   LoadDemotrackBytes(bytes, fileName);
 }
 

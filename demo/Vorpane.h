@@ -54,11 +54,12 @@ class TVDemo : public TDemoScript {
   // One frame.
   void RenderFrame();
 
-  // Reads and executes the script line by line into Script(), through the host.
+  // Reads and executes the script line by line into Script(), through the host; the current
+  // folder becomes the script's own, so that the names in it resolve from there.
   void LoadScript(const std::string& fileName, TScriptHost& host);
   // Calls Load on every filled slot in slot order.
   void LoadEffects();
-  // The script's absolute path (for watching it: DATADIR moves the current folder).
+  // The script's absolute path (for watching it: reading moves the current folder).
   std::string ScriptPath() const;
   // The current folder when the run started (where the script is read from again).
   const std::string& StartFolder() const { return startFolder_; }
@@ -69,6 +70,8 @@ class TVDemo : public TDemoScript {
 
   // Runs one command; MOUNT and LENGTH change the token count.
   void ExecuteCommand(TVDemoCommand& tokens);
+  // A remark on the line being read, through the host.
+  void Notice(const std::string& text);
   // The INIT command, through the host.
   void Init();
   // The DRAWLOADING command, through the host.

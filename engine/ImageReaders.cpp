@@ -117,7 +117,11 @@ bool ReadPictureFile(const std::string& name, TTextureImage& image, TLoadFailure
   const PictureFormatRow* byName = FindFormat(PictureFormatOfName(name));
   std::vector<uint8_t> bytes;
   if (!byName || !ReadWholeFile(name, bytes)) {
-    if (byName) return byName->readFile(name, image, failure);
+    if (byName) {
+      if (byName->readFile(name, image, failure)) return true;
+      failure.Text += NotFoundNote(name);
+      return false;
+    }
     return DecodePicture(TPictureFormat::Unknown, name, nullptr, 0, image, failure);
   }
   TPictureFormat format = byName->format;

@@ -203,12 +203,18 @@ bool ReadJpegImage(const std::string& name, TTextureImage& image, TLoadFailure& 
 bool ReadJpegPairImage(const std::string& colourName, const std::string& alphaName,
                        TTextureImage& image, TLoadFailure& failure) {
   std::vector<uint8_t> colourBytes, alphaBytes;
-  if (!ReadWholeFile(colourName, colourBytes)) return JpegFailure(colourName, image, failure);
+  if (!ReadWholeFile(colourName, colourBytes)) {
+    JpegFailure(colourName, image, failure);
+    failure.Text += NotFoundNote(colourName);
+    return false;
+  }
   if (!ReadWholeFile(alphaName, alphaBytes)) {
     // The colour file is decoded first, so its own fault is the one reported.
     if (!DecodeJpeg(colourName, colourBytes.data(), colourBytes.size(), image, failure))
       return false;
-    return JpegFailure(alphaName, image, failure);
+    JpegFailure(alphaName, image, failure);
+    failure.Text += NotFoundNote(alphaName);
+    return false;
   }
   return DecodeJpegPair(colourName, colourBytes.data(), colourBytes.size(), alphaName,
                         alphaBytes.data(), alphaBytes.size(), image, failure);

@@ -72,7 +72,7 @@ uint64_t ChunkEnd(const ChunkNode& node) { return uint64_t{node.Position} + node
 // the bytes are read once here and the file is closed again.
 std::vector<uint8_t> ReadModelFile(const std::string& fileName) {
   std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(fileName, bytes)) TFile3DS::Raise3DSError("Cannot open file " + fileName);
+  if (!ReadWholeFile(fileName, bytes)) TFile3DS::Raise3DSError("Cannot open file " + fileName + NotFoundNote(fileName));
   return bytes;
 }
 

@@ -83,6 +83,26 @@ bool ChangeDirectory(const std::string& name) {
   return ::chdir(ResolveFileName(name).c_str()) == 0;
 }
 
+std::string FolderOf(const std::string& name) {
+  const std::string path = ResolveFileName(name);
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return std::string();
+  return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+std::string LookedFor(const std::string& name) {
+  std::string path = AbsolutePath(name);
+  for (char& c : path)
+    if (c == '\\') c = '/';
+  return path;
+}
+
+std::string NotFoundNote(const std::string& name) {
+  if (FileExists(ResolveFileName(name))) return std::string();
+  const std::string path = LookedFor(name);
+  return path == name ? std::string() : " (looked for at " + path + ")";
+}
+
 std::string CurrentDirectory() {
   char folder[4096];
   return ::getcwd(folder, sizeof folder) ? std::string(folder) : std::string();

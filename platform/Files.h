@@ -15,6 +15,14 @@ bool FileExists(const std::string& name);
 bool ReadWholeFile(const std::string& name, std::vector<uint8_t>& bytes);
 // Changes the process's current directory (after name resolution). False on failure.
 bool ChangeDirectory(const std::string& name);
+// The folder part of a name after resolution ("/" for a name in the root); empty when the name
+// has no folder part.
+std::string FolderOf(const std::string& name);
+// The absolute path a name is looked for at, for messages about a file that is not there.
+std::string LookedFor(const std::string& name);
+// " (looked for at /ABSOLUTE/PATH)" when nothing exists under the name and the name is not that
+// path already, else empty: the end of a message about a file that could not be opened.
+std::string NotFoundNote(const std::string& name);
 // The process's current directory as an absolute path (empty when it cannot be told).
 std::string CurrentDirectory();
 // The resolved name as an absolute path, so that it keeps naming the same file after the

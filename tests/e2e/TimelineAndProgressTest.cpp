@@ -72,7 +72,9 @@ TEST(Timeline, ScriptErrorsAreListedWithTheirLineAndThePictureIsStillDrawn) {
 
   run = RunVorpaneIn(folder, {"--timeline", "broken.svg", "broken.vrp"});
   ASSERT_EQ(run.ExitStatus, 0) << run.Stderr;
-  EXPECT_NE(run.Stderr.find("broken.vrp:1: Cannot open file missing.trk\n"), std::string::npos)
+  EXPECT_NE(run.Stderr.find("broken.vrp:1: Cannot open file missing.trk (looked for at " + folder +
+                            "/missing.trk)\n"),
+            std::string::npos)
       << run.Stderr;
   EXPECT_NE(run.Stderr.find("broken.vrp:3: No such effect in demo: nosuch\n"), std::string::npos);
   EXPECT_NE(run.Stderr.find("broken.vrp:5: '1x' is not a valid integer value\n"),

@@ -29,9 +29,9 @@ TEST(DemoObject, DefaultsAndTitle) {
 
   demo = DemoFromScript("DEMO  My   Demo\nGROUP Crew \nPARTY Party\nYEAR 2026\nVERSION final\n");
   EXPECT_EQ(demo->DemoName, "My Demo");
-  EXPECT_EQ(demo->GroupName, "Crew ");
+  EXPECT_EQ(demo->GroupName, "Crew");
   EXPECT_EQ(demo->ComposeTitle(),
-            "My Demo by Crew  :: Party 2026 :: final :: Vorpane Demoengine 0.1");
+            "My Demo by Crew :: Party 2026 :: final :: Vorpane Demoengine 0.1");
 }
 
 TEST(DemoObject, SettingCommandsConvertTheirArguments) {
@@ -62,7 +62,7 @@ TEST(DemoObject, ConversionFailuresEndTheReadWithTheMessage) {
     const char* message;
   };
   const Case cases[] = {
-      {"RESOLUTIONX 800 \n", "'800 ' is not a valid integer value"},
+      {"RESOLUTIONX 8OO \n", "'8OO' is not a valid integer value"},
       {"RESOLUTIONX 800 600\n", "'800 600' is not a valid integer value"},
       {"DRAWLOADING\n", "'' is not a valid floating point value"},
       {"SPEED\n", "'' is not a valid integer value"},

@@ -89,12 +89,14 @@ TEST(ScriptCheck, ListsEveryProblemWithItsLine) {
       "check.vrp:4: warning: unknown command 'MOUTN' is ignored; did you mean 'MOUNT'?",
       "check.vrp:5: error: Parameter X has no effect to apply to (no effect loaded in slot 0)",
       "check.vrp:6: error: MOUNT needs a BAR before it",
-      "check.vrp:7: error: Cannot open file missing.trk",
+      "check.vrp:7: error: Cannot open file missing.trk (looked for at " + folder +
+          "/missing.trk)",
       "check.vrp:8: warning: the demotrack has 4 rows, 0.50 s at its tempo: the demo ends at once",
       "check.vrp:9: warning: BPM 1200 is outside 1 to 999",
       "check.vrp:11: warning: DATADIR 'nowhere' does not exist; the player ignores it and stays "
       "in its folder",
-      "check.vrp:12: error: Cannot load music missing.ogg: No such file or directory",
+      "check.vrp:12: error: Cannot load music missing.ogg: No such file or directory (looked "
+      "for at " + folder + "/missing.ogg)",
       "check.vrp:13: error: plaintexture in slot 1 needs parameter A (the picture file)",
       "check.vrp:14: error: LOAD flash into slot 70000: slot numbers go from 0 to 65535",
       "check.vrp:15: error: No such effect in demo: flashy; did you mean 'flash'?",
@@ -114,11 +116,11 @@ TEST(ScriptCheck, ListsEveryProblemWithItsLine) {
       "check.vrp:29: warning: bar 'after the end time' starts at 0.50 s, after the end time "
       "0.30 s: it never shows",
       "check.vrp:32: error: Cannot load model boxpixel.3ds: Cannot open file boxpixel.3ds "
-      "[pixelize in slot 5]",
-      "check.vrp:32: error: Cannot load model duck.3ds: Cannot open file duck.3ds [pixelize in "
-      "slot 5]",
+      "(looked for at " + folder + "/boxpixel.3ds) [pixelize in slot 5]",
+      "check.vrp:32: error: Cannot load model duck.3ds: Cannot open file duck.3ds (looked for "
+      "at " + folder + "/duck.3ds) [pixelize in slot 5]",
       "check.vrp:32: error: picture pair hvit.jpg + inyourface.jpg: Couldn't load JPG - "
-      "\"hvit.jpg\" [pixelize in slot 5]",
+      "\"hvit.jpg\" (looked for at " + folder + "/hvit.jpg) [pixelize in slot 5]",
   };
   EXPECT_EQ(FormattedMessages(report), expected);
   EXPECT_EQ(report.ErrorCount(), 14);

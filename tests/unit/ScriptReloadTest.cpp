@@ -156,7 +156,8 @@ TEST(ScriptReload, LoadMusicKeepsTheSameStreamAndPlaysAnotherFileFromTheDemoTime
   pcm.Samples.assign(8000 * 20, 100);
   ASSERT_TRUE(WriteAudioFile(folder + "/a.wav", pcm, TAudioFormat::Wav, error)) << error;
   ASSERT_TRUE(WriteAudioFile(folder + "/b.wav", pcm, TAudioFormat::Wav, error)) << error;
-  WriteTextFile(folder, "test.vrp", "LOADMUSIC " + folder + "/a.wav\nSPEED 100\n");
+  // Names resolve against the script's folder, at the first read and at each reload.
+  WriteTextFile(folder, "test.vrp", "LOADMUSIC a.wav\nSPEED 100\n");
   TVDemo demo(folder + "/test.vrp");
   ASSERT_TRUE(demo.MusicLoaded);
   const uint32_t first = demo.Music;
@@ -167,10 +168,10 @@ TEST(ScriptReload, LoadMusicKeepsTheSameStreamAndPlaysAnotherFileFromTheDemoTime
   EXPECT_EQ(demo.Music, first);
   EXPECT_EQ(StreamFrequency(first + 1), 0u);  // no stream was opened
 
-  WriteTextFile(folder, "test.vrp", "LOADMUSIC " + folder + "/b.wav\nSPEED 50\n");
+  WriteTextFile(folder, "test.vrp", "LOADMUSIC b.wav\nSPEED 50\n");
   ASSERT_TRUE(ReloadScript(demo, message)) << message;
   EXPECT_NE(demo.Music, first);
-  EXPECT_EQ(demo.MusicFile, folder + "/b.wav");
+  EXPECT_EQ(demo.MusicFile, "b.wav");
   EXPECT_EQ(StreamFrequency(first), 0u);  // the old stream is gone
   EXPECT_EQ(StreamFrequency(demo.Music), 4000u);
   const float position = StreamPosition(demo.Music);
