@@ -7,7 +7,8 @@
 //   platform/Frame.h       QuitRequested, BarTime, BarRow, FrameTime, DemoTime, SpectrumData
 //   engine/Vectors.h       RandomSeed (the one random generator)
 //   engine/KGL2Textures.h  TextureRegistry (file name -> texture and file stamp), opaqueTextures
-//                          (the names of the opaque textures), uploadCount
+//                          (the names of the opaque textures), uploadCount, pictureFailures
+//                          (pictures that could not be read)
 //   engine/PairTextures.h  pairs (the shared JPEG pair textures and their users)
 //   engine/KGL2Lights.h    CurrentLight
 //   engine/KGL2_3ds.h      ModelLoader (exists only during a model load)

@@ -153,6 +153,7 @@ bool TextureIsOpaque(uint32_t texture) { return opaqueTextures.count(texture) !=
 void ResetTextureBookkeeping() {
   opaqueTextures.clear();
   uploadCount = 0;
+  pictureFailures = 0;
 }
 
 bool ReadBmpTexture(const std::string& name, uint32_t& texture) {

@@ -61,7 +61,7 @@ TEST(TimerOverlayCapture, FontIsBuiltAtStartAndTheOverlayIsInTheFrame) {
   const std::string folder = MakeTempFolder();
   WriteTextFile(folder, "moltrax.vrp",
                 "RESOLUTIONX 800\nRESOLUTIONY 600\nCOLORDEPTH 32\nINIT\n"
-                "CLEARCOLOR 0 0 255 255\nSHOWTIMER true\nENDTIME 100\n");
+                "CLEARCOLOR 0 0 255 255\nSHOWTIMER true\nENDTIME 1300\n");
   const TRunResult run =
       RunVorpaneIn(folder, {"--capture", "cap", "--from", "12.34", "--to", "12.35"}, 60);
   ASSERT_EQ(run.ExitStatus, 0) << run.Stderr;
