@@ -13,7 +13,7 @@ play_packages=(
   libsdl2-dev libgl-dev libglu1-mesa-dev libegl-dev libgl1-mesa-dri libegl-mesa0
   libfreetype-dev libfontconfig-dev fonts-dejavu-core
   libjpeg62-turbo-dev libpng-dev
-  libsndfile1-dev libfftw3-dev libmpg123-dev libcli11-dev
+  libsndfile1-dev libfftw3-dev libmpg123-dev libcli11-dev libopenmpt-dev
   ffmpeg
 )
 # Tests (Google Test, a real X server, a comma-decimal locale), the benchmarks' side-by-side
