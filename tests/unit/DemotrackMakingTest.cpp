@@ -205,6 +205,14 @@ TEST(DemotrackMaking, TrackerTakesModulesAndMidiFilesThroughTheCache) {
   again.LoadTrackerFile(folder + "/song.mod");
   EXPECT_EQ(again.ByteAt(2, 13), 99);
 
+  // What a file holds decides, whatever its name; only .trk is taken at its word.
+  const std::vector<uint8_t> wave = {'R', 'I', 'F', 'F', 36, 0, 0, 0, 'W', 'A', 'V', 'E'};
+  EXPECT_EQ(DetectTrackSource("song.trk", TempoMapMidi()), TTrackSource::Demotrack);
+  EXPECT_EQ(DetectTrackSource("song.dat", TempoMapMidi()), TTrackSource::Midi);
+  EXPECT_EQ(DetectTrackSource("song.dat", JumpingModule()), TTrackSource::Module);
+  EXPECT_EQ(DetectTrackSource("song.mod", wave), TTrackSource::Audio);
+  EXPECT_EQ(DetectTrackSource("song.mod", {2, 0, 0, 0, 1, 0, 0, 0, 5, 6}), TTrackSource::Demotrack);
+
   // A demotrack file stays as it is.
   WriteBytes(folder + "/plain.trk", {1, 0, 0, 0, 2, 0, 0, 0, 7, 8});
   TDemoTracker plain;
