@@ -96,6 +96,10 @@ bool ReadModuleNotes(const std::vector<uint8_t>& bytes, TNoteEvents& out, std::s
         if (note >= 1 && note <= kHighestNote)
           out.Notes.push_back({before, static_cast<uint16_t>(c), note});
       }
+      if (out.Notes.size() > kMostNotes) {
+        error = "the module plays more than " + std::to_string(kMostNotes) + " notes";
+        return false;
+      }
     }
     before = openmpt_module_get_position_seconds(m);
   }
