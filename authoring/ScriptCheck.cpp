@@ -11,6 +11,7 @@
 #include "platform/Text.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <limits>
@@ -72,6 +73,9 @@ class TScriptChecker {
   void Warning(int line, const std::string& text) {
     report_.Messages.push_back({line, false, text});
   }
+  void Note(int line, const std::string& text) {
+    report_.Messages.push_back({line, false, text, true});
+  }
 
   // The lines as written, before the first one runs.
   void BeforeRead(const std::vector<std::string>& lines) { lines_ = lines; }
@@ -95,12 +99,15 @@ class TScriptChecker {
   void CheckStartTime(TVDemo& demo);
   // Inputs, the demotrack's length and bars that never show, against the demotrack and tempo.
   void CheckTracker(TVDemo& demo);
+  // A demotrack made from music: which tempo the player uses, and a BPM far from the music's.
+  void CheckMusicTempo(const TVDemo& demo);
 
   TCheckReport& report_;
   const std::vector<std::string> knownWords_;
   bool initSeen_ = false;
   int trackerLine_ = 0;
   bool trackerNamed_ = false;
+  int bpmLine_ = 0;
   std::map<int32_t, TSlotLoad> slots_;
   std::vector<TInputLine> inputs_;
   std::set<std::string> checkedFiles_;
@@ -126,6 +133,7 @@ void TScriptChecker::BeforeCommand(TVDemo& demo, const TVDemoCommand& tokens) {
                        std::end(kWindowSettings))
     Warning(Line(), word + " after INIT has no effect: INIT has already opened the window");
   if (word == "BPM") {
+    bpmLine_ = Line();
     float bpm = 0;
     if (TryTextToFloat(Token(tokens, 1), bpm) && !(bpm >= kLowestBpm && bpm <= kHighestBpm))
       Warning(Line(), "BPM " + PrintableText(Token(tokens, 1)) + " is outside 1 to 999");
@@ -305,6 +313,7 @@ void TScriptChecker::CheckDemo(TVDemo& demo) {
       Error(bar.Line, "Effect not installed: " + std::to_string(bar.Effect) + " (bar " +
                           Quoted(bar.Name) + " runs a slot that holds no effect)");
   }
+  CheckMusicTempo(demo);
   if (demo.Bars.empty()) return;
   if (!demo.Tracker) {
     Error(demo.Bars[0].Line, "The script has bars but no TRACKER: bars need a demotrack");
@@ -367,6 +376,24 @@ void TScriptChecker::CheckStartTime(TVDemo& demo) {
                                 " (" + Seconds(end) + "): the demo ends at once");
 }
 
+void TScriptChecker::CheckMusicTempo(const TVDemo& demo) {
+  if (!demo.Tracker || demo.Tracker->MusicKind.empty()) return;
+  const TDemoTracker& tracker = *demo.Tracker;
+  const std::string music = "the " + tracker.MusicKind + "'s own tempo";
+  char found[32];
+  std::snprintf(found, sizeof found, "%.2f", tracker.MusicBpm);
+  if (bpmLine_ < trackerLine_) {
+    if (tracker.MusicBpm > 0.0)
+      Note(trackerLine_, "no BPM line: the player uses " + music + ", " + found + " BPM");
+  } else if (tracker.MusicBpm > 0.0 &&
+             std::fabs(tracker.BPM - tracker.MusicBpm) > 0.01 * tracker.MusicBpm) {
+    Warning(bpmLine_, "BPM " + std::to_string(static_cast<int>(std::lround(tracker.BPM))) +
+                          " differs by more than 1 % from " + music + ", " + found +
+                          " BPM; the notes are laid on the script's tempo, bars may not fall "
+                          "on the music's beats");
+  }
+}
+
 // Damerau-Levenshtein distance (optimal string alignment) between two texts.
 size_t EditDistance(const std::string& a, const std::string& b) {
   std::vector<std::vector<size_t>> d(a.size() + 1, std::vector<size_t>(b.size() + 1));
@@ -391,7 +418,9 @@ int TCheckReport::ErrorCount() const {
 }
 
 int TCheckReport::WarningCount() const {
-  return static_cast<int>(Messages.size()) - ErrorCount();
+  return static_cast<int>(std::count_if(Messages.begin(), Messages.end(), [](const TCheckMessage& m) {
+    return !m.IsError && !m.IsNote;
+  }));
 }
 
 std::string NearestWord(const std::string& word, const std::vector<std::string>& known) {
@@ -450,7 +479,8 @@ TCheckReport CheckScript(const std::string& fileName) {
 std::string FormatCheckMessage(const std::string& file, const TCheckMessage& message) {
   std::string text = file;
   if (message.Line > 0) text += ":" + std::to_string(message.Line);
-  return text + (message.IsError ? ": error: " : ": warning: ") + message.Text;
+  return text + (message.IsError ? ": error: " : message.IsNote ? ": note: " : ": warning: ") +
+         message.Text;
 }
 
 std::string CheckSummary(const TCheckReport& report) {

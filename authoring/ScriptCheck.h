@@ -10,6 +10,7 @@ struct TCheckMessage {
   int Line = 0;
   bool IsError = true;  // an error stops or spoils the demo; a warning is likely a mistake
   std::string Text;
+  bool IsNote = false;  // not a problem: says what the player chose (IsError is false)
 };
 
 // All problems of one script, in line order.
@@ -26,7 +27,8 @@ struct TCheckReport {
 // Reads and checks a script (file names resolve from the script's folder, as in the player;
 // DATADIR changes it).
 TCheckReport CheckScript(const std::string& fileName);
-// "FILE:LINE: error: TEXT" or "FILE:LINE: warning: TEXT" ("FILE: ..." for line 0).
+// "FILE:LINE: error: TEXT", "FILE:LINE: warning: TEXT" or "FILE:LINE: note: TEXT" ("FILE: ..."
+// for line 0).
 std::string FormatCheckMessage(const std::string& file, const TCheckMessage& message);
 // "FILE: 2 errors, 1 warning".
 std::string CheckSummary(const TCheckReport& report);

@@ -301,7 +301,7 @@ uint32_t TVDemo::OpenMusic(const std::string& fileName) {
 void TVDemo::CreateTracker(const std::string& fileName) {
   OwnedTrackers.push_back(std::make_unique<TDemoTracker>());
   Tracker = OwnedTrackers.back().get();
-  if (!fileName.empty()) Tracker->LoadDemotrack(fileName);
+  if (!fileName.empty()) Tracker->LoadTrackerFile(fileName);
 }
 
 void TVDemo::SetBpm(float bpm) {
@@ -309,5 +309,5 @@ void TVDemo::SetBpm(float bpm) {
     ScriptError("BPM needs a TRACKER before it");
     return;
   }
-  Tracker->BPM = bpm;
+  Tracker->SetBpm(bpm);
 }

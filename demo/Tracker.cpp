@@ -4,27 +4,14 @@
 #include "platform/Files.h"
 #include "platform/ScriptError.h"
 #include "platform/Text.h"
+#include "sync/Demotrack.h"
+#include "sync/TrackSources.h"
 
 #include <cmath>
 #include <cstring>
 #include <limits>
 
 namespace {
-
-// How far a demotrack may claim more than its file holds: missing rows read as 0, but a header
-// whose counts would need more memory than the file plus this much is refused.
-constexpr uint64_t kShortFileAllowance = 16u << 20;
-// Memory one channel costs besides its rows.
-constexpr uint64_t kChannelOverhead = sizeof(std::vector<uint8_t>);
-
-int32_t ReadInt32(const std::vector<uint8_t>& bytes, size_t offset) {
-  uint8_t b[4] = {0, 0, 0, 0};  // bytes past the end of a short file read as 0
-  for (size_t i = 0; i < 4; ++i)
-    if (offset + i < bytes.size()) b[i] = bytes[offset + i];
-  const uint32_t v = static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 |
-                     static_cast<uint32_t>(b[2]) << 16 | static_cast<uint32_t>(b[3]) << 24;
-  return static_cast<int32_t>(v);
-}
 
 int32_t TruncateToRow(float value) {
   if (std::isnan(value)) return 0;
@@ -44,35 +31,60 @@ void TDemoTracker::LoadDemotrack(const std::string& fileName) {
 
 void TDemoTracker::LoadDemotrackBytes(const std::vector<uint8_t>& bytes,
                                       const std::string& fileName) {
+  TDemotrackData data;
+  std::string error;
+  if (!ParseDemotrackBytes(bytes, data, error)) ScriptError("Demotrack " + fileName + " " + error);
+  Channels = std::move(data.Channels);
+}
+
+namespace {
+
+// Makes a demotrack from music on a grid; a script error and false when it cannot be made.
+bool BuildFromMusic(const std::string& fileName, const std::vector<uint8_t>& bytes,
+                    TTrackSource source, const TTrackGrid& grid, TTrackBuild& build) {
+  std::string error;
+  if (CachedDemotrackFromMusic(ResolveFileName(fileName), bytes, source, grid, build, error))
+    return true;
+  ScriptError("Cannot make a demotrack from the " + std::string(TrackSourceName(source)) + " " +
+              PrintableText(fileName) + ": " + error);
+  return false;
+}
+
+}  // namespace
+
+void TDemoTracker::LoadTrackerFile(const std::string& fileName) {
+  std::vector<uint8_t> bytes;
+  if (!ReadWholeFile(fileName, bytes))
+    throw FatalError("Cannot open file " + PrintableText(fileName + NotFoundNote(fileName)));
+  const TTrackSource source = DetectTrackSource(fileName, bytes);
+  if (source == TTrackSource::Demotrack) {
+    LoadDemotrackBytes(bytes, fileName);
+    return;
+  }
   Channels.clear();
-  const int32_t channelCount = ReadInt32(bytes, 0);
-  const int32_t rowCount = ReadInt32(bytes, 4);
-  if (channelCount < 0 || rowCount < 0) {
-    ScriptError("Demotrack " + fileName + " has a negative count (" +
-                std::to_string(channelCount) + " channels, " + std::to_string(rowCount) +
-                " rows)");
-    return;
-  }
-  const uint64_t data = bytes.size() > 8 ? bytes.size() - 8 : 0;
-  const uint64_t needed = static_cast<uint64_t>(channelCount) *
-                          (static_cast<uint64_t>(rowCount) + kChannelOverhead);
-  if (needed > data + kShortFileAllowance) {
-    ScriptError("Demotrack " + fileName + " claims " + std::to_string(channelCount) +
-                " channels of " + std::to_string(rowCount) + " rows but holds only " +
-                std::to_string(data) + " bytes of rows");
-    return;
-  }
-  Channels.resize(static_cast<size_t>(channelCount));
-  size_t offset = 8;
-  for (std::vector<uint8_t>& channel : Channels) {
-    channel.assign(static_cast<size_t>(rowCount), 0);
-    if (offset < bytes.size()) {
-      const size_t available = bytes.size() - offset;
-      const size_t take = available < channel.size() ? available : channel.size();
-      if (take) std::memcpy(channel.data(), &bytes[offset], take);
-    }
-    offset += static_cast<size_t>(rowCount);
-  }
+  MusicFile = AbsolutePath(fileName);  // a later DATADIR does not move it
+  MusicKind = TrackSourceName(source);
+  TTrackBuild build;
+  if (!BuildFromMusic(fileName, bytes, source, TTrackGrid(), build)) return;
+  Channels = std::move(build.Data.Channels);
+  BPM = static_cast<float>(build.Bpm);
+  MusicBpm = build.MusicBpm;
+}
+
+void TDemoTracker::SetBpm(float bpm) {
+  const bool regrid = !MusicFile.empty() && bpm > 0.0f && bpm != BPM;
+  BPM = bpm;
+  if (!regrid) return;
+  std::vector<uint8_t> bytes;
+  if (!ReadWholeFile(MusicFile, bytes))
+    throw FatalError("Cannot open file " + PrintableText(MusicFile));
+  TTrackGrid grid;
+  grid.Bpm = bpm;
+  TTrackBuild build;
+  const bool built = BuildFromMusic(MusicFile, bytes, DetectTrackSource(MusicFile, bytes), grid,
+                                    build);
+  Channels = std::move(build.Data.Channels);
+  if (!built) Channels.clear();
 }
 
 int32_t TDemoTracker::TimeToRow(float seconds) const {

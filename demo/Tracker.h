@@ -12,6 +12,14 @@ class TDemoTracker {
   // file give a script error and an empty demotrack. A missing file throws FatalError
   // "Cannot open file <name>".
   void LoadDemotrack(const std::string& fileName);
+  // What TRACKER loads: a demotrack file as above, or a module, MIDI file or recording turned
+  // into a demotrack at the music's own tempo (kept in the user's cache folder, so the next
+  // load of the same file is quick). BPM is then set to that tempo. A file that cannot be
+  // turned into one gives a script error and an empty demotrack.
+  void LoadTrackerFile(const std::string& fileName);
+  // Sets the tempo. A demotrack made from music is made again on the new tempo's grid, so its
+  // notes stay at their times in the music.
+  void SetBpm(float bpm);
   // The same for a demotrack's bytes in memory; the name is used in messages.
   void LoadDemotrackBytes(const std::vector<uint8_t>& bytes, const std::string& fileName);
   // The row at a time: t × 4 × BPM / 60 with every step rounded to a float, truncated.
@@ -27,4 +35,9 @@ class TDemoTracker {
 
   std::vector<std::vector<uint8_t>> Channels;
   float BPM = 0.0f;
+  // For a demotrack made from music: the file, what it is ("module", "MIDI file", "audio
+  // file") and the music's own tempo (0 when unknown). Empty for a demotrack file.
+  std::string MusicFile;
+  std::string MusicKind;
+  double MusicBpm = 0.0;
 };

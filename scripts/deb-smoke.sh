@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The Debian package as a user gets it: builds it (scripts/package.sh), checks it and the
 # manual pages as Debian would (lintian, mandoc: no error, no warning), installs it on this
-# machine with apt-get, runs `vorpane --version`, and captures two seconds of the installed
-# sample production headless, from its installed folder, at 30 frames a second.
+# machine with apt-get, runs `vorpane --version` and `vorpane-track --version`, and captures
+# two seconds of the installed sample production headless, from its installed folder, at
+# 30 frames a second.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 as_root() {
@@ -28,6 +29,7 @@ done
 (cd "$(dirname "$package")" &&
   as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "./$(basename "$package")" >/dev/null)
 vorpane --version
+vorpane-track --version
 capture=$(mktemp -d)
 trap 'rm -rf "$capture"' EXIT
 cd /usr/share/vorpane/production

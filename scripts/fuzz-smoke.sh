@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the fuzz target of every reader (pictures, music, 3DS models, scripts, demotracks) with
+# Builds the fuzz target of every reader (pictures, music, 3DS models, scripts, demotracks, and
+# the MIDI files and modules demotracks are made from) with
 # clang (AddressSanitizer, UndefinedBehaviorSanitizer, libFuzzer) into build-fuzz/ (or
 # $VORPANE_FUZZ_BUILD_DIR), makes the seed files (kept there, in fuzz-seeds/, for fuzz-long.sh), and runs each target over its seeds and then $VORPANE_FUZZ_SECONDS (default 20)
 # seconds of fuzzing. Prints one line per target with its executions per second; fails on the
@@ -9,13 +10,14 @@ cd "$(dirname "$0")/.."
 build_dir=${VORPANE_FUZZ_BUILD_DIR:-build-fuzz}
 seconds=${VORPANE_FUZZ_SECONDS:-20}
 targets=(bmp_reader tga_reader jpeg_pair_reader png_reader music_reader model3ds script_reader
-  demotrack_reader)
+  demotrack_reader midi_reader module_track)
 
 if [ ! -f "$build_dir/CMakeCache.txt" ]; then
   CC=clang CXX=clang++ cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DVORPANE_FUZZ=ON -DVORPANE_TESTS=OFF -DVORPANE_BENCH=OFF >/dev/null
 fi
 cmake --build "$build_dir" -j"$(nproc)" --target make_picture_seeds make_test_audio make_model \
+  make_test_music \
   "${targets[@]/#/fuzz_}"
 
 seeds="$build_dir/fuzz-seeds"
@@ -55,6 +57,10 @@ printf '\x02\x00\x00\x00\x04\x00\x00\x00\x01\x00\x05\x00\x00\x05\x00\x01' \
   >"$seeds/demotrack_reader/two_channels.trk"
 find build/production "$build_dir/production" -name '*.trk' -size -2M \
   -exec cp {} "$seeds/demotrack_reader/" \; 2>/dev/null || true
+# The MIDI reader and the module path start from small files with known events.
+mkdir -p "$seeds/midi_reader" "$seeds/module_track"
+for kind in midi midi-smpte; do "$build_dir/tools/make_test_music" "$kind" "$seeds/midi_reader/$kind.mid"; done
+"$build_dir/tools/make_test_music" mod "$seeds/module_track/jumps.mod"
 # libsndfile leaves some codec state behind on files it gives up on (see the suppressions).
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 

@@ -63,6 +63,7 @@ TEST(Install, AnInstalledTreePlaysItsProductionAndTheMissingScriptLineNamesIt) {
   const std::string installed = prefix + "/share/vorpane/production";
   for (const std::string& file :
        {prefix + "/bin/vorpane", prefix + "/share/man/man1/vorpane.1.gz",
+        prefix + "/bin/vorpane-track", prefix + "/share/man/man1/vorpane-track.1.gz",
         prefix + "/share/doc/vorpane/README.md", installed + "/moltrax.vrp",
         installed + "/moltrax.ogg", installed + "/moltrax.trk", installed + "/loading.bmp",
         installed + "/duck.3ds"})

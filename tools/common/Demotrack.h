@@ -1,6 +1,7 @@
-// Writing demotrack files: channel count C and row count R (signed 32-bit little-endian), then R
-// bytes per channel. The text form has one line per row with one value per channel, separated
-// by blanks or tabs; '.' stands for 0, '#' starts a comment, missing values are 0.
+// Writing demotrack files (through sync/Demotrack.h): channel count C and row count R (signed
+// 32-bit little-endian), then R bytes per channel. The text form has one line per row with one
+// value per channel, separated by blanks or tabs; '.' stands for 0, '#' starts a comment,
+// missing values are 0.
 #pragma once
 #include <cstdint>
 #include <string>

@@ -1,0 +1,114 @@
+#include "sync/ModuleNotes.h"
+
+#include <libopenmpt/libopenmpt.h>
+#include <libopenmpt/libopenmpt_ext.h>
+
+#include <map>
+#include <memory>
+
+namespace {
+
+// The song is played silently at the rate the player plays it (ticks are a whole number of
+// samples, so times depend on the rate), in steps of 2 ms: a row starts at most that long before
+// it is seen, far less than a demotrack row.
+constexpr int32_t kRenderRate = 44100;
+constexpr size_t kStepFrames = 88;
+// Longest song converted; libopenmpt knows the length before playing.
+constexpr double kLongestSongSeconds = 30.0 * 60.0;
+// Note values of the pattern data: 1..120 are notes, above are note-off, cut, fade and the like.
+constexpr uint8_t kHighestNote = 120;
+
+struct TModuleDeleter {
+  void operator()(openmpt_module_ext* module) const { openmpt_module_ext_destroy(module); }
+};
+using TModule = std::unique_ptr<openmpt_module_ext, TModuleDeleter>;
+
+}  // namespace
+
+bool LooksLikeModule(const std::vector<uint8_t>& bytes) {
+  const int result = openmpt_probe_file_header(
+      OPENMPT_PROBE_FILE_HEADER_FLAGS_DEFAULT, bytes.data(), bytes.size(), bytes.size(),
+      openmpt_log_func_silent, nullptr, openmpt_error_func_ignore, nullptr, nullptr, nullptr);
+  return result == OPENMPT_PROBE_FILE_HEADER_RESULT_SUCCESS;
+}
+
+bool ReadModuleNotes(const std::vector<uint8_t>& bytes, TNoteEvents& out, std::string& error) {
+  out = TNoteEvents();
+  int code = 0;
+  const char* message = nullptr;
+  TModule module(openmpt_module_ext_create_from_memory(
+      bytes.data(), bytes.size(), openmpt_log_func_silent, nullptr, openmpt_error_func_store,
+      nullptr, &code, &message, nullptr));
+  if (!module) {
+    error = "not a module libopenmpt can read";
+    if (message && *message) error += std::string(": ") + message;
+    openmpt_free_string(message);
+    return false;
+  }
+  openmpt_free_string(message);
+  openmpt_module* m = openmpt_module_ext_get_module(module.get());
+  const double length = openmpt_module_get_duration_seconds(m);
+  if (!(length >= 0.0) || length > kLongestSongSeconds) {
+    error = "the song plays for " + std::to_string(static_cast<long long>(length)) +
+            " s; demotracks are made for songs up to 30 minutes";
+    return false;
+  }
+  const int32_t channels = openmpt_module_get_num_channels(m);
+  if (channels <= 0) {
+    error = "the module has no channels";
+    return false;
+  }
+  openmpt_module_ctl_set_text(m, "play.at_end", "stop");
+  openmpt_module_set_repeat_count(m, 0);
+  openmpt_module_set_render_param(m, OPENMPT_MODULE_RENDER_INTERPOLATIONFILTER_LENGTH, 1);
+  openmpt_module_set_render_param(m, OPENMPT_MODULE_RENDER_VOLUMERAMPING_STRENGTH, 0);
+  // Only the timing is wanted: muted channels are not mixed.
+  openmpt_module_ext_interface_interactive interactive{};
+  if (openmpt_module_ext_get_interface(module.get(), LIBOPENMPT_EXT_C_INTERFACE_INTERACTIVE,
+                                       &interactive, sizeof interactive) &&
+      interactive.set_channel_mute_status)
+    for (int32_t c = 0; c < channels; ++c) interactive.set_channel_mute_status(module.get(), c, 1);
+
+  out.ChannelCount = static_cast<size_t>(channels);
+  std::map<double, size_t> tempoRows;  // estimated BPM → rows played at it
+  float buffer[kStepFrames];
+  double before = 0.0;
+  int32_t lastOrder = -1, lastRow = -1;
+  for (;;) {
+    const size_t frames = openmpt_module_read_float_mono(m, kRenderRate, kStepFrames, buffer);
+    const int32_t order = openmpt_module_get_current_order(m);
+    const int32_t row = openmpt_module_get_current_row(m);
+    // A short read is the end of the song; the position it leaves is where the song would
+    // start over, not a row that plays.
+    const bool end = frames < kStepFrames;
+    if (end) {
+      before += static_cast<double>(frames) / kRenderRate;
+      break;
+    }
+    if (order != lastOrder || row != lastRow) {
+      lastOrder = order;
+      lastRow = row;
+      ++tempoRows[openmpt_module_get_current_estimated_bpm(m)];
+      const int32_t pattern = openmpt_module_get_current_pattern(m);
+      for (int32_t c = 0; c < channels; ++c) {
+        const uint8_t note = openmpt_module_get_pattern_row_channel_command(
+            m, pattern, row, c, OPENMPT_MODULE_COMMAND_NOTE);
+        if (note >= 1 && note <= kHighestNote)
+          out.Notes.push_back({before, static_cast<uint16_t>(c), note});
+      }
+      if (out.Notes.size() > kMostNotes) {
+        error = "the module plays more than " + std::to_string(kMostNotes) + " notes";
+        return false;
+      }
+    }
+    before = openmpt_module_get_position_seconds(m);
+  }
+  out.Seconds = before;
+  size_t most = 0;
+  for (const auto& [bpm, rows] : tempoRows)
+    if (rows > most && bpm > 0.0) {
+      most = rows;
+      out.MusicBpm = bpm;
+    }
+  return true;
+}

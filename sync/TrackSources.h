@@ -1,0 +1,46 @@
+// Making demotracks from music: tracker modules, MIDI files and recordings, recognised by their
+// contents. What the player's TRACKER line and vorpane-track share.
+#pragma once
+#include "sync/Demotrack.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum class TTrackSource { Demotrack, Module, Midi, Audio };
+
+// What a file holds: a MIDI file, a module libopenmpt recognises or a recording (WAV, FLAC, Ogg,
+// MP3, AIFF); a name ending in .trk, and anything else, is a demotrack as it is.
+TTrackSource DetectTrackSource(const std::string& fileName, const std::vector<uint8_t>& bytes);
+// "demotrack", "module", "MIDI file", "audio file".
+const char* TrackSourceName(TTrackSource source);
+
+// A demotrack made from music, with the BPM it is written for and the music's own tempo.
+struct TTrackBuild {
+  TDemotrackData Data;
+  double Bpm = 0.0;
+  double MusicBpm = 0.0;
+};
+
+// Builds a demotrack from a module's or MIDI file's bytes (one demotrack channel per module
+// channel, or MIDI channels 1..16 as channels 0..15). False with a one-line message on a damaged
+// file.
+bool DemotrackFromModule(const std::vector<uint8_t>& bytes, const TTrackGrid& grid,
+                         TTrackBuild& out, std::string& error);
+bool DemotrackFromMidi(const std::vector<uint8_t>& bytes, const TTrackGrid& grid,
+                       TTrackBuild& out, std::string& error);
+// Analyses a recording for beats and onsets; false with a message when this build has no
+// audio analysis or the file cannot be decoded.
+bool DemotrackFromAudio(const std::string& fileName, const TTrackGrid& grid, TTrackBuild& out,
+                        std::string& error);
+// Any of the three by what the file holds (not for a demotrack).
+bool DemotrackFromMusic(const std::string& fileName, const std::vector<uint8_t>& bytes,
+                        TTrackSource source, const TTrackGrid& grid, TTrackBuild& out,
+                        std::string& error);
+
+// The same through the user's cache folder ($XDG_CACHE_HOME or ~/.cache, then vorpane/): a
+// build of the same contents on the same grid is read back instead of made again, and a new
+// one is stored. A cache that cannot be read or written only costs the time.
+bool CachedDemotrackFromMusic(const std::string& fileName, const std::vector<uint8_t>& bytes,
+                              TTrackSource source, const TTrackGrid& grid, TTrackBuild& out,
+                              std::string& error);
