@@ -241,7 +241,7 @@ void TVDemo::RunBar(size_t barIndex, int32_t row) {
 }
 
 void TVDemo::CaptureFrame() {
-  std::vector<uint8_t> rgb;
+  std::vector<uint8_t>& rgb = capturedRgb_;
   int32_t width = 0, height = 0;
   if (!ReadContentRGB(rgb, width, height))
     throw FatalError("Cannot capture frame " + std::to_string(frameIndex_));

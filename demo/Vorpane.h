@@ -142,6 +142,7 @@ class TVDemo : public TDemoScript {
   int64_t frameLimit_ = -1;          // frames of the fixed-step range (-1: no range end)
   int32_t subFrame_ = 0;             // the sub-frame of a motion-blurred frame being drawn
   TFrameAverage blurredFrame_;       // the sub-frames read so far
+  std::vector<uint8_t> capturedRgb_; // the frame being captured (kept: frames are large)
   std::unique_ptr<TFrameSink> sink_; // where captured frames go
   std::vector<double> frameMilliseconds_;
   std::unique_ptr<TKTimer> ownedTimer_;

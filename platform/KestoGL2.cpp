@@ -69,9 +69,14 @@ TRenderWindow OpenRenderWindow(int32_t width, int32_t height, int32_t bits, bool
           closest.w == width && closest.h == height &&
           SDL_SetWindowDisplayMode(window.Wnd, &closest) == 0;
       // Without the mode the window covers the desktop in its own mode, the production scaled.
-      if (!hasMode && SDL_SetWindowFullscreen(window.Wnd, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) {
+      // It is made anew at the desktop's size: without a window manager nobody resizes it.
+      SDL_DisplayMode desktop = {};
+      if (!hasMode) {
         SDL_DestroyWindow(window.Wnd);
         window.Wnd = nullptr;
+        if (SDL_GetDesktopDisplayMode(display < 0 ? 0 : display, &desktop) == 0)
+          window.Wnd = SDL_CreateWindow(title.c_str(), 0, 0, desktop.w, desktop.h,
+                                        flags | SDL_WINDOW_FULLSCREEN_DESKTOP);
       }
     }
     if (window.Wnd) {
@@ -215,11 +220,19 @@ int SetSwapSync(bool sync) {
 bool ReadFrameRGB(int32_t width, int32_t height, std::vector<uint8_t>& rgb) {
   if (width <= 0 || height <= 0) return false;
   const size_t row = static_cast<size_t>(width) * 3;
-  std::vector<uint8_t> bottomUp(row * static_cast<size_t>(height));
   GLint drawBuffer = GL_BACK;
   glGetIntegerv(GL_DRAW_BUFFER, &drawBuffer);
   glReadBuffer(static_cast<GLenum>(drawBuffer));
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  // Where the renderer can hand the rows over top first, they go straight into the result.
+  if (HasGLExtension("GL_MESA_pack_invert")) {
+    rgb.resize(row * static_cast<size_t>(height));
+    glPixelStorei(GL_PACK_INVERT_MESA, GL_TRUE);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    glPixelStorei(GL_PACK_INVERT_MESA, GL_FALSE);
+    return glGetError() == GL_NO_ERROR;
+  }
+  std::vector<uint8_t> bottomUp(row * static_cast<size_t>(height));
   glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
   if (glGetError() != GL_NO_ERROR) return false;
   rgb.resize(bottomUp.size());

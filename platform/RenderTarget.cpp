@@ -19,6 +19,7 @@ struct TTargetState {
   int32_t Width = 0, Height = 0; // the framebuffer's size
   float LineWidth = 1.0f, PointSize = 1.0f;  // in production pixels
   std::vector<uint8_t> Supersampled;         // the last supersampled frame read
+  std::vector<uint8_t> Composed;             // the buffer ComposeOutputRGB swaps in
 };
 
 TTargetState Target;
@@ -253,9 +254,9 @@ void ComposeOutputRGB(std::vector<uint8_t>& picture, int32_t& width, int32_t& he
   const TRenderTargetSpec& spec = Target.Spec;
   if (p.Width == spec.OutputWidth && p.Height == spec.OutputHeight) return;
   if (width != p.Width || height != p.Height) return;  // not this target's content
-  std::vector<uint8_t> output;
-  PlaceRGB(picture.data(), width, height, p.X, p.Y, spec.OutputWidth, spec.OutputHeight, output);
-  picture.swap(output);
+  PlaceRGB(picture.data(), width, height, p.X, p.Y, spec.OutputWidth, spec.OutputHeight,
+           Target.Composed);
+  picture.swap(Target.Composed);  // frame after frame the two buffers are reused
   width = spec.OutputWidth;
   height = spec.OutputHeight;
 }
