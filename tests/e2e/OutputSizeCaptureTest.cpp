@@ -1,12 +1,14 @@
 // Captures at another size than the script's: the timer overlay's black box (x 100..300, y
 // 475..515 from the bottom of an 800x600 production) and its text land where the production puts
 // them, scaled, with black bars (pad) or without (stretch).
+#include "common/Demotrack.h"
 #include "support/CapturedFrames.h"
 #include "support/RunVorpane.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -105,4 +107,44 @@ TEST(OutputSizeCapture, OverlayIsPlacedAndScaledWithPadAndStretch) {
   const TTextPixels stretchedText = WhiteIn(stretched, 200, 475, 800, 515);
   EXPECT_NEAR(stretchedText.Bottom - stretchedText.Top, plainText.Bottom - plainText.Top, 2);
   EXPECT_GT(stretchedText.Count, 1.6 * plainText.Count);
+}
+
+// The flash (a note at 8.5 s, fading within a tenth of a second) captured at 200 frames a second
+// and, blurred over a whole frame of two sub-frames, at 100: the sub-frames of blurred frame i
+// are plain frames 2i and 2i + 1, and it is their mean.
+TEST(MotionBlurCapture, ABlurredFrameIsTheMeanOfItsSubFrames) {
+  const std::string folder = MakeTempFolder();
+  TDemotrackGrid grid(2, std::vector<uint8_t>(100, 0));
+  grid[1][68] = 5;
+  ASSERT_TRUE(WriteDemotrack(folder + "/track.bin", grid));
+  WriteTextFile(folder, "moltrax.vrp",
+                "RESOLUTIONX 320\nRESOLUTIONY 240\nCOLORDEPTH 32\nINIT\n"
+                "CLEARCOLOR 0 0 64 255\nTRACKER track.bin\nBPM 120\n"
+                "LOAD flash 3\nX 40\nY 40\nW 240\nH 160\n"
+                "BAR one event\nMOUNT 1\nLENGTH 0 1\nEFFECT 3\nINPUT 0 1 5 100 0\n");
+  const std::vector<std::string> range = {"--from", "8.48", "--to", "8.58"};
+  std::vector<std::string> plainArguments = {"--capture", "plain", "--fps", "200"};
+  std::vector<std::string> blurArguments = {"--capture", "blur", "--fps", "100",
+                                            "--motion-blur", "2", "--shutter", "1"};
+  plainArguments.insert(plainArguments.end(), range.begin(), range.end());
+  blurArguments.insert(blurArguments.end(), range.begin(), range.end());
+  const TRunResult plainRun = RunVorpaneIn(folder, plainArguments, 60);
+  ASSERT_EQ(plainRun.ExitStatus, 0) << plainRun.Stderr;
+  const TRunResult blurRun = RunVorpaneIn(folder, blurArguments, 60);
+  ASSERT_EQ(blurRun.ExitStatus, 0) << blurRun.Stderr;
+
+  int changing = 0;
+  for (int i = 0; i < 10; ++i) {
+    TFrame blurred, first, second;
+    ASSERT_TRUE(ReadPng(folder + "/blur" + FrameName("", i), blurred)) << i;
+    ASSERT_TRUE(ReadPng(folder + "/plain" + FrameName("", 2 * i), first)) << i;
+    ASSERT_TRUE(ReadPng(folder + "/plain" + FrameName("", 2 * i + 1), second)) << i;
+    ASSERT_EQ(blurred.Rgb.size(), first.Rgb.size());
+    int worst = 0;
+    for (size_t k = 0; k < blurred.Rgb.size(); ++k)
+      worst = std::max(worst, std::abs(2 * blurred.Rgb[k] - first.Rgb[k] - second.Rgb[k]));
+    EXPECT_LE(worst, 1) << "frame " << i;  // the mean, rounded
+    if (first.At(160, 120)[0] != second.At(160, 120)[0]) ++changing;
+  }
+  EXPECT_GE(changing, 5);  // the flash moves between the sub-frames: there is motion to blur
 }
