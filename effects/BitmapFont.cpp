@@ -81,7 +81,8 @@ void CompileFont(float scaleX, float scaleY) {
   std::string file;
   int index = 0;
   if (!MatchFontFile(builtFont.Face, builtFont.Bold, file, index)) {
-    std::fprintf(stderr, "No font matches \"%s\"; text will not be drawn\n", builtFont.Face.c_str());
+    std::fprintf(stderr, "No font matches \"%s\"; text will not be drawn\n",
+                 builtFont.Face.c_str());
     return;
   }
   FT_Library library = nullptr;
@@ -151,7 +152,8 @@ void PrintText(const char* text, int32_t x, int32_t y, const TColor4& color) {
       if (static_cast<unsigned char>(*c) < kGlyphCount) codes.push_back(static_cast<GLubyte>(*c));
 
   // The frame's scale changed since the glyphs were rendered (a resized window): again.
-  if (FontListBase != 0 && (builtFont.ScaleX != RenderScaleX() || builtFont.ScaleY != RenderScaleY()))
+  if (FontListBase != 0 &&
+      (builtFont.ScaleX != RenderScaleX() || builtFont.ScaleY != RenderScaleY()))
     CompileFont(RenderScaleX(), RenderScaleY());
   glDisable(GL_DEPTH_TEST);
   glPushAttrib(GL_CURRENT_BIT);

@@ -4,8 +4,9 @@
 //
 // Contract: BuildBitmapFont needs a current OpenGL context and is called once; PrintText draws
 // nothing until it has been. Glyphs are rendered for the frame's scale (a production drawn at
-// another size than its own), and again when that changes. Codes 200..255 have no glyph and draw nothing. PrintText leaves
-// lighting, texturing and depth testing enabled and restores the current colour.
+// another size than its own), and again when that changes. Codes 200..255 have no glyph and
+// draw nothing. PrintText leaves lighting, texturing and depth testing enabled and restores the
+// current colour.
 #pragma once
 #include "engine/Vectors.h"
 

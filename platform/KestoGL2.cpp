@@ -70,10 +70,10 @@ TRenderWindow OpenRenderWindow(int32_t width, int32_t height, int32_t bits, bool
           SDL_SetWindowDisplayMode(window.Wnd, &closest) == 0;
       // Without the mode the window covers the desktop in its own mode, the production scaled.
       // It is made anew at the desktop's size: without a window manager nobody resizes it.
-      SDL_DisplayMode desktop = {};
       if (!hasMode) {
         SDL_DestroyWindow(window.Wnd);
         window.Wnd = nullptr;
+        SDL_DisplayMode desktop = {};
         if (SDL_GetDesktopDisplayMode(display < 0 ? 0 : display, &desktop) == 0)
           window.Wnd = SDL_CreateWindow(title.c_str(), 0, 0, desktop.w, desktop.h,
                                         flags | SDL_WINDOW_FULLSCREEN_DESKTOP);
@@ -117,7 +117,8 @@ TRenderWindow OpenRenderWindow(int32_t width, int32_t height, int32_t bits, bool
   // A window that did not get the production's size (the desktop's mode) shows it scaled.
   int drawableWidth = 0, drawableHeight = 0;
   SDL_GL_GetDrawableSize(window.Wnd, &drawableWidth, &drawableHeight);
-  if (drawableWidth > 0 && drawableHeight > 0 && (drawableWidth != width || drawableHeight != height))
+  if (drawableWidth > 0 && drawableHeight > 0 &&
+      (drawableWidth != width || drawableHeight != height))
     FitRenderTargetToWindow(drawableWidth, drawableHeight);
   return window;
 }
@@ -184,9 +185,10 @@ bool PresentFrame(const TRenderWindow& window, std::vector<TKeyPress>* keyPresse
         closeRequested = true;
         break;
       case SDL_WINDOWEVENT:
-        if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED && window.Wnd) {
-          int width = 0, height = 0;
-          SDL_GL_GetDrawableSize(window.Wnd, &width, &height);
+        if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+          // Pixels, which on a high-density display are more than the window's units.
+          int width = event.window.data1, height = event.window.data2;
+          if (window.Wnd) SDL_GL_GetDrawableSize(window.Wnd, &width, &height);
           FitRenderTargetToWindow(width, height);
         }
         break;

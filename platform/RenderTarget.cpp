@@ -225,7 +225,8 @@ void PresentRenderTarget(int32_t windowWidth, int32_t windowHeight) {
   glClear(GL_COLOR_BUFFER_BIT);
   // The placement is for the output size; a window that has just changed keeps it centred.
   const int32_t left = p.X + (windowWidth - Target.Spec.OutputWidth) / 2;
-  const int32_t bottom = windowHeight - (p.Y + p.Height) - (windowHeight - Target.Spec.OutputHeight) / 2;
+  const int32_t bottom =
+      windowHeight - (p.Y + p.Height) - (windowHeight - Target.Spec.OutputHeight) / 2;
   const bool sameSize = p.Width == Target.Width && p.Height == Target.Height;
   glBlitFramebuffer(0, 0, Target.Width, Target.Height, left, bottom, left + p.Width,
                     bottom + p.Height, GL_COLOR_BUFFER_BIT, sameSize ? GL_NEAREST : GL_LINEAR);
