@@ -153,10 +153,8 @@ void ReleaseRenderTarget() {
 
 void ResetRenderTarget() {
   if (Target.Active && SDL_GL_GetCurrentContext()) {
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    DeleteObjects(Target.Framebuffer, Target.Colour, Target.DepthStencil);
-    glLineWidth(1.0f);
-    glPointSize(1.0f);
+    Target.LineWidth = Target.PointSize = 1.0f;
+    ReleaseRenderTarget();
   }
   Target = TTargetState();
 }

@@ -42,8 +42,9 @@ constexpr int32_t kMaxTargetSide = 16384;
 bool UseRenderTarget(const TRenderTargetSpec& spec, std::string& error);
 // Back to drawing into the window at the production's size (nothing when no target is in use).
 void ReleaseRenderTarget();
-// Forgets the target and the settings (process state reset, window closing); its framebuffer is
-// deleted when a context is current. The viewport is left as it is.
+// Forgets the target and the settings (process state reset, window closing). When a context is
+// current its framebuffer is deleted and the window's viewport, projection, line width and point
+// size are set as at opening.
 void ResetRenderTarget();
 // True while frames go into an offscreen framebuffer.
 bool RenderTargetActive();
