@@ -103,6 +103,9 @@ bool UseRenderTarget(const TRenderTargetSpec& spec, std::string& error) {
             " pixels a side)";
     return false;
   }
+  // Errors left by earlier drawing are not this framebuffer's.
+  for (int pending = 0; pending < 16 && glGetError() != GL_NO_ERROR; ++pending) {
+  }
   GLuint framebuffer = 0, colour = 0, depthStencil = 0;
   glGenFramebuffers(1, &framebuffer);
   glGenRenderbuffers(1, &colour);
