@@ -153,3 +153,28 @@ TEST(RenderTarget, SupersampledFrameIsAveragedDownToItsSize) {
   EXPECT_NEAR(rgb[row + 10 * 3], 128, 1);
   EXPECT_EQ(rgb[row + 11 * 3], 0);
 }
+
+TEST(RenderTarget, AResizedWindowShowsTheProductionFittedAndItsOwnSizeDrawsDirectly) {
+  TestGlWindow();
+  // A 400x400 window: the 4:3 production is 400x300, 50 rows of black above and below.
+  FitRenderTargetToWindow(400, 400);
+  ASSERT_TRUE(RenderTargetActive());
+  EXPECT_EQ(RenderWidth(), 400);
+  EXPECT_EQ(RenderHeight(), 300);
+  ClearBlackFlat();
+  DrawRect({1, 1, 1, 1}, 0, 0, 800, 600);
+  PresentRenderTarget(400, 400);
+  // The window's own size again: no target, the window's buffer (with the copy) is read.
+  FitRenderTargetToWindow(800, 600);
+  EXPECT_FALSE(RenderTargetActive());
+  EXPECT_EQ(ReadTestPixel(200, 49).r, 0);
+  EXPECT_EQ(ReadTestPixel(200, 50).r, 255);
+  EXPECT_EQ(ReadTestPixel(0, 349).r, 255);
+  EXPECT_EQ(ReadTestPixel(399, 200).r, 255);
+  EXPECT_EQ(ReadTestPixel(200, 350).r, 0);
+  EXPECT_EQ(ReadTestPixel(400, 200).r, 0);
+  GLint viewport[4];
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  EXPECT_EQ(viewport[2], 800);
+  EXPECT_EQ(viewport[3], 600);
+}
