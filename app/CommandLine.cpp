@@ -8,9 +8,27 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+
+namespace {
+
+// "WxH" into its sides; true when the text is given but is not a size in range.
+bool ParseFrameSize(const std::string& text, int& width, int& height) {
+  if (text.empty()) return false;
+  unsigned long w = 0, h = 0;
+  char x = 0, rest = 0;
+  if (std::sscanf(text.c_str(), "%lu%c%lu%c", &w, &x, &h, &rest) != 3 || (x != 'x' && x != 'X') ||
+      w < 1 || h < 1 || w > 16384 || h > 16384 || text.find_first_of("+- ") != std::string::npos)
+    return true;
+  width = static_cast<int>(w);
+  height = static_cast<int>(h);
+  return false;
+}
+
+}  // namespace
 
 TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   TCommandLine result;
@@ -57,6 +75,25 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
                "Draw as fast as possible instead of syncing to the display");
   app.add_flag("--quiet", result.Options.Quiet,
                "No progress line or summary on stderr during a capture or benchmark");
+  std::string size, fit = "pad";
+  auto* sizeOption = app.add_option(
+      "--size", size,
+      "Capture frames of WxH pixels: the production drawn at that size in its own coordinates");
+  auto* fitOption =
+      app.add_option("--fit", fit, "Another aspect ratio at --size: pad (default) or stretch")
+          ->check(CLI::IsMember({"pad", "stretch"}));
+  auto* ssaaOption = app.add_option("--ssaa", result.Options.Supersample,
+                                    "Draw each frame at N (2 to 4) times its size and filter "
+                                    "it down")
+                         ->check(CLI::Range(2, 4));
+  auto* blurOption = app.add_option("--motion-blur", result.Options.MotionBlur,
+                                    "Average N (2 to 64) sub-frames into each captured frame")
+                         ->check(CLI::Range(2, 64));
+  auto* shutterOption =
+      app.add_option("--shutter", result.Options.Shutter,
+                     "The part of a frame the motion blur's sub-frames spread over (default "
+                     "0.5; above 0, at most 1)")
+          ->check(CLI::Range(0.0, 1.0));
   app.add_option("--timeline", result.TimelineFile,
                  "Draw the script's timeline into an SVG file (no window, no sound) and exit")
       ->excludes(captureOption)
@@ -93,6 +130,27 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       !result.Options.FixedStep) {
     result.ExitStatus = 2;
     result.Message = "vorpane: --fps, --from and --to need --capture or --benchmark\n";
+  }
+  if (ParseFrameSize(size, result.Options.OutputWidth, result.Options.OutputHeight)) {
+    result.ExitStatus = 2;
+    result.Message = "vorpane: --size needs WIDTHxHEIGHT, each side 1 to 16384 pixels\n";
+  }
+  result.Options.Stretch = fit == "stretch";
+  if (!(result.Options.Shutter > 0.0f)) {
+    result.ExitStatus = 2;
+    result.Message = "vorpane: --shutter needs a part of a frame above 0, at most 1\n";
+  }
+  const int ssaa = std::max(result.Options.Supersample, 1);
+  if (result.Options.OutputWidth * ssaa > 16384 || result.Options.OutputHeight * ssaa > 16384) {
+    result.ExitStatus = 2;
+    result.Message = "vorpane: --size times --ssaa must stay within 16384 pixels a side\n";
+  }
+  if ((sizeOption->count() || fitOption->count() || ssaaOption->count() || blurOption->count() ||
+       shutterOption->count()) &&
+      !result.Options.FixedStep) {
+    result.ExitStatus = 2;
+    result.Message = "vorpane: --size, --fit, --ssaa, --motion-blur and --shutter need --capture "
+                     "or --benchmark\n";
   }
   result.Options.HasStart = startOption->count() > 0;
   if (result.Options.HasStart && !std::isfinite(result.Options.Start)) {

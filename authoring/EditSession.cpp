@@ -10,6 +10,7 @@
 #include "effects/Draw2D.h"
 #include "platform/Dialogs.h"
 #include "platform/KestoBASS.h"
+#include "platform/RenderTarget.h"
 
 #include <unistd.h>
 
@@ -207,9 +208,9 @@ void TEditSession::WriteScreenshot(const TVDemo& demo) const {
   for (int n = 2; ::access(name.c_str(), F_OK) == 0 && n < 10000; ++n)
     name = stem + "-" + std::to_string(n) + ".png";
   std::vector<uint8_t> rgb;
-  const TRenderWindow& window = demo.Window;
-  if (ReadFrameRGB(window.Width, window.Height, rgb) &&
-      WritePngRGB(name, rgb.data(), window.Width, window.Height)) {
+  // The frame as drawn: at the window's scale when it shows the production scaled.
+  int32_t width = 0, height = 0;
+  if (ReadContentRGB(rgb, width, height) && WritePngRGB(name, rgb.data(), width, height)) {
     std::fprintf(stderr, "vorpane: frame at %s s written to %s\n",
                  FormatHundredths(demo.Time).c_str(), name.c_str());
   } else {

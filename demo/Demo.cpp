@@ -14,6 +14,7 @@
 #include "platform/Files.h"
 #include "platform/KestoBASS.h"
 #include "platform/KestoInput.h"
+#include "platform/RenderTarget.h"
 #include "platform/Text.h"
 #include "platform/Version.h"
 
@@ -226,7 +227,9 @@ void TVDemo::OpenWindow() {
   bool fullscreen = Fullscreen;
   if (options_.WindowMode == 1) fullscreen = false;
   if (options_.WindowMode == 2) fullscreen = true;
+  KeepRenderSize(options_.FixedStep);
   Window = OpenRenderWindow(ResolutionX, ResolutionY, ColorDepth, fullscreen, ComposeTitle());
+  UseOutputSize();
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   PresentFrame(Window);
   InitKeyboard(Window, Exclusive);

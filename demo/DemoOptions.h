@@ -18,4 +18,10 @@ struct TDemoOptions {
   bool HasStart = false;        // real-time start time given (overrides STARTTIME)
   float Start = 0.0f;
   bool NoVsync = false;         // real-time swaps not synced to the display
+  int OutputWidth = 0;          // frames of this size (0: the script's resolution)
+  int OutputHeight = 0;
+  bool Stretch = false;         // another aspect ratio is stretched over the frame, not padded
+  int Supersample = 0;          // frames drawn at N times their size and filtered down (0: 1)
+  int MotionBlur = 0;           // sub-frames averaged into each frame (0: 1)
+  float Shutter = 0.5f;         // the part of a frame the sub-frames are spread over
 };

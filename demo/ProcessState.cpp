@@ -14,6 +14,7 @@
 #include "platform/KestoBASS.h"
 #include "platform/KestoGL2.h"
 #include "platform/KestoInput.h"
+#include "platform/RenderTarget.h"
 #include "platform/ScriptError.h"
 
 #include <unistd.h>
@@ -47,14 +48,11 @@ void ResetProcessState() {
   ClearModelCache();
 
   VoxelAngles = VoxelOffset = TVec3{0, 0, 0};
-  // The font is one display list per code 0 to 199.
-  if (FontListBase != 0 && SDL_GL_GetCurrentContext()) glDeleteLists(FontListBase, 200);
-  FontListBase = 0;
-  TextColor = TColor4{0, 0, 0, 0};
-  TextX = TextY = 0.0f;
+  ResetBitmapFont();
   CameraRight = CameraUp = TVec3{0, 0, 0};
 
   ResetAudio();
+  ResetRenderTarget();
   CurrentWindow = TRenderWindow();
   FullscreenActive = false;
   std::fill(std::begin(KeyTable), std::end(KeyTable), uint8_t{0});

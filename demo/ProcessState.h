@@ -14,10 +14,13 @@
 //   engine/KGL2_3ds.h      ModelLoader (exists only during a model load)
 //   effects/VoxelGrid.h    VoxelAngles, VoxelOffset
 //   effects/ModelLoading.h modelCache (path -> brush and file stamp), modelReads (the read count)
-//   effects/BitmapFont.h   FontListBase (the font's display lists), TextColor, TextX, TextY
+//   effects/BitmapFont.h   FontListBase (the font's display lists), TextColor, TextX, TextY,
+//                          builtFont (the face, height and frame scale the lists were made for)
 //   effects/Draw2D.h       CameraRight, CameraUp
 //   platform/KestoBASS.h   state (the audio device and the streams)
 //   platform/KestoGL2.h    CurrentWindow, FullscreenActive, KeyTable, PresentedFrames
+//   platform/RenderTarget.h Target (the offscreen framebuffer frames go to, its spec, the line
+//                          width and point size, whether window sizes are followed)
 //   platform/KestoInput.h  Keyboard, device (the keyboard record it points to)
 //   platform/Dialogs.h     errorBoxCount, lastErrorBoxText (the error box count and last text),
 //                          errorOrigin, dialogsEnabled (not reset: dialogs stay as switched)

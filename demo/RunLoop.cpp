@@ -10,6 +10,7 @@
 #include "platform/KestoBASS.h"
 #include "platform/KestoInput.h"
 #include "platform/Text.h"
+#include "platform/RenderTarget.h"
 
 #include <SDL2/SDL.h>
 
@@ -122,7 +123,7 @@ void TVDemo::Run() {
     if (KeyDown(kEscapeKey) || QuitRequested) break;
     if (frameLimit_ >= 0 && frameIndex_ >= frameLimit_) break;
     const uint64_t start = SDL_GetPerformanceCounter();
-    RenderFrame();
+    RenderOutputFrame();
     if (options_.Benchmark) {
       glFinish();
       const uint64_t ticks = SDL_GetPerformanceCounter() - start;
@@ -142,10 +143,12 @@ void TVDemo::Run() {
 
 void TVDemo::UpdateTime() {
   if (options_.FixedStep) {
-    const double time = FixedStepTime(frameIndex_);
+    // Sub-frames spread over the shutter; what steps by the frame time steps on the first.
+    const double time = FixedStepTime(frameIndex_) +
+                        subFrame_ * options_.Shutter / (SubFrameCount() * FixedStepFps());
     Time = static_cast<float>(time);
     Timer->Elapsed();
-    Timer->FrameDuration = static_cast<float>(1.0 / FixedStepFps());
+    Timer->FrameDuration = subFrame_ == 0 ? static_cast<float>(1.0 / FixedStepFps()) : 0.0f;
     // The music is not played: its spectrum is read from the decoded samples at this time.
     if (MusicLoaded) FetchSpectrumAt(Music, time, SpectrumData);
     return;
@@ -175,7 +178,7 @@ void TVDemo::RenderFrame() {
   UpdateTime();
   bool standsStill = false;
   if (session_) standsStill = session_->BeforeFrame(*this);
-  else if (EndTime > 0.0f && Time > EndTime) QuitRequested = true;
+  else if (subFrame_ == 0 && EndTime > 0.0f && Time > EndTime) QuitRequested = true;
   // A paused frame is the same frame again: effects that step by the frame time stand still.
   LastFrameTime = standsStill ? 0.0f : Timer->FrameDuration;
   PollKeyboard();
@@ -202,12 +205,13 @@ void TVDemo::RenderFrame() {
   if (session_) session_->AfterFrame(*this, row);
   std::vector<TKeyPress> keys;
   if (PresentFrame(Window, session_ ? &keys : nullptr)) QuitRequested = true;  // closed
-  ++frameIndex_;
+  if (subFrame_ + 1 == SubFrameCount()) ++frameIndex_;  // the frame's last sub-frame
   if (session_) {
     session_->AfterPresent(*this, keys);
     return;  // a session decides where the run ends
   }
-  if (Tracker && !Tracker->Channels.empty() && Tracker->RowCount(0) < Tracker->TimeToRow(Time))
+  if (subFrame_ == 0 && Tracker && !Tracker->Channels.empty() &&
+      Tracker->RowCount(0) < Tracker->TimeToRow(Time))
     QuitRequested = true;
 }
 
@@ -256,8 +260,43 @@ void TVDemo::RunBar(size_t barIndex, int32_t row) {
 }
 
 void TVDemo::CaptureFrame() {
-  std::vector<uint8_t> rgb;
-  if (!ReadFrameRGB(Window.Width, Window.Height, rgb) ||
-      !sink_->WriteFrame(frameIndex_, rgb.data(), Window.Width, Window.Height))
+  std::vector<uint8_t>& rgb = capturedRgb_;
+  int32_t width = 0, height = 0;
+  if (!ReadContentRGB(rgb, width, height))
     throw FatalError("Cannot capture frame " + std::to_string(frameIndex_));
+  if (SubFrameCount() > 1) {
+    blurredFrame_.Add(rgb.data(), width, height);
+    if (blurredFrame_.Count() < SubFrameCount()) return;
+    blurredFrame_.Take(rgb, width, height);
+  }
+  ComposeOutputRGB(rgb, width, height);
+  if (!sink_->WriteFrame(frameIndex_, rgb.data(), width, height))
+    throw FatalError("Cannot capture frame " + std::to_string(frameIndex_));
+}
+
+int32_t TVDemo::SubFrameCount() const {
+  return options_.FixedStep && options_.MotionBlur > 1 ? options_.MotionBlur : 1;
+}
+
+void TVDemo::RenderOutputFrame() {
+  // The end of the run is decided on a frame's first sub-frame, at the frame's own time.
+  for (subFrame_ = 0; subFrame_ < SubFrameCount(); ++subFrame_) RenderFrame();
+  subFrame_ = 0;
+}
+
+void TVDemo::UseOutputSize() {
+  if (!options_.FixedStep || !Window.RC) return;
+  TRenderTargetSpec spec;
+  spec.OutputWidth = options_.OutputWidth > 0 ? options_.OutputWidth : Window.Width;
+  spec.OutputHeight = options_.OutputHeight > 0 ? options_.OutputHeight : Window.Height;
+  spec.Fit = options_.Stretch ? TFitMode::Stretch : TFitMode::Pad;
+  spec.Supersample = std::max(options_.Supersample, 1);
+  // At the production's own size the frames go into the window as they always did.
+  if (spec.OutputWidth == Window.Width && spec.OutputHeight == Window.Height &&
+      spec.Supersample == 1)
+    return;
+  std::string error;
+  if (!UseRenderTarget(spec, error))
+    throw FatalError("Cannot draw frames of " + std::to_string(spec.OutputWidth) + "x" +
+                     std::to_string(spec.OutputHeight) + ": " + error);
 }

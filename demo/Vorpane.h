@@ -7,6 +7,7 @@
 #include "demo/Tracker.h"
 #include "effects/VEffect.h"
 #include "platform/Frame.h"
+#include "platform/FramePixels.h"
 #include "platform/KestoGL2.h"
 #include "platform/ScriptError.h"
 #include "platform/Timer.h"
@@ -53,6 +54,8 @@ class TVDemo : public TDemoScript {
   void Run();
   // One frame.
   void RenderFrame();
+  // One frame of the output: with motion blur, each of its sub-frames in turn.
+  void RenderOutputFrame();
 
   // Reads and executes the script line by line into Script(), through the host; the current
   // folder becomes the script's own, so that the names in it resolve from there.
@@ -129,8 +132,13 @@ class TVDemo : public TDemoScript {
   double FixedStepEnd() const;
   // Reports a script fault once per key rather than every frame, tied to a script line.
   void ReportOnce(const std::string& key, int32_t line, const std::string& description);
-  // Reads and hands the finished frame to the capture sink (fixed-step runs).
+  // Reads and hands the finished frame to the capture sink (fixed-step runs); a motion-blurred
+  // frame is handed on after its last sub-frame.
   void CaptureFrame();
+  // Sub-frames of each output frame (--motion-blur; 1 without it and in real time).
+  int32_t SubFrameCount() const;
+  // Draws the production into an offscreen frame of --size and --ssaa when asked for.
+  void UseOutputSize();
   // Writes the music of the captured range as a WAV file (nothing when the name is empty).
   void WriteCapturedAudio(const std::string& fileName);
 
@@ -143,6 +151,9 @@ class TVDemo : public TDemoScript {
   int64_t frameIndex_ = 0;           // frames rendered so far
   int64_t frameLimit_ = -1;          // frames of the fixed-step range (-1: no range end)
   int picturesFailed_ = 0;           // pictures that could not be read while loading
+  int32_t subFrame_ = 0;             // the sub-frame of a motion-blurred frame being drawn
+  TFrameAverage blurredFrame_;       // the sub-frames read so far
+  std::vector<uint8_t> capturedRgb_; // the frame being captured (kept: frames are large)
   std::unique_ptr<TFrameSink> sink_; // where captured frames go
   std::vector<double> frameMilliseconds_;
   std::unique_ptr<TKTimer> ownedTimer_;

@@ -3,10 +3,12 @@
 #include "effects/Draw2D.h"
 #include "platform/FontFiles.h"
 #include "platform/KestoGL2.h"
+#include "platform/RenderTarget.h"
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -62,28 +64,46 @@ void CompileGlyph(FT_Face face, int code, GLuint list) {
   glEndList();
 }
 
-}  // namespace
+// The font the lists were built from, and the scale of the frame they were rendered for.
+struct TBuiltFont {
+  std::string Face;
+  int32_t Height = 0;
+  bool Bold = false;
+  float ScaleX = 0, ScaleY = 0;
+};
+TBuiltFont builtFont;
 
-uint32_t BuildBitmapFont(const std::string& faceName, int32_t height, bool bold) {
-  FontListBase = glGenLists(kGlyphCount);
+// Renders the glyphs into the lists at the cell height times scaleY, widths times scaleX: the
+// frame's pixels per production pixel, so that text keeps its place and size in the production.
+void CompileFont(float scaleX, float scaleY) {
+  builtFont.ScaleX = scaleX;
+  builtFont.ScaleY = scaleY;
   std::string file;
   int index = 0;
-  if (!MatchFontFile(faceName, bold, file, index)) {
-    std::fprintf(stderr, "No font matches \"%s\"; text will not be drawn\n", faceName.c_str());
-    return FontListBase;
+  if (!MatchFontFile(builtFont.Face, builtFont.Bold, file, index)) {
+    std::fprintf(stderr, "No font matches \"%s\"; text will not be drawn\n",
+                 builtFont.Face.c_str());
+    return;
   }
   FT_Library library = nullptr;
   FT_Face face = nullptr;
   if (FT_Init_FreeType(&library) != 0 || FT_New_Face(library, file.c_str(), index, &face) != 0) {
     std::fprintf(stderr, "Cannot read the font file %s; text will not be drawn\n", file.c_str());
     if (library) FT_Done_FreeType(library);
-    return FontListBase;
+    return;
   }
   // The height is the cell height, ascender to descender, as a font height in pixels.
+  const int32_t height = builtFont.Height > 0 ? builtFont.Height : 1;
   FT_Size_RequestRec request = {};
   request.type = FT_SIZE_REQUEST_TYPE_REAL_DIM;
-  request.height = static_cast<FT_Long>(height > 0 ? height : 1) * 64;
+  request.height = static_cast<FT_Long>(std::lround(static_cast<double>(height) * scaleY * 64.0));
   FT_Request_Size(face, &request);
+  // A frame stretched more one way than the other gets glyphs stretched alike.
+  if (scaleX != scaleY && scaleY > 0) {
+    FT_Matrix stretch = {static_cast<FT_Fixed>(std::lround(65536.0 * scaleX / scaleY)), 0, 0,
+                         0x10000};
+    FT_Set_Transform(face, &stretch, nullptr);
+  }
 
   glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
@@ -97,7 +117,27 @@ uint32_t BuildBitmapFont(const std::string& faceName, int32_t height, bool bold)
 
   FT_Done_Face(face);
   FT_Done_FreeType(library);
+}
+
+}  // namespace
+
+uint32_t BuildBitmapFont(const std::string& faceName, int32_t height, bool bold) {
+  FontListBase = glGenLists(kGlyphCount);
+  builtFont = TBuiltFont();
+  builtFont.Face = faceName;
+  builtFont.Height = height;
+  builtFont.Bold = bold;
+  CompileFont(RenderScaleX(), RenderScaleY());
   return FontListBase;
+}
+
+void ResetBitmapFont() {
+  // The font is one display list per code 0 to 199.
+  if (FontListBase != 0 && SDL_GL_GetCurrentContext()) glDeleteLists(FontListBase, kGlyphCount);
+  FontListBase = 0;
+  builtFont = TBuiltFont();
+  TextColor = TColor4{0, 0, 0, 0};
+  TextX = TextY = 0.0f;
 }
 
 void PrintText(const char* text, int32_t x, int32_t y, const TColor4& color) {
@@ -111,6 +151,10 @@ void PrintText(const char* text, int32_t x, int32_t y, const TColor4& color) {
     for (const char* c = text; *c; ++c)
       if (static_cast<unsigned char>(*c) < kGlyphCount) codes.push_back(static_cast<GLubyte>(*c));
 
+  // The frame's scale changed since the glyphs were rendered (a resized window): again.
+  if (FontListBase != 0 &&
+      (builtFont.ScaleX != RenderScaleX() || builtFont.ScaleY != RenderScaleY()))
+    CompileFont(RenderScaleX(), RenderScaleY());
   glDisable(GL_DEPTH_TEST);
   glPushAttrib(GL_CURRENT_BIT);
   glColor4f(TextColor.R, TextColor.G, TextColor.B, TextColor.A);

@@ -2,6 +2,7 @@
 
 #include "platform/Dialogs.h"
 #include "platform/FatalError.h"
+#include "platform/RenderTarget.h"
 
 #include <cstring>
 
@@ -63,11 +64,19 @@ TRenderWindow OpenRenderWindow(int32_t width, int32_t height, int32_t bits, bool
       mode.h = height;
       SDL_DisplayMode closest = {};
       int display = SDL_GetWindowDisplayIndex(window.Wnd);
-      if (SDL_GetClosestDisplayMode(display < 0 ? 0 : display, &mode, &closest) == nullptr ||
-          closest.w != width || closest.h != height ||
-          SDL_SetWindowDisplayMode(window.Wnd, &closest) != 0) {
+      const bool hasMode =
+          SDL_GetClosestDisplayMode(display < 0 ? 0 : display, &mode, &closest) != nullptr &&
+          closest.w == width && closest.h == height &&
+          SDL_SetWindowDisplayMode(window.Wnd, &closest) == 0;
+      // Without the mode the window covers the desktop in its own mode, the production scaled.
+      // It is made anew at the desktop's size: without a window manager nobody resizes it.
+      if (!hasMode) {
         SDL_DestroyWindow(window.Wnd);
         window.Wnd = nullptr;
+        SDL_DisplayMode desktop = {};
+        if (SDL_GetDesktopDisplayMode(display < 0 ? 0 : display, &desktop) == 0)
+          window.Wnd = SDL_CreateWindow(title.c_str(), 0, 0, desktop.w, desktop.h,
+                                        flags | SDL_WINDOW_FULLSCREEN_DESKTOP);
       }
     }
     if (window.Wnd) {
@@ -76,7 +85,8 @@ TRenderWindow OpenRenderWindow(int32_t width, int32_t height, int32_t bits, bool
       ShowWindowError("Unable to switch to fullscreen!");
     }
   }
-  if (!window.Wnd) window.Wnd = SDL_CreateWindow(title.c_str(), 0, 0, width, height, flags);
+  if (!window.Wnd)
+    window.Wnd = SDL_CreateWindow(title.c_str(), 0, 0, width, height, flags | SDL_WINDOW_RESIZABLE);
   if (!window.Wnd) {
     CloseRenderWindow(window, FullscreenActive);
     ShowWindowError("Unable to create window!");
@@ -104,12 +114,19 @@ TRenderWindow OpenRenderWindow(int32_t width, int32_t height, int32_t bits, bool
   ResizeViewport(width, height);
   InitRenderState();
   CurrentWindow = window;
+  // A window that did not get the production's size (the desktop's mode) shows it scaled.
+  int drawableWidth = 0, drawableHeight = 0;
+  SDL_GL_GetDrawableSize(window.Wnd, &drawableWidth, &drawableHeight);
+  if (drawableWidth > 0 && drawableHeight > 0 &&
+      (drawableWidth != width || drawableHeight != height))
+    FitRenderTargetToWindow(drawableWidth, drawableHeight);
   return window;
 }
 
 void CloseRenderWindow(TRenderWindow& window, bool fullscreen) {
   if (fullscreen) SDL_ShowCursor(SDL_ENABLE);
   if (window.RC) {
+    if (SDL_GL_GetCurrentContext() == window.RC) ResetRenderTarget();
     SDL_GL_MakeCurrent(window.Wnd, nullptr);
     SDL_GL_DeleteContext(window.RC);
     window.RC = nullptr;
@@ -129,10 +146,15 @@ void LeaveFullscreen() {
 
 void ResizeViewport(int32_t width, int32_t height) {
   if (height == 0) height = 1;
+  SetViewportAndPerspective(width, height,
+                            static_cast<double>(width) / static_cast<double>(height));
+}
+
+void SetViewportAndPerspective(int32_t width, int32_t height, double aspect) {
   glViewport(0, 0, width, height);
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
-  gluPerspective(45.0, static_cast<double>(width) / static_cast<double>(height), 1.0, 100000.0);
+  gluPerspective(45.0, aspect, 1.0, 100000.0);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
 }
@@ -149,6 +171,11 @@ void InitRenderState() {
 }
 
 bool PresentFrame(const TRenderWindow& window, std::vector<TKeyPress>* keyPresses) {
+  if (window.Wnd && RenderTargetActive()) {
+    int width = 0, height = 0;
+    SDL_GL_GetDrawableSize(window.Wnd, &width, &height);
+    PresentRenderTarget(width, height);
+  }
   glFlush();
   bool closeRequested = false;
   SDL_Event event;
@@ -158,8 +185,12 @@ bool PresentFrame(const TRenderWindow& window, std::vector<TKeyPress>* keyPresse
         closeRequested = true;
         break;
       case SDL_WINDOWEVENT:
-        if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
-          ResizeViewport(event.window.data1, event.window.data2);
+        if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+          // Pixels, which on a high-density display are more than the window's units.
+          int width = event.window.data1, height = event.window.data2;
+          if (window.Wnd) SDL_GL_GetDrawableSize(window.Wnd, &width, &height);
+          FitRenderTargetToWindow(width, height);
+        }
         break;
       case SDL_KEYDOWN:
       case SDL_KEYUP:
@@ -191,11 +222,19 @@ int SetSwapSync(bool sync) {
 bool ReadFrameRGB(int32_t width, int32_t height, std::vector<uint8_t>& rgb) {
   if (width <= 0 || height <= 0) return false;
   const size_t row = static_cast<size_t>(width) * 3;
-  std::vector<uint8_t> bottomUp(row * static_cast<size_t>(height));
   GLint drawBuffer = GL_BACK;
   glGetIntegerv(GL_DRAW_BUFFER, &drawBuffer);
   glReadBuffer(static_cast<GLenum>(drawBuffer));
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  // Where the renderer can hand the rows over top first, they go straight into the result.
+  if (HasGLExtension("GL_MESA_pack_invert")) {
+    rgb.resize(row * static_cast<size_t>(height));
+    glPixelStorei(GL_PACK_INVERT_MESA, GL_TRUE);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    glPixelStorei(GL_PACK_INVERT_MESA, GL_FALSE);
+    return glGetError() == GL_NO_ERROR;
+  }
+  std::vector<uint8_t> bottomUp(row * static_cast<size_t>(height));
   glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
   if (glGetError() != GL_NO_ERROR) return false;
   rgb.resize(bottomUp.size());

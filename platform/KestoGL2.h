@@ -49,6 +49,9 @@ void CloseRenderWindow(TRenderWindow& window, bool fullscreen);
 void LeaveFullscreen();
 // Sets the viewport and a 45-degree perspective projection; a height of 0 counts as 1.
 void ResizeViewport(int32_t width, int32_t height);
+// Sets the viewport to width x height and a 45-degree perspective projection of that aspect
+// ratio; the modelview matrix is reset.
+void SetViewportAndPerspective(int32_t width, int32_t height, double aspect);
 // Sets the initial GL state (clear colour, smooth shading, depth test, sphere-map texgen mode).
 void InitRenderState();
 // Ends a frame: glFlush, every pending window event is handled, then the buffers are swapped,
