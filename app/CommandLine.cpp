@@ -6,7 +6,7 @@
 #include "platform/Text.h"
 #include "platform/Version.h"
 
-#include <CLI/CLI.hpp>
+#include "app/CliParse.h"
 
 #include <algorithm>
 #include <cmath>
@@ -99,22 +99,7 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       ->excludes(captureOption)
       ->excludes(checkFlag);
 
-  std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
-  try {
-    app.parse(reversed);
-  } catch (const CLI::CallForHelp&) {
-    result.ExitStatus = 0;
-    result.Message = app.help();
-    return result;
-  } catch (const CLI::CallForVersion&) {
-    result.ExitStatus = 0;
-    result.Message = app.version() + "\n";
-    return result;
-  } catch (const CLI::ParseError& error) {
-    result.ExitStatus = 2;
-    result.Message = std::string("vorpane: ") + error.what() + "\nRun with --help for usage.\n";
-    return result;
-  }
+  if (!ParseOrStop(app, arguments, "vorpane", result.ExitStatus, result.Message)) return result;
   result.Options.WindowMode = windowed ? 1 : fullscreen ? 2 : 0;
   result.Options.FixedStep = !capture.empty() || benchmark;
   result.Options.CaptureDir = capture;

@@ -3,7 +3,7 @@
 
 #include "platform/Version.h"
 
-#include <CLI/CLI.hpp>
+#include "app/CliParse.h"
 
 TTrackCommandLine ParseTrackCommandLine(const std::vector<std::string>& arguments) {
   TTrackCommandLine result;
@@ -51,19 +51,6 @@ TTrackCommandLine ParseTrackCommandLine(const std::vector<std::string>& argument
         ->check(CLI::Range(1, 64));
     sub->callback([&result, name = std::string(command.Name)] { result.Command = name; });
   }
-  std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
-  try {
-    app.parse(reversed);
-  } catch (const CLI::CallForHelp&) {
-    result.ExitStatus = 0;
-    result.Message = app.help();
-  } catch (const CLI::CallForVersion&) {
-    result.ExitStatus = 0;
-    result.Message = app.version() + "\n";
-  } catch (const CLI::ParseError& error) {
-    result.ExitStatus = 2;
-    result.Message =
-        std::string("vorpane-track: ") + error.what() + "\nRun with --help for usage.\n";
-  }
+  ParseOrStop(app, arguments, "vorpane-track", result.ExitStatus, result.Message);
   return result;
 }
