@@ -330,6 +330,9 @@ void EncodeVideoFile(const std::string& input, const std::string& fileName,
   arguments.insert(arguments.end(), video.begin(), video.end());
   const std::vector<std::string> audio = AudioEncodeArguments(fileName, options, encoders.Audio);
   arguments.insert(arguments.end(), audio.begin(), audio.end());
+  // The samples run on without a gap; the times a joined Matroska file gives its audio
+  // packets are rounded to milliseconds.
+  arguments.insert(arguments.end(), {"-af", "asetpts=N/SR/TB"});
   const std::vector<std::string> container = ContainerArguments(fileName, options);
   arguments.insert(arguments.end(), container.begin(), container.end());
   arguments.push_back(fileName);

@@ -14,6 +14,19 @@ TFrame ReadFrame(const std::string& folder, int index) {
   return frame;
 }
 
+// A checksum of each frame of a video file as ffmpeg decodes it, then one of all its sound.
+std::string DecodedDigest(const std::string& folder, const std::string& file) {
+  std::string digest;
+  for (const char* stream : {"framemd5", "md5"}) {
+    const TRunResult run = RunProgramIn(
+        folder, {"/usr/bin/env", "ffmpeg", "-v", "error", "-i", file, "-map",
+                 stream[0] == 'f' ? "0:v" : "0:a", "-f", stream, "-"}, 60);
+    EXPECT_EQ(run.ExitStatus, 0) << run.Stderr;
+    digest += run.Stdout;
+  }
+  return digest;
+}
+
 }  // namespace
 
 TEST(CaptureRange, FramesAreTheSameTwiceAndWhenTheCaptureStartsInTheMetaballs) {
@@ -40,4 +53,31 @@ TEST(CaptureRange, FramesAreTheSameTwiceAndWhenTheCaptureStartsInTheMetaballs) {
   }
   EXPECT_FALSE(ReadFrame(production + "/middle", 0).Rgb == ReadFrame(production + "/middle", 1).Rgb)
       << "the metaballs stand still";
+}
+
+TEST(CaptureRange, SegmentsCapturedSideBySideJoinIntoTheFramesOfOneCapture) {
+  if (RunProgramIn("/", {"/usr/bin/env", "parallel", "--version"}, 30).ExitStatus != 0)
+    GTEST_SKIP() << "GNU parallel is not installed";
+  const std::string production = MirrorSampleProduction();
+  ASSERT_FALSE(production.empty());
+  // The first segment ends in the groove, the second starts there with sparks flying.
+  const std::vector<std::string> range = {"--fps", "10", "--from", "20", "--to", "22"};
+  std::vector<std::string> command = {"/usr/bin/env", std::string("VORPANE=") + VORPANE_BINARY,
+                                      "bash", VORPANE_SOURCE_DIR "/scripts/capture-split.sh",
+                                      "--jobs", "2"};
+  command.insert(command.end(), range.begin(), range.end());
+  command.insert(command.end(), {"split.mp4", "moltrax.vrp"});
+  const TRunResult split = RunProgramIn(production, command, 280);
+  ASSERT_EQ(split.ExitStatus, 0) << split.Stderr;
+  EXPECT_NE(split.Stderr.find("20 frames in 2 segments"), std::string::npos) << split.Stderr;
+  std::vector<std::string> single = {"--capture", "single.mp4", "--quiet"};
+  single.insert(single.end(), range.begin(), range.end());
+  const TRunResult run = RunVorpaneIn(production, single, 200);
+  ASSERT_EQ(run.ExitStatus, 0) << run.Stderr;
+  const std::string joined = DecodedDigest(production, "split.mp4");
+  size_t videoFrames = 0;  // lines of stream 0
+  for (size_t at = joined.find("\n0,"); at != std::string::npos; at = joined.find("\n0,", at + 1))
+    ++videoFrames;
+  EXPECT_EQ(videoFrames, 20u) << joined;
+  EXPECT_EQ(joined, DecodedDigest(production, "single.mp4"));
 }
