@@ -41,8 +41,8 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       app.add_option("--crf", video.Crf, "Constant quality of the video (lower is better)")
           ->check(CLI::NonNegativeNumber),
       app.add_option("--preset", video.Preset,
-                     "Encoder speed: ultrafast ... veryslow for h264 and h265 (default slow, "
-                     "medium), 0 to 13 for av1"),
+                     "Encoder speed: ultrafast ... veryslow for h264 and h265 (default medium), "
+                     "0 to 13 for av1"),
       app.add_option("--pix-fmt", video.PixFmt,
                      "Pixel format of the video: yuv420p (default), yuv422p, yuv444p; rgb for ffv1"),
       app.add_option("--audio-codec", video.AudioCodec,

@@ -19,7 +19,7 @@ struct TVideoCodec {
 
 const std::vector<TVideoCodec>& VideoCodecs() {
   static const std::vector<TVideoCodec> codecs = {
-      {"h264", {"libx264"}, {"mp4", "mkv", "mov"}, 18, 51, "slow", {"yuv420p", "yuv422p", "yuv444p"}},
+      {"h264", {"libx264"}, {"mp4", "mkv", "mov"}, 18, 51, "medium", {"yuv420p", "yuv422p", "yuv444p"}},
       {"h265", {"libx265"}, {"mp4", "mkv", "mov"}, 20, 51, "medium", {"yuv420p", "yuv422p", "yuv444p"}},
       {"vp9", {"libvpx-vp9"}, {"webm", "mkv", "mp4"}, 31, 63, "", {"yuv420p", "yuv444p"}},
       {"av1", {"libsvtav1", "libaom-av1"}, {"webm", "mkv", "mp4"}, 30, 63, "8", {"yuv420p"}},
