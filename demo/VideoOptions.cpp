@@ -7,47 +7,52 @@
 
 namespace {
 
+// Lists of up to three names; unused places are null.
+using TNames = const char* [3];
+
 struct TVideoCodec {
   const char* Name;
-  std::vector<std::string> Encoders;    // in order of preference
-  std::vector<std::string> Containers;  // endings that hold it
-  int DefaultCrf;                       // -1: no constant-quality setting
+  TNames Encoders;       // in order of preference
+  TNames Containers;     // endings that hold it
+  int DefaultCrf;        // -1: no constant-quality setting
   int MaxCrf;
-  const char* DefaultPreset;            // "": no preset
-  std::vector<std::string> PixFmts;     // the first is the default
+  const char* DefaultPreset;  // "": no preset
+  TNames PixFmts;        // the first is the default
 };
 
-const std::vector<TVideoCodec>& VideoCodecs() {
-  static const std::vector<TVideoCodec> codecs = {
-      {"h264", {"libx264"}, {"mp4", "mkv", "mov"}, 18, 51, "medium", {"yuv420p", "yuv422p", "yuv444p"}},
-      {"h265", {"libx265"}, {"mp4", "mkv", "mov"}, 20, 51, "medium", {"yuv420p", "yuv422p", "yuv444p"}},
-      {"vp9", {"libvpx-vp9"}, {"webm", "mkv", "mp4"}, 31, 63, "", {"yuv420p", "yuv444p"}},
-      {"av1", {"libsvtav1", "libaom-av1"}, {"webm", "mkv", "mp4"}, 30, 63, "8", {"yuv420p"}},
-      {"ffv1", {"ffv1"}, {"mkv"}, -1, 0, "", {"rgb", "yuv420p", "yuv444p"}},
-      {"prores", {"prores_ks"}, {"mov", "mkv"}, -1, 0, "", {"yuv422p", "yuv444p"}},
-  };
-  return codecs;
-}
+constexpr TVideoCodec kVideoCodecs[] = {
+    {"h264", {"libx264"}, {"mp4", "mkv", "mov"}, 18, 51, "medium", {"yuv420p", "yuv422p", "yuv444p"}},
+    {"h265", {"libx265"}, {"mp4", "mkv", "mov"}, 20, 51, "medium", {"yuv420p", "yuv422p", "yuv444p"}},
+    {"vp9", {"libvpx-vp9"}, {"webm", "mkv", "mp4"}, 31, 63, "", {"yuv420p", "yuv444p"}},
+    {"av1", {"libsvtav1", "libaom-av1"}, {"webm", "mkv", "mp4"}, 30, 63, "8", {"yuv420p"}},
+    {"ffv1", {"ffv1"}, {"mkv"}, -1, 0, "", {"rgb", "yuv420p", "yuv444p"}},
+    {"prores", {"prores_ks"}, {"mov", "mkv"}, -1, 0, "", {"yuv422p", "yuv444p"}},
+};
 
 struct TAudioCodec {
   const char* Name;
-  std::vector<std::string> Encoders;
-  std::vector<std::string> Containers;
+  TNames Encoders;
+  TNames Containers;
   const char* DefaultBitrate;  // "": lossless, no bitrate
 };
 
-const std::vector<TAudioCodec>& AudioCodecs() {
-  static const std::vector<TAudioCodec> codecs = {
-      {"aac", {"aac"}, {"mp4", "mkv", "mov"}, "192k"},
-      {"opus", {"libopus", "opus"}, {"webm", "mkv", "mp4"}, "160k"},
-      {"flac", {"flac"}, {"mkv", "mp4"}, ""},
-      {"pcm", {"pcm_s16le"}, {"mkv", "mov"}, ""},
-  };
-  return codecs;
-}
+constexpr TAudioCodec kAudioCodecs[] = {
+    {"aac", {"aac"}, {"mp4", "mkv", "mov"}, "192k"},
+    {"opus", {"libopus", "opus"}, {"webm", "mkv", "mp4"}, "160k"},
+    {"flac", {"flac"}, {"mkv", "mp4"}, ""},
+    {"pcm", {"pcm_s16le"}, {"mkv", "mov"}, ""},
+};
 
-const std::vector<std::string> kX26xPresets = {"ultrafast", "superfast", "veryfast", "faster",
-                                               "fast", "medium", "slow", "slower", "veryslow"};
+constexpr const char* kX26xPresets[] = {"ultrafast", "superfast", "veryfast", "faster", "fast",
+                                        "medium",    "slow",      "slower",   "veryslow"};
+
+template <size_t N>
+std::vector<std::string> Names(const char* const (&list)[N]) {
+  std::vector<std::string> names;
+  for (const char* name : list)
+    if (name) names.push_back(name);
+  return names;
+}
 
 // The ending after the last dot, lower case ("" when there is none).
 std::string Container(const std::string& fileName) {
@@ -56,8 +61,11 @@ std::string Container(const std::string& fileName) {
   return LowerCase(fileName.substr(dot + 1));
 }
 
-bool Contains(const std::vector<std::string>& list, const std::string& item) {
-  return std::find(list.begin(), list.end(), item) != list.end();
+template <size_t N>
+bool Contains(const char* const (&list)[N], const std::string& item) {
+  for (const char* name : list)
+    if (name && item == name) return true;
+  return false;
 }
 
 std::string Join(const std::vector<std::string>& list) {
@@ -75,8 +83,8 @@ std::string Endings(const std::vector<std::string>& list) {
 }
 
 // The codec of the table named `chosen`, else the container's default; null when unknown.
-template <class Codec>
-const Codec* FindCodec(const std::vector<Codec>& codecs, const std::string& chosen,
+template <class Codec, size_t N>
+const Codec* FindCodec(const Codec (&codecs)[N], const std::string& chosen,
                        const std::string& fileName, const char* webmDefault,
                        const char* otherDefault) {
   const std::string name =
@@ -87,17 +95,17 @@ const Codec* FindCodec(const std::vector<Codec>& codecs, const std::string& chos
 }
 
 const TVideoCodec* FindVideoCodec(const std::string& fileName, const TVideoOptions& options) {
-  return FindCodec(VideoCodecs(), options.VideoCodec, fileName, "vp9", "h264");
+  return FindCodec(kVideoCodecs, options.VideoCodec, fileName, "vp9", "h264");
 }
 
 const TAudioCodec* FindAudioCodec(const std::string& fileName, const TVideoOptions& options) {
-  return FindCodec(AudioCodecs(), options.AudioCodec, fileName, "opus", "aac");
+  return FindCodec(kAudioCodecs, options.AudioCodec, fileName, "opus", "aac");
 }
 
 // "OPTION NAME: unknown; use one of a, b, c"
-template <class Codec>
+template <class Codec, size_t N>
 std::string UnknownCodec(const std::string& option, const std::string& name,
-                         const std::vector<Codec>& codecs) {
+                         const Codec (&codecs)[N]) {
   std::vector<std::string> names;
   for (const Codec& codec : codecs) names.push_back(codec.Name);
   return option + " " + PrintableText(name) + ": unknown; use one of " + Join(names);
@@ -128,10 +136,10 @@ bool IsVideoContainerName(const std::string& fileName) {
 std::string CheckVideoOptions(const std::string& fileName, const TVideoOptions& options) {
   const std::string container = Container(fileName);
   const TVideoCodec* video = FindVideoCodec(fileName, options);
-  if (!video) return UnknownCodec("--video-codec", options.VideoCodec, VideoCodecs());
+  if (!video) return UnknownCodec("--video-codec", options.VideoCodec, kVideoCodecs);
   if (!Contains(video->Containers, container))
     return std::string(video->Name) + " video cannot go into ." + container + "; use " +
-           Endings(video->Containers);
+           Endings(Names(video->Containers));
   if (options.Crf >= 0 && video->DefaultCrf < 0)
     return std::string("--crf does not apply to ") + video->Name +
            (std::string(video->Name) == "ffv1" ? ", which is lossless" : ", which has profiles");
@@ -142,7 +150,7 @@ std::string CheckVideoOptions(const std::string& fileName, const TVideoOptions& 
     const std::string name = video->Name;
     if (name == "h264" || name == "h265") {
       if (!Contains(kX26xPresets, options.Preset))
-        return "--preset " + PrintableText(options.Preset) + ": use one of " + Join(kX26xPresets);
+        return "--preset " + PrintableText(options.Preset) + ": use one of " + Join(Names(kX26xPresets));
     } else if (name == "av1") {
       const std::string& p = options.Preset;
       if (p.empty() || p.size() > 2 || !std::all_of(p.begin(), p.end(), ::isdigit) || std::stoi(p) > 13)
@@ -153,12 +161,12 @@ std::string CheckVideoOptions(const std::string& fileName, const TVideoOptions& 
   }
   if (!options.PixFmt.empty() && !Contains(video->PixFmts, options.PixFmt))
     return "--pix-fmt " + PrintableText(options.PixFmt) + " is not one " + video->Name +
-           " takes here: use " + Join(video->PixFmts);
+           " takes here: use " + Join(Names(video->PixFmts));
   const TAudioCodec* audio = FindAudioCodec(fileName, options);
-  if (!audio) return UnknownCodec("--audio-codec", options.AudioCodec, AudioCodecs());
+  if (!audio) return UnknownCodec("--audio-codec", options.AudioCodec, kAudioCodecs);
   if (!Contains(audio->Containers, container))
     return std::string(audio->Name) + " audio cannot go into ." + container + "; use " +
-           Endings(audio->Containers) + ", or another --audio-codec";
+           Endings(Names(audio->Containers)) + ", or another --audio-codec";
   if (!options.AudioBitrate.empty()) {
     if (!*audio->DefaultBitrate)
       return std::string("--audio-bitrate does not apply to ") + audio->Name + ", which is lossless";
@@ -173,15 +181,15 @@ std::vector<std::vector<std::string>> NeededEncoders(const std::string& fileName
                                                      const TVideoOptions& options) {
   const TVideoCodec* video = FindVideoCodec(fileName, options);
   const TAudioCodec* audio = FindAudioCodec(fileName, options);
-  return {video ? video->Encoders : std::vector<std::string>{},
-          audio ? audio->Encoders : std::vector<std::string>{}};
+  return {video ? Names(video->Encoders) : std::vector<std::string>{},
+          audio ? Names(audio->Encoders) : std::vector<std::string>{}};
 }
 
 std::vector<std::string> VideoEncodeArguments(const std::string& fileName,
                                               const TVideoOptions& options,
                                               const std::string& encoder, int height) {
   const TVideoCodec* video = FindVideoCodec(fileName, options);
-  if (!video) video = &VideoCodecs()[0];
+  if (!video) video = &kVideoCodecs[0];
   const std::string chosen = options.PixFmt.empty() ? video->PixFmts[0] : options.PixFmt;
   const std::string pixFmt = EncoderPixFmt(*video, chosen);
   std::vector<std::string> arguments;
