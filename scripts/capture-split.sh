@@ -98,6 +98,15 @@ segments=$jobs
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/capture-split.XXXXXX")
 trap 'rm -rf "$work"' EXIT
+# The codec options are checked before anything is rendered: the player refuses bad ones with
+# status 2 (a file that is not there to encode is status 1).
+status=0
+"$player" --no-dialogs --capture "$output" --encode "$work/none.mkv" \
+  ${encode[@]+"${encode[@]}"} 2>"$work/check.txt" || status=$?
+if [ "$status" -eq 2 ]; then
+  cat "$work/check.txt" >&2
+  exit 2
+fi
 : > "$work/segments.txt"
 for ((k = 0; k < segments; ++k)); do
   first=$((frames * k / segments))
