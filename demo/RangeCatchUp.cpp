@@ -2,14 +2,13 @@
 // from frame to frame (particles, the metaballs' camera, the one random generator), so the
 // frames before the range are stepped first, on the whole run's clock, as a whole run steps
 // them.
-#include "demo/Vorpane.h"
-
-#include "platform/KestoBASS.h"
-
 #include <GL/gl.h>
 
 #include <algorithm>
 #include <cmath>
+
+#include "demo/Vorpane.h"
+#include "platform/KestoBASS.h"
 
 double TVDemo::WholeRunTime(int64_t frame) const {
   return static_cast<double>(StartTime) + static_cast<double>(frame) / FixedStepFps();
@@ -28,7 +27,8 @@ void TVDemo::PlaceRange() {
   const double step = static_cast<double>(std::nextafter(from, 2 * from + 1) - from) * fps;
   const double nearest = std::round(frames);
   rangeOnWholeClock_ = std::fabs(frames - nearest) <= std::max(1e-3, step);
-  framesBefore_ = static_cast<int64_t>(rangeOnWholeClock_ ? nearest : std::max(0.0, std::ceil(frames)));
+  framesBefore_ =
+      static_cast<int64_t>(rangeOnWholeClock_ ? nearest : std::max(0.0, std::ceil(frames)));
 }
 
 void TVDemo::CatchUpToRangeStart() {

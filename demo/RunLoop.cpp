@@ -108,8 +108,9 @@ void TVDemo::Run() {
     // shorter than half a frame still gets one).
     frameLimit_ = std::max<int64_t>(1, std::llround((end - from) * fps));
     if (!options_.CaptureDir.empty())
-      sink_ = IsVideoFileName(options_.CaptureDir) ? MakeVideoFileSink(options_.CaptureDir, fps, options_.Video)
-                                                   : MakePngFolderSink(options_.CaptureDir);
+      sink_ = IsVideoFileName(options_.CaptureDir)
+                  ? MakeVideoFileSink(options_.CaptureDir, fps, options_.Video)
+                  : MakePngFolderSink(options_.CaptureDir);
   } else if (Window.RC) {
     // Loading presents as fast as it can; play syncs to the display unless told not to.
     SetSwapSync(!options_.NoVsync);

@@ -1,9 +1,9 @@
 #include "demo/VideoOptions.h"
 
-#include "platform/Text.h"
-
 #include <algorithm>
 #include <cctype>
+
+#include "platform/Text.h"
 
 namespace {
 
@@ -12,17 +12,19 @@ using TNames = const char* [3];
 
 struct TVideoCodec {
   const char* Name;
-  TNames Encoders;       // in order of preference
-  TNames Containers;     // endings that hold it
-  int DefaultCrf;        // -1: no constant-quality setting
+  TNames Encoders;    // in order of preference
+  TNames Containers;  // endings that hold it
+  int DefaultCrf;     // -1: no constant-quality setting
   int MaxCrf;
   const char* DefaultPreset;  // "": no preset
-  TNames PixFmts;        // the first is the default
+  TNames PixFmts;             // the first is the default
 };
 
 constexpr TVideoCodec kVideoCodecs[] = {
-    {"h264", {"libx264"}, {"mp4", "mkv", "mov"}, 18, 51, "medium", {"yuv420p", "yuv422p", "yuv444p"}},
-    {"h265", {"libx265"}, {"mp4", "mkv", "mov"}, 20, 51, "medium", {"yuv420p", "yuv422p", "yuv444p"}},
+    {"h264", {"libx264"}, {"mp4", "mkv", "mov"}, 18, 51, "medium",
+     {"yuv420p", "yuv422p", "yuv444p"}},
+    {"h265", {"libx265"}, {"mp4", "mkv", "mov"}, 20, 51, "medium",
+     {"yuv420p", "yuv422p", "yuv444p"}},
     {"vp9", {"libvpx-vp9"}, {"webm", "mkv", "mp4"}, 31, 63, "", {"yuv420p", "yuv444p"}},
     {"av1", {"libsvtav1", "libaom-av1"}, {"webm", "mkv", "mp4"}, 30, 63, "8", {"yuv420p"}},
     {"ffv1", {"ffv1"}, {"mkv"}, -1, 0, "", {"rgb", "yuv420p", "yuv444p"}},
@@ -43,7 +45,7 @@ constexpr TAudioCodec kAudioCodecs[] = {
     {"pcm", {"pcm_s16le"}, {"mkv", "mov"}, ""},
 };
 
-constexpr const char* kX26xPresets[] = {"ultrafast", "superfast", "veryfast", "faster", "fast",
+constexpr const char* kX26xPresets[] = {"ultrafast", "superfast", "veryfast", "faster",  "fast",
                                         "medium",    "slow",      "slower",   "veryslow"};
 
 template <size_t N>
@@ -87,8 +89,9 @@ template <class Codec, size_t N>
 const Codec* FindCodec(const Codec (&codecs)[N], const std::string& chosen,
                        const std::string& fileName, const char* webmDefault,
                        const char* otherDefault) {
-  const std::string name =
-      !chosen.empty() ? chosen : Container(fileName) == "webm" ? webmDefault : otherDefault;
+  const std::string name = !chosen.empty()                 ? chosen
+                           : Container(fileName) == "webm" ? webmDefault
+                                                           : otherDefault;
   for (const Codec& codec : codecs)
     if (name == codec.Name) return &codec;
   return nullptr;
@@ -123,7 +126,7 @@ bool IsBitrate(const std::string& text) {
   size_t digits = 0;
   while (digits < text.size() && std::isdigit(static_cast<unsigned char>(text[digits]))) ++digits;
   return digits > 0 && (digits == text.size() || (digits + 1 == text.size() &&
-                                                   (text[digits] == 'k' || text[digits] == 'M')));
+                                                  (text[digits] == 'k' || text[digits] == 'M')));
 }
 
 }  // namespace
@@ -150,10 +153,12 @@ std::string CheckVideoOptions(const std::string& fileName, const TVideoOptions& 
     const std::string name = video->Name;
     if (name == "h264" || name == "h265") {
       if (!Contains(kX26xPresets, options.Preset))
-        return "--preset " + PrintableText(options.Preset) + ": use one of " + Join(Names(kX26xPresets));
+        return "--preset " + PrintableText(options.Preset) + ": use one of " +
+               Join(Names(kX26xPresets));
     } else if (name == "av1") {
       const std::string& p = options.Preset;
-      if (p.empty() || p.size() > 2 || !std::all_of(p.begin(), p.end(), ::isdigit) || std::stoi(p) > 13)
+      if (p.empty() || p.size() > 2 || !std::all_of(p.begin(), p.end(), ::isdigit) ||
+          std::stoi(p) > 13)
         return "--preset for av1 is a number from 0 (slowest) to 13 (fastest)";
     } else {
       return "--preset does not apply to " + name;
@@ -169,7 +174,8 @@ std::string CheckVideoOptions(const std::string& fileName, const TVideoOptions& 
            Endings(Names(audio->Containers)) + ", or another --audio-codec";
   if (!options.AudioBitrate.empty()) {
     if (!*audio->DefaultBitrate)
-      return std::string("--audio-bitrate does not apply to ") + audio->Name + ", which is lossless";
+      return std::string("--audio-bitrate does not apply to ") + audio->Name +
+             ", which is lossless";
     if (!IsBitrate(options.AudioBitrate))
       return "--audio-bitrate " + PrintableText(options.AudioBitrate) +
              ": give bits per second, such as 192k";
@@ -207,25 +213,26 @@ std::vector<std::string> VideoEncodeArguments(const std::string& fileName,
     filters += std::string("scale=out_color_matrix=") + (bt709 ? "bt709" : "bt601") +
                ":out_range=tv,format=" + pixFmt + ",setparams=colorspace=" + space +
                ":color_primaries=" + space + ":color_trc=" + space + ":range=tv";
-    arguments = {"-vf", filters, "-colorspace", space, "-color_primaries", space,
-                 "-color_trc", space, "-color_range", "tv"};
+    arguments = {"-vf", filters,      "-colorspace", space,          "-color_primaries",
+                 space, "-color_trc", space,         "-color_range", "tv"};
   }
   arguments.insert(arguments.end(), {"-c:v", encoder});
   const std::string crf = std::to_string(options.Crf >= 0 ? options.Crf : video->DefaultCrf);
   const std::string preset = options.Preset.empty() ? video->DefaultPreset : options.Preset;
   if (encoder == "libx264" || encoder == "libx265") {
     arguments.insert(arguments.end(), {"-preset", preset, "-crf", crf});
-    if (encoder == "libx265") arguments.insert(arguments.end(), {"-x265-params", "log-level=error"});
+    if (encoder == "libx265")
+      arguments.insert(arguments.end(), {"-x265-params", "log-level=error"});
   } else if (encoder == "libvpx-vp9") {
-    arguments.insert(arguments.end(), {"-crf", crf, "-b:v", "0", "-deadline", "good",
-                                       "-cpu-used", "2", "-row-mt", "1"});
+    arguments.insert(arguments.end(), {"-crf", crf, "-b:v", "0", "-deadline", "good", "-cpu-used",
+                                       "2", "-row-mt", "1"});
   } else if (encoder == "libsvtav1") {
     arguments.insert(arguments.end(), {"-crf", crf, "-preset", preset});
   } else if (encoder == "libaom-av1") {
     // libaom's speed runs from 0 to 8; SVT-AV1's preset numbers are mapped onto it.
     const int speed = std::min(8, std::stoi(preset) * 8 / 13);
-    arguments.insert(arguments.end(), {"-crf", crf, "-b:v", "0", "-cpu-used",
-                                       std::to_string(speed), "-row-mt", "1"});
+    arguments.insert(arguments.end(), {"-crf", crf, "-b:v", "0", "-cpu-used", std::to_string(speed),
+                                       "-row-mt", "1"});
   } else if (encoder == "ffv1") {
     arguments.insert(arguments.end(), {"-level", "3", "-g", "1"});
   } else if (encoder == "prores_ks") {
@@ -242,9 +249,9 @@ std::vector<std::string> AudioEncodeArguments(const std::string& fileName,
   std::vector<std::string> arguments = {"-c:a", encoder};
   const TAudioCodec* audio = FindAudioCodec(fileName, options);
   if (audio && *audio->DefaultBitrate)
-    arguments.insert(arguments.end(), {"-b:a", options.AudioBitrate.empty()
-                                                   ? audio->DefaultBitrate
-                                                   : options.AudioBitrate});
+    arguments.insert(
+        arguments.end(),
+        {"-b:a", options.AudioBitrate.empty() ? audio->DefaultBitrate : options.AudioBitrate});
   return arguments;
 }
 

@@ -135,7 +135,8 @@ class VideoFileSink : public TFrameSink {
                 std::string videoEncoder, std::string audioEncoder)
       : fileName_(std::move(fileName)), ffmpeg_(std::move(ffmpeg)), fps_(fps),
         options_(std::move(options)), videoEncoder_(std::move(videoEncoder)),
-        audioEncoder_(std::move(audioEncoder)), videoPart_(fileName_ + ".video.mkv"), audioPart_(fileName_ + ".audio.wav") {
+        audioEncoder_(std::move(audioEncoder)), videoPart_(fileName_ + ".video.mkv"),
+        audioPart_(fileName_ + ".audio.wav") {
     std::remove(audioPart_.c_str());
   }
 
@@ -205,7 +206,8 @@ class VideoFileSink : public TFrameSink {
                                           "-i", videoPart_};
     const bool withAudio = FileExists(audioPart_);
     if (withAudio) arguments.insert(arguments.end(), {"-i", audioPart_});
-    const std::vector<std::string> mux = MuxArguments(fileName_, options_, audioEncoder_, withAudio);
+    const std::vector<std::string> mux =
+        MuxArguments(fileName_, options_, audioEncoder_, withAudio);
     arguments.insert(arguments.end(), mux.begin(), mux.end());
     arguments.push_back(fileName_);
     const pid_t muxer = StartProgram(ffmpeg_, arguments, nullptr);

@@ -1,10 +1,10 @@
 // Captures of the sample production give the same frames every time and wherever they start:
 // the particles, the metaballs' camera and the random pictures carry state from frame to frame.
+#include <gtest/gtest.h>
+
 #include "support/CapturedFrames.h"
 #include "support/RunVorpane.h"
 #include "support/SampleProduction.h"
-
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -18,9 +18,11 @@ TFrame ReadFrame(const std::string& folder, int index) {
 std::string DecodedDigest(const std::string& folder, const std::string& file) {
   std::string digest;
   for (const char* stream : {"framemd5", "md5"}) {
-    const TRunResult run = RunProgramIn(
-        folder, {"/usr/bin/env", "ffmpeg", "-v", "error", "-i", file, "-map",
-                 stream[0] == 'f' ? "0:v" : "0:a", "-f", stream, "-"}, 60);
+    const TRunResult run =
+        RunProgramIn(folder,
+                     {"/usr/bin/env", "ffmpeg", "-v", "error", "-i", file, "-map",
+                      stream[0] == 'f' ? "0:v" : "0:a", "-f", stream, "-"},
+                     60);
     EXPECT_EQ(run.ExitStatus, 0) << run.Stderr;
     digest += run.Stdout;
   }
@@ -34,7 +36,8 @@ TEST(CaptureRange, FramesAreTheSameTwiceAndWhenTheCaptureStartsInTheMetaballs) {
   ASSERT_FALSE(production.empty());
   // The break (metaballs and dust) runs from 32 s; sparks fly from 8 s to 32 s before it.
   const std::vector<std::string> middle = {"--fps", "2", "--from", "33", "--to", "34", "--quiet"};
-  std::vector<std::string> arguments = {"--capture", "whole", "--fps", "2", "--to", "34", "--quiet"};
+  std::vector<std::string> arguments = {"--capture", "whole", "--fps",  "2",
+                                        "--to",      "34",    "--quiet"};
   TRunResult run = RunVorpaneIn(production, arguments, 280);
   ASSERT_EQ(run.ExitStatus, 0) << run.Stderr;
   for (const char* folder : {"middle", "again"}) {
@@ -62,9 +65,10 @@ TEST(CaptureRange, SegmentsCapturedSideBySideJoinIntoTheFramesOfOneCapture) {
   ASSERT_FALSE(production.empty());
   // The first segment ends in the groove, the second starts there with sparks flying.
   const std::vector<std::string> range = {"--fps", "10", "--from", "20", "--to", "22"};
-  std::vector<std::string> command = {"/usr/bin/env", std::string("VORPANE=") + VORPANE_BINARY,
-                                      "bash", VORPANE_SOURCE_DIR "/scripts/capture-split.sh",
-                                      "--jobs", "2"};
+  std::vector<std::string> command = {
+      "/usr/bin/env", std::string("VORPANE=") + VORPANE_BINARY,
+      "bash",         VORPANE_SOURCE_DIR "/scripts/capture-split.sh",
+      "--jobs",       "2"};
   command.insert(command.end(), range.begin(), range.end());
   command.insert(command.end(), {"split.mp4", "moltrax.vrp"});
   const TRunResult split = RunProgramIn(production, command, 280);
