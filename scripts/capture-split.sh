@@ -93,7 +93,10 @@ if [ "$frames" -lt 1 ]; then
   echo "capture-split: --to must be later than --from" >&2
   exit 2
 fi
-segments=$jobs
+# N segments per machine: each machine runs N at once.
+machines=1
+[ -z "$sshlogin" ] || machines=$(tr ',' '\n' <<< "$sshlogin" | grep -c .)
+segments=$((jobs * machines))
 [ "$segments" -le "$frames" ] || segments=$frames
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/capture-split.XXXXXX")
@@ -127,7 +130,7 @@ else
 fi
 extra=""
 for option in ${render[@]+"${render[@]}"}; do extra+=" $(printf %q "$option")"; done
-echo "capture-split: $frames frames in $segments segments, $jobs at once" >&2
+echo "capture-split: $frames frames in $segments segments, $jobs at once on each machine" >&2
 parallel --jobs "$jobs" --halt now,fail=1 --colsep '\t' ${parallel_options[@]+"${parallel_options[@]}"} \
   "$run_player --quiet --no-dialogs --capture {1} --fps $fps --from {2} --to {3}" \
   "--video-codec ffv1 --pix-fmt rgb --audio-codec pcm$extra $(printf %q "$script_name")" \
