@@ -47,9 +47,30 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   auto* captureOption = app.add_option(
       "--capture", capture,
       "Capture a fixed-step run: to DIR/frame_NNNNNN.png (a name without an ending, or "
-      "ending in /), or to a video file NAME.mp4 or NAME.mkv (needs ffmpeg)");
+      "ending in /), or to a video file NAME.mp4, .mkv, .mov or .webm (needs ffmpeg)");
   auto* overwriteFlag = app.add_flag("--overwrite", result.Options.Overwrite,
                                      "Let --capture replace the frames already in its folder");
+  TVideoOptions& video = result.Options.Video;
+  const std::vector<CLI::Option*> videoOptions = {
+      app.add_option("--video-codec", video.VideoCodec,
+                     "Video codec of a video capture: h264 (default), h265, vp9 (default in "
+                     ".webm), av1, ffv1 (lossless), prores"),
+      app.add_option("--crf", video.Crf, "Constant quality of the video (lower is better)")
+          ->check(CLI::NonNegativeNumber),
+      app.add_option("--preset", video.Preset,
+                     "Encoder speed: ultrafast ... veryslow for h264 and h265 (default medium), "
+                     "0 to 13 for av1"),
+      app.add_option("--pix-fmt", video.PixFmt,
+                     "Pixel format of the video: yuv420p (default), yuv422p, yuv444p; rgb for ffv1"),
+      app.add_option("--audio-codec", video.AudioCodec,
+                     "Audio codec of a video capture: aac (default), opus (default in .webm), "
+                     "flac, pcm"),
+      app.add_option("--audio-bitrate", video.AudioBitrate,
+                     "Audio bit rate for aac and opus, such as 192k")};
+  auto* encodeOption = app.add_option(
+      "--encode", result.EncodeInput,
+      "Encode FILE (a lossless video, such as the joined segments of scripts/capture-split.sh) "
+      "into the --capture video file with the codec options; nothing is rendered");
   bool benchmark = false;
   app.add_flag("--benchmark", benchmark, "Run with a fixed-step clock and print frame times")
       ->excludes(captureOption)
@@ -148,9 +169,26 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   }
   if (!capture.empty() && !IsCaptureFolderName(capture) && !IsVideoFileName(capture)) {
     result.ExitStatus = 2;
-    result.Message = "vorpane: --capture " + PrintableText(capture) + ": unknown ending; use .mp4 or .mkv for "
-                     "a video, or a name without an ending (or ending in /) for a folder of "
-                     "PNG frames\n";
+    result.Message = "vorpane: --capture " + PrintableText(capture) +
+                     ": unknown ending; use .mp4, .mkv, .mov or .webm for a video, or a name "
+                     "without an ending (or ending in /) for a folder of PNG frames\n";
+  }
+  if (encodeOption->count() > 0 && !IsVideoFileName(capture)) {
+    result.ExitStatus = 2;
+    result.Message = "vorpane: --encode needs --capture with a video file\n";
+  }
+  const bool videoOptionGiven = std::any_of(videoOptions.begin(), videoOptions.end(),
+                                            [](CLI::Option* option) { return option->count() > 0; });
+  if (videoOptionGiven && !IsVideoFileName(capture)) {
+    result.ExitStatus = 2;
+    result.Message = "vorpane: --video-codec, --crf, --preset, --pix-fmt, --audio-codec and "
+                     "--audio-bitrate need --capture with a video file\n";
+  } else if (IsVideoFileName(capture)) {
+    const std::string problem = CheckVideoOptions(capture, video);
+    if (!problem.empty()) {
+      result.ExitStatus = 2;
+      result.Message = "vorpane: " + problem + "\n";
+    }
   }
   if ((result.Edit || result.Options.HasStart) && result.Options.FixedStep) {
     result.ExitStatus = 2;

@@ -12,6 +12,7 @@ struct TCommandLine {
   bool Check = false;        // --check: list the script's problems instead of playing it
   std::string TimelineFile;  // --timeline: draw the script's timeline into this SVG and stop
   bool Edit = false;         // --edit: a real-time run taking the edit keys
+  std::string EncodeInput;   // --encode: encode this video into the --capture file, render nothing
   TDemoOptions Options;
   int ExitStatus = -1;       // >= 0: stop now with this status (help, version, bad usage)
   std::string Message;       // what to print when stopping now

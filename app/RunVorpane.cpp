@@ -70,6 +70,16 @@ int RunVorpane(const std::vector<std::string>& arguments) {
     return RunScriptCheck(commandLine.Script, stdout);
   }
   if (!commandLine.TimelineFile.empty()) return RunTimeline(commandLine);
+  if (!commandLine.EncodeInput.empty()) {
+    try {
+      EncodeVideoFile(commandLine.EncodeInput, commandLine.Options.CaptureDir,
+                      commandLine.Options.Video);
+    } catch (const std::exception& error) {
+      std::fprintf(stderr, "vorpane: %s\n", error.what());
+      return 1;
+    }
+    return 0;
+  }
   const std::string displayProblem = DisplayProblem();
   if (!displayProblem.empty()) {
     // Real-time play nobody can see is no use: say what to do instead.

@@ -2,6 +2,7 @@
 // nowhere (a benchmark, which only measures); the music of a captured range goes beside them as a
 // WAV file. Frame times are collected for the benchmark report.
 #pragma once
+#include "demo/VideoOptions.h"
 #include "platform/AudioDecode.h"
 
 #include <cstdint>
@@ -26,16 +27,23 @@ class TFrameSink {
 // audio of an earlier capture in it are removed. Throws FatalError when the folder cannot be
 // made or cleared.
 std::unique_ptr<TFrameSink> MakePngFolderSink(const std::string& folder);
-// True when a capture target names a video file: it ends in .mp4 or .mkv (any letter case).
+// True when a capture target names a video file: it ends in .mp4, .mkv, .mov or .webm (any
+// letter case).
 bool IsVideoFileName(const std::string& name);
 // True when a capture target names a folder of frames: it ends in '/', or its last part has no
 // ending (a leading dot, as in ".frames", is not one).
 bool IsCaptureFolderName(const std::string& name);
 // True when the folder holds what a capture writes (frame_NNNNNN.png files or audio.wav).
 bool FolderHoldsCapture(const std::string& folder);
-// A sink piping the frames to ffmpeg, which writes the video file (H.264, yuv420p; the audio
-// file, when written, as AAC). Throws FatalError when ffmpeg is not on the PATH.
-std::unique_ptr<TFrameSink> MakeVideoFileSink(const std::string& fileName, double fps);
+// A sink piping the frames to ffmpeg, which writes the video file as the options say (the audio
+// file, when written, too). Throws FatalError when ffmpeg is not on the PATH or has no encoder
+// for the options.
+std::unique_ptr<TFrameSink> MakeVideoFileSink(const std::string& fileName, double fps,
+                                              const TVideoOptions& options);
+// Encodes a video file (its frames and its sound) into the file as the options say, as a capture
+// to that file would. Throws FatalError when ffmpeg is missing or fails.
+void EncodeVideoFile(const std::string& input, const std::string& fileName,
+                     const TVideoOptions& options);
 // Writes one RGB picture as an 8-bit PNG. False on failure.
 bool WritePngRGB(const std::string& fileName, const uint8_t* rgb, int32_t width, int32_t height);
 

@@ -1,5 +1,7 @@
 // How the player is run: window mode, clock, range, capture and benchmark.
 #pragma once
+#include "demo/VideoOptions.h"
+
 #include <string>
 
 // Zero-initialised means as the script says, in real time.
@@ -13,6 +15,7 @@ struct TDemoOptions {
   float To = 0.0f;
   std::string CaptureDir;       // where frames go in a capture (empty: none)
   bool Overwrite = false;       // a frame folder's old frames may be replaced
+  TVideoOptions Video;          // how a capture to a video file is encoded
   bool Benchmark = false;       // print frame time statistics at the end
   bool Quiet = false;           // no progress line or summary of a capture or benchmark
   bool HasStart = false;        // real-time start time given (overrides STARTTIME)

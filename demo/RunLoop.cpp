@@ -68,8 +68,8 @@ void TVDemo::ReportOnce(const std::string& key, int32_t line, const std::string&
 double TVDemo::FixedStepFps() const { return options_.Fps > 0.0f ? options_.Fps : 60.0; }
 
 double TVDemo::FixedStepTime(int64_t frame) const {
-  const double from = options_.HasFrom ? options_.From : StartTime;
-  return from + static_cast<double>(frame) / FixedStepFps();
+  if (!options_.HasFrom || rangeOnWholeClock_) return WholeRunTime(framesBefore_ + frame);
+  return options_.From + static_cast<double>(frame) / FixedStepFps();
 }
 
 std::string TVDemo::FailedEffectSlots() const {
@@ -96,6 +96,7 @@ void TVDemo::Run() {
           "This run has no end: the script has no ENDTIME and no demotrack, and no --to was "
           "given");
     const double fps = FixedStepFps();
+    PlaceRange();
     const double from = FixedStepTime(0), end = FixedStepEnd();
     char range[96];
     std::snprintf(range, sizeof range, "%.2f s is at or past the end of the demo (%.2f s)", from,
@@ -108,12 +109,14 @@ void TVDemo::Run() {
     // shorter than half a frame still gets one).
     frameLimit_ = std::max<int64_t>(1, std::llround((end - from) * fps));
     if (!options_.CaptureDir.empty())
-      sink_ = IsVideoFileName(options_.CaptureDir) ? MakeVideoFileSink(options_.CaptureDir, fps)
-                                                   : MakePngFolderSink(options_.CaptureDir);
+      sink_ = IsVideoFileName(options_.CaptureDir)
+                  ? MakeVideoFileSink(options_.CaptureDir, fps, options_.Video)
+                  : MakePngFolderSink(options_.CaptureDir);
   } else if (Window.RC) {
     // Loading presents as fast as it can; play syncs to the display unless told not to.
     SetSwapSync(!options_.NoVsync);
   }
+  if (options_.FixedStep) CatchUpToRangeStart();
   TRunProgress progress(
       options_.FixedStep && !options_.Quiet ? stderr : nullptr, ::isatty(STDERR_FILENO) != 0,
       !options_.CaptureDir.empty(),
@@ -192,13 +195,7 @@ void TVDemo::RenderFrame() {
                  "The script has bars but no BPM above 0: bars need a tempo");
   }
   const int32_t row = Tracker ? Tracker->TimeToRow(Time) : 0;
-  if (Tracker) {
-    for (size_t i = 0; i < Bars.size(); ++i) {
-      const TScriptBar& bar = Bars[i];
-      if (bar.Mount <= row && static_cast<int64_t>(row) < static_cast<int64_t>(bar.Mount) + bar.Length)
-        RunBar(i, row);
-    }
-  }
+  RunBars(row, true);
   if (ShowTimer) DrawTimerOverlay(Time, row);
 
   if (options_.FixedStep && sink_) CaptureFrame();
@@ -215,7 +212,16 @@ void TVDemo::RenderFrame() {
     QuitRequested = true;
 }
 
-void TVDemo::RunBar(size_t barIndex, int32_t row) {
+void TVDemo::RunBars(int32_t row, bool draw) {
+  if (!Tracker) return;
+  for (size_t i = 0; i < Bars.size(); ++i) {
+    const TScriptBar& bar = Bars[i];
+    if (bar.Mount <= row && static_cast<int64_t>(row) < static_cast<int64_t>(bar.Mount) + bar.Length)
+      RunBar(i, row, draw);
+  }
+}
+
+void TVDemo::RunBar(size_t barIndex, int32_t row, bool draw) {
   const TScriptBar& bar = Bars[barIndex];
   BarTime = Time - Tracker->RowToTime(bar.Mount);
   BarRow = static_cast<float>(row - bar.Mount);
@@ -256,7 +262,10 @@ void TVDemo::RunBar(size_t barIndex, int32_t row) {
     inputs[k] = Tracker->Envelope(map.Channel, map.Note, map.Width, map.LookAhead, Time);
   }
   effect->SetInputs(inputs);
-  effect->Render(inputs);
+  if (draw)
+    effect->Render(inputs);
+  else
+    effect->Advance(inputs);
 }
 
 void TVDemo::CaptureFrame() {

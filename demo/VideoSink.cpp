@@ -1,12 +1,12 @@
 // Capture to a video file: frames go as raw RGB through a pipe to an ffmpeg process that encodes
-// them (H.264, yuv420p) into a temporary Matroska file next to the target; when the run is over
-// a second, quick ffmpeg pass puts that video and the audio of the range (AAC) into the target
-// container without encoding the video again.
+// them (codec, quality and colour tags from the video options) into a temporary Matroska file
+// next to the target; when the run is over a second, quick ffmpeg pass puts that video and the
+// audio of the range into the target container without encoding the video again.
 #include "demo/Capture.h"
+#include "demo/VideoOptions.h"
 
 #include "platform/FatalError.h"
 #include "platform/Files.h"
-#include "platform/Text.h"
 
 #include <signal.h>
 #include <sys/stat.h>
@@ -19,11 +19,6 @@
 #include <cstring>
 
 namespace {
-
-bool EndsWith(const std::string& text, const std::string& ending) {
-  return text.size() >= ending.size() &&
-         text.compare(text.size() - ending.size(), ending.size(), ending) == 0;
-}
 
 // The full path of a program found on PATH, or empty.
 std::string FindOnPath(const std::string& program) {
@@ -45,15 +40,22 @@ std::string FindOnPath(const std::string& program) {
 // Starts a program; when stdinPipe is given, the program's standard input is the read end of a
 // new pipe whose write end is returned there. Returns the process id, or -1.
 pid_t StartProgram(const std::string& program, const std::vector<std::string>& arguments,
-                   int* stdinPipe) {
+                   int* stdinPipe, int* stdoutPipe = nullptr) {
   // The argument vector is built before fork: the child of a process with threads (audio,
   // llvmpipe) may only make async-signal-safe calls, and allocating is not one of them.
   std::vector<char*> argv;
   argv.push_back(const_cast<char*>(program.c_str()));
   for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
   argv.push_back(nullptr);
-  int fds[2] = {-1, -1};
+  int fds[2] = {-1, -1}, outFds[2] = {-1, -1};
   if (stdinPipe && ::pipe(fds) != 0) return -1;
+  if (stdoutPipe && ::pipe(outFds) != 0) {
+    if (stdinPipe) {
+      ::close(fds[0]);
+      ::close(fds[1]);
+    }
+    return -1;
+  }
   const pid_t pid = ::fork();
   if (pid == 0) {
     if (stdinPipe) {
@@ -61,8 +63,18 @@ pid_t StartProgram(const std::string& program, const std::vector<std::string>& a
       ::close(fds[0]);
       ::close(fds[1]);
     }
+    if (stdoutPipe) {
+      ::dup2(outFds[1], 1);
+      ::close(outFds[0]);
+      ::close(outFds[1]);
+    }
     ::execv(program.c_str(), argv.data());
     ::_exit(127);
+  }
+  if (stdoutPipe) {
+    ::close(outFds[1]);
+    if (pid < 0) ::close(outFds[0]);
+    else *stdoutPipe = outFds[0];
   }
   if (stdinPipe) {
     ::close(fds[0]);
@@ -83,11 +95,48 @@ bool WaitForSuccess(pid_t pid) {
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+// The encoder lines of `ffmpeg -encoders`, each name with a space on both sides.
+std::string EncoderList(const std::string& ffmpeg) {
+  int out = -1;
+  const pid_t pid = StartProgram(ffmpeg, {"-hide_banner", "-nostdin", "-encoders"}, nullptr, &out);
+  if (pid <= 0) return "";
+  std::string text;
+  char buffer[4096];
+  for (;;) {
+    const ssize_t n = ::read(out, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    text.append(buffer, static_cast<size_t>(n));
+  }
+  ::close(out);
+  WaitForSuccess(pid);
+  std::string list;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    // " V....D libx264   libx264 H.264 ...": the name is the second word.
+    const std::string line = text.substr(start, end - start);
+    const size_t flags = line.find_first_not_of(' ');
+    const size_t name = flags == std::string::npos ? flags : line.find(' ', flags);
+    if (name != std::string::npos) {
+      const size_t first = line.find_first_not_of(' ', name);
+      const size_t last = first == std::string::npos ? first : line.find(' ', first);
+      if (first != std::string::npos) list += " " + line.substr(first, last - first) + " ";
+    }
+    start = end + 1;
+  }
+  return list;
+}
+
 class VideoFileSink : public TFrameSink {
  public:
-  VideoFileSink(std::string fileName, std::string ffmpeg, double fps)
+  VideoFileSink(std::string fileName, std::string ffmpeg, double fps, TVideoOptions options,
+                std::string videoEncoder, std::string audioEncoder)
       : fileName_(std::move(fileName)), ffmpeg_(std::move(ffmpeg)), fps_(fps),
-        videoPart_(fileName_ + ".video.mkv"), audioPart_(fileName_ + ".audio.wav") {
+        options_(std::move(options)), videoEncoder_(std::move(videoEncoder)),
+        audioEncoder_(std::move(audioEncoder)), videoPart_(fileName_ + ".video.mkv"),
+        audioPart_(fileName_ + ".audio.wav") {
     std::remove(audioPart_.c_str());
   }
 
@@ -152,16 +201,14 @@ class VideoFileSink : public TFrameSink {
                    fileName_.c_str());
       return false;
     }
-    // Second pass: the encoded video as it is, the audio (when there is some) as AAC.
+    // Second pass: the encoded video as it is, the audio (when there is some) encoded.
     std::vector<std::string> arguments = {"-hide_banner", "-loglevel", "error", "-nostdin", "-y",
                                           "-i", videoPart_};
     const bool withAudio = FileExists(audioPart_);
     if (withAudio) arguments.insert(arguments.end(), {"-i", audioPart_});
-    arguments.insert(arguments.end(), {"-map", "0:v", "-c:v", "copy"});
-    if (withAudio)
-      arguments.insert(arguments.end(), {"-map", "1:a", "-c:a", "aac", "-b:a", "192k", "-shortest"});
-    if (EndsWith(LowerCase(fileName_), ".mp4"))
-      arguments.insert(arguments.end(), {"-movflags", "+faststart"});
+    const std::vector<std::string> mux =
+        MuxArguments(fileName_, options_, audioEncoder_, withAudio);
+    arguments.insert(arguments.end(), mux.begin(), mux.end());
     arguments.push_back(fileName_);
     const pid_t muxer = StartProgram(ffmpeg_, arguments, nullptr);
     const bool muxed = muxer > 0 && WaitForSuccess(muxer);
@@ -178,12 +225,13 @@ class VideoFileSink : public TFrameSink {
     char size[32], rate[32];
     std::snprintf(size, sizeof size, "%dx%d", width, height);
     std::snprintf(rate, sizeof rate, "%.6g", fps_);
-    // yuv420p needs even sides: an odd one gets a black line.
-    const std::vector<std::string> arguments = {
+    std::vector<std::string> arguments = {
         "-hide_banner", "-loglevel", "error", "-y", "-f", "rawvideo", "-pix_fmt", "rgb24",
-        "-video_size", size, "-framerate", rate, "-i", "pipe:0",
-        "-vf", "pad=ceil(iw/2)*2:ceil(ih/2)*2", "-c:v", "libx264", "-preset", "veryfast",
-        "-crf", "18", "-pix_fmt", "yuv420p", videoPart_};
+        "-video_size", size, "-framerate", rate, "-i", "pipe:0"};
+    const std::vector<std::string> encode =
+        VideoEncodeArguments(fileName_, options_, videoEncoder_, height);
+    arguments.insert(arguments.end(), encode.begin(), encode.end());
+    arguments.push_back(videoPart_);
     encoder_ = StartProgram(ffmpeg_, arguments, &pipe_);
     if (encoder_ > 0) return true;
     std::fprintf(stderr, "Cannot capture to %s: ffmpeg could not be started\n", fileName_.c_str());
@@ -192,6 +240,8 @@ class VideoFileSink : public TFrameSink {
 
   std::string fileName_, ffmpeg_;
   double fps_;
+  TVideoOptions options_;
+  std::string videoEncoder_, audioEncoder_;
   std::string videoPart_, audioPart_;
   pid_t encoder_ = -1;
   int pipe_ = -1;
@@ -200,16 +250,95 @@ class VideoFileSink : public TFrameSink {
 
 }  // namespace
 
-bool IsVideoFileName(const std::string& name) {
-  const std::string lower = LowerCase(name);
-  return EndsWith(lower, ".mp4") || EndsWith(lower, ".mkv");
-}
+bool IsVideoFileName(const std::string& name) { return IsVideoContainerName(name); }
 
-std::unique_ptr<TFrameSink> MakeVideoFileSink(const std::string& fileName, double fps) {
-  const std::string ffmpeg = FindOnPath("ffmpeg");
-  if (ffmpeg.empty())
+namespace {
+
+// ffmpeg's path and the video and audio encoders it offers for the options; throws FatalError
+// naming what is missing.
+struct TEncoders {
+  std::string Ffmpeg, Video, Audio;
+};
+
+TEncoders FindEncoders(const std::string& fileName, const TVideoOptions& options) {
+  TEncoders found;
+  found.Ffmpeg = FindOnPath("ffmpeg");
+  if (found.Ffmpeg.empty())
     throw FatalError("Cannot capture to " + fileName +
                      ": ffmpeg was not found on the PATH. Install it (bash scripts/install-deps.sh "
                      "or apt-get install ffmpeg), or capture PNG frames with --capture DIR");
-  return std::make_unique<VideoFileSink>(fileName, ffmpeg, fps);
+  const std::string offered = EncoderList(found.Ffmpeg);
+  const std::vector<std::vector<std::string>> needed = NeededEncoders(fileName, options);
+  std::string* chosen[2] = {&found.Video, &found.Audio};
+  for (size_t i = 0; i < 2; ++i) {
+    for (const std::string& encoder : needed[i])
+      if (offered.find(" " + encoder + " ") != std::string::npos) {
+        *chosen[i] = encoder;
+        break;
+      }
+    if (chosen[i]->empty()) {
+      std::string names;
+      for (const std::string& encoder : needed[i]) names += (names.empty() ? "" : " or ") + encoder;
+      throw FatalError("Cannot capture to " + fileName + ": the installed ffmpeg has no " +
+                       names + " encoder");
+    }
+  }
+  return found;
+}
+
+// The height of the first video stream of a file (ffprobe), or 0.
+int VideoHeight(const std::string& fileName) {
+  const std::string ffprobe = FindOnPath("ffprobe");
+  if (ffprobe.empty()) return 0;
+  int out = -1;
+  const pid_t pid = StartProgram(ffprobe,
+                                 {"-v", "error", "-select_streams", "v:0", "-show_entries",
+                                  "stream=height", "-of", "csv=p=0", fileName},
+                                 nullptr, &out);
+  if (pid <= 0) return 0;
+  char text[64] = {};
+  size_t used = 0;
+  for (;;) {
+    const ssize_t n = ::read(out, text + used, sizeof text - 1 - used);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    used += static_cast<size_t>(n);
+  }
+  ::close(out);
+  return WaitForSuccess(pid) ? std::atoi(text) : 0;
+}
+
+}  // namespace
+
+std::unique_ptr<TFrameSink> MakeVideoFileSink(const std::string& fileName, double fps,
+                                              const TVideoOptions& options) {
+  const TEncoders encoders = FindEncoders(fileName, options);
+  return std::make_unique<VideoFileSink>(fileName, encoders.Ffmpeg, fps, options, encoders.Video,
+                                         encoders.Audio);
+}
+
+void EncodeVideoFile(const std::string& input, const std::string& fileName,
+                     const TVideoOptions& options) {
+  const TEncoders encoders = FindEncoders(fileName, options);
+  const int height = VideoHeight(input);
+  if (height <= 0) throw FatalError("Cannot encode " + input + ": no video found in it");
+  std::vector<std::string> arguments = {"-hide_banner", "-loglevel", "error", "-nostdin", "-y",
+                                        "-i", input, "-map", "0:v", "-map", "0:a?"};
+  std::vector<std::string> video = VideoEncodeArguments(fileName, options, encoders.Video, height);
+  // The frames reach the filters as a capture's do, as rgb24: the same conversion, the same
+  // picture.
+  for (size_t i = 0; i + 1 < video.size(); ++i)
+    if (video[i] == "-vf") video[i + 1] = "format=rgb24," + video[i + 1];
+  arguments.insert(arguments.end(), video.begin(), video.end());
+  const std::vector<std::string> audio = AudioEncodeArguments(fileName, options, encoders.Audio);
+  arguments.insert(arguments.end(), audio.begin(), audio.end());
+  // The samples run on without a gap; the times a joined Matroska file gives its audio
+  // packets are rounded to milliseconds.
+  arguments.insert(arguments.end(), {"-af", "asetpts=N/SR/TB"});
+  const std::vector<std::string> container = ContainerArguments(fileName, options);
+  arguments.insert(arguments.end(), container.begin(), container.end());
+  arguments.push_back(fileName);
+  const pid_t encoder = StartProgram(encoders.Ffmpeg, arguments, nullptr);
+  if (encoder <= 0 || !WaitForSuccess(encoder))
+    throw FatalError("Cannot encode " + input + " into " + fileName + ": ffmpeg failed");
 }

@@ -116,12 +116,26 @@ class TVDemo : public TDemoScript {
  private:
   // Frames per second of the fixed-step clock (--fps, 60 when not given).
   double FixedStepFps() const;
-  // Demo time of frame n on the fixed-step clock: the range start + n / fps.
+  // Demo time of frame n on the fixed-step clock: the range start + n / fps. A range that
+  // starts on the whole run's clock (the start time + a whole number of frames) takes its
+  // times from that clock, so its frames are the whole run's frames bit for bit.
   double FixedStepTime(int64_t frame) const;
+  // Demo time of frame n of a whole fixed-step run (one without --from): the start time + n / fps.
+  double WholeRunTime(int64_t frame) const;
+  // Counts the frames of a whole run before the range's first frame (--from), and whether the
+  // range starts on one of them.
+  void PlaceRange();
+  // Brings the effects to where a whole run has them at the range's first frame: the frames
+  // before it are stepped without drawing, except the last one of each bar, which is drawn
+  // (not captured) so that the GL state the effects leave is the whole run's too.
+  void CatchUpToRangeStart();
+  // Runs the bars that cover the row, in script order; without `draw` the effects only step.
+  void RunBars(int32_t row, bool draw);
   // Demo time of this frame: the timer (or the fixed-step clock), or the music position.
   void UpdateTime();
-  // Runs one bar on its effect: frame globals, triggers, inputs, SetInputs and Render.
-  void RunBar(size_t barIndex, int32_t row);
+  // Runs one bar on its effect: frame globals, triggers, inputs, SetInputs and Render (Advance
+  // without `draw`).
+  void RunBar(size_t barIndex, int32_t row, bool draw = true);
   // The slots whose effects failed to load, as "3, 5" (empty when every effect loaded).
   std::string FailedEffectSlots() const;
   // Refuses a capture or benchmark of a production that did not load whole: an effect, the
@@ -150,6 +164,8 @@ class TVDemo : public TDemoScript {
   float scriptStartTime_ = 0.0f;     // STARTTIME as the script gave it (before --start)
   int64_t frameIndex_ = 0;           // frames rendered so far
   int64_t frameLimit_ = -1;          // frames of the fixed-step range (-1: no range end)
+  int64_t framesBefore_ = 0;         // whole-run frames before the range (PlaceRange)
+  bool rangeOnWholeClock_ = false;   // the range's frames are frames of the whole run
   int picturesFailed_ = 0;           // pictures that could not be read while loading
   int32_t subFrame_ = 0;             // the sub-frame of a motion-blurred frame being drawn
   TFrameAverage blurredFrame_;       // the sub-frames read so far

@@ -90,13 +90,23 @@ TFuck::TFuck() : TVEffect(NoBaseDefaults{}) {
   Eye = {1, 1, 1};
 }
 
-void TFuck::Render(const float*) {
+void TFuck::Advance(const float*) {
+  if (SpectrumData[1] > kImageSwitchLevel)
+    CurrentImage = MetaballImageIndex(static_cast<double>(UniformRandom() * 39 + 1));
+  const double t = BarTime;
+  const float swing = 100 * FrameTime * SpectrumData[2];
+  const TVec3 angles = {static_cast<float>(swing * std::sin(t)),
+                        static_cast<float>(swing * std::sin(1.2 * t)),
+                        static_cast<float>(swing * std::sin(1.6 * t))};
+  RotatePointXYZ(Eye, angles);
+}
+
+void TFuck::Render(const float* inputs) {
   const float t = BarTime;
   PlaceMetaballs(t, Balls);
   AccumulateMetaballs(*Field, Balls, kMetaballCount);
 
-  if (SpectrumData[1] > kImageSwitchLevel)
-    CurrentImage = MetaballImageIndex(static_cast<double>(UniformRandom() * 39 + 1));
+  Advance(inputs);
   // The surface is opaque and replaces whatever lies under it, so the picture layers are only
   // needed around it: drawn after it where the stencil says it is not, they cost a fraction of
   // the fill. Without a stencil buffer they are drawn first, under it, as they always were.
@@ -104,13 +114,6 @@ void TFuck::Render(const float*) {
   if (LayersAroundSurface) glGetIntegerv(GL_STENCIL_BITS, &stencilBits);
   const bool layersAfter = stencilBits > 0;
   if (!layersAfter) DrawPictureLayers(t);
-
-  const double t2 = t;
-  const float swing = 100 * FrameTime * SpectrumData[2];
-  const TVec3 angles = {static_cast<float>(swing * std::sin(t2)),
-                        static_cast<float>(swing * std::sin(1.2 * t2)),
-                        static_cast<float>(swing * std::sin(1.6 * t2))};
-  RotatePointXYZ(Eye, angles);
 
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();

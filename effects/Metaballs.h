@@ -26,6 +26,8 @@ class TFuck : public TVEffect {
   // The 39 pictures.
   static std::vector<TEffectFile> CreationFiles();
   void Render(const float* inputs) override;
+  // Switches the picture (a random draw while spectrum value 1 is high) and swings the eye.
+  void Advance(const float* inputs) override;
 
   uint32_t Images[kMetaballImageCount + 1] = {};
   int32_t CurrentImage = 9;

@@ -24,6 +24,10 @@ void TParticles::Load() {
   SizeScale = S;
 }
 
+void TParticles::Advance(const float* /*inputs*/) {
+  if (Volume) Volume->Update(FrameTime);
+}
+
 void TParticles::Render(const float* inputs) {
   if (!Volume) return;  // not loaded
   glMatrixMode(GL_MODELVIEW);
@@ -33,7 +37,7 @@ void TParticles::Render(const float* inputs) {
   ApplyTexture(Texture);
   glDisable(GL_DEPTH_TEST);
   EnableAdditiveBlend();
-  Volume->Update(FrameTime);
+  Advance(inputs);
   Volume->DrawParticles(inputs[0] * SizeScale);
   glEnable(GL_DEPTH_TEST);
 }

@@ -28,6 +28,10 @@ class TVEffect {
   virtual void Load() {}
   // Draws one frame from the bar's 20 inputs. The base enables blending and nothing else.
   virtual void Render(const float* inputs);
+  // Steps what Render steps between frames (particles, camera swings, random draws) without
+  // drawing: a run that starts late brings its effects to where a whole run has them. Render
+  // must step the same state by the same calls. The base keeps no such state.
+  virtual void Advance(const float* /*inputs*/) {}
   // Raises each accumulated input to the new value and clamps it to InputLimit.
   virtual void SetInputs(const float* inputs);
 

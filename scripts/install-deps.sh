@@ -17,13 +17,15 @@ play_packages=(
   ffmpeg
 )
 # Tests (Google Test, a real X server, a comma-decimal locale), the benchmarks' side-by-side
-# readers, clang for the fuzzers and sanitizer runtimes, and the package checks.
+# readers, clang for the fuzzers and sanitizer runtimes, the package checks, and GNU parallel for
+# scripts/capture-split.sh.
 development_packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xauth x11-utils xdotool time locales
   clang libclang-rt-14-dev libstb-dev
   libassimp-dev lib3ds-dev
   dpkg-dev file libxml2-utils lintian mandoc
+  parallel
 )
 
 packages=("${play_packages[@]}")

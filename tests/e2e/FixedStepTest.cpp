@@ -86,7 +86,7 @@ TEST(Capture, BadTargetsAndRangesAreRefusedBeforeAnythingIsWritten) {
   WriteTextFile(folder, "moltrax.vrp", std::string(kSmallScript) + "ENDTIME 100\n");
   TRunResult run = RunVorpaneIn(folder, {"--capture", "x.avi"});
   EXPECT_EQ(run.ExitStatus, 2);
-  EXPECT_NE(run.Stderr.find("x.avi: unknown ending; use .mp4 or .mkv"), std::string::npos)
+  EXPECT_NE(run.Stderr.find("x.avi: unknown ending; use .mp4, .mkv, .mov or .webm"), std::string::npos)
       << run.Stderr;
   EXPECT_EQ(std::count(run.Stderr.begin(), run.Stderr.end(), '\n'), 1) << run.Stderr;
   EXPECT_EQ(FilesIn(folder), std::vector<std::string>{"moltrax.vrp"});

@@ -27,7 +27,8 @@ TFrame CaptureFrameAt(const std::string& production, double seconds) {
   std::snprintf(from, sizeof from, "%.3f", seconds);
   std::snprintf(to, sizeof to, "%.3f", seconds + 0.25);
   const TRunResult run =
-      RunVorpaneIn(production, {"--capture", "golden", "--overwrite", "--fps", "4", "--from", from, "--to", to}, 120);
+      RunVorpaneIn(production,
+                   {"--capture", "golden", "--overwrite", "--fps", "4", "--from", from, "--to", to}, 120);
   EXPECT_EQ(run.ExitStatus, 0) << run.Stderr;
   EXPECT_TRUE(ReadPng(FrameName(production + "/golden", 0), frame)) << seconds;
   return frame;
