@@ -333,21 +333,13 @@ bool AnalyseAudioFile(const std::string& path, const TTrackGrid& grid, TDemotrac
   int rate = 0;
   {
     TPcm16 pcm;
-    std::string reason;
-    if (!DecodeAudioFile(path, pcm, reason)) {
-      error = path + ": " + reason;
-      return false;
-    }
+    if (!DecodeAudioFile(path, pcm, error)) return false;
     if (pcm.FrameCount() == 0) {
-      error = path + ": holds no audio";
+      error = "it holds no audio";
       return false;
     }
     rate = pcm.SampleRate;
     MixToMono(pcm, mono);
   }
-  if (!AnalyseAudio(mono.data(), mono.size(), rate, grid, out, bpm, error)) {
-    error = path + ": " + error;
-    return false;
-  }
-  return true;
+  return AnalyseAudio(mono.data(), mono.size(), rate, grid, out, bpm, error);
 }

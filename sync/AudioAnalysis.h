@@ -50,6 +50,7 @@ bool AnalyseAudio(const float* mono, size_t frames, int rate, const TTrackGrid& 
                   TDemotrackData& out, double& bpm, std::string& error);
 
 // Decodes a music file (WAV, FLAC, Ogg Vorbis, Opus, MP3), mixes it to mono and analyses it.
-// False with one message when the file cannot be read or holds no usable audio.
+// False with one message (without the file name) when the file cannot be read or holds no
+// usable audio.
 bool AnalyseAudioFile(const std::string& path, const TTrackGrid& grid, TDemotrackData& out,
                       double& bpm, std::string& error);
