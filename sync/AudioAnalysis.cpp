@@ -22,6 +22,7 @@ constexpr size_t kMinDfLength = 1024;
 // value compares the frame starting i steps in with the one before, so a new sound shows when it
 // reaches the middle of the frame.
 constexpr double kBeatOffsetSteps = -0.7;
+constexpr size_t kDfSkipped = 2;
 
 constexpr double kLoudnessFloorDb = -60.0;
 
@@ -116,14 +117,17 @@ TBeatResult TrackBeats(const float* mono, size_t frames, int rate, double forced
   std::vector<double> df;
   df.reserve(frames / static_cast<size_t>(step) + 2);
   double peak = 0.0;
+  size_t computed = 0;
   for (size_t pos = 0; pos < frames; pos += static_cast<size_t>(step)) {
     for (size_t i = 0; i < frame.size(); ++i)
       frame[i] = pos + i < frames ? mono[pos + i] : 0.0;
     double value = detector.processTimeDomain(frame.data());
-    // The first two values compare against an empty history.
-    if (df.size() < 2 || !std::isfinite(value)) value = 0.0;
-    peak = std::max(peak, value);
-    df.push_back(value);
+    if (!std::isfinite(value)) value = 0.0;
+    // The first values compare against an empty history; they are left out.
+    if (++computed > kDfSkipped) {
+      peak = std::max(peak, value);
+      df.push_back(value);
+    }
     for (size_t i = 0; i < block.size(); ++i) block[i] = pos + i < frames ? mono[pos + i] : 0.f;
     bars.pushAudioBlock(block.data());
   }
@@ -141,9 +145,10 @@ TBeatResult TrackBeats(const float* mono, size_t frames, int rate, double forced
     tracker.calculateBeatPeriod(df, periods, tempi);
   tracker.calculateBeats(df, periods, beats);
 
+  // Beats counted from the first value of the audio.
   std::vector<double> kept;
   for (double b : beats)
-    if (b >= 0.0 && b < static_cast<double>(audioValues)) kept.push_back(b);
+    if (b >= 0.0 && b < static_cast<double>(audioValues)) kept.push_back(b + kDfSkipped);
   for (double b : kept) result.Beats.push_back((b + kBeatOffsetSteps) * step / rate);
   result.Downbeats.assign(result.Beats.size(), false);
   // Bars need a few of them to compare.
@@ -221,8 +226,8 @@ std::vector<double> FindOnsets(const float* mono, size_t frames, int rate, const
   return onsets;
 }
 
-// Mono as the sum of the channels, or as their difference when that keeps more of the signal:
-// music mixed with one side inverted ("surround" in tracker modules) cancels in the sum.
+// Mono as the sum of the channels, or as their difference when the sum has lost most of the
+// signal: music mixed with one side inverted ("surround" in tracker modules) cancels in it.
 void MixToMono(const TPcm16& pcm, std::vector<float>& mono) {
   const size_t frames = static_cast<size_t>(pcm.FrameCount());
   const size_t channels = static_cast<size_t>(pcm.Channels);
@@ -236,7 +241,9 @@ void MixToMono(const TPcm16& pcm, std::vector<float>& mono) {
       differenceEnergy += (l - r) * (l - r);
     }
   }
-  const float side = differenceEnergy > sumEnergy ? -1.0f : 1.0f;
+  // Wide but ordinary stereo has as much in the difference as in the sum; only a sum that has
+  // mostly cancelled is replaced.
+  const float side = differenceEnergy > 4.0 * sumEnergy ? -1.0f : 1.0f;
   const float scale = 1.0f / (32768.0f * static_cast<float>(channels));
   for (size_t f = 0; f < frames; ++f) {
     float sum = s[f * channels];
