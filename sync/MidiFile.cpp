@@ -126,6 +126,10 @@ bool ReadTrack(TByteReader& track, int number, std::vector<TTimedNote>& notes,
           return false;
         }
       }
+      if (kind == 0x9 && data[1] > 0 && notes.size() >= kMostNotes) {
+        error = where + "more than " + std::to_string(kMostNotes) + " notes";
+        return false;
+      }
       if (kind == 0x9 && data[1] > 0)
         notes.push_back({static_cast<double>(tick), static_cast<uint16_t>(status & 0x0f),
                          static_cast<uint8_t>(data[0] == 0 ? 128 : data[0])});

@@ -70,11 +70,10 @@ bool ReadModuleNotes(const std::vector<uint8_t>& bytes, TNoteEvents& out, std::s
     for (int32_t c = 0; c < channels; ++c) interactive.set_channel_mute_status(module.get(), c, 1);
 
   out.ChannelCount = static_cast<size_t>(channels);
-  std::map<double, double> tempoTime;  // estimated BPM → seconds it held
+  std::map<double, size_t> tempoRows;  // estimated BPM → rows played at it
   float buffer[kStepFrames];
   double before = 0.0;
   int32_t lastOrder = -1, lastRow = -1;
-  double rowStart = 0.0, rowBpm = 0.0;
   for (;;) {
     const size_t frames = openmpt_module_read_float_mono(m, kRenderRate, kStepFrames, buffer);
     const int32_t order = openmpt_module_get_current_order(m);
@@ -82,14 +81,14 @@ bool ReadModuleNotes(const std::vector<uint8_t>& bytes, TNoteEvents& out, std::s
     // A short read is the end of the song; the position it leaves is where the song would
     // start over, not a row that plays.
     const bool end = frames < kStepFrames;
-    if (end || order != lastOrder || row != lastRow) {
-      if (end) before += static_cast<double>(frames) / kRenderRate;
-      if (lastRow >= 0) tempoTime[rowBpm] += before - rowStart;
-      if (end) break;
+    if (end) {
+      before += static_cast<double>(frames) / kRenderRate;
+      break;
+    }
+    if (order != lastOrder || row != lastRow) {
       lastOrder = order;
       lastRow = row;
-      rowStart = before;
-      rowBpm = openmpt_module_get_current_estimated_bpm(m);
+      ++tempoRows[openmpt_module_get_current_estimated_bpm(m)];
       const int32_t pattern = openmpt_module_get_current_pattern(m);
       for (int32_t c = 0; c < channels; ++c) {
         const uint8_t note = openmpt_module_get_pattern_row_channel_command(
@@ -97,14 +96,18 @@ bool ReadModuleNotes(const std::vector<uint8_t>& bytes, TNoteEvents& out, std::s
         if (note >= 1 && note <= kHighestNote)
           out.Notes.push_back({before, static_cast<uint16_t>(c), note});
       }
+      if (out.Notes.size() > kMostNotes) {
+        error = "the module plays more than " + std::to_string(kMostNotes) + " notes";
+        return false;
+      }
     }
     before = openmpt_module_get_position_seconds(m);
   }
   out.Seconds = before;
-  double longest = -1.0;
-  for (const auto& [bpm, time] : tempoTime)
-    if (time > longest && bpm > 0.0) {
-      longest = time;
+  size_t most = 0;
+  for (const auto& [bpm, rows] : tempoRows)
+    if (rows > most && bpm > 0.0) {
+      most = rows;
       out.MusicBpm = bpm;
     }
   return true;

@@ -23,6 +23,9 @@ struct TNoteEvents {
 // Largest demotrack made from music (channels × rows): an hour at 16 rows per beat and 200 BPM
 // for 16 channels is about 3 MiB; anything near this bound is a hostile or broken file.
 constexpr uint64_t kMostDemotrackCells = 64u << 20;
+// Most notes read from one file (16 bytes each): half an hour of 64 busy channels at 32 rows a
+// second is under 4 million.
+constexpr size_t kMostNotes = 8u << 20;
 
 // Places the notes on the grid: the demotrack is written for WrittenBpm(grid, MusicBpm) and has
 // a row for every grid step of the music's length. A note goes to the row nearest its time;

@@ -1,10 +1,12 @@
 // vorpane-track as a user runs it: each way to make a demotrack, the text form both ways, info,
 // and damaged or hostile input ending in one line and status 1, quickly and in little memory.
 #include "common/MusicFiles.h"
+#include "support/CapturedFrames.h"
 #include "support/RunVorpane.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <random>
 
@@ -73,6 +75,33 @@ TEST(TrackTool, MakesReadsAndRoundTripsDemotracks) {
 
   run = Track(folder, {"from-midi", "kicks.mid"});
   EXPECT_EQ(run.ExitStatus, 2);  // -o is required
+}
+
+TEST(TrackTool, ThePlayerFlashesOnTheKicksOfAMidiFileWithoutABpmLine) {
+  const std::string folder = MakeTempFolder();
+  std::vector<uint8_t> tempo, notes;
+  AppendMidiTempo(tempo, 0, 400000);  // 150 BPM: a kick every 0.4 s, ten rows a second
+  AppendMidiEnd(tempo, 0);
+  for (int beat = 0; beat < 8; ++beat) AppendMidiEvent(notes, beat ? 96 : 0, {0x99, 36, 100});
+  AppendMidiEnd(notes, 96);
+  WriteBytes(folder + "/kicks.mid", MidiFileBytes(1, 96, {tempo, notes}));
+  WriteTextFile(folder, "moltrax.vrp",
+                "RESOLUTIONX 800\nRESOLUTIONY 600\nCOLORDEPTH 32\nINIT\n"
+                "TRACKER kicks.mid\n"
+                "LOAD flash 3\nW 800\nH 600\nE 255\nF 255\nG 255\n"
+                "BAR kicks\nMOUNT 0\nLENGTH 1\nEFFECT 3\nINPUT 0 9 36 100 0\n");
+  const TRunResult run =
+      RunVorpaneIn(folder, {"--capture", "cap", "--fps", "10", "--from", "0.6", "--to", "1.0"},
+                   120, {"XDG_CACHE_HOME=" + folder + "/cache"});
+  ASSERT_EQ(run.ExitStatus, 0) << run.Stderr;
+  // Frames at 0.6, 0.7, 0.8 and 0.9 s: only the one on the kick at 0.8 s is lit.
+  const int expected[] = {0, 0, 255, 0};
+  for (int i = 0; i < 4; ++i) {
+    TFrame frame;
+    ASSERT_TRUE(ReadPng(folder + "/cap" + FrameName("", i), frame)) << i;
+    EXPECT_NEAR(frame.At(400, 300)[0], expected[i], 2) << i;
+  }
+  EXPECT_TRUE(std::filesystem::is_directory(folder + "/cache/vorpane"));
 }
 
 TEST(TrackTool, DamagedAndHostileFilesEndInOneLine) {

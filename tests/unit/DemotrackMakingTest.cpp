@@ -29,18 +29,18 @@ std::map<std::pair<size_t, size_t>, int> Events(const TDemotrackData& data) {
   return events;
 }
 
-// Rows at 125 BPM (speed 6) are 0.12 s; from row 8 speed 3 makes them 0.06 s; row 15 jumps over
-// order 1 to order 2, which ends the song at its row 3.
+// Rows at 125 BPM (speed 6) are 0.12 s; from row 12 speed 3 makes them 0.06 s; row 15 jumps
+// over order 1 to order 2, which ends the song at its row 3. Most rows play at 125 BPM.
 std::vector<uint8_t> JumpingModule() {
   std::vector<TModPattern> patterns(3);
   patterns[0].Note(0, 0, 428);          // C-5, 0.00 s
   patterns[0].Note(4, 1, 856);          // C-4, 0.48 s
-  patterns[0].Effect(8, 3, 0xf, 3);
-  patterns[0].Note(10, 2, 214);         // C-6, 1.08 s
+  patterns[0].Effect(12, 3, 0xf, 3);
+  patterns[0].Note(14, 2, 214);         // C-6, 1.56 s
   patterns[0].Effect(15, 3, 0xb, 2);
   patterns[1].Note(0, 0, 113);          // never played
-  patterns[2].Note(2, 3, 428);          // 1.56 s
-  patterns[2].Effect(3, 3, 0xd, 0);     // the song ends after 1.68 s
+  patterns[2].Note(2, 3, 428);          // 1.80 s
+  patterns[2].Effect(3, 3, 0xd, 0);     // the song ends after 1.92 s
   return ModFileBytes(patterns, {0, 1, 2});
 }
 
@@ -74,9 +74,9 @@ TEST(DemotrackMaking, ModuleRowsFollowSpeedChangesAndJumps) {
   EXPECT_DOUBLE_EQ(build.Bpm, 125.0);
   EXPECT_DOUBLE_EQ(build.MusicBpm, 125.0);
   EXPECT_EQ(build.Data.Channels.size(), 4u);
-  EXPECT_EQ(build.Data.RowCount(), 14u);
+  EXPECT_EQ(build.Data.RowCount(), 16u);
   const std::map<std::pair<size_t, size_t>, int> expected = {
-      {{0, 0}, 61}, {{1, 4}, 49}, {{2, 9}, 73}, {{3, 13}, 61}};
+      {{0, 0}, 61}, {{1, 4}, 49}, {{2, 13}, 73}, {{3, 15}, 61}};
   EXPECT_EQ(Events(build.Data), expected);
 
   // A grid of eight rows per beat: twice the rows, written for twice the tempo.
@@ -85,7 +85,7 @@ TEST(DemotrackMaking, ModuleRowsFollowSpeedChangesAndJumps) {
   ASSERT_TRUE(DemotrackFromModule(JumpingModule(), fine, build, error)) << error;
   EXPECT_DOUBLE_EQ(build.Bpm, 250.0);
   const std::map<std::pair<size_t, size_t>, int> fineExpected = {
-      {{0, 0}, 61}, {{1, 8}, 49}, {{2, 18}, 73}, {{3, 26}, 61}};
+      {{0, 0}, 61}, {{1, 8}, 49}, {{2, 26}, 73}, {{3, 30}, 61}};
   EXPECT_EQ(Events(build.Data), fineExpected);
 }
 
@@ -192,18 +192,26 @@ TEST(DemotrackMaking, TrackerTakesModulesAndMidiFilesThroughTheCache) {
   TDemoTracker module;
   module.LoadTrackerFile(folder + "/song.mod");
   EXPECT_FLOAT_EQ(module.BPM, 125.0f);
-  EXPECT_EQ(module.ByteAt(2, 9), 73);
+  EXPECT_EQ(module.ByteAt(2, 13), 73);
   for (const auto& entry : std::filesystem::directory_iterator(folder + "/cache/vorpane")) {
     std::vector<uint8_t> cached;
     std::ifstream in(entry.path(), std::ios::binary);
     cached.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (cached.size() != 24 + 8 + 4 * 14) continue;
-    cached[24 + 8 + 2 * 14 + 9] = 99;
+    if (cached.size() != 24 + 8 + 4 * 16) continue;
+    cached[24 + 8 + 2 * 16 + 13] = 99;
     WriteBytes(entry.path().string(), cached);
   }
   TDemoTracker again;
   again.LoadTrackerFile(folder + "/song.mod");
-  EXPECT_EQ(again.ByteAt(2, 9), 99);
+  EXPECT_EQ(again.ByteAt(2, 13), 99);
+
+  // What a file holds decides, whatever its name; only .trk is taken at its word.
+  const std::vector<uint8_t> wave = {'R', 'I', 'F', 'F', 36, 0, 0, 0, 'W', 'A', 'V', 'E'};
+  EXPECT_EQ(DetectTrackSource("song.trk", TempoMapMidi()), TTrackSource::Demotrack);
+  EXPECT_EQ(DetectTrackSource("song.dat", TempoMapMidi()), TTrackSource::Midi);
+  EXPECT_EQ(DetectTrackSource("song.dat", JumpingModule()), TTrackSource::Module);
+  EXPECT_EQ(DetectTrackSource("song.mod", wave), TTrackSource::Audio);
+  EXPECT_EQ(DetectTrackSource("song.mod", {2, 0, 0, 0, 1, 0, 0, 0, 5, 6}), TTrackSource::Demotrack);
 
   // A demotrack file stays as it is.
   WriteBytes(folder + "/plain.trk", {1, 0, 0, 0, 2, 0, 0, 0, 7, 8});
