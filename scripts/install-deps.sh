@@ -6,14 +6,16 @@
 # otherwise.
 set -euo pipefail
 
-# The player and the generator of the sample production's data; ffmpeg for a capture to video
-# (play.sh captures when there is no display).
+# The player and the generator of the sample production's data; aubio and the Queen Mary DSP
+# library for demotracks made from recordings; ffmpeg for a capture to video (play.sh captures
+# when there is no display).
 play_packages=(
   build-essential cmake ninja-build pkg-config
   libsdl2-dev libgl-dev libglu1-mesa-dev libegl-dev libgl1-mesa-dri libegl-mesa0
   libfreetype-dev libfontconfig-dev fonts-dejavu-core
   libjpeg62-turbo-dev libpng-dev
-  libsndfile1-dev libfftw3-dev libmpg123-dev libopenmpt-dev libcli11-dev
+  libsndfile1-dev libfftw3-dev libmpg123-dev libcli11-dev libopenmpt-dev
+  libaubio-dev libqm-dsp-dev
   ffmpeg
 )
 # Tests (Google Test, a real X server, a comma-decimal locale), the benchmarks' side-by-side
