@@ -8,11 +8,13 @@
 #include "platform/FatalError.h"
 #include "platform/Files.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -233,7 +235,14 @@ class VideoFileSink : public TFrameSink {
     arguments.insert(arguments.end(), encode.begin(), encode.end());
     arguments.push_back(videoPart_);
     encoder_ = StartProgram(ffmpeg_, arguments, &pipe_);
-    if (encoder_ > 0) return true;
+    if (encoder_ > 0) {
+      // Room for two whole frames in the pipe, so the player draws the next frame while the
+      // encoder is still reading this one (a default pipe holds 64 KiB). Where the system
+      // allows less, the pipe stays as it is: only the overlap is lost.
+      const long frameBytes = static_cast<long>(width) * height * 3;
+      ::fcntl(pipe_, F_SETPIPE_SZ, static_cast<int>(std::min<long>(2 * frameBytes, 64L << 20)));
+      return true;
+    }
     std::fprintf(stderr, "Cannot capture to %s: ffmpeg could not be started\n", fileName_.c_str());
     return false;
   }

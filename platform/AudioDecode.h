@@ -5,26 +5,10 @@
 // header are trimmed), so sample n of the decoded data is sample n of the source.
 // Decoded data is kept as 16-bit samples: five minutes of 44.1 kHz stereo cost about 53 MB.
 #pragma once
+#include "platform/Pcm.h"
+
 #include <cstdint>
 #include <string>
-#include <vector>
-
-// Interleaved signed 16-bit sample frames.
-struct TPcm16 {
-  int32_t SampleRate = 0;        // frames per second
-  int32_t Channels = 0;          // samples per frame (1 or 2 for music)
-  std::vector<int16_t> Samples;  // FrameCount() * Channels values
-
-  // Number of whole sample frames held.
-  int64_t FrameCount() const {
-    return Channels > 0 ? static_cast<int64_t>(Samples.size()) / Channels : 0;
-  }
-};
-
-// The most decoded music accepted: 30 minutes of 48 kHz stereo, 346 MB (bounds the memory a file
-// can make us allocate).
-constexpr double kMaxMusicSeconds = 30.0 * 60.0;
-constexpr int64_t kMaxMusicSamples = static_cast<int64_t>(kMaxMusicSeconds) * 48000 * 2;
 
 // Decodes a whole mono or stereo file. False with a short reason ("No such file or directory",
 // "it is not music the player can read (...)", ...) when it cannot be opened or decoded. The

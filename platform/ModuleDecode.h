@@ -2,7 +2,7 @@
 // into memory as 44.1 kHz stereo. The song plays once: no repeat, and at its end the playback
 // stops rather than looping or fading, so its length is finite and known before rendering.
 #pragma once
-#include "platform/AudioDecode.h"
+#include "platform/Pcm.h"
 
 #include <cstddef>
 #include <cstdint>

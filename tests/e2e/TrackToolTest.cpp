@@ -13,11 +13,13 @@
 namespace {
 
 #if defined(__SANITIZE_ADDRESS__)
+// AddressSanitizer's shadow memory and redzones about double what the tool holds.
 constexpr double kSecondsLimit = 20.0;
+constexpr long kKilobytesLimit = 512 * 1024;
 #else
 constexpr double kSecondsLimit = 5.0;  // as the player's hostile inputs: a shared machine
-#endif
 constexpr long kKilobytesLimit = 256 * 1024;
+#endif
 
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
   std::ofstream(path, std::ios::binary)
