@@ -1,6 +1,7 @@
 #include "demo/Capture.h"
 
 #include "platform/FatalError.h"
+#include "platform/Files.h"
 
 #include <dirent.h>
 #include <png.h>
@@ -23,8 +24,7 @@ bool MakeFolders(const std::string& path) {
     }
     if (i < path.size()) partial += path[i];
   }
-  struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  return FolderExists(path);
 }
 
 // True for the names a folder capture writes: frame_ and six or more digits then .png, and
@@ -85,6 +85,7 @@ std::unique_ptr<TFrameSink> MakePngFolderSink(const std::string& folder) {
 
 bool IsCaptureFolderName(const std::string& name) {
   if (name.empty() || name.back() == '/') return !name.empty();
+  if (FolderExists(name)) return true;  // a folder that is there, whatever dots its name has
   const std::string last = name.substr(name.rfind('/') + 1);
   const size_t dot = last.rfind('.');
   return dot == std::string::npos || dot == 0 || last == "..";

@@ -28,10 +28,11 @@ class TFrameSink {
 // made or cleared.
 std::unique_ptr<TFrameSink> MakePngFolderSink(const std::string& folder);
 // True when a capture target names a video file: it ends in .mp4, .mkv, .mov or .webm (any
-// letter case).
+// letter case) and is not a folder that exists.
 bool IsVideoFileName(const std::string& name);
-// True when a capture target names a folder of frames: it ends in '/', or its last part has no
-// ending (a leading dot, as in ".frames", is not one).
+// True when a capture target names a folder of frames: a folder that exists (as mktemp -d
+// makes, "tmp.Ab12"), a name ending in '/', or one whose last part has no ending (a leading
+// dot, as in ".frames", is not one).
 bool IsCaptureFolderName(const std::string& name);
 // True when the folder holds what a capture writes (frame_NNNNNN.png files or audio.wav).
 bool FolderHoldsCapture(const std::string& folder);

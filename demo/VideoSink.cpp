@@ -259,7 +259,9 @@ class VideoFileSink : public TFrameSink {
 
 }  // namespace
 
-bool IsVideoFileName(const std::string& name) { return IsVideoContainerName(name); }
+bool IsVideoFileName(const std::string& name) {
+  return IsVideoContainerName(name) && !FolderExists(name);
+}
 
 namespace {
 

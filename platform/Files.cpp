@@ -31,6 +31,11 @@ bool FileExists(const std::string& name) {
   return ::stat(name.c_str(), &st) == 0;
 }
 
+bool FolderExists(const std::string& name) {
+  struct stat st;
+  return ::stat(name.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 std::string ResolveFileName(const std::string& name) {
   if (name.empty() || FileExists(name)) return name;
   std::string path = name;

@@ -11,6 +11,8 @@
 std::string ResolveFileName(const std::string& name);
 // True when something (a file, a folder, ...) exists under exactly this name.
 bool FileExists(const std::string& name);
+// True when a folder exists under exactly this name.
+bool FolderExists(const std::string& name);
 // Reads a whole file (after name resolution). False when it cannot be opened or read.
 bool ReadWholeFile(const std::string& name, std::vector<uint8_t>& bytes);
 // Changes the process's current directory (after name resolution). False on failure.

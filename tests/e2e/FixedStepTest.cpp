@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <dirent.h>
 
 #include <algorithm>
@@ -110,6 +112,12 @@ TEST(Capture, BadTargetsAndRangesAreRefusedBeforeAnythingIsWritten) {
   ASSERT_EQ(run.ExitStatus, 0) << run.Stderr;
   EXPECT_EQ(FilesIn(folder + "/frames"),
             (std::vector<std::string>{"frame_000000.png", "frame_000001.png", "frame_000002.png"}));
+
+  // An empty folder that is there takes frames whatever its name (mktemp -d makes "tmp.Ab12").
+  ASSERT_EQ(::mkdir((folder + "/tmp.Ab12").c_str(), 0755), 0);
+  run = RunVorpaneIn(folder, {"--capture", "tmp.Ab12", "--to", "0.05"});
+  ASSERT_EQ(run.ExitStatus, 0) << run.Stderr;
+  EXPECT_EQ(FilesIn(folder + "/tmp.Ab12").size(), 3u);
 }
 
 TEST(Capture, RunsWithoutAnEndAreRefused) {
