@@ -20,7 +20,7 @@ cmake --build "$build_dir" -j"$(nproc)" --target make_picture_seeds make_test_au
   make_test_music \
   "${targets[@]/#/fuzz_}"
 
-seeds="$build_dir/fuzz-seeds"
+seeds="$(cd "$build_dir" && pwd)/fuzz-seeds"
 rm -rf "$seeds"
 "$build_dir/tools/make_picture_seeds" "$seeds"
 # Palette, run-length, 16-bit and greyscale pictures as ImageMagick and Pillow write them.
