@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Debian package as a user gets it: builds it (scripts/package.sh), checks it and the
 # manual pages as Debian would (lintian, mandoc: no error, no warning), installs it on this
-# machine with apt-get, runs `vorpane --version` and `vorpane-track --version`, and captures
+# machine with apt-get (again, when a build of the same version is there), runs `vorpane --version` and `vorpane-track --version`, and captures
 # two seconds of the installed sample production headless, from its installed folder, at
 # 30 frames a second.
 set -euo pipefail
@@ -27,7 +27,7 @@ for page in docs/*.1; do
   }
 done
 (cd "$(dirname "$package")" &&
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "./$(basename "$package")" >/dev/null)
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install --reinstall -y -qq "./$(basename "$package")" >/dev/null)
 vorpane --version
 vorpane-track --version
 capture=$(mktemp -d)
