@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The Debian package as a user gets it: builds it (scripts/package.sh), checks it and the
 # manual pages as Debian would (lintian, mandoc: no error, no warning), installs it on this
-# machine with apt-get (again, when a build of the same version is there), runs `vorpane --version` and `vorpane-track --version`, and captures
-# two seconds of the installed sample production headless, from its installed folder, at
-# 30 frames a second.
+# machine with apt-get (again, when a build of the same version is there), runs
+# `vorpane --version` and `vorpane-track --version`, and captures two seconds of the installed
+# sample production headless, from its installed folder, at 30 frames a second.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 as_root() {
