@@ -295,17 +295,17 @@ void TVDemo::RenderOutputFrame() {
 
 void TVDemo::UseOutputSize() {
   if (!options_.FixedStep || !Window.RC) return;
-  TRenderTargetSpec spec;
-  spec.OutputWidth = options_.OutputWidth > 0 ? options_.OutputWidth : Window.Width;
-  spec.OutputHeight = options_.OutputHeight > 0 ? options_.OutputHeight : Window.Height;
-  spec.Fit = options_.Stretch ? TFitMode::Stretch : TFitMode::Pad;
-  spec.Supersample = std::max(options_.Supersample, 1);
+  TRenderTargetDesc desc;
+  desc.OutputWidth = options_.OutputWidth > 0 ? options_.OutputWidth : Window.Width;
+  desc.OutputHeight = options_.OutputHeight > 0 ? options_.OutputHeight : Window.Height;
+  desc.Fit = options_.Stretch ? TFitMode::Stretch : TFitMode::Pad;
+  desc.Supersample = std::max(options_.Supersample, 1);
   // At the production's own size the frames go into the window as they always did.
-  if (spec.OutputWidth == Window.Width && spec.OutputHeight == Window.Height &&
-      spec.Supersample == 1)
+  if (desc.OutputWidth == Window.Width && desc.OutputHeight == Window.Height &&
+      desc.Supersample == 1)
     return;
   std::string error;
-  if (!UseRenderTarget(spec, error))
-    throw FatalError("Cannot draw frames of " + std::to_string(spec.OutputWidth) + "x" +
-                     std::to_string(spec.OutputHeight) + ": " + error);
+  if (!UseRenderTarget(desc, error))
+    throw FatalError("Cannot draw frames of " + std::to_string(desc.OutputWidth) + "x" +
+                     std::to_string(desc.OutputHeight) + ": " + error);
 }

@@ -13,7 +13,7 @@ namespace {
 struct TTargetState {
   bool Active = false;
   bool KeepSize = false;
-  TRenderTargetSpec Spec;
+  TRenderTargetDesc Desc;
   TPlacement Placement;          // where the content goes in the output
   GLuint Framebuffer = 0, Colour = 0, DepthStencil = 0;
   int32_t Width = 0, Height = 0; // the framebuffer's size
@@ -79,19 +79,19 @@ TPlacement FitPlacement(int32_t contentWidth, int32_t contentHeight, int32_t out
   return placement;
 }
 
-bool UseRenderTarget(const TRenderTargetSpec& spec, std::string& error) {
-  const int32_t n = spec.Supersample;
+bool UseRenderTarget(const TRenderTargetDesc& desc, std::string& error) {
+  const int32_t n = desc.Supersample;
   if (CurrentWindow.Width <= 0 || CurrentWindow.Height <= 0) {
     error = "there is no production size to scale";
     return false;
   }
-  if (spec.OutputWidth < 1 || spec.OutputHeight < 1 || spec.OutputWidth > kMaxTargetSide ||
-      spec.OutputHeight > kMaxTargetSide || n < 1 || n > 4) {
+  if (desc.OutputWidth < 1 || desc.OutputHeight < 1 || desc.OutputWidth > kMaxTargetSide ||
+      desc.OutputHeight > kMaxTargetSide || n < 1 || n > 4) {
     error = "the output size or supersampling factor is out of range";
     return false;
   }
   const TPlacement placement = FitPlacement(CurrentWindow.Width, CurrentWindow.Height,
-                                            spec.OutputWidth, spec.OutputHeight, spec.Fit);
+                                            desc.OutputWidth, desc.OutputHeight, desc.Fit);
   const int32_t width = placement.Width * n, height = placement.Height * n;
   GLint maxRenderbuffer = 0, maxViewport[2] = {0, 0};
   glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &maxRenderbuffer);
@@ -131,7 +131,7 @@ bool UseRenderTarget(const TRenderTargetSpec& spec, std::string& error) {
   }
   DeleteObjects(Target.Framebuffer, Target.Colour, Target.DepthStencil);
   Target.Active = true;
-  Target.Spec = spec;
+  Target.Desc = desc;
   Target.Placement = placement;
   Target.Framebuffer = framebuffer;
   Target.Colour = colour;
@@ -164,7 +164,7 @@ void ResetRenderTarget() {
 
 bool RenderTargetActive() { return Target.Active; }
 
-const TRenderTargetSpec& RenderTargetSpec() { return Target.Spec; }
+const TRenderTargetDesc& RenderTargetDesc() { return Target.Desc; }
 
 int32_t RenderWidth() { return Target.Active ? Target.Width : CurrentWindow.Width; }
 
@@ -193,28 +193,28 @@ void SetPointSize(float size) {
 void KeepRenderSize(bool keep) { Target.KeepSize = keep; }
 
 void FitRenderTargetToWindow(int32_t width, int32_t height) {
-  if (Target.KeepSize || (Target.Active && !Target.Spec.FollowsWindow)) return;
+  if (Target.KeepSize || (Target.Active && !Target.Desc.FollowsWindow)) return;
   if (width == CurrentWindow.Width && height == CurrentWindow.Height) {
     if (Target.Active) ReleaseRenderTarget();
     else ResizeViewport(width, height);
     return;
   }
-  TRenderTargetSpec spec;
-  spec.OutputWidth = width;
-  spec.OutputHeight = height;
-  spec.FollowsWindow = true;
+  TRenderTargetDesc desc;
+  desc.OutputWidth = width;
+  desc.OutputHeight = height;
+  desc.FollowsWindow = true;
   std::string error;
-  if (Target.Active && Target.Spec.OutputWidth == width && Target.Spec.OutputHeight == height)
+  if (Target.Active && Target.Desc.OutputWidth == width && Target.Desc.OutputHeight == height)
     return;
   // A window the renderer cannot fill with a framebuffer gets the production stretched over it.
-  if (!UseRenderTarget(spec, error)) {
+  if (!UseRenderTarget(desc, error)) {
     ReleaseRenderTarget();
     ResizeViewport(width, height);
   }
 }
 
 void PresentRenderTarget(int32_t windowWidth, int32_t windowHeight) {
-  if (!Target.Active || !Target.Spec.FollowsWindow) return;
+  if (!Target.Active || !Target.Desc.FollowsWindow) return;
   const TPlacement& p = Target.Placement;
   glBindFramebuffer(GL_READ_FRAMEBUFFER, Target.Framebuffer);
   glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
@@ -225,9 +225,9 @@ void PresentRenderTarget(int32_t windowWidth, int32_t windowHeight) {
   glClearColor(0, 0, 0, 1);
   glClear(GL_COLOR_BUFFER_BIT);
   // The placement is for the output size; a window that has just changed keeps it centred.
-  const int32_t left = p.X + (windowWidth - Target.Spec.OutputWidth) / 2;
+  const int32_t left = p.X + (windowWidth - Target.Desc.OutputWidth) / 2;
   const int32_t bottom =
-      windowHeight - (p.Y + p.Height) - (windowHeight - Target.Spec.OutputHeight) / 2;
+      windowHeight - (p.Y + p.Height) - (windowHeight - Target.Desc.OutputHeight) / 2;
   const bool sameSize = p.Width == Target.Width && p.Height == Target.Height;
   glBlitFramebuffer(0, 0, Target.Width, Target.Height, left, bottom, left + p.Width,
                     bottom + p.Height, GL_COLOR_BUFFER_BIT, sameSize ? GL_NEAREST : GL_LINEAR);
@@ -241,7 +241,7 @@ bool ReadContentRGB(std::vector<uint8_t>& rgb, int32_t& width, int32_t& height) 
     height = CurrentWindow.Height;
     return ReadFrameRGB(width, height, rgb);
   }
-  const int32_t n = Target.Spec.Supersample;
+  const int32_t n = Target.Desc.Supersample;
   width = Target.Placement.Width;
   height = Target.Placement.Height;
   if (n <= 1) return ReadFrameRGB(width, height, rgb);
@@ -253,12 +253,12 @@ bool ReadContentRGB(std::vector<uint8_t>& rgb, int32_t& width, int32_t& height) 
 void ComposeOutputRGB(std::vector<uint8_t>& picture, int32_t& width, int32_t& height) {
   if (!Target.Active) return;
   const TPlacement& p = Target.Placement;
-  const TRenderTargetSpec& spec = Target.Spec;
-  if (p.Width == spec.OutputWidth && p.Height == spec.OutputHeight) return;
+  const TRenderTargetDesc& desc = Target.Desc;
+  if (p.Width == desc.OutputWidth && p.Height == desc.OutputHeight) return;
   if (width != p.Width || height != p.Height) return;  // not this target's content
-  PlaceRGB(picture.data(), width, height, p.X, p.Y, spec.OutputWidth, spec.OutputHeight,
+  PlaceRGB(picture.data(), width, height, p.X, p.Y, desc.OutputWidth, desc.OutputHeight,
            Target.Composed);
   picture.swap(Target.Composed);  // frame after frame the two buffers are reused
-  width = spec.OutputWidth;
-  height = spec.OutputHeight;
+  width = desc.OutputWidth;
+  height = desc.OutputHeight;
 }

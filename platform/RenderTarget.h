@@ -24,7 +24,7 @@ struct TPlacement {
 TPlacement FitPlacement(int32_t contentWidth, int32_t contentHeight, int32_t outputWidth,
                         int32_t outputHeight, TFitMode fit);
 
-struct TRenderTargetSpec {
+struct TRenderTargetDesc {
   int32_t OutputWidth = 0;      // the picture delivered, in pixels
   int32_t OutputHeight = 0;
   TFitMode Fit = TFitMode::Pad;
@@ -35,11 +35,11 @@ struct TRenderTargetSpec {
 // The largest side a target framebuffer may have (also what the command line accepts).
 constexpr int32_t kMaxTargetSide = 16384;
 
-// Starts drawing into an offscreen framebuffer for the spec (the production's size is
-// CurrentWindow's); sets the viewport and the production's projection, and scales line width
+// Starts drawing into an offscreen framebuffer of the size desc asks for (the production's
+// size is CurrentWindow's); sets the viewport and the production's projection, and scales line width
 // and point size. Needs a current context. False (and `error` says why) when the sizes are out
 // of range or the framebuffer cannot be made; frames then still go where they went.
-bool UseRenderTarget(const TRenderTargetSpec& spec, std::string& error);
+bool UseRenderTarget(const TRenderTargetDesc& desc, std::string& error);
 // Back to drawing into the window at the production's size (nothing when no target is in use).
 void ReleaseRenderTarget();
 // Forgets the target and the settings (process state reset, window closing). When a context is
@@ -48,8 +48,8 @@ void ReleaseRenderTarget();
 void ResetRenderTarget();
 // True while frames go into an offscreen framebuffer.
 bool RenderTargetActive();
-// The spec in use (meaningful while RenderTargetActive).
-const TRenderTargetSpec& RenderTargetSpec();
+// What the target in use was made for (meaningful while RenderTargetActive).
+const TRenderTargetDesc& RenderTargetDesc();
 // The size frames are drawn at: the target's framebuffer, else the production's.
 int32_t RenderWidth();
 int32_t RenderHeight();
@@ -75,5 +75,5 @@ void PresentRenderTarget(int32_t windowWidth, int32_t windowHeight);
 // (a supersampled frame's N x N pixels averaged): the content that goes into the placement.
 bool ReadContentRGB(std::vector<uint8_t>& rgb, int32_t& width, int32_t& height);
 // Turns content read by ReadContentRGB into the output picture, in place: placed as the
-// target's spec says, black around it. Without a target the content is the output.
+// target was made for, black around it. Without a target the content is the output.
 void ComposeOutputRGB(std::vector<uint8_t>& picture, int32_t& width, int32_t& height);
