@@ -9,12 +9,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir=${VORPANE_FUZZ_BUILD_DIR:-build-fuzz}
 seconds=${VORPANE_FUZZ_SECONDS:-20}
-targets=(bmp_reader tga_reader jpeg_pair_reader png_reader music_reader model3ds script_reader
-  demotrack_reader midi_reader module_track)
+# Every fuzz/NAME.cpp is the target fuzz_NAME: a new one runs here without being listed.
+targets=()
+for source in fuzz/*.cpp; do targets+=("$(basename "$source" .cpp)"); done
 
 if [ ! -f "$build_dir/CMakeCache.txt" ]; then
   CC=clang CXX=clang++ cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DVORPANE_FUZZ=ON -DVORPANE_TESTS=OFF -DVORPANE_BENCH=OFF >/dev/null
+    -DVORPANE_FUZZ=ON -DVORPANE_TESTS=OFF -DVORPANE_BENCH=OFF -DVORPANE_WERROR=ON >/dev/null
 fi
 cmake --build "$build_dir" -j"$(nproc)" --target make_picture_seeds make_test_audio make_model \
   make_test_music \
@@ -65,6 +66,7 @@ for kind in midi midi-smpte; do "$build_dir/tools/make_test_music" "$kind" "$see
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 
 for target in "${targets[@]}"; do
+  mkdir -p "$seeds/$target"  # a target nothing above makes seeds for starts from none
   found=$(mktemp -d)  # new inputs go here; the seeds stay as the tools made them
   log="$build_dir/fuzz_$target.log"
   if ! "$build_dir/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2560 \

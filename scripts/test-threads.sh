@@ -6,7 +6,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
-VORPANE_BUILD_DIR=build-tsan bash scripts/build.sh -DVORPANE_TSAN=ON -DVORPANE_BENCH=OFF
+VORPANE_BUILD_DIR=build-tsan bash scripts/build.sh -DVORPANE_TSAN=ON -DVORPANE_BENCH=OFF \
+  -DVORPANE_WERROR="${VORPANE_WERROR:-ON}"
 cd build-tsan
 ctest --output-on-failure -j"$(nproc)" -L 'unit|gl'
 ctest --output-on-failure -L e2e -R 'Production\.(RunsToItsEnd|CaptureToMp4)|EditMode'

@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 # A build folder that scripts/play.sh configured has no tests yet: turn them on.
-bash scripts/build.sh -DVORPANE_TESTS=ON -DVORPANE_BENCH=ON
+bash scripts/build.sh -DVORPANE_TESTS=ON -DVORPANE_BENCH=ON -DVORPANE_WERROR="${VORPANE_WERROR:-ON}"
 cd "${VORPANE_BUILD_DIR:-build}"
 ctest --output-on-failure -j"$(nproc)"
 seed=$((RANDOM % 99999 + 1))

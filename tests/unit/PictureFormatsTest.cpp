@@ -114,7 +114,7 @@ TEST(PictureFormats, BmpAndTgaFromImageMagickAndPillowMatchTheirPng) {
 TEST(PictureFormats, BmpRunLengthAndPaletteDamageIsRefused) {
   // A 5 x 3 RLE4 picture with a 3-colour table: a run, a move, an absolute run and line ends.
   auto rle4 = [](std::vector<uint8_t> stream, uint32_t compression = 2, uint32_t bits = 4) {
-    std::vector<uint8_t> bytes(54 + 12, 0);
+    std::vector<uint8_t> bytes(54 + 12 + stream.size(), 0);
     bytes[0] = 'B', bytes[1] = 'M';
     PutLE32(bytes, 10, 66);
     PutLE32(bytes, 14, 40);
@@ -125,7 +125,7 @@ TEST(PictureFormats, BmpRunLengthAndPaletteDamageIsRefused) {
     PutLE32(bytes, 46, 3);
     const uint8_t table[12] = {0, 0, 0, 0, 0, 0, 255, 0, 255, 0, 0, 0};  // black, red, blue
     std::copy(table, table + 12, bytes.begin() + 54);
-    bytes.insert(bytes.end(), stream.begin(), stream.end());
+    std::copy(stream.begin(), stream.end(), bytes.begin() + 66);
     return bytes;
   };
   // Bottom row: 1 2 1 2 1 (and the row's padding); middle: 3 skipped, then 0 2; top: absolute
