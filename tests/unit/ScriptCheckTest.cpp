@@ -3,6 +3,7 @@
 #include "authoring/ScriptCheck.h"
 
 #include "app/CommandLine.h"
+#include "common/Demotrack.h"
 #include "demo/Vorpane.h"
 
 #include "support/RunVorpane.h"
@@ -126,6 +127,32 @@ TEST(ScriptCheck, ListsEveryProblemWithItsLine) {
   EXPECT_EQ(report.ErrorCount(), 14);
   EXPECT_EQ(report.WarningCount(), 10);
   EXPECT_EQ(CheckSummary(report), "check.vrp: 14 errors, 10 warnings");
+}
+
+TEST(ScriptCheck, AnInputNoteOnRowZeroOrOnNoRowIsAWarning) {
+  const std::string folder = MakeTempFolder();
+  // Channel 0: note 5 on rows 0 and 8; channel 1: note 6 on row 0 only, note 7 on row 4.
+  TDemotrackGrid grid(2, std::vector<uint8_t>(64, 0));
+  grid[0][0] = 5, grid[0][8] = 5, grid[1][0] = 6, grid[1][4] = 7;
+  ASSERT_TRUE(WriteDemotrack(folder + "/notes.trk", grid));
+  WriteTextFile(folder, "notes.vrp",
+                "TRACKER notes.trk\nBPM 120\nLOAD flash 1\nBAR a\nEFFECT 1\nLENGTH 64\n"
+                "INPUT 0 0 5 100 0\n"    // 7: row 0 and a later row
+                "INPUT 1 1 6 100 0\n"    // 8: row 0 only
+                "INPUT 2 0 7 100 0\n"    // 9: in the other channel only
+                "INPUT 3 1 7 100 0\n"    // 10: fine
+                "INPUT 4 1 0 100 0\n");  // 11: note 0 is every empty row, row 0 too
+  const TCheckReport report = CheckScript(folder + "/notes.vrp");
+  const std::string file = folder + "/notes.vrp";
+  const std::vector<std::string> expected = {
+      file + ":7: warning: INPUT 0: note 5 on row 0 of demotrack channel 0 never raises the "
+             "input (row 0 is not read)",
+      file + ":8: warning: INPUT 1: note 6 on row 0 of demotrack channel 1 never raises the "
+             "input (row 0 is not read); no other row holds it: the input stays at 0",
+      file + ":9: warning: INPUT 2: note 7 never occurs in demotrack channel 0: the input "
+             "stays at 0",
+  };
+  EXPECT_EQ(FormattedMessages(report), expected);
 }
 
 TEST(ScriptCheck, FilesResolveAsInThePlayerAndAreReportedOnce) {
