@@ -365,7 +365,8 @@ void TScriptChecker::CheckTracker(TVDemo& demo) {
 }
 
 void TScriptChecker::CheckInputNote(const TInputLine& input, const std::vector<uint8_t>& rows) {
-  if (rows.empty()) return;  // an empty demotrack is reported on its own
+  // An empty demotrack and a width of 0 or less are reported on their own.
+  if (rows.empty() || !(input.Map.Width > 0.0f)) return;
   const uint8_t note = input.Map.Note;
   const std::string what = "INPUT " + std::to_string(input.Input) + ": note " +
                            std::to_string(note) + " ";
