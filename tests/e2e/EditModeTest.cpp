@@ -146,24 +146,6 @@ class EditSession {
     return false;
   }
 
-  // Waits for the player's stderr to hold a text `count` times (false after a minute).
-  bool WaitForMessages(const std::string& text, size_t count) {
-    const auto start = std::chrono::steady_clock::now();
-    while (SecondsSince(start) < 60) {
-      if (Occurrences(text) >= count) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
-  }
-  // How often the player's stderr holds a text.
-  size_t Occurrences(const std::string& text) const {
-    const std::string errors = PlayerErrors();
-    size_t count = 0;
-    for (size_t at = errors.find(text); at != std::string::npos; at = errors.find(text, at + 1))
-      ++count;
-    return count;
-  }
-
   int WaitForPlayer(double seconds) { return WaitForProgram(player_, seconds); }
   std::string PlayerErrors() const { return ReadTextFile(player_.StderrPath); }
 
@@ -298,51 +280,30 @@ TEST_F(EditMode, AScriptErrorAfterAReloadGoesToStderrAndNeverOpensABox) {
   EXPECT_EQ(session.WaitForPlayer(60), 0) << session.PlayerErrors();
 }
 
-TEST_F(EditMode, AScriptTruncatedAndWrittenLaterNeverLeavesTheTimelineEmpty) {
-  TDemotrackGrid grid(1, std::vector<uint8_t>(2400, 0));
-  ASSERT_TRUE(WriteDemotrack(folder + "/track.bin", grid));
-  const auto script = [](const std::string& clearColor) {
-    return "RESOLUTIONX 320\nRESOLUTIONY 240\nINIT\nCLEARCOLOR " + clearColor +
-           "\nTRACKER track.bin\nBPM 120\nLOAD template 0\nBAR all\nLENGTH 2400\n";
+TEST_F(EditMode, AScriptEmptiedAndWrittenLaterNeverLeavesTheTimelineEmpty) {
+  ASSERT_TRUE(WriteDemotrack(folder + "/track.bin", TDemotrackGrid(1, std::vector<uint8_t>(2400))));
+  const auto script = [](const std::string& blue) {
+    return "RESOLUTIONX 320\nRESOLUTIONY 240\nINIT\nCLEARCOLOR 0 0 " + blue +
+           " 255\nTRACKER track.bin\nBPM 120\nLOAD template 0\nBAR all\nLENGTH 2400\n";
   };
-  const std::string path = folder + "/edit.vrp";
-  WriteTextFile(folder, "edit.vrp", script("0 0 200 255"));
+  WriteTextFile(folder, "edit.vrp", script("200"));
   EditSession session(folder);
   std::string why;
   ASSERT_TRUE(session.StartServer(xvfbRun, &why)) << why;
   ASSERT_TRUE(session.StartPlayer({"--edit", "--no-dialogs", "edit.vrp"}, &why)) << why;
-  // The colour of the frame F12 writes next.
-  const auto shotColor = [&](bool first = false) {
-    const TShot shot = session.Shot(first);
+  const auto blueOfAFrame = [&](bool first) {  // of the next frame F12 writes
     TFrame frame;
-    if (shot.File.empty() || !ReadPng(shot.File, frame)) return std::string("no frame");
-    const auto pixel = frame.At(5, 5);
-    return std::to_string(pixel[0]) + " " + std::to_string(pixel[1]) + " " +
-           std::to_string(pixel[2]);
+    return ReadPng(session.Shot(first).File, frame) ? frame.At(5, 5)[2] : -1;
   };
-  ASSERT_EQ(shotColor(/*first*/ true), "0 0 200") << session.PlayerErrors();
-
-  // Emptied, then written a moment later (as an editor saves in place): read once, when done.
-  ASSERT_EQ(::truncate(path.c_str(), 0), 0);
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  WriteTextFile(folder, "edit.vrp", script("0 200 0 255"));
-  ASSERT_TRUE(session.WaitForMessages("edit.vrp reloaded in", 1)) << session.PlayerErrors();
-  EXPECT_EQ(shotColor(), "0 200 0");
-
-  // Emptied and left so: the timeline plays on, and the player says why nothing changed.
-  ASSERT_EQ(::truncate(path.c_str(), 0), 0);
+  ASSERT_EQ(blueOfAFrame(true), 200) << session.PlayerErrors();
+  // Emptied, as an editor does before it writes: the timeline plays on, and the player says why.
+  ASSERT_EQ(::truncate((folder + "/edit.vrp").c_str(), 0), 0);
   ASSERT_TRUE(session.WaitForMessage("edit.vrp: The script is empty")) << session.PlayerErrors();
-  EXPECT_EQ(shotColor(), "0 200 0");
-  // A script that cannot be read then keeps that timeline, not an empty one.
-  WriteTextFile(folder, "edit.vrp", script("0 0 0 255") + "LENGTH six\n");
-  ASSERT_TRUE(session.WaitForMessage("could not be read")) << session.PlayerErrors();
-  EXPECT_EQ(shotColor(), "0 200 0");
-  WriteTextFile(folder, "edit.vrp", script("200 0 0 255"));
-  ASSERT_TRUE(session.WaitForMessages("edit.vrp reloaded in", 2)) << session.PlayerErrors();
-  EXPECT_EQ(shotColor(), "200 0 0");
-  EXPECT_EQ(session.Occurrences("reloaded in"), 2u) << session.PlayerErrors();
-  EXPECT_EQ(session.Occurrences("The script is empty"), 1u) << session.PlayerErrors();
-
+  EXPECT_EQ(blueOfAFrame(false), 200);
+  // Written a while later: read then.
+  WriteTextFile(folder, "edit.vrp", script("90"));
+  ASSERT_TRUE(session.WaitForMessage("edit.vrp reloaded in")) << session.PlayerErrors();
+  EXPECT_EQ(blueOfAFrame(false), 90);
   ASSERT_TRUE(session.Key("Escape"));
   EXPECT_EQ(session.WaitForPlayer(60), 0) << session.PlayerErrors();
 }

@@ -3,7 +3,6 @@
 #include "authoring/ScriptCheck.h"
 
 #include "app/CommandLine.h"
-#include "common/Demotrack.h"
 #include "demo/Vorpane.h"
 
 #include "support/RunVorpane.h"
@@ -78,7 +77,9 @@ TEST(ScriptCheck, ListsEveryProblemWithItsLine) {
                 "BAR after the end time\n"        // 29
                 "MOUNT 0 0 1\n"                   // 30 row 4: 0.5 s, after ENDTIME 0.3 s
                 "EFFECT 4\n"                      // 31
-                "LOAD pixelize 5\n");             // 32 its fixed files are missing
+                "LOAD pixelize 5\n"               // 32 its fixed files are missing
+                "INPUT 1 0 1 100 0\n"             // 33 note 1 is on row 0 too
+                "INPUT 2 1 9 100 0\n");           // 34 no row holds note 9
   TCheckReport report;
   {
     WorkingFolder inside(folder);
@@ -122,37 +123,15 @@ TEST(ScriptCheck, ListsEveryProblemWithItsLine) {
       "at " + folder + "/duck.3ds) [pixelize in slot 5]",
       "check.vrp:32: error: picture pair hvit.jpg + inyourface.jpg: Couldn't load JPG - "
       "\"hvit.jpg\" (looked for at " + folder + "/hvit.jpg) [pixelize in slot 5]",
+      "check.vrp:33: warning: INPUT 1: note 1 on row 0 of demotrack channel 0 never raises the "
+      "input (row 0 is not read)",
+      "check.vrp:34: warning: INPUT 2: note 9 never occurs in demotrack channel 1: the input "
+      "stays at 0",
   };
   EXPECT_EQ(FormattedMessages(report), expected);
   EXPECT_EQ(report.ErrorCount(), 14);
-  EXPECT_EQ(report.WarningCount(), 10);
-  EXPECT_EQ(CheckSummary(report), "check.vrp: 14 errors, 10 warnings");
-}
-
-TEST(ScriptCheck, AnInputNoteOnRowZeroOrOnNoRowIsAWarning) {
-  const std::string folder = MakeTempFolder();
-  // Channel 0: note 5 on rows 0 and 8; channel 1: note 6 on row 0 only, note 7 on row 4.
-  TDemotrackGrid grid(2, std::vector<uint8_t>(64, 0));
-  grid[0][0] = 5, grid[0][8] = 5, grid[1][0] = 6, grid[1][4] = 7;
-  ASSERT_TRUE(WriteDemotrack(folder + "/notes.trk", grid));
-  WriteTextFile(folder, "notes.vrp",
-                "TRACKER notes.trk\nBPM 120\nLOAD flash 1\nBAR a\nEFFECT 1\nLENGTH 64\n"
-                "INPUT 0 0 5 100 0\n"    // 7: row 0 and a later row
-                "INPUT 1 1 6 100 0\n"    // 8: row 0 only
-                "INPUT 2 0 7 100 0\n"    // 9: in the other channel only
-                "INPUT 3 1 7 100 0\n"    // 10: fine
-                "INPUT 4 1 0 100 0\n");  // 11: note 0 is every empty row, row 0 too
-  const TCheckReport report = CheckScript(folder + "/notes.vrp");
-  const std::string file = folder + "/notes.vrp";
-  const std::vector<std::string> expected = {
-      file + ":7: warning: INPUT 0: note 5 on row 0 of demotrack channel 0 never raises the "
-             "input (row 0 is not read)",
-      file + ":8: warning: INPUT 1: note 6 on row 0 of demotrack channel 1 never raises the "
-             "input (row 0 is not read); no other row holds it: the input stays at 0",
-      file + ":9: warning: INPUT 2: note 7 never occurs in demotrack channel 0: the input "
-             "stays at 0",
-  };
-  EXPECT_EQ(FormattedMessages(report), expected);
+  EXPECT_EQ(report.WarningCount(), 12);
+  EXPECT_EQ(CheckSummary(report), "check.vrp: 14 errors, 12 warnings");
 }
 
 TEST(ScriptCheck, FilesResolveAsInThePlayerAndAreReportedOnce) {

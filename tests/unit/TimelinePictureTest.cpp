@@ -274,76 +274,39 @@ TEST(TimelinePicture, MissingMusicAndDemotrackStillGiveAPicture) {
   }
   EXPECT_GT(tallest, 50.0);
 
-  // A bar far past the end does not squeeze the rest: the picture ends where the demo ends
-  // (10 s at 60 pixels a second, for 600 pixels) and the bar sits at its right edge.
-  TDemotrackGrid tenSeconds(1, std::vector<uint8_t>(80, 1));
+  // The picture shows the time that plays: 1 s to 4 s of a 10 s demotrack (80 rows at 120 BPM,
+  // a note at 2.25 s), 600 pixels from x 78. A bar far past the end does not squeeze the rest:
+  // it sits at the right edge.
+  TDemotrackGrid tenSeconds(1, std::vector<uint8_t>(80, 0));
+  tenSeconds[0][18] = 1;
   ASSERT_TRUE(WriteDemotrack(folder + "/ten.trk", tenSeconds));
   WriteTextFile(folder, "late.vrp",
-                "ENDTIME 1000\nTRACKER ten.trk\nBPM 120\nLOAD flash 0\nBAR late\nMOUNT 1000\n"
-                "LENGTH 1\nINPUT 0 0 1 100 0\nBAR early\nLENGTH 1\n");
+                "STARTTIME 1\nENDTIME 400\nTRACKER ten.trk\nBPM 120\nLOAD flash 0\nBAR late\n"
+                "MOUNT 1000\nLENGTH 1\nINPUT 0 0 1 100 0\nBAR early\nLENGTH 1\nBAR in\n"
+                "MOUNT 0 1\nLENGTH 0 0 2\nINPUT 0 0 1 100 0\nBAR before\nLENGTH 0 0 1\n");
   WriteTimelinePicture(folder + "/late.vrp", folder + "/late.svg");
   svg = ReadFile(folder + "/late.svg");
-  EXPECT_NE(svg.find(">ends at 10.0 s \xC2\xB7 120.0 BPM \xC2\xB7 2 bars \xC2\xB7 "
-                     "1 channel \xC2\xB7 1 bar starts past the picture&apos;s end (drawn at its "
-                     "right edge)<"),
+  EXPECT_NE(svg.find(">starts at 1.0 s \xC2\xB7 ends at 4.0 s \xC2\xB7 120.0 BPM \xC2\xB7 4 bars "
+                     "\xC2\xB7 1 channel \xC2\xB7 1 bar starts past the picture&apos;s end (drawn "
+                     "at its right edge) \xC2\xB7 1 bar ends before the start time (drawn at the "
+                     "left edge)<"),
             std::string::npos)
       << svg.substr(0, 1200);
   const std::vector<TDrawnBar> late = DrawnBars(svg);
-  ASSERT_EQ(late.size(), 2u);
+  ASSERT_EQ(late.size(), 4u);
   EXPECT_NEAR(late[0].X + late[0].Width, 78 + 600, 0.11);
   EXPECT_NE(late[0].Title.find("input 0 not drawn"), std::string::npos);  // not its own time
-  EXPECT_NEAR(late[1].Width, 8 * 60, 0.11);  // 64 rows at 120 BPM: 8 s
+  EXPECT_NEAR(late[1].Width, 600, 0.11);   // 0 to 8 s: all of it
+  EXPECT_NEAR(late[2].X, 78 + 200, 0.11);  // 2 to 3 s
+  EXPECT_NEAR(late[2].Width, 200, 0.11);
+  // The envelope is read at the times drawn: its peak is 50 pixels in (2.25 s).
+  const std::vector<double> heights = PointHeights(late[2].Body.substr(late[2].Body.find("<poly")));
+  EXPECT_EQ(std::min_element(heights.begin(), heights.end()) - heights.begin(), 50);
 
   EXPECT_THROW(WriteTimelinePicture(folder + "/none.vrp", folder + "/none.svg"), FatalError);
   EXPECT_THROW(WriteTimelinePicture(folder + "/music.vrp", folder + "/no/such/folder.svg"),
                FatalError);
   EXPECT_EQ(ErrorBoxCount(), 0);
-}
-
-TEST(TimelinePicture, DrawsTheTimeThatPlaysFromTheStartTimeToTheEndTime) {
-  const std::string folder = MakeTempFolder();
-  WorkingFolder here(folder);
-  // A 10 s demotrack (80 rows at 120 BPM) with a note on every row of channel 0 and one on
-  // row 18 (2.25 s) of channel 1; the production plays from 1 s to 4 s, 40 % of it.
-  TDemotrackGrid grid(2, std::vector<uint8_t>(80, 0));
-  for (uint8_t& note : grid[0]) note = 1;
-  grid[1][18] = 2;
-  ASSERT_TRUE(WriteDemotrack(folder + "/ten.trk", grid));
-  const auto demo = ReadOnlyDemo(
-      folder,
-      "STARTTIME 1\nENDTIME 400\nTRACKER ten.trk\nBPM 120\nLOAD flash 0\n"
-      "BAR all\nLENGTH 1 1\n"                                  // 0-10 s
-      "BAR inside\nMOUNT 0 1\nLENGTH 0 0 2\nINPUT 0 1 2 100 0\n"  // 2-3 s
-      "BAR before\nLENGTH 0 0 1\n"                             // 0-0.5 s
-      "BAR after\nMOUNT 0 2 2\nLENGTH 0 0 1\n");               // 5-5.5 s
-  const std::string svg = TimelineSvg(*demo, nullptr, "");
-  // 3 s over 600 pixels from x 78: 200 pixels a second.
-  EXPECT_NE(svg.find(">starts at 1.0 s \xC2\xB7 ends at 4.0 s \xC2\xB7 120.0 BPM \xC2\xB7 4 bars "
-                     "\xC2\xB7 2 channels \xC2\xB7 1 bar starts past the picture&apos;s end (drawn "
-                     "at its right edge) \xC2\xB7 1 bar ends before the start time (drawn at the "
-                     "left edge)<"),
-            std::string::npos)
-      << svg.substr(0, 1200);
-  const std::vector<TDrawnBar> bars = DrawnBars(svg);
-  ASSERT_EQ(bars.size(), 4u);
-  EXPECT_NEAR(bars[0].X, 78, 0.11);
-  EXPECT_NEAR(bars[0].Width, 600, 0.11);
-  EXPECT_NEAR(bars[1].X, 78 + 200, 0.11);
-  EXPECT_NEAR(bars[1].Width, 200, 0.11);
-  EXPECT_NEAR(bars[2].X, 78, 0.11);
-  EXPECT_NEAR(bars[3].X + bars[3].Width, 78 + 600, 0.11);
-  // The envelope is read at the times drawn: its peak is at 2.25 s.
-  const std::string envelope = bars[1].Body.substr(bars[1].Body.find("<polyline"));
-  const std::vector<double> heights = PointHeights(envelope);
-  ASSERT_EQ(heights.size(), 201u);
-  EXPECT_EQ(std::min_element(heights.begin(), heights.end()) - heights.begin(), 50);
-  // The seconds start at 1 and channel 0 has a tick on each of rows 8 to 32 only.
-  EXPECT_NE(svg.find("<text x=\"80.0\" y=\"62.0\" >1</text>"), std::string::npos);
-  EXPECT_EQ(svg.find(">0</text>"), std::string::npos);
-  const size_t ticks = svg.find("<path class=\"tick\"");
-  ASSERT_NE(ticks, std::string::npos);
-  const std::string path = svg.substr(ticks, svg.find("</path>", ticks) - ticks);
-  EXPECT_EQ(std::count(path.begin(), path.end(), 'M'), 25);
 }
 
 TEST(TimelinePicture, ReadingOnlyNamesEachSlotsTypeAndReadsNoFixedFiles) {
