@@ -191,12 +191,12 @@ void TEditSession::AfterPresent(TVDemo& demo, const std::vector<TKeyPress>& keys
     if (actions.Quit) QuitRequested = true;
     if (actions.Reload) reloadRequested = true;
   }
-  // The file is looked at about once a second; F5 reloads at once.
-  if (watcher_.Changed()) reloadRequested = true;
-  if (reloadRequested) {
-    Reload(demo);
-    watcher_.MarkRead();
-  }
+  // F5 reloads at once; the file is looked at about once a second, and read once it has held
+  // still for a moment. The version to read is taken before reading it, so that a save made
+  // while it reads is read again.
+  if (reloadRequested) watcher_.MarkRead();
+  else reloadRequested = watcher_.Changed();
+  if (reloadRequested) Reload(demo);
 }
 
 void TEditSession::WriteScreenshot(const TVDemo& demo) const {

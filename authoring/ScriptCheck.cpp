@@ -61,6 +61,7 @@ struct TInputLine {
   size_t Bar = 0;
   int Input = 0;
   int Line = 0;
+  TInputMap Map;
 };
 
 // Follows the reader line by line and looks at the demo it built.
@@ -99,6 +100,8 @@ class TScriptChecker {
   void CheckStartTime(TVDemo& demo);
   // Inputs, the demotrack's length and bars that never show, against the demotrack and tempo.
   void CheckTracker(TVDemo& demo);
+  // An INPUT's note on row 0 of its channel (never read), or on no row at all.
+  void CheckInputNote(const TInputLine& input, const std::vector<uint8_t>& rows);
   // A demotrack made from music: which tempo the player uses, and a BPM far from the music's.
   void CheckMusicTempo(const TVDemo& demo);
 
@@ -278,7 +281,7 @@ void TScriptChecker::AfterCommand(TVDemo& demo, const TVDemoCommand& tokens) {
     int32_t input = -1;
     if (!demo.Bars.empty() && TryTextToInt(Token(tokens, 1), input) && input >= 0 &&
         input < kEffectInputCount)
-      inputs_.push_back({demo.Bars.size() - 1, input, Line()});
+      inputs_.push_back({demo.Bars.size() - 1, input, Line(), demo.Bars.back().InputMaps[input]});
   }
 }
 
@@ -330,12 +333,14 @@ void TScriptChecker::CheckTracker(TVDemo& demo) {
   const TDemoTracker& tracker = *demo.Tracker;
   const size_t channels = tracker.Channels.size();
   for (const TInputLine& input : inputs_) {
-    const TInputMap& map = demo.Bars[input.Bar].InputMaps[input.Input];
+    const TInputMap& map = input.Map;
     if (map.Channel < 0 || static_cast<size_t>(map.Channel) >= channels)
       Warning(input.Line, "INPUT " + std::to_string(input.Input) + " reads demotrack channel " +
                               std::to_string(map.Channel) + ", but the demotrack has " +
                               std::to_string(channels) + " channels (0 to " +
                               std::to_string(static_cast<int64_t>(channels) - 1) + ")");
+    else
+      CheckInputNote(input, tracker.Channels[static_cast<size_t>(map.Channel)]);
   }
   // The demo ends when the row passes the last row of channel 0.
   const bool tracked = channels > 0;
@@ -357,6 +362,23 @@ void TScriptChecker::CheckTracker(TVDemo& demo) {
                             Seconds(tracker.RowToTime(bar.Mount)) + ", after the end time " +
                             Seconds(demo.EndTime) + ": it never shows");
   }
+}
+
+void TScriptChecker::CheckInputNote(const TInputLine& input, const std::vector<uint8_t>& rows) {
+  // An empty demotrack and a width of 0 or less are reported on their own.
+  if (rows.empty() || !(input.Map.Width > 0.0f)) return;
+  const uint8_t note = input.Map.Note;
+  const std::string what = "INPUT " + std::to_string(input.Input) + ": note " +
+                           std::to_string(note) + " ";
+  const std::string channel = "demotrack channel " + std::to_string(input.Map.Channel);
+  const bool later = std::find(rows.begin() + 1, rows.end(), note) != rows.end();
+  // Note 0 is every empty row: row 0 is one of many.
+  if (rows[0] == note && note != 0)
+    Warning(input.Line, what + "on row 0 of " + channel + " never raises the input (row 0 is " +
+                            "not read)" + (later ? "" : "; no other row holds it: the input "
+                                                        "stays at 0"));
+  else if (!later)
+    Warning(input.Line, what + "never occurs in " + channel + ": the input stays at 0");
 }
 
 void TScriptChecker::CheckStartTime(TVDemo& demo) {

@@ -20,6 +20,9 @@
 
 namespace {
 
+const char kEmptyScriptText[] =
+    "The script is empty (an editor may be writing it): the previous timeline plays on";
+
 // "FILE:LINE: text", or "FILE: text" when no line is known.
 std::string LocatedText(const TScriptLocation& where, const std::string& text) {
   std::string located = where.File;
@@ -83,6 +86,16 @@ class TReloadHost : public TScriptHost {
   TReloadHost(const TReloadHost&) = delete;
   TReloadHost& operator=(const TReloadHost&) = delete;
 
+  // A script without a single command is a file caught while an editor writes it (or emptied
+  // by mistake): it never replaces a timeline.
+  void BeforeRead(TVDemo&, const std::vector<std::string>& lines) override {
+    TParser parser;
+    for (const std::string& line : lines) {
+      ParseLine(parser, line);
+      if (!parser.Tokens[0].empty()) return;
+    }
+    throw FatalError(kEmptyScriptText);
+  }
   void Init(TVDemo&) override {}
   void DrawLoading(TVDemo&) override {}
   void LoadMusic(TVDemo& demo, const std::string& fileName) override {
@@ -174,6 +187,12 @@ bool ReloadScript(TVDemo& demo, std::string& message) {
     return false;
   }
   host.KeepDemoTime(demo, previousSpeed, previousStartTime);
+  // Read, but nothing left to draw: said, so that a black picture has a reason.
+  if (demo.Bars.empty() && !previous.Bars.empty()) {
+    errors.Add(LocatedText({demo.ScriptFile, 0},
+                           "The script has no bars any more: nothing is drawn"));
+    message = errors.First();
+  }
   // The old effects (with the GL objects they own), and the pictures only they drew, go now.
   previous = TDemoScript();
   ReleaseSupersededTextures();

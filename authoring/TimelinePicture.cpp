@@ -22,11 +22,10 @@ namespace {
 constexpr double kPixelsPerSecond = 24.0;
 constexpr double kMinPlotWidth = 600.0;
 constexpr double kMaxPlotWidth = 4800.0;
-// Bars far past everything else (a MOUNT near 2^31) would squeeze the rest to nothing: the
-// picture reaches at most a quarter past the known end of the demo (end time, demotrack or
-// music), and never past two hours; such bars are drawn at its right edge.
+// The picture shows what plays: from the start time to the end (the end time or the end of the
+// demotrack, whichever comes first; else the music's end; else as far as the bars reach), and
+// never more than two hours. Bars outside are drawn at its edges.
 constexpr double kMaxSpanSeconds = 7200.0;
-constexpr double kSpanPastTheEnd = 1.25;
 // The tempo rows are placed at when the script gives none.
 constexpr double kFallbackBpm = 120.0;
 
@@ -102,12 +101,16 @@ double MarkStep(double pixelsPerUnit, double minPixels, const std::vector<double
 struct TScale {
   double SecondsPerRow = 0;
   bool TempoKnown = false;
+  double Start = 0;           // demo time at the left edge
   double Span = 0;            // seconds drawn
   double PixelsPerSecond = 0;
   double PlotWidth = 0;
+  double End() const { return Start + Span; }
   double X(double seconds) const {
-    return kLeft + std::max(0.0, std::min(seconds, Span)) * PixelsPerSecond;
+    return kLeft + std::max(0.0, std::min(seconds - Start, Span)) * PixelsPerSecond;
   }
+  // The demo time at a picture x.
+  double Time(double x) const { return Start + (x - kLeft) / PixelsPerSecond; }
 };
 
 // The lengths that are known: end time, demotrack, music, and how far the bars reach.
@@ -128,15 +131,26 @@ TEnds FindEnds(const TVDemo& demo, const TPcm16* music, double secondsPerRow) {
   return ends;
 }
 
+// Where the demo stops: at its end time or the end of its demotrack, whichever comes first
+// (-1: neither).
+double PlayEnd(const TEnds& ends) {
+  double end = ends.EndTime;
+  if (ends.TrackEnd >= 0 && (end < 0 || ends.TrackEnd < end)) end = ends.TrackEnd;
+  return end;
+}
+
 TScale MakeScale(const TVDemo& demo, const TPcm16* music) {
   TScale scale;
   const double bpm = demo.Tracker ? demo.Tracker->BPM : 0.0;
   scale.TempoKnown = std::isfinite(bpm) && bpm > 0;
   scale.SecondsPerRow = 15.0 / (scale.TempoKnown ? bpm : kFallbackBpm);
   const TEnds ends = FindEnds(demo, music, scale.SecondsPerRow);
-  const double known = std::max({ends.EndTime, ends.TrackEnd, ends.MusicEnd});
-  scale.Span = known > 0 ? std::min(std::max(known, ends.BarsEnd), known * kSpanPastTheEnd)
-                         : ends.BarsEnd;
+  double end = PlayEnd(ends);
+  if (!(end > 0)) end = ends.MusicEnd > 0 ? ends.MusicEnd : ends.BarsEnd;
+  // A start time at or past the end (which --check warns about) shows the whole production.
+  const double start = demo.StartTime;
+  scale.Start = std::isfinite(start) && start > 0 && start < end ? start : 0.0;
+  scale.Span = end - scale.Start;
   if (!(scale.Span > 0)) scale.Span = 10.0;
   scale.Span = std::min(scale.Span, kMaxSpanSeconds);
   scale.PixelsPerSecond = std::min(std::max(kPixelsPerSecond, kMinPlotWidth / scale.Span),
@@ -153,10 +167,12 @@ std::string Text(double x, double y, const std::string& attributes, const std::s
 std::string DrawAxis(const TScale& scale, double bottom) {
   std::string svg = "<g class=\"axis\">\n";
   svg += Text(8, kAxisTop + 12, "class=\"caption\"", "seconds");
-  const double labelRoom = kTypeCharWidth * std::to_string(static_cast<int64_t>(scale.Span)).size();
+  const double labelRoom =
+      kTypeCharWidth * std::to_string(static_cast<int64_t>(scale.End())).size();
   const double secondStep = MarkStep(scale.PixelsPerSecond, labelRoom + 14,
                                      {1, 2, 5, 10, 15, 30, 60, 120, 300, 600});
-  for (double t = 0; t <= scale.Span + 1e-9; t += secondStep) {
+  for (double t = std::ceil(scale.Start / secondStep - 1e-9) * secondStep;
+       t <= scale.End() + 1e-9; t += secondStep) {
     const double x = scale.X(t);
     svg += "<line class=\"second\" x1=\"" + Px(x) + "\" y1=\"" + Px(kAxisTop + 16) + "\" x2=\"" +
            Px(x) + "\" y2=\"" + Px(bottom) + "\"/>\n";
@@ -166,10 +182,11 @@ std::string DrawAxis(const TScale& scale, double bottom) {
   svg += Text(8, kAxisTop + 28, "class=\"caption\"", "rows / 64");
   const double pixelsPerMark = 64 * scale.SecondsPerRow * scale.PixelsPerSecond;
   // Capped so that the numbers stay exact; a tempo that high has no readable marks anyway.
-  const double marks = std::min(std::floor(scale.Span / (64 * scale.SecondsPerRow)), 1e15);
+  const double marks = std::min(std::floor(scale.End() / (64 * scale.SecondsPerRow)), 1e15);
   const double markRoom = kTypeCharWidth * std::to_string(static_cast<int64_t>(marks)).size();
   const double markStep = MarkStep(pixelsPerMark, markRoom + 10, {1});
-  for (double mark = 0; mark <= marks; mark += markStep) {
+  const double firstMark = std::ceil(scale.Start / (64 * scale.SecondsPerRow) / markStep - 1e-9);
+  for (double mark = firstMark * markStep; mark <= marks; mark += markStep) {
     const double x = scale.X(mark * 64 * scale.SecondsPerRow);
     svg += "<line class=\"rows\" x1=\"" + Px(x) + "\" y1=\"" + Px(kAxisTop + 18) + "\" x2=\"" +
            Px(x) + "\" y2=\"" + Px(bottom) + "\"/>\n";
@@ -192,11 +209,13 @@ std::string DrawWaveform(const TScale& scale, const TPcm16* music, const std::st
     std::string path;
     const int64_t columns = static_cast<int64_t>(scale.PlotWidth);
     const double framesPerColumn = music->SampleRate / scale.PixelsPerSecond;
+    const double startFrame = scale.Start * music->SampleRate;
     for (int64_t column = 0; column < columns; ++column) {
-      const int64_t first = static_cast<int64_t>(column * framesPerColumn);
+      const int64_t first = static_cast<int64_t>(startFrame + column * framesPerColumn);
       if (first >= frames) break;
       const int64_t last = std::min<int64_t>(
-          frames, std::max<int64_t>(first + 1, static_cast<int64_t>((column + 1) * framesPerColumn)));
+          frames, std::max<int64_t>(first + 1, static_cast<int64_t>(
+                                                   startFrame + (column + 1) * framesPerColumn)));
       int low = 32767, high = -32768;
       const size_t end = static_cast<size_t>(last * music->Channels);
       for (size_t i = static_cast<size_t>(first * music->Channels); i < end; ++i) {
@@ -223,9 +242,11 @@ std::string DrawChannels(const TVDemo& demo, const TScale& scale, double top) {
     std::map<uint8_t, std::string> ticks;
     const std::vector<uint8_t>& rows = demo.Tracker->Channels[c];
     int64_t lastColumn = -1;
-    for (size_t row = 0; row < rows.size(); ++row) {
+    const size_t firstRow = static_cast<size_t>(std::min<double>(
+        rows.size(), std::max(0.0, std::ceil(scale.Start / scale.SecondsPerRow - 1e-9))));
+    for (size_t row = firstRow; row < rows.size(); ++row) {
       const double t = static_cast<double>(row) * scale.SecondsPerRow;
-      if (t > scale.Span) break;
+      if (t > scale.End()) break;
       if (rows[row] == 0) continue;
       const double x = scale.X(t);
       const int64_t column = static_cast<int64_t>(x);
@@ -256,24 +277,29 @@ struct TBarPlace {
   double X0 = 0, X1 = 0;
 };
 
+// The time a bar ends.
+double BarEnd(const TScriptBar& bar, const TScale& scale) {
+  return (static_cast<double>(bar.Mount) + std::max<int32_t>(bar.Length, 0)) *
+         scale.SecondsPerRow;
+}
+
 TBarPlace PlaceBar(const TScriptBar& bar, const TScale& scale) {
-  const double start = bar.Mount * scale.SecondsPerRow;
-  const double end = (static_cast<double>(bar.Mount) + std::max<int32_t>(bar.Length, 0)) *
-                     scale.SecondsPerRow;
   TBarPlace place;
-  place.X0 = std::min(scale.X(start), kLeft + scale.PlotWidth - kMinBarWidth);
-  place.X1 = std::max(scale.X(end), place.X0 + kMinBarWidth);
+  place.X0 = std::min(scale.X(bar.Mount * scale.SecondsPerRow),
+                      kLeft + scale.PlotWidth - kMinBarWidth);
+  place.X1 = std::max(scale.X(BarEnd(bar, scale)), place.X0 + kMinBarWidth);
   return place;
 }
 
 // The envelope of one input mapping over the bar's pixel columns, as a polyline (empty when it
-// cannot be drawn: no tempo, a channel the demotrack lacks, a bar past the picture's end, or more
+// cannot be drawn: no tempo, a channel the demotrack lacks, a bar outside the picture, or more
 // rows than the budget left).
 std::string DrawEnvelope(const TVDemo& demo, const TScale& scale, const TScriptBar& bar,
                          const TInputMap& map, const TBarPlace& place, double top,
                          double& rowBudget) {
   const TDemoTracker* tracker = demo.Tracker;
-  if (!scale.TempoKnown || !tracker || bar.Mount * scale.SecondsPerRow >= scale.Span ||
+  if (!scale.TempoKnown || !tracker || bar.Mount * scale.SecondsPerRow >= scale.End() ||
+      BarEnd(bar, scale) <= scale.Start ||
       map.Channel < 0 ||
       static_cast<size_t>(map.Channel) >= tracker->Channels.size())
     return "";
@@ -285,7 +311,7 @@ std::string DrawEnvelope(const TVDemo& demo, const TScale& scale, const TScriptB
   rowBudget -= rowsPerSample * samples;
   std::string points;
   for (double x = place.X0; x <= place.X1 + 1e-9; x += 1.0) {
-    const double t = (x - kLeft) / scale.PixelsPerSecond;
+    const double t = scale.Time(x);
     const float value = tracker->Envelope(map.Channel, map.Note, map.Width, map.LookAhead,
                                           static_cast<float>(t));
     const double level = std::max(0.0, std::min(1.0, static_cast<double>(value)));
@@ -396,9 +422,11 @@ std::string DrawLegend(const TVDemo& demo, const TScale& scale, const TEnds& end
     if (line.Seconds < 0) continue;
     const double seconds = line.Seconds;
     const std::string cls = line.Class, name = line.Name;
-    marks += "<line class=\"" + cls + "\" x1=\"" + Px(scale.X(seconds)) + "\" y1=\"" +
-             Px(kAxisTop + 16) + "\" x2=\"" + Px(scale.X(seconds)) + "\" y2=\"" + Px(top - 22) +
-             "\"/>\n";
+    // An end past the picture (the other end comes first) is named without a line.
+    if (seconds <= scale.End() + 1e-6)
+      marks += "<line class=\"" + cls + "\" x1=\"" + Px(scale.X(seconds)) + "\" y1=\"" +
+               Px(kAxisTop + 16) + "\" x2=\"" + Px(scale.X(seconds)) + "\" y2=\"" +
+               Px(top - 22) + "\"/>\n";
     const std::string text = name + " " + SvgNumber(seconds) + " s";
     const double itemWidth = 22 + text.size() * kTypeCharWidth + 16;
     if (x + itemWidth > width && x > kLeft) x = kLeft, y += 18;
@@ -471,10 +499,9 @@ std::string TimelineSvg(const TVDemo& demo, const TPcm16* music, const std::stri
   const std::string legend = DrawLegend(demo, scale, ends, barsBottom + 24, width, height);
   height += 8;
 
-  // The demo ends at its end time or the end of its demotrack, whichever comes first.
-  double end = ends.EndTime;
-  if (ends.TrackEnd >= 0 && (end < 0 || ends.TrackEnd < end)) end = ends.TrackEnd;
-  std::string info = end >= 0 ? "ends at " + SvgNumber(end) + " s" : std::string("no end time");
+  const double end = PlayEnd(ends);
+  std::string info = scale.Start > 0 ? "starts at " + SvgNumber(scale.Start) + " s \xC2\xB7 " : "";
+  info += end >= 0 ? "ends at " + SvgNumber(end) + " s" : std::string("no end time");
   info += scale.TempoKnown ? " \xC2\xB7 " + SvgNumber(60.0 / 4 / scale.SecondsPerRow) + " BPM"
                            : " \xC2\xB7 no BPM: rows placed at 120 BPM";
   info += " \xC2\xB7 " + std::to_string(demo.Bars.size()) +
@@ -482,11 +509,17 @@ std::string TimelineSvg(const TVDemo& demo, const TPcm16* music, const std::stri
           (channels == 1 ? " channel" : " channels");
   if (!demo.MusicFile.empty()) info += " \xC2\xB7 " + demo.MusicFile;
   const auto late = std::count_if(demo.Bars.begin(), demo.Bars.end(), [&](const TScriptBar& bar) {
-    return bar.Mount * scale.SecondsPerRow >= scale.Span;
+    return bar.Mount * scale.SecondsPerRow >= scale.End();
   });
   if (late > 0)
     info += " \xC2\xB7 " + std::to_string(late) + (late == 1 ? " bar starts" : " bars start") +
             " past the picture's end (drawn at its right edge)";
+  const auto early = std::count_if(demo.Bars.begin(), demo.Bars.end(), [&](const TScriptBar& bar) {
+    return BarEnd(bar, scale) <= scale.Start;
+  });
+  if (early > 0)
+    info += " \xC2\xB7 " + std::to_string(early) + (early == 1 ? " bar ends" : " bars end") +
+            " before the start time (drawn at the left edge)";
 
   std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
   svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + Px(width) + "\" height=\"" +

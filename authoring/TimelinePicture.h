@@ -1,8 +1,8 @@
 // A picture of a production's timeline as an SVG file, drawn from its script without a window
-// or a sound device: time across (seconds and 64-row marks), the music's waveform along the
-// top, the demotrack's channels as note ticks, then one lane per bar, coloured by the type of
-// the effect in its slot, labelled with its name, slot and type, with the envelope of each of
-// its inputs drawn inside it.
+// or a sound device: the time that plays across, from the start time to the end (seconds and
+// 64-row marks), the music's waveform along the top, the demotrack's channels as note ticks,
+// then one lane per bar, coloured by the type of the effect in its slot, labelled with its
+// name, slot and type, with the envelope of each of its inputs drawn inside it.
 #pragma once
 #include "platform/AudioDecode.h"
 

@@ -1,6 +1,7 @@
 // An edit run in a real X window (xvfb-run), driven by key presses sent through the X server:
 // Space pauses, Right seeks a beat, F12 writes the frame, an edited script is read again while
-// the player runs, Escape ends the run.
+// the player runs (once it is written whole; an empty one never replaces the timeline), Escape
+// ends the run.
 #include "common/Demotrack.h"
 #include "support/CapturedFrames.h"
 #include "support/RunVorpane.h"
@@ -275,6 +276,34 @@ TEST_F(EditMode, AScriptErrorAfterAReloadGoesToStderrAndNeverOpensABox) {
   EXPECT_NE(session.PlayerErrors().find("edit.vrp:7: Effect not installed: 6\n"),
             std::string::npos)
       << session.PlayerErrors();
+  ASSERT_TRUE(session.Key("Escape"));
+  EXPECT_EQ(session.WaitForPlayer(60), 0) << session.PlayerErrors();
+}
+
+TEST_F(EditMode, AScriptEmptiedAndWrittenLaterNeverLeavesTheTimelineEmpty) {
+  ASSERT_TRUE(WriteDemotrack(folder + "/track.bin", TDemotrackGrid(1, std::vector<uint8_t>(2400))));
+  const auto script = [](const std::string& blue) {
+    return "RESOLUTIONX 320\nRESOLUTIONY 240\nINIT\nCLEARCOLOR 0 0 " + blue +
+           " 255\nTRACKER track.bin\nBPM 120\nLOAD template 0\nBAR all\nLENGTH 2400\n";
+  };
+  WriteTextFile(folder, "edit.vrp", script("200"));
+  EditSession session(folder);
+  std::string why;
+  ASSERT_TRUE(session.StartServer(xvfbRun, &why)) << why;
+  ASSERT_TRUE(session.StartPlayer({"--edit", "--no-dialogs", "edit.vrp"}, &why)) << why;
+  const auto blueOfAFrame = [&](bool first) {  // of the next frame F12 writes
+    TFrame frame;
+    return ReadPng(session.Shot(first).File, frame) ? frame.At(5, 5)[2] : -1;
+  };
+  ASSERT_EQ(blueOfAFrame(true), 200) << session.PlayerErrors();
+  // Emptied, as an editor does before it writes: the timeline plays on, and the player says why.
+  ASSERT_EQ(::truncate((folder + "/edit.vrp").c_str(), 0), 0);
+  ASSERT_TRUE(session.WaitForMessage("edit.vrp: The script is empty")) << session.PlayerErrors();
+  EXPECT_EQ(blueOfAFrame(false), 200);
+  // Written a while later: read then.
+  WriteTextFile(folder, "edit.vrp", script("90"));
+  ASSERT_TRUE(session.WaitForMessage("edit.vrp reloaded in")) << session.PlayerErrors();
+  EXPECT_EQ(blueOfAFrame(false), 90);
   ASSERT_TRUE(session.Key("Escape"));
   EXPECT_EQ(session.WaitForPlayer(60), 0) << session.PlayerErrors();
 }

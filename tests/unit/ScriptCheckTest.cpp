@@ -77,7 +77,9 @@ TEST(ScriptCheck, ListsEveryProblemWithItsLine) {
                 "BAR after the end time\n"        // 29
                 "MOUNT 0 0 1\n"                   // 30 row 4: 0.5 s, after ENDTIME 0.3 s
                 "EFFECT 4\n"                      // 31
-                "LOAD pixelize 5\n");             // 32 its fixed files are missing
+                "LOAD pixelize 5\n"               // 32 its fixed files are missing
+                "INPUT 1 0 1 100 0\n"             // 33 note 1 is on row 0 too
+                "INPUT 2 1 9 100 0\n");           // 34 no row holds note 9
   TCheckReport report;
   {
     WorkingFolder inside(folder);
@@ -121,11 +123,15 @@ TEST(ScriptCheck, ListsEveryProblemWithItsLine) {
       "at " + folder + "/duck.3ds) [pixelize in slot 5]",
       "check.vrp:32: error: picture pair hvit.jpg + inyourface.jpg: Couldn't load JPG - "
       "\"hvit.jpg\" (looked for at " + folder + "/hvit.jpg) [pixelize in slot 5]",
+      "check.vrp:33: warning: INPUT 1: note 1 on row 0 of demotrack channel 0 never raises the "
+      "input (row 0 is not read)",
+      "check.vrp:34: warning: INPUT 2: note 9 never occurs in demotrack channel 1: the input "
+      "stays at 0",
   };
   EXPECT_EQ(FormattedMessages(report), expected);
   EXPECT_EQ(report.ErrorCount(), 14);
-  EXPECT_EQ(report.WarningCount(), 10);
-  EXPECT_EQ(CheckSummary(report), "check.vrp: 14 errors, 10 warnings");
+  EXPECT_EQ(report.WarningCount(), 12);
+  EXPECT_EQ(CheckSummary(report), "check.vrp: 14 errors, 12 warnings");
 }
 
 TEST(ScriptCheck, FilesResolveAsInThePlayerAndAreReportedOnce) {

@@ -1,7 +1,7 @@
 // Reading the script again while the demo runs (no window here): the timeline and settings are
 // rebuilt and the demo time kept, a script that cannot be read keeps the previous timeline, the
 // music stream is kept or replaced, models are read once per file version, and the watcher
-// looks at the disk about once a second.
+// looks at the disk about once a second and reports a change once it has held still.
 #include "common/TestAudio.h"
 #include "authoring/ScriptReload.h"
 #include "authoring/ScriptWatcher.h"
@@ -94,6 +94,7 @@ TEST(ScriptReload, AScriptThatCannotBeReadKeepsThePreviousTimeline) {
       {"LOAD flash 2\nTRACKER " + folder + "/missing.dtk\nBAR x\n",
        ":2: Cannot open file " + folder + "/missing.dtk"},
       {"LOAD flash 2\nBAR x\nEFFECT 2\n", ": The script has bars but no TRACKER"},
+      {"// all gone\r\n\t \n", ": The script is empty"},
   };
   for (const Case& c : cases) {
     WriteTextFile(folder, "test.vrp", c.script);
@@ -219,11 +220,11 @@ TEST(ModelCache, AModelFileIsReadOncePerVersionAndEachEffectGetsItsOwnCopy) {
   EXPECT_EQ(ModelFileReadCount(), 3);
 }
 
-TEST(ScriptWatcher, FiresOnceForEachChangeAndLooksAtMostOncePerInterval) {
+TEST(ScriptWatcher, FiresOnceForEachChangeThatHeldStillAndLooksAtMostOncePerInterval) {
   const std::string folder = MakeTempFolder();
   const std::string path = folder + "/s.vrp";
   WriteTextFile(folder, "s.vrp", "INIT\n");
-  TScriptWatcher watcher(path, 1.0);
+  TScriptWatcher watcher(path, 1.0, 0.25);
   EXPECT_FALSE(watcher.Changed(10.0));
   EXPECT_FALSE(watcher.Changed(10.5));
   EXPECT_EQ(watcher.Looks(), 1);
@@ -231,22 +232,31 @@ TEST(ScriptWatcher, FiresOnceForEachChangeAndLooksAtMostOncePerInterval) {
   WriteTextFile(folder, "s.vrp", "INIT\nBAR a\n");
   EXPECT_FALSE(watcher.Changed(10.9));  // not yet looked at again
   EXPECT_EQ(watcher.Looks(), 1);
-  EXPECT_TRUE(watcher.Changed(11.0));
-  EXPECT_FALSE(watcher.Changed(12.0));
-  EXPECT_EQ(watcher.Looks(), 3);
+  EXPECT_FALSE(watcher.Changed(11.0));  // seen, not yet held still
+  EXPECT_TRUE(watcher.Changed(11.3));
+  EXPECT_FALSE(watcher.Changed(12.3));
+  EXPECT_EQ(watcher.Looks(), 4);
 
+  // Emptied, then written before it held still: only the written file counts.
+  ASSERT_EQ(::truncate(path.c_str(), 0), 0);
+  EXPECT_FALSE(watcher.Changed(13.3));
+  WriteTextFile(folder, "s.vrp", "INIT\nBAR bb\n");
+  EXPECT_FALSE(watcher.Changed(13.6));
+  EXPECT_TRUE(watcher.Changed(13.9));
   // Same size, another modification time.
   SetModifiedTime(path, 2000000);
-  EXPECT_TRUE(watcher.Changed(13.0));
-  EXPECT_FALSE(watcher.Changed(14.0));
+  EXPECT_FALSE(watcher.Changed(15.0));
+  EXPECT_TRUE(watcher.Changed(15.3));
   // Gone (an editor that writes a new file and renames it), then back.
   ASSERT_EQ(::unlink(path.c_str()), 0);
-  EXPECT_TRUE(watcher.Changed(15.0));
-  EXPECT_FALSE(watcher.Changed(16.0));
+  EXPECT_FALSE(watcher.Changed(16.3));
+  EXPECT_TRUE(watcher.Changed(16.6));
   WriteTextFile(folder, "s.vrp", "INIT\nBAR a\n");
-  EXPECT_TRUE(watcher.Changed(17.0));
+  EXPECT_FALSE(watcher.Changed(17.6));
+  EXPECT_TRUE(watcher.Changed(17.9));
   // A change taken as read (a reload asked for by hand) does not fire again.
   WriteTextFile(folder, "s.vrp", "INIT\n");
+  EXPECT_FALSE(watcher.Changed(18.9));
   watcher.MarkRead();
-  EXPECT_FALSE(watcher.Changed(18.0));
+  EXPECT_FALSE(watcher.Changed(19.2));
 }

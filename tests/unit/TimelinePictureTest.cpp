@@ -274,25 +274,34 @@ TEST(TimelinePicture, MissingMusicAndDemotrackStillGiveAPicture) {
   }
   EXPECT_GT(tallest, 50.0);
 
-  // A bar far past the end does not squeeze the rest: the picture reaches a quarter past the
-  // end (12.5 s at 48 pixels a second, for 600 pixels) and the bar sits at its right edge.
-  TDemotrackGrid tenSeconds(1, std::vector<uint8_t>(80, 1));
+  // The picture shows the time that plays: 1 s to 4 s of a 10 s demotrack (80 rows at 120 BPM,
+  // a note at 2.25 s), 600 pixels from x 78. A bar far past the end does not squeeze the rest:
+  // it sits at the right edge.
+  TDemotrackGrid tenSeconds(1, std::vector<uint8_t>(80, 0));
+  tenSeconds[0][18] = 1;
   ASSERT_TRUE(WriteDemotrack(folder + "/ten.trk", tenSeconds));
   WriteTextFile(folder, "late.vrp",
-                "ENDTIME 1000\nTRACKER ten.trk\nBPM 120\nLOAD flash 0\nBAR late\nMOUNT 1000\n"
-                "LENGTH 1\nINPUT 0 0 1 100 0\nBAR early\nLENGTH 1\n");
+                "STARTTIME 1\nENDTIME 400\nTRACKER ten.trk\nBPM 120\nLOAD flash 0\nBAR late\n"
+                "MOUNT 1000\nLENGTH 1\nINPUT 0 0 1 100 0\nBAR early\nLENGTH 1\nBAR in\n"
+                "MOUNT 0 1\nLENGTH 0 0 2\nINPUT 0 0 1 100 0\nBAR before\nLENGTH 0 0 1\n");
   WriteTimelinePicture(folder + "/late.vrp", folder + "/late.svg");
   svg = ReadFile(folder + "/late.svg");
-  EXPECT_NE(svg.find(">ends at 10.0 s \xC2\xB7 120.0 BPM \xC2\xB7 2 bars \xC2\xB7 "
-                     "1 channel \xC2\xB7 1 bar starts past the picture&apos;s end (drawn at its "
-                     "right edge)<"),
+  EXPECT_NE(svg.find(">starts at 1.0 s \xC2\xB7 ends at 4.0 s \xC2\xB7 120.0 BPM \xC2\xB7 4 bars "
+                     "\xC2\xB7 1 channel \xC2\xB7 1 bar starts past the picture&apos;s end (drawn "
+                     "at its right edge) \xC2\xB7 1 bar ends before the start time (drawn at the "
+                     "left edge)<"),
             std::string::npos)
       << svg.substr(0, 1200);
   const std::vector<TDrawnBar> late = DrawnBars(svg);
-  ASSERT_EQ(late.size(), 2u);
+  ASSERT_EQ(late.size(), 4u);
   EXPECT_NEAR(late[0].X + late[0].Width, 78 + 600, 0.11);
   EXPECT_NE(late[0].Title.find("input 0 not drawn"), std::string::npos);  // not its own time
-  EXPECT_NEAR(late[1].Width, 8 * 48, 0.11);  // 64 rows at 120 BPM: 8 s
+  EXPECT_NEAR(late[1].Width, 600, 0.11);   // 0 to 8 s: all of it
+  EXPECT_NEAR(late[2].X, 78 + 200, 0.11);  // 2 to 3 s
+  EXPECT_NEAR(late[2].Width, 200, 0.11);
+  // The envelope is read at the times drawn: its peak is 50 pixels in (2.25 s).
+  const std::vector<double> heights = PointHeights(late[2].Body.substr(late[2].Body.find("<poly")));
+  EXPECT_EQ(std::min_element(heights.begin(), heights.end()) - heights.begin(), 50);
 
   EXPECT_THROW(WriteTimelinePicture(folder + "/none.vrp", folder + "/none.svg"), FatalError);
   EXPECT_THROW(WriteTimelinePicture(folder + "/music.vrp", folder + "/no/such/folder.svg"),
