@@ -274,8 +274,9 @@ std::vector<std::string> MuxArguments(const std::string& fileName, const TVideoO
   if (withAudio) {
     arguments.insert(arguments.end(), {"-map", "1:a"});
     const std::vector<std::string> audio = AudioEncodeArguments(fileName, options, audioEncoder);
+    // All of the range's samples: cutting to the video's length (-shortest) drops the last
+    // partial audio frame, up to 1024 samples.
     arguments.insert(arguments.end(), audio.begin(), audio.end());
-    arguments.push_back("-shortest");
   }
   const std::vector<std::string> container = ContainerArguments(fileName, options);
   arguments.insert(arguments.end(), container.begin(), container.end());
