@@ -86,7 +86,7 @@ for login in $(tr ',' ' ' <<< "$sshlogin"); do
   [ "${login#*/}" = ":" ] || [ "$login" = ":" ] || remote=true
 done
 if "$remote" && ! command -v rsync >/dev/null; then
-  echo "capture-split: rsync is not installed; other machines need it here and there" \
+  echo "capture-split: rsync is not installed here; this machine and every other one need it" \
     "(apt-get install rsync, or bash scripts/install-deps.sh)" >&2
   exit 1
 fi
@@ -144,11 +144,11 @@ for ((k = 0; k < segments; ++k)); do
 done
 
 # One segment's job, run by sh here or on another machine: SEGMENT FROM TO, then what is the
-# same for all (it holds no single quote). Its error lines name the machine; a failed or stopped job removes its partial
+# same for all. Its error lines name the machine; a failed or stopped job removes its partial
 # segment (and on another machine the folder, once empty).
-job='segment=$1 from=$2 to=$3 work=$4 folder=$5 player=$6 fps=$8 dir=$9; shift 9
+job='segment=$1 from=$2 to=$3 work=$4 folder=$5 player=$6 there=$7 fps=$8 dir=$9; shift 9
 if [ "${PARALLEL_SSHHOST:-:}" = : ]; then where="this machine" out=$work/$folder/$segment
-else where=$PARALLEL_SSHHOST player=$7 out=$PWD/$folder/$segment; fi
+else where=$PARALLEL_SSHHOST player=$there out=$PWD/$folder/$segment; fi
 log=$(mktemp) || exit 1
 tidy() { rm -f "$out" "$log"; [ "$where" = "this machine" ] || rmdir "${out%/*}" 2>/dev/null; }
 trap "tidy; exit 143" HUP INT TERM
@@ -160,11 +160,10 @@ rm -f "$log"
 tidy
 echo "capture-split: $where: the segment from $from s to $to s failed (status $status)" >&2
 exit "$status"'
-if [ -n "$sshlogin" ]; then
-  parallel_options=(--sshlogin "$sshlogin" --return "$work/./$segment_folder/{1}" --cleanup)
-else
-  parallel_options=()
-fi
+export CAPTURE_SPLIT_JOB="$job"
+parallel_options=()
+[ -z "$sshlogin" ] || parallel_options=(--sshlogin "$sshlogin" --env CAPTURE_SPLIT_JOB)
+"$remote" && parallel_options+=(--return "$work/./$segment_folder/{1}" --cleanup)
 quoted=""
 for word in "$work" "$segment_folder" "$player" "$remote_player" "$fps" "$script_dir" \
   ${render[@]+"${render[@]}"} "$script_name"; do
@@ -175,7 +174,8 @@ echo "capture-split: $frames frames in $segments segments, $jobs at once on each
 status=0
 (cd "$work" && parallel --jobs "$jobs" --halt now,fail=1 --colsep '\t' \
   ${parallel_options[@]+"${parallel_options[@]}"} \
-  "sh -c '$job' segment {1} {2} {3}$quoted" :::: "$work/segments.txt") || status=$?
+  "sh -c \"\$CAPTURE_SPLIT_JOB\" segment {1} {2} {3}$quoted" :::: "$work/segments.txt") ||
+  status=$?
 for ((k = 0; k < segments; ++k)); do
   part=$(printf '%s/%s/segment_%04d.mkv' "$work" "$segment_folder" "$k")
   if [ "$status" -eq 0 ] && ! [ -s "$part" ]; then
