@@ -119,6 +119,8 @@ segments=$((jobs * machines))
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/capture-split.XXXXXX")
 trap 'rm -rf "$work"' EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 # The codec options are checked before anything is rendered: the player refuses bad ones with
 # status 2 (a file that is not there to encode is status 1).
 status=0
