@@ -148,6 +148,7 @@ done
 # One segment's job, run by sh here or on another machine: SEGMENT FROM TO, then what is the
 # same for all. Its error lines name the machine; a failed or stopped job removes its partial
 # segment (and on another machine the folder, once empty).
+# shellcheck disable=SC2016 # expanded by the job's own shell
 job='segment=$1 from=$2 to=$3 work=$4 folder=$5 player=$6 there=$7 fps=$8 dir=$9; shift 9
 if [ "${PARALLEL_SSHHOST:-:}" = : ]; then where="this machine" out=$work/$folder/$segment
 else where=$PARALLEL_SSHHOST player=$there out=$PWD/$folder/$segment; fi
