@@ -263,8 +263,11 @@ std::vector<std::string> ContainerArguments(const std::string& fileName,
   // Players of .mp4 and .mov look for H.265 under the hvc1 tag.
   if (video && std::string(video->Name) == "h265" && container != "mkv")
     arguments.insert(arguments.end(), {"-tag:v", "hvc1"});
+  // The edit lists that trim the audio encoder's padding count in the movie time scale, 1/1000 s
+  // by default: one tick for every sample at 44.1 and 48 kHz, and every frame at the usual rates.
   if (container == "mp4" || container == "mov")
-    arguments.insert(arguments.end(), {"-movflags", "+faststart"});
+    arguments.insert(arguments.end(),
+                     {"-movflags", "+faststart", "-movie_timescale", "7056000"});
   return arguments;
 }
 
@@ -274,8 +277,9 @@ std::vector<std::string> MuxArguments(const std::string& fileName, const TVideoO
   if (withAudio) {
     arguments.insert(arguments.end(), {"-map", "1:a"});
     const std::vector<std::string> audio = AudioEncodeArguments(fileName, options, audioEncoder);
+    // All of the range's samples: cutting to the video's length (-shortest) drops the last
+    // partial audio frame, up to 1024 samples.
     arguments.insert(arguments.end(), audio.begin(), audio.end());
-    arguments.push_back("-shortest");
   }
   const std::vector<std::string> container = ContainerArguments(fileName, options);
   arguments.insert(arguments.end(), container.begin(), container.end());

@@ -32,7 +32,8 @@ std::vector<std::string> VideoEncodeArguments(const std::string& fileName,
 std::vector<std::string> AudioEncodeArguments(const std::string& fileName,
                                               const TVideoOptions& options,
                                               const std::string& encoder);
-// ffmpeg output arguments the file's container needs (stream tags, index at the front).
+// ffmpeg output arguments the file's container needs (stream tags, index at the front, a time
+// scale fine enough for every audio sample).
 std::vector<std::string> ContainerArguments(const std::string& fileName,
                                             const TVideoOptions& options);
 // ffmpeg output arguments putting the encoded video (input 0) and the audio (input 1) into the

@@ -7,19 +7,20 @@
 #   bash scripts/capture-split.sh --jobs 2 --fps 30 --from 10 --to 20 out.mp4 moltrax.vrp
 #
 # Each segment is a capture of its own (frames and sound lossless: FFV1 RGB and PCM in
-# Matroska) that starts on the whole run's frame clock, so its frames are those of a single
-# capture of the range. The segments are joined without re-encoding, and the player encodes
-# the joined file once with the codec options (--video-codec, --crf, --preset, --pix-fmt,
-# --audio-codec, --audio-bitrate); the sound is the music's own samples of the range. Other
-# options (--size, --ssaa, ...) go to every segment. --to is needed; --from defaults to 0.
+# Matroska) that starts on the whole run's frame clock, so its frames and samples are those of a
+# single capture of the range. The segments are joined without re-encoding, and the player
+# encodes the joined file once with the codec options (--video-codec, --crf, --preset, --pix-fmt,
+# --audio-codec, --audio-bitrate). Other options (--size, --ssaa, ...) go to every segment. --to
+# is needed; --from defaults to 0. An OUTPUT that exists is refused unless --overwrite.
 #
-# Remote hosts need the player (VORPANE, else vorpane on their PATH) and the production at the
-# same path as here; segments come back by GNU parallel's --return. The player here is VORPANE,
-# else vorpane on the PATH, else the build's own (build/vorpane beside this script's folder).
+# Remote hosts need the player (VORPANE, else vorpane on their PATH), rsync, and the production
+# at the same path as here; segments come back by GNU parallel's --return. The player here (also
+# for ":" in --sshlogin) is VORPANE, else vorpane on the PATH, else the build's own (build/vorpane
+# beside this script's folder).
 set -euo pipefail
 
 usage() {
-  sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'
+  sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'
 }
 
 jobs=2
@@ -29,6 +30,7 @@ from=0
 to=""
 render=()
 encode=()
+overwrite=()
 positional=()
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -46,7 +48,7 @@ while [ $# -gt 0 ]; do
       esac
       shift 2 ;;
     --quiet|--no-dialogs) render+=("$1"); shift ;;
-    --overwrite) shift ;;  # the output is always replaced
+    --overwrite) overwrite=(--overwrite); shift ;;
     --*=*) render+=("$1"); shift ;;
     --*)
       [ $# -ge 2 ] || { echo "capture-split: $1 needs a value" >&2; exit 2; }
@@ -74,6 +76,20 @@ if ! command -v parallel >/dev/null; then
   exit 1
 fi
 [ -f "$script" ] || { echo "capture-split: cannot find the script $script" >&2; exit 1; }
+if [ -e "$output" ] && [ ${#overwrite[@]} -eq 0 ]; then
+  echo "capture-split: $output exists; use --overwrite to replace it" >&2
+  exit 2
+fi
+# GNU parallel brings segments back from other machines with rsync (there and here).
+remote=false
+for login in $(tr ',' ' ' <<< "$sshlogin"); do
+  [ "${login#*/}" = ":" ] || [ "$login" = ":" ] || remote=true
+done
+if "$remote" && ! command -v rsync >/dev/null; then
+  echo "capture-split: rsync is not installed here; this machine and every other one need it" \
+    "(apt-get install rsync, or bash scripts/install-deps.sh)" >&2
+  exit 1
+fi
 
 here=$(cd "$(dirname "$0")/.." && pwd)
 player=${VORPANE:-}
@@ -81,6 +97,8 @@ if [ -z "$player" ]; then
   player=$(command -v vorpane || true)
   [ -n "$player" ] || player="$here/build/vorpane"
 fi
+# The jobs here start in another folder.
+case "$player" in /*) ;; */*) player="$PWD/$player" ;; esac
 remote_player=${VORPANE:-vorpane}
 script_dir=$(cd "$(dirname "$script")" && pwd)
 script_name=$(basename "$script")
@@ -101,43 +119,78 @@ segments=$((jobs * machines))
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/capture-split.XXXXXX")
 trap 'rm -rf "$work"' EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 # The codec options are checked before anything is rendered: the player refuses bad ones with
 # status 2 (a file that is not there to encode is status 1).
 status=0
-"$player" --no-dialogs --capture "$output" --encode "$work/none.mkv" \
+"$player" --no-dialogs --capture "$output" --encode "$work/none.mkv" ${overwrite[@]+"${overwrite[@]}"} \
   ${encode[@]+"${encode[@]}"} 2>"$work/check.txt" || status=$?
 if [ "$status" -eq 2 ]; then
   cat "$work/check.txt" >&2
   exit 2
 fi
+# Segments are written to a folder named after the work folder: here inside it, on another
+# machine in its login folder, from where --return brings them here and --cleanup removes them.
+segment_folder=".$(basename "$work")"
+mkdir "$work/$segment_folder"
 : > "$work/segments.txt"
+: > "$work/join.txt"
 for ((k = 0; k < segments; ++k)); do
   first=$((frames * k / segments))
   end=$((frames * (k + 1) / segments))
-  awk -v k="$k" -v a="$from" -v f="$fps" -v s="$first" -v e="$end" -v dir="$work" \
-    'BEGIN { printf "%s/segment_%04d.mkv\t%.9f\t%.9f\n", dir, k, a + s / f, a + e / f }' \
+  awk -v k="$k" -v a="$from" -v f="$fps" -v s="$first" -v e="$end" \
+    'BEGIN { printf "segment_%04d.mkv\t%.9f\t%.9f\n", k, a + s / f, a + e / f }' \
     >> "$work/segments.txt"
-  printf "file '%s/segment_%04d.mkv'\n" "$work" "$k" >> "$work/join.txt"
+  printf "file '%s/%s/segment_%04d.mkv'\n" "$work" "$segment_folder" "$k" >> "$work/join.txt"
 done
 
-# One command line per segment; GNU parallel quotes what it puts in for {1} {2} {3}.
-if [ -n "$sshlogin" ]; then
-  run_player="mkdir -p $(printf %q "$work") && cd $(printf %q "$script_dir") && $(printf %q "$remote_player")"
-  parallel_options=(--sshlogin "$sshlogin" --return '{1}' --cleanup)
-else
-  run_player="cd $(printf %q "$script_dir") && $(printf %q "$player")"
-  parallel_options=()
-fi
-extra=""
-for option in ${render[@]+"${render[@]}"}; do extra+=" $(printf %q "$option")"; done
+# One segment's job, run by sh here or on another machine: SEGMENT FROM TO, then what is the
+# same for all. Its error lines name the machine; a failed or stopped job removes its partial
+# segment (and on another machine the folder, once empty).
+# shellcheck disable=SC2016 # expanded by the job's own shell
+job='segment=$1 from=$2 to=$3 work=$4 folder=$5 player=$6 there=$7 fps=$8 dir=$9; shift 9
+if [ "${PARALLEL_SSHHOST:-:}" = : ]; then where="this machine" out=$work/$folder/$segment
+else where=$PARALLEL_SSHHOST player=$there out=$PWD/$folder/$segment; fi
+log=$(mktemp) || exit 1
+tidy() { rm -f "$out" "$log"; [ "$where" = "this machine" ] || rmdir "${out%/*}" 2>/dev/null; }
+trap "tidy; exit 143" HUP INT TERM
+{ mkdir -p "${out%/*}" && cd "$dir" && "$player" --quiet --no-dialogs --capture "$out" --fps "$fps" --from "$from" --to "$to" --video-codec ffv1 --pix-fmt rgb --audio-codec pcm "$@"; } 2>"$log"
+status=$?
+awk -v p="capture-split: $where: " "{ print p \$0 }" "$log" >&2
+rm -f "$log"
+[ "$status" -eq 0 ] && exit 0
+tidy
+echo "capture-split: $where: the segment from $from s to $to s failed (status $status)" >&2
+exit "$status"'
+export CAPTURE_SPLIT_JOB="$job"
+parallel_options=()
+[ -z "$sshlogin" ] || parallel_options=(--sshlogin "$sshlogin" --env CAPTURE_SPLIT_JOB)
+"$remote" && parallel_options+=(--return "$work/./$segment_folder/{1}" --cleanup)
+quoted=""
+for word in "$work" "$segment_folder" "$player" "$remote_player" "$fps" "$script_dir" \
+  ${render[@]+"${render[@]}"} "$script_name"; do
+  quoted+=" $(printf %q "$word")"
+done
 echo "capture-split: $frames frames in $segments segments, $jobs at once on each machine" >&2
-parallel --jobs "$jobs" --halt now,fail=1 --colsep '\t' ${parallel_options[@]+"${parallel_options[@]}"} \
-  "$run_player --quiet --no-dialogs --capture {1} --fps $fps --from {2} --to {3}" \
-  "--video-codec ffv1 --pix-fmt rgb --audio-codec pcm$extra $(printf %q "$script_name")" \
-  :::: "$work/segments.txt"
+# GNU parallel quotes what it puts in for {1} {2} {3}.
+status=0
+(cd "$work" && parallel --jobs "$jobs" --halt now,fail=1 --colsep '\t' \
+  ${parallel_options[@]+"${parallel_options[@]}"} \
+  "sh -c \"\$CAPTURE_SPLIT_JOB\" segment {1} {2} {3}$quoted" :::: "$work/segments.txt") ||
+  status=$?
+for ((k = 0; k < segments; ++k)); do
+  part=$(printf '%s/%s/segment_%04d.mkv' "$work" "$segment_folder" "$k")
+  if [ "$status" -eq 0 ] && ! [ -s "$part" ]; then
+    echo "capture-split: segment $k did not come back (rsync missing on its machine?)" >&2
+    status=1
+  fi
+done
+[ "$status" -eq 0 ] || exit "$status"
 
 # Join without re-encoding, then encode once.
 ffmpeg -hide_banner -loglevel error -nostdin -y -f concat -safe 0 -i "$work/join.txt" -c copy \
   "$work/joined.mkv"
-"$player" --no-dialogs --capture "$output" --encode "$work/joined.mkv" ${encode[@]+"${encode[@]}"}
+"$player" --no-dialogs --capture "$output" --encode "$work/joined.mkv" \
+  ${overwrite[@]+"${overwrite[@]}"} ${encode[@]+"${encode[@]}"}
 echo "capture-split: wrote $output" >&2

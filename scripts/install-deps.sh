@@ -19,15 +19,16 @@ play_packages=(
   ffmpeg
 )
 # Tests (Google Test, a real X server, a comma-decimal locale), the benchmarks' side-by-side
-# readers, clang for the fuzzers and sanitizer runtimes, the package checks, and GNU parallel for
-# scripts/capture-split.sh.
+# readers, clang for the fuzzers and sanitizer runtimes, the package checks, and GNU parallel and
+# rsync for scripts/capture-split.sh (rsync brings segments back from other machines, which need
+# it too).
 development_packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xauth x11-utils xdotool time locales
   clang libclang-rt-14-dev libstb-dev
   libassimp-dev lib3ds-dev
   dpkg-dev file libxml2-utils lintian mandoc
-  parallel
+  parallel rsync
 )
 
 packages=("${play_packages[@]}")

@@ -91,3 +91,36 @@ TEST(CaptureRange, SegmentsCapturedSideBySideJoinIntoTheFramesOfOneCapture) {
   EXPECT_EQ(videoFrames, 20u) << joined;
   EXPECT_EQ(joined, DecodedDigest(production, "single.mp4"));
 }
+
+TEST(CaptureRange, SplitSoundIsTheSingleCapturesSamplesAndAVideosSoundLastsItsRange) {
+  if (RunProgramIn("/", {"/usr/bin/env", "parallel", "--version"}, 30).ExitStatus != 0)
+    GTEST_SKIP() << "GNU parallel is not installed";
+  const std::string production = MirrorSampleProduction();
+  ASSERT_FALSE(production.empty());
+  // Frames 25 to 50 at 24 fps; segments start on frames 33 and 41, on half a 44.1 kHz sample.
+  const std::vector<std::string> range = {"--fps", "24", "--from", "1.041666667",
+                                          "--to", "2.083333333"};
+  std::vector<std::string> command = {
+      "/usr/bin/env", std::string("VORPANE=") + VORPANE_BINARY, "bash",
+      VORPANE_SOURCE_DIR "/scripts/capture-split.sh", "--jobs", "3", "--audio-codec", "pcm",
+      "split.mkv", "moltrax.vrp"};
+  command.insert(command.begin() + 6, range.begin(), range.end());
+  ASSERT_EQ(RunProgramIn(production, command, 280).ExitStatus, 0);
+  for (const char* target : {"single", "direct.mp4"}) {
+    command = {"--capture", target, "--quiet"};
+    command.insert(command.end(), range.begin(), range.end());
+    ASSERT_EQ(RunVorpaneIn(production, command, 200).ExitStatus, 0) << target;
+  }
+  auto probe = [&](const std::string& file, std::vector<std::string> what) {
+    what.insert(what.begin() + 1, {"-v", "error", "-i", file});
+    what.insert(what.begin(), "/usr/bin/env");
+    return RunProgramIn(production, what, 60).Stdout;
+  };
+  const std::vector<std::string> samples = {"ffmpeg", "-map", "0:a", "-f", "s16le", "-"};
+  const std::string whole = probe("single/audio.wav", samples);
+  EXPECT_EQ(whole.size(), 4u * (91875 - 45938));  // round(t * 44100) at frames 50 and 25
+  EXPECT_TRUE(probe("split.mkv", samples) == whole) << "the joined sound is not audio.wav's";
+  const std::string seconds = probe("direct.mp4", {"ffprobe", "-select_streams", "a", "-of",
+                                                   "csv=p=0", "-show_entries", "stream=duration"});
+  EXPECT_NEAR(std::atof(seconds.c_str()), 25.0 / 24, 1.0 / 44100) << seconds;
+}
