@@ -264,8 +264,10 @@ void TScriptChecker::AfterCommand(TVDemo& demo, const TVDemoCommand& tokens) {
     for (const TEffectFile& file : EffectCreationFiles(Token(tokens, 1)))
       CheckFile(Line(), file, Token(tokens, 1) + " in slot " + std::to_string(slot));
   } else if (word == "LOADMUSIC") {
-    const std::string problem = MusicFileProblem(demo.MusicFile);
+    std::string note;
+    const std::string problem = MusicFileProblem(demo.MusicFile, note);
     if (!problem.empty()) Error(Line(), problem + NotFoundNote(demo.MusicFile));
+    if (!note.empty()) Warning(Line(), note);
   } else if (word == "TRACKER") {
     trackerLine_ = Line();
     trackerNamed_ = !Token(tokens, 1).empty();

@@ -49,7 +49,7 @@ bool FromNotes(bool read, const TNoteEvents& events, const TTrackGrid& grid, TTr
 
 TTrackSource DetectTrackSource(const std::string& fileName, const std::vector<uint8_t>& bytes) {
   if (EndsWith(fileName, ".trk")) return TTrackSource::Demotrack;
-  if (StartsWith(bytes, 0, "MThd")) return TTrackSource::Midi;
+  if (StartsWith(bytes, 0, "MThd") || LooksLikeRiffMidi(bytes)) return TTrackSource::Midi;
   if (LooksLikeAudio(bytes)) return TTrackSource::Audio;
   if (LooksLikeModule(bytes)) return TTrackSource::Module;
   return TTrackSource::Demotrack;

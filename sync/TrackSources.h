@@ -9,7 +9,7 @@
 
 enum class TTrackSource { Demotrack, Module, Midi, Audio };
 
-// What a file holds: a MIDI file, a module libopenmpt recognises or a recording (WAV, FLAC, Ogg,
+// What a file holds: a MIDI file (bare or in RIFF), a module libopenmpt recognises or a recording (WAV, FLAC, Ogg,
 // MP3, AIFF); a name ending in .trk, and anything else, is a demotrack as it is.
 TTrackSource DetectTrackSource(const std::string& fileName, const std::vector<uint8_t>& bytes);
 // "demotrack", "module", "MIDI file", "audio file".
