@@ -9,6 +9,7 @@
 #include "platform/FatalError.h"
 #include "platform/Files.h"
 #include "platform/Text.h"
+#include "sync/TrackReports.h"
 
 #include <algorithm>
 #include <cmath>
@@ -494,6 +495,7 @@ std::string CheckSummary(const TCheckReport& report) {
 }
 
 int RunScriptCheck(const std::string& fileName, std::FILE* out) {
+  ShowAnalysisProgress(true);  // a recording's analysis takes a while: show that it runs
   const TCheckReport report = CheckScript(fileName);
   for (const TCheckMessage& message : report.Messages)
     std::fprintf(out, "%s\n", FormatCheckMessage(report.File, message).c_str());
