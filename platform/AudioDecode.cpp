@@ -142,6 +142,7 @@ std::string SecondsText(int64_t frames, int32_t rate) {
 
 // What the first bytes of a music file show beyond what libsndfile reads.
 struct THeadFacts {
+  const char* Format = nullptr;  // the stream format its first bytes show ("an Ogg"), if any
   bool Midi = false;           // a Standard MIDI File, bare or in RIFF
   int64_t DeclaredBytes = -1;  // a RIFF or AIFF file's own size, when its header gives one
 };
@@ -152,6 +153,11 @@ THeadFacts ReadHeadFacts(const uint8_t* head, size_t size) {
     return size >= at + 4 && std::memcmp(head + at, magic, 4) == 0;
   };
   facts.Midi = is(0, "MThd") || (is(0, "RIFF") && is(8, "RMID"));
+  if (is(0, "OggS")) facts.Format = "an Ogg";
+  if (is(0, "fLaC")) facts.Format = "a FLAC";
+  if (is(0, "RIFF") && is(8, "WAVE")) facts.Format = "a WAV";
+  if (is(0, "FORM") && (is(8, "AIFF") || is(8, "AIFC"))) facts.Format = "an AIFF";
+  if (size >= 3 && std::memcmp(head, "ID3", 3) == 0) facts.Format = "an MP3";
   uint32_t declared = 0;
   if (is(0, "RIFF") && is(8, "WAVE"))
     for (int i = 3; i >= 0; --i) declared = declared << 8 | head[4 + i];  // little-endian
@@ -165,6 +171,14 @@ THeadFacts ReadHeadFacts(const uint8_t* head, size_t size) {
 // What a MIDI file given as music is told.
 constexpr const char* kMidiIsNotMusic =
     "it is a MIDI file, which the player does not play (TRACKER makes a demotrack of it)";
+
+// Why a file libsndfile cannot open is refused: what its first bytes show it is.
+std::string NotOpenedReason(const THeadFacts& facts) {
+  if (facts.Midi) return kMidiIsNotMusic;
+  if (facts.Format)
+    return std::string("it is ") + facts.Format + " file whose start is damaged or cut short";
+  return kNotMusic;
+}
 
 // How a decode that ended early is described, or "" when it did not: the header promised more
 // frames than came (an MP3 header's count may be an estimate: 2 % or a tenth of a second less
@@ -225,7 +239,10 @@ bool DecodeOpened(SNDFILE* file, const SF_INFO& info, int64_t sourceBytes,
   }
   const std::string decoderError = DecoderError(file);
   if (pcm.Samples.empty()) {
-    reason = decoderError.empty() ? "it holds no audio" : "decoding failed: " + decoderError;
+    const bool cut = info.frames == SF_COUNT_MAX || facts.DeclaredBytes > sourceBytes;
+    reason = !decoderError.empty() ? "decoding failed: " + decoderError
+             : cut                 ? "it is cut short before its first sound"
+                                   : "it holds no audio";
     pcm = TPcm16();
     return false;
   }
@@ -333,7 +350,7 @@ bool ReadMusicFile(const std::string& fileName, bool decode, TPcm16& pcm, std::s
   SndfilePtr file = OpenAudioFile(path, info, reason);
   if (!file && kind == TMusicKind::StreamOrModule)
     return ReadAsModule(path, sourceBytes, decode, pcm, reason);
-  if (!file && facts.Midi) reason = kMidiIsNotMusic;
+  if (!file) reason = NotOpenedReason(facts);
   if (!file) return false;
   if (decode) return DecodeOpened(file.get(), info, sourceBytes, facts, pcm, reason, damage);
   if (!CheckOpened(info, sourceBytes, reason)) return false;
@@ -369,7 +386,7 @@ bool DecodeAudioBytes(const uint8_t* data, size_t size, TPcm16& pcm, std::string
   SF_INFO info{};
   SndfilePtr file(sf_open_virtual(&io, SFM_READ, &info, &memory));
   if (!file) {
-    reason = facts.Midi ? kMidiIsNotMusic : kNotMusic;
+    reason = NotOpenedReason(facts);
     return false;
   }
   return DecodeOpened(file.get(), info, static_cast<int64_t>(size), facts, pcm, reason, damage);
