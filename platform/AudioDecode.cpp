@@ -152,16 +152,18 @@ THeadFacts ReadHeadFacts(const uint8_t* head, size_t size) {
   auto is = [&](size_t at, const char* magic) {
     return size >= at + 4 && std::memcmp(head + at, magic, 4) == 0;
   };
+  const bool wave = is(0, "RIFF") && is(8, "WAVE");
+  const bool aiff = is(0, "FORM") && (is(8, "AIFF") || is(8, "AIFC"));
   facts.Midi = is(0, "MThd") || (is(0, "RIFF") && is(8, "RMID"));
   if (is(0, "OggS")) facts.Format = "an Ogg";
   if (is(0, "fLaC")) facts.Format = "a FLAC";
-  if (is(0, "RIFF") && is(8, "WAVE")) facts.Format = "a WAV";
-  if (is(0, "FORM") && (is(8, "AIFF") || is(8, "AIFC"))) facts.Format = "an AIFF";
+  if (wave) facts.Format = "a WAV";
+  if (aiff) facts.Format = "an AIFF";
   if (size >= 3 && std::memcmp(head, "ID3", 3) == 0) facts.Format = "an MP3";
   uint32_t declared = 0;
-  if (is(0, "RIFF") && is(8, "WAVE"))
+  if (wave)
     for (int i = 3; i >= 0; --i) declared = declared << 8 | head[4 + i];  // little-endian
-  else if (is(0, "FORM") && (is(8, "AIFF") || is(8, "AIFC")))
+  else if (aiff)
     for (int i = 0; i < 4; ++i) declared = declared << 8 | head[4 + i];  // big-endian
   // Writers that stream leave 0 or all ones there.
   if (declared != 0 && declared < 0xfffffff0u) facts.DeclaredBytes = int64_t{declared} + 8;
@@ -180,6 +182,12 @@ std::string NotOpenedReason(const THeadFacts& facts) {
   return kNotMusic;
 }
 
+// True when the end of the file is gone for sure: its header gives more bytes than there are,
+// or an Ogg stream lost its last page (its length is unknown).
+bool EndIsMissing(const SF_INFO& info, int64_t sourceBytes, const THeadFacts& facts) {
+  return facts.DeclaredBytes > sourceBytes || info.frames == SF_COUNT_MAX;
+}
+
 // How a decode that ended early is described, or "" when it did not: the header promised more
 // frames than came (an MP3 header's count may be an estimate: 2 % or a tenth of a second less
 // is no loss), a RIFF or AIFF header more bytes than the file has, an Ogg stream lost its last
@@ -196,9 +204,8 @@ std::string DamageNote(const SF_INFO& info, int64_t sourceBytes, const THeadFact
   if (info.frames == SF_COUNT_MAX) causes.push_back("its end is missing");
   if (!decoderError.empty()) causes.push_back("decoding stopped: " + decoderError);
   if (causes.empty()) return "";
-  // The end of the file is gone for sure, or data is missing somewhere.
-  const bool cut = facts.DeclaredBytes > sourceBytes || info.frames == SF_COUNT_MAX;
-  std::string note = cut ? "music is cut short (" : "music is cut short or damaged (";
+  std::string note = EndIsMissing(info, sourceBytes, facts) ? "music is cut short ("
+                                                            : "music is cut short or damaged (";
   for (size_t i = 0; i < causes.size(); ++i) note += (i ? "; " : "") + causes[i];
   return note + "): the " + SecondsText(decoded, info.samplerate) + " that decode play";
 }
@@ -239,10 +246,9 @@ bool DecodeOpened(SNDFILE* file, const SF_INFO& info, int64_t sourceBytes,
   }
   const std::string decoderError = DecoderError(file);
   if (pcm.Samples.empty()) {
-    const bool cut = info.frames == SF_COUNT_MAX || facts.DeclaredBytes > sourceBytes;
-    reason = !decoderError.empty() ? "decoding failed: " + decoderError
-             : cut                 ? "it is cut short before its first sound"
-                                   : "it holds no audio";
+    reason = !decoderError.empty()                      ? "decoding failed: " + decoderError
+             : EndIsMissing(info, sourceBytes, facts) ? "it is cut short before its first sound"
+                                                      : "it holds no audio";
     pcm = TPcm16();
     return false;
   }
