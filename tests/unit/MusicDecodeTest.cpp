@@ -37,15 +37,17 @@ std::string WavHeader(uint16_t channels, uint32_t rate, uint32_t dataBytes) {
   return h;
 }
 
+const TAudioFormat kEveryFormat[] = {TAudioFormat::Wav, TAudioFormat::Flac, TAudioFormat::Ogg,
+                                     TAudioFormat::Opus, TAudioFormat::Mp3};
+
 }  // namespace
 
 TEST(MusicDecode, EveryFormatLandsItsClicksAtTheSourceTimes) {
   const std::string folder = MakeTempFolder();
-  for (TAudioFormat format : {TAudioFormat::Wav, TAudioFormat::Flac, TAudioFormat::Ogg,
-                              TAudioFormat::Opus, TAudioFormat::Mp3}) {
+  for (TAudioFormat format : kEveryFormat) {
     const char* extension = AudioFormatExtension(format);
     SCOPED_TRACE(extension);
-    const int32_t rate = format == TAudioFormat::Opus ? 48000 : 44100;
+    const int32_t rate = format == TAudioFormat::Opus ? 48000 : 44100;  // Opus has its own
     const std::string path = folder + "/clicks." + extension;
     std::string error;
     ASSERT_TRUE(WriteAudioFile(path, MakeClickTrack(rate, 2, 3.0), format, error)) << error;
@@ -149,11 +151,10 @@ TEST(MusicDecode, BytesInMemoryDecodeLikeTheFileAndCutFilesStaySafe) {
 
 TEST(MusicDecode, CutFilesPlayWhatDecodesWithOneLine) {
   const std::string folder = MakeTempFolder();
-  for (TAudioFormat format : {TAudioFormat::Wav, TAudioFormat::Flac, TAudioFormat::Ogg,
-                              TAudioFormat::Opus, TAudioFormat::Mp3}) {
+  for (TAudioFormat format : kEveryFormat) {
     const char* extension = AudioFormatExtension(format);
     SCOPED_TRACE(extension);
-    const int32_t rate = format == TAudioFormat::Opus ? 48000 : 44100;
+    const int32_t rate = format == TAudioFormat::Opus ? 48000 : 44100;  // Opus has its own
     const std::string whole = folder + "/whole." + extension, cut = folder + "/cut." + extension;
     std::string error, reason, damage = "unset";
     // Clicks over a tone, so that every part of the file holds sound to encode.
