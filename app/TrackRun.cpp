@@ -4,6 +4,7 @@
 
 #include "platform/Files.h"
 #include "sync/Demotrack.h"
+#include "sync/TrackReports.h"
 #include "sync/TrackSources.h"
 
 #include <cstdio>
@@ -121,6 +122,7 @@ int RunVorpaneTrack(const std::vector<std::string>& arguments) {
   }
   TLoaded loaded;
   std::string error;
+  ShowAnalysisProgress(true);
   if (!Load(line, loaded, error)) {
     std::fprintf(stderr, "vorpane-track: %s: %s\n", line.Input.c_str(), OneLine(error).c_str());
     return 1;

@@ -57,9 +57,12 @@ std::string EffectFileProblem(const TEffectFile& file, std::string& note) {
   return "picture " + PrintableText(file.Name) + ": " + FailureText(failure);
 }
 
-std::string MusicFileProblem(const std::string& name) {
+std::string MusicFileProblem(const std::string& name, std::string& note) {
   TPcm16 pcm;
-  std::string reason;
-  if (DecodeAudioFile(name, pcm, reason)) return std::string();
+  std::string reason, damage;
+  if (DecodeAudioFile(name, pcm, reason, &damage)) {
+    if (!damage.empty()) note = PrintableText(name) + ": " + damage;
+    return std::string();
+  }
   return "Cannot load music " + PrintableText(name) + ": " + reason;
 }

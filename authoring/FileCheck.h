@@ -9,5 +9,6 @@
 // decodes. `note` receives a remark on a file that decodes (a picture with a misleading name,
 // or one that decodes with errors).
 std::string EffectFileProblem(const TEffectFile& file, std::string& note);
-// Why a music file cannot be played ("Cannot load music NAME: reason"), or empty.
-std::string MusicFileProblem(const std::string& name);
+// Why a music file cannot be played ("Cannot load music NAME: reason"), or empty; note gets a
+// warning for a file that plays only in part (cut short or damaged).
+std::string MusicFileProblem(const std::string& name, std::string& note);

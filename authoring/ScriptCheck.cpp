@@ -9,6 +9,7 @@
 #include "platform/FatalError.h"
 #include "platform/Files.h"
 #include "platform/Text.h"
+#include "sync/TrackReports.h"
 
 #include <algorithm>
 #include <cmath>
@@ -267,8 +268,10 @@ void TScriptChecker::AfterCommand(TVDemo& demo, const TVDemoCommand& tokens) {
     for (const TEffectFile& file : EffectCreationFiles(Token(tokens, 1)))
       CheckFile(Line(), file, Token(tokens, 1) + " in slot " + std::to_string(slot));
   } else if (word == "LOADMUSIC") {
-    const std::string problem = MusicFileProblem(demo.MusicFile);
+    std::string note;
+    const std::string problem = MusicFileProblem(demo.MusicFile, note);
     if (!problem.empty()) Error(Line(), problem + NotFoundNote(demo.MusicFile));
+    if (!note.empty()) Warning(Line(), note);
   } else if (word == "TRACKER") {
     trackerLine_ = Line();
     trackerNamed_ = !Token(tokens, 1).empty();
@@ -514,6 +517,7 @@ std::string CheckSummary(const TCheckReport& report) {
 }
 
 int RunScriptCheck(const std::string& fileName, std::FILE* out) {
+  ShowAnalysisProgress(true);  // a recording's analysis takes a while: show that it runs
   const TCheckReport report = CheckScript(fileName);
   for (const TCheckMessage& message : report.Messages)
     std::fprintf(out, "%s\n", FormatCheckMessage(report.File, message).c_str());

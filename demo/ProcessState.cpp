@@ -16,6 +16,7 @@
 #include "platform/KestoInput.h"
 #include "platform/RenderTarget.h"
 #include "platform/ScriptError.h"
+#include "sync/TrackReports.h"
 
 #include <unistd.h>
 
@@ -60,6 +61,7 @@ void ResetProcessState() {
   Keyboard = nullptr;
   ResetErrorBoxes();
   ResetScriptErrors();
+  ResetTrackReports();
   if (!startFolder.empty()) {
     // A start folder that has gone away leaves the process where it is.
     const int moved = ::chdir(startFolder.c_str());

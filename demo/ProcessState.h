@@ -26,6 +26,8 @@
 //                          errorOrigin, dialogsEnabled (not reset: dialogs stay as switched)
 //   platform/ScriptError.h handler, location (the script error handler and the current script
 //                          location)
+//   sync/TrackReports.h    reports (whether analyses show progress, whether a cache that
+//                          cannot be written was reported)
 //   the current folder     reading a script and DATADIR change it; the reset returns to the
 //                          folder of the start
 //

@@ -18,8 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (cells > size + (size_t{16} << 20)) std::abort();
   tracker.BPM = 120.0f;
   const int32_t channels = static_cast<int32_t>(tracker.Channels.size());
-  // The first channels, the last one and the ones either side: a claimed count can make
-  // hundreds of thousands of empty channels, which would make each input slow.
+  // The first channels, the last one and the ones either side: a file may claim a channel for
+  // each of its bytes, which would make each input slow.
   std::vector<int32_t> probed = {-1, channels - 1, channels};
   for (int32_t c = 0; c < channels && c < 16; ++c) probed.push_back(c);
   for (int32_t c : probed) {

@@ -107,8 +107,17 @@ std::string TooLong() {
          " minutes of 48 kHz stereo";
 }
 
-// What can be known of an opened file before decoding it: its channels, rate and length.
-bool CheckOpened(const SF_INFO& info, std::string& reason) {
+// The header's frame count when the file's size can back it (no codec packs music 64 times: 32
+// frames of a mono 16-bit sample per byte), else -1. A cut Ogg stream reports an unknown length
+// (SF_COUNT_MAX), and a header may lie.
+int64_t CredibleFrames(const SF_INFO& info, int64_t sourceBytes) {
+  if (info.frames <= 0 || info.frames == SF_COUNT_MAX || info.channels < 1) return -1;
+  return info.frames <= sourceBytes * 32 / info.channels ? info.frames : -1;
+}
+
+// What can be known of an opened file before decoding it: its channels, rate and length (when
+// its header gives a credible one; otherwise the decode finds out).
+bool CheckOpened(const SF_INFO& info, int64_t sourceBytes, std::string& reason) {
   if (info.channels < 1 || info.channels > 2) {
     reason = "it has " + std::to_string(info.channels) +
              " channels; only mono and stereo music can be played";
@@ -118,26 +127,110 @@ bool CheckOpened(const SF_INFO& info, std::string& reason) {
     reason = "unsupported sample rate " + std::to_string(info.samplerate) + " Hz";
     return false;
   }
-  const int64_t maxFrames = kMaxMusicSamples / info.channels;
-  if (info.frames > maxFrames) {
+  if (CredibleFrames(info, sourceBytes) > kMaxMusicSamples / info.channels) {
     reason = TooLong();
     return false;
   }
   return true;
 }
 
-// Decodes an opened file of sourceBytes bytes.
-bool DecodeOpened(SNDFILE* file, const SF_INFO& info, int64_t sourceBytes, TPcm16& pcm,
-                  std::string& reason) {
-  if (!CheckOpened(info, reason)) return false;
+std::string SecondsText(int64_t frames, int32_t rate) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f s", static_cast<double>(frames) / rate);
+  return text;
+}
+
+// What the first bytes of a music file show beyond what libsndfile reads.
+struct THeadFacts {
+  const char* Format = nullptr;  // the stream format its first bytes show ("an Ogg"), if any
+  bool Midi = false;           // a Standard MIDI File, bare or in RIFF
+  int64_t DeclaredBytes = -1;  // a RIFF or AIFF file's own size, when its header gives one
+};
+
+THeadFacts ReadHeadFacts(const uint8_t* head, size_t size) {
+  THeadFacts facts;
+  auto is = [&](size_t at, const char* magic) {
+    return size >= at + 4 && std::memcmp(head + at, magic, 4) == 0;
+  };
+  const bool wave = is(0, "RIFF") && is(8, "WAVE");
+  const bool aiff = is(0, "FORM") && (is(8, "AIFF") || is(8, "AIFC"));
+  facts.Midi = is(0, "MThd") || (is(0, "RIFF") && is(8, "RMID"));
+  if (is(0, "OggS")) facts.Format = "an Ogg";
+  if (is(0, "fLaC")) facts.Format = "a FLAC";
+  if (wave) facts.Format = "a WAV";
+  if (aiff) facts.Format = "an AIFF";
+  if (size >= 3 && std::memcmp(head, "ID3", 3) == 0) facts.Format = "an MP3";
+  uint32_t declared = 0;
+  if (wave)
+    for (int i = 3; i >= 0; --i) declared = declared << 8 | head[4 + i];  // little-endian
+  else if (aiff)
+    for (int i = 0; i < 4; ++i) declared = declared << 8 | head[4 + i];  // big-endian
+  // Writers that stream leave 0 or all ones there.
+  if (declared != 0 && declared < 0xfffffff0u) facts.DeclaredBytes = int64_t{declared} + 8;
+  return facts;
+}
+
+// What a MIDI file given as music is told.
+constexpr const char* kMidiIsNotMusic =
+    "it is a MIDI file, which the player does not play (TRACKER makes a demotrack of it)";
+
+// Why a file libsndfile cannot open is refused: what its first bytes show it is.
+std::string NotOpenedReason(const THeadFacts& facts) {
+  if (facts.Midi) return kMidiIsNotMusic;
+  if (facts.Format)
+    return std::string("it is ") + facts.Format + " file whose start is damaged or cut short";
+  return kNotMusic;
+}
+
+// True when the end of the file is gone for sure: its header gives more bytes than there are,
+// or an Ogg stream lost its last page (its length is unknown).
+bool EndIsMissing(const SF_INFO& info, int64_t sourceBytes, const THeadFacts& facts) {
+  return facts.DeclaredBytes > sourceBytes || info.frames == SF_COUNT_MAX;
+}
+
+// How a decode that ended early is described, or "" when it did not: the header promised more
+// frames than came (an MP3 header's count may be an estimate: 2 % or a tenth of a second less
+// is no loss), a RIFF or AIFF header more bytes than the file has, an Ogg stream lost its last
+// page, or the decoder stopped on damaged data.
+std::string DamageNote(const SF_INFO& info, int64_t sourceBytes, const THeadFacts& facts,
+                       int64_t decoded, const std::string& decoderError) {
+  std::vector<std::string> causes;
+  const int64_t promised = CredibleFrames(info, sourceBytes);
+  if (promised > 0 && decoded + std::max<int64_t>(promised / 50, info.samplerate / 10) < promised)
+    causes.push_back("its header promises " + SecondsText(promised, info.samplerate));
+  if (facts.DeclaredBytes > sourceBytes)
+    causes.push_back("its header gives " + std::to_string(facts.DeclaredBytes) +
+                     " bytes, the file has " + std::to_string(sourceBytes));
+  if (info.frames == SF_COUNT_MAX) causes.push_back("its end is missing");
+  if (!decoderError.empty()) causes.push_back("decoding stopped: " + decoderError);
+  if (causes.empty()) return "";
+  std::string note = EndIsMissing(info, sourceBytes, facts) ? "music is cut short ("
+                                                            : "music is cut short or damaged (";
+  for (size_t i = 0; i < causes.size(); ++i) note += (i ? "; " : "") + causes[i];
+  return note + "): the " + SecondsText(decoded, info.samplerate) + " that decode play";
+}
+
+// libsndfile's message for a failed decode, without its "Error : " and final full stop.
+std::string DecoderError(SNDFILE* file) {
+  if (sf_error(file) == SF_ERR_NO_ERROR) return "";
+  std::string text = sf_strerror(file);
+  if (text.rfind("Error : ", 0) == 0) text.erase(0, 8);
+  while (!text.empty() && (text.back() == '.' || text.back() == ' ')) text.pop_back();
+  return text;
+}
+
+// Decodes an opened file of sourceBytes bytes. A decode that stops early keeps what came, and
+// *damage says so.
+bool DecodeOpened(SNDFILE* file, const SF_INFO& info, int64_t sourceBytes,
+                  const THeadFacts& facts, TPcm16& pcm, std::string& reason,
+                  std::string* damage) {
+  if (!CheckOpened(info, sourceBytes, reason)) return false;
   const int64_t maxFrames = kMaxMusicSamples / info.channels;
   pcm.SampleRate = info.samplerate;
   pcm.Channels = info.channels;
-  // The header's frame count saves the regrowing, but a header may lie: it is trusted only as
-  // far as the file's size can back it (no codec packs music 64 times).
-  const int64_t promised = info.frames * info.channels;
-  if (promised > 0 && promised * 2 <= sourceBytes * 64)
-    pcm.Samples.reserve(static_cast<size_t>(promised));
+  // The header's frame count saves the regrowing, as far as the file's size backs it.
+  const int64_t promised = CredibleFrames(info, sourceBytes);
+  if (promised > 0) pcm.Samples.reserve(static_cast<size_t>(promised * info.channels));
 
   std::vector<float> chunk(static_cast<size_t>(kChunkFrames) * info.channels);
   for (;;) {
@@ -151,16 +244,16 @@ bool DecodeOpened(SNDFILE* file, const SF_INFO& info, int64_t sourceBytes, TPcm1
     const size_t count = static_cast<size_t>(got) * info.channels;
     for (size_t i = 0; i < count; ++i) pcm.Samples.push_back(FloatToSample(chunk[i]));
   }
-  if (sf_error(file) != SF_ERR_NO_ERROR) {
-    reason = std::string("decoding failed: ") + sf_strerror(file);
-    pcm = TPcm16();
-    return false;
-  }
+  const std::string decoderError = DecoderError(file);
   if (pcm.Samples.empty()) {
-    reason = "it holds no audio";
+    reason = !decoderError.empty()                      ? "decoding failed: " + decoderError
+             : EndIsMissing(info, sourceBytes, facts) ? "it is cut short before its first sound"
+                                                      : "it holds no audio";
     pcm = TPcm16();
     return false;
   }
+  const std::string note = DamageNote(info, sourceBytes, facts, pcm.FrameCount(), decoderError);
+  if (damage) *damage = note;
   // A header that promised more frames than came leaves spare room; give it back.
   if (pcm.Samples.capacity() > pcm.Samples.size() + pcm.Samples.size() / 8) pcm.Samples.shrink_to_fit();
   return true;
@@ -193,16 +286,24 @@ enum class TMusicKind {
   StreamOrModule // libsndfile, and when it cannot, libopenmpt (a module's name, no known start)
 };
 
-TMusicKind MusicKind(const std::string& path, int64_t sourceBytes) {
-  std::vector<uint8_t> head(ModuleHeadSize());
+// How a file is read, from its first bytes (head) and its name.
+TMusicKind MusicKind(const std::string& path, const std::vector<uint8_t>& head,
+                     int64_t sourceBytes) {
+  if (LooksLikeModule(head.data(), head.size(), static_cast<uint64_t>(sourceBytes)))
+    return TMusicKind::Module;
+  return HasModuleExtension(path) ? TMusicKind::StreamOrModule : TMusicKind::Stream;
+}
+
+// The first bytes of a file, as many as the module probe wants.
+std::vector<uint8_t> ReadHead(const std::string& path) {
+  std::vector<uint8_t> head(std::max<size_t>(ModuleHeadSize(), 12));
   size_t got = 0;
   if (FILE* file = std::fopen(path.c_str(), "rb")) {
     got = std::fread(head.data(), 1, head.size(), file);
     std::fclose(file);
   }
-  if (LooksLikeModule(head.data(), got, static_cast<uint64_t>(sourceBytes)))
-    return TMusicKind::Module;
-  return HasModuleExtension(path) ? TMusicKind::StreamOrModule : TMusicKind::Stream;
+  head.resize(got);
+  return head;
 }
 
 // Reads a whole module file of sourceBytes bytes.
@@ -240,20 +341,25 @@ bool ReadAsModule(const std::string& path, int64_t sourceBytes, bool decode, TPc
 }
 
 // Decodes a music file whole, or only probes it (pcm then gets its rate and channels).
-bool ReadMusicFile(const std::string& fileName, bool decode, TPcm16& pcm, std::string& reason) {
+bool ReadMusicFile(const std::string& fileName, bool decode, TPcm16& pcm, std::string& reason,
+                   std::string* damage) {
   pcm = TPcm16();
+  if (damage) damage->clear();
   std::string path;
   int64_t sourceBytes = 0;
   if (!FindMusicFile(fileName, path, sourceBytes, reason)) return false;
-  const TMusicKind kind = MusicKind(path, sourceBytes);
+  const std::vector<uint8_t> head = ReadHead(path);
+  const TMusicKind kind = MusicKind(path, head, sourceBytes);
   if (kind == TMusicKind::Module) return ReadAsModule(path, sourceBytes, decode, pcm, reason);
+  const THeadFacts facts = ReadHeadFacts(head.data(), head.size());
   SF_INFO info{};
   SndfilePtr file = OpenAudioFile(path, info, reason);
   if (!file && kind == TMusicKind::StreamOrModule)
     return ReadAsModule(path, sourceBytes, decode, pcm, reason);
+  if (!file) reason = NotOpenedReason(facts);
   if (!file) return false;
-  if (decode) return DecodeOpened(file.get(), info, sourceBytes, pcm, reason);
-  if (!CheckOpened(info, reason)) return false;
+  if (decode) return DecodeOpened(file.get(), info, sourceBytes, facts, pcm, reason, damage);
+  if (!CheckOpened(info, sourceBytes, reason)) return false;
   if (info.frames == 0) {
     reason = "it holds no audio";
     return false;
@@ -265,25 +371,29 @@ bool ReadMusicFile(const std::string& fileName, bool decode, TPcm16& pcm, std::s
 
 }  // namespace
 
-bool DecodeAudioFile(const std::string& fileName, TPcm16& pcm, std::string& reason) {
-  return ReadMusicFile(fileName, true, pcm, reason);
+bool DecodeAudioFile(const std::string& fileName, TPcm16& pcm, std::string& reason,
+                     std::string* damage) {
+  return ReadMusicFile(fileName, true, pcm, reason, damage);
 }
 
 bool ProbeAudioFile(const std::string& fileName, TPcm16& header, std::string& reason) {
-  return ReadMusicFile(fileName, false, header, reason);
+  return ReadMusicFile(fileName, false, header, reason, nullptr);
 }
 
-bool DecodeAudioBytes(const uint8_t* data, size_t size, TPcm16& pcm, std::string& reason) {
+bool DecodeAudioBytes(const uint8_t* data, size_t size, TPcm16& pcm, std::string& reason,
+                      std::string* damage) {
   pcm = TPcm16();
+  if (damage) damage->clear();
   if (LooksLikeModule(data, std::min(size, ModuleHeadSize()), size))
     return DecodeModule(data, size, pcm, reason);
+  const THeadFacts facts = ReadHeadFacts(data, size);
   MemoryFile memory{data, static_cast<sf_count_t>(size), 0};
   SF_VIRTUAL_IO io{MemoryLength, MemorySeek, MemoryRead, MemoryWrite, MemoryTell};
   SF_INFO info{};
   SndfilePtr file(sf_open_virtual(&io, SFM_READ, &info, &memory));
   if (!file) {
-    reason = kNotMusic;
+    reason = NotOpenedReason(facts);
     return false;
   }
-  return DecodeOpened(file.get(), info, static_cast<int64_t>(size), pcm, reason);
+  return DecodeOpened(file.get(), info, static_cast<int64_t>(size), facts, pcm, reason, damage);
 }

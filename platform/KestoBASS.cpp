@@ -34,6 +34,7 @@ struct DecodedMusic {
   bool Ok = false;
   TPcm16 Pcm;
   std::string Reason;
+  std::string Damage;  // a file cut short or damaged: what was lost
 };
 
 // A stream's position is a clock: a line through (AnchorTicks, AnchorFrame) rising at
@@ -89,13 +90,16 @@ int64_t NearestFrame(double seconds, int32_t rate) {
 }
 
 // Takes the samples of the stream's background decode, waiting for it the first time. A file
-// whose header was sound but whose data is not stays silent, with one line on stderr. Call with
+// whose header was sound but whose data is not stays silent, and one cut short plays what
+// decoded, each with one line on stderr. Call with
 // the lock held (so only one caller takes the result).
 void FinishDecoding(Stream& stream) {
   if (!stream.Decoding.valid()) return;
   DecodedMusic music = stream.Decoding.get();
   if (music.Ok) {
     stream.Pcm = std::move(music.Pcm);
+    if (!music.Damage.empty())
+      std::fprintf(stderr, "%s: %s\n", stream.FileName.c_str(), music.Damage.c_str());
     return;
   }
   std::fprintf(stderr, "Cannot decode music %s: %s; it plays as silence\n",
@@ -116,7 +120,7 @@ Stream* Find(uint32_t handle) {
 std::future<DecodedMusic> StartDecoding(const std::string& path) {
   return std::async(std::launch::async, [path] {
     DecodedMusic music;
-    music.Ok = DecodeAudioFile(path, music.Pcm, music.Reason);
+    music.Ok = DecodeAudioFile(path, music.Pcm, music.Reason, &music.Damage);
     return music;
   });
 }

@@ -26,7 +26,8 @@ void ResetAudio();
 // Opens a music file as a new stream, positioned at 0 and not playing. 0 on failure, with the
 // reason in *reason when given. The file is checked at once and decoded on a background thread;
 // the first operation on the stream waits for the decode. Data that fails to decode after a
-// sound header leaves the stream silent, with one line on stderr.
+// sound header leaves the stream silent, and a file cut short plays what decodes, each with one
+// line on stderr.
 uint32_t OpenStream(const std::string& fileName, std::string* reason = nullptr);
 // Starts decoding a music file on a background thread ahead of its OpenStream, which then
 // takes that decode (matched by the file's absolute path) instead of starting its own. A file

@@ -13,6 +13,10 @@ namespace {
 constexpr uint64_t kShortFileAllowance = 16u << 20;
 // Memory one channel costs besides its rows.
 constexpr uint64_t kChannelOverhead = sizeof(std::vector<uint8_t>);
+// Channels a file may claim without holding a byte for each: more than any music has (127 module
+// channels, 16 MIDI channels). Past this every channel needs a byte of the file, so a few bytes
+// cannot claim hundreds of thousands of empty channels that every reader then walks.
+constexpr uint64_t kChannelsWithoutBytes = 256;
 
 int32_t ReadInt32(const std::vector<uint8_t>& bytes, size_t offset) {
   uint8_t b[4] = {0, 0, 0, 0};  // bytes past the end of a short file read as 0
@@ -52,6 +56,11 @@ bool ParseDemotrackBytes(const std::vector<uint8_t>& bytes, TDemotrackData& out,
     return false;
   }
   const uint64_t data = bytes.size() > 8 ? bytes.size() - 8 : 0;
+  if (static_cast<uint64_t>(channelCount) > data + kChannelsWithoutBytes) {
+    error = "claims " + std::to_string(channelCount) + " channels but holds only " +
+            std::to_string(data) + " bytes of rows";
+    return false;
+  }
   const uint64_t needed = static_cast<uint64_t>(channelCount) *
                           (static_cast<uint64_t>(rowCount) + kChannelOverhead);
   if (needed > data + kShortFileAllowance) {

@@ -27,8 +27,9 @@ struct TTrackGrid {
 double WrittenBpm(const TTrackGrid& grid, double musicBpm);
 
 // Reads the binary form. Header bytes past the end of a short file read as 0 and missing rows
-// stay 0, but counts that are negative or would need far more memory than the file holds are
-// refused: false with a message (without the file name).
+// stay 0, but counts that are negative, more channels than bytes (past 256 channels), or rows
+// that would need far more memory than the file holds are refused, before anything is allocated:
+// false with a message (without the file name).
 bool ParseDemotrackBytes(const std::vector<uint8_t>& bytes, TDemotrackData& out,
                          std::string& error);
 // The binary form; shorter channels are padded with 0 to the longest.

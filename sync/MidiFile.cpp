@@ -1,6 +1,7 @@
 #include "sync/MidiFile.h"
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 
 namespace {
@@ -86,8 +87,9 @@ bool ReadTrack(TByteReader& track, int number, std::vector<TTimedNote>& notes,
       error = where + "data byte without a status at byte " + std::to_string(at);
       return false;
     }
+    // Meta and system exclusive events leave the running status as it was: files written that
+    // way are common, and other readers take them.
     if (status == 0xff) {
-      running = 0;
       uint8_t type = 0;
       uint32_t length = 0;
       if (!track.Byte(type) || !track.Quantity(length) || length > track.Left()) {
@@ -102,7 +104,6 @@ bool ReadTrack(TByteReader& track, int number, std::vector<TTimedNote>& notes,
       track.Skip(length);
       if (type == 0x2f) break;  // end of track
     } else if (status == 0xf0 || status == 0xf7) {
-      running = 0;
       uint32_t length = 0;
       if (!track.Quantity(length) || !track.Skip(length)) {
         error = where + "a system exclusive message runs past the end of the track";
@@ -139,11 +140,52 @@ bool ReadTrack(TByteReader& track, int number, std::vector<TTimedNote>& notes,
   return true;
 }
 
+// The Standard MIDI File inside a RIFF MIDI file ("RIFF" size "RMID", then chunks, one of them
+// "data"): its bytes, or the whole of a file that is not one. False with a message when the
+// wrapper is damaged.
+bool UnwrapRiffMidi(const std::vector<uint8_t>& bytes, TByteReader& midi, std::string& error) {
+  if (!LooksLikeRiffMidi(bytes)) {
+    midi = TByteReader(bytes.data(), bytes.size());
+    return true;
+  }
+  TByteReader riff(bytes.data(), bytes.size());
+  riff.Skip(12);
+  while (riff.Left() >= 8) {
+    const uint8_t* id = riff.Here();
+    riff.Skip(4);
+    uint32_t size = 0;
+    for (int i = 0; i < 4; ++i) {  // little-endian, unlike the MIDI data inside
+      uint8_t b = 0;
+      riff.Byte(b);
+      size |= static_cast<uint32_t>(b) << (8 * i);
+    }
+    if (size > riff.Left()) {
+      error = "MIDI in RIFF: a chunk claims " + std::to_string(size) + " bytes but only " +
+              std::to_string(riff.Left()) + " remain";
+      return false;
+    }
+    if (std::memcmp(id, "data", 4) == 0) {
+      midi = TByteReader(riff.Here(), size);
+      return true;
+    }
+    riff.Skip(size);
+    riff.Skip(size & 1);  // chunks are padded to an even size; the last one may not be
+  }
+  error = "MIDI in RIFF without a data chunk";
+  return false;
+}
+
 }  // namespace
+
+bool LooksLikeRiffMidi(const std::vector<uint8_t>& bytes) {
+  return bytes.size() >= 12 && std::memcmp(bytes.data(), "RIFF", 4) == 0 &&
+         std::memcmp(bytes.data() + 8, "RMID", 4) == 0;
+}
 
 bool ReadMidiNotes(const std::vector<uint8_t>& bytes, TNoteEvents& out, std::string& error) {
   out = TNoteEvents();
-  TByteReader file(bytes.data(), bytes.size());
+  TByteReader file(nullptr, 0);
+  if (!UnwrapRiffMidi(bytes, file, error)) return false;
   uint32_t id = 0, length = 0, format = 0, trackCount = 0, division = 0;
   if (!file.Big(4, id) || id != 0x4d546864 /* MThd */) {
     error = "not a MIDI file (no MThd header)";
@@ -236,6 +278,7 @@ bool ReadMidiNotes(const std::vector<uint8_t>& bytes, TNoteEvents& out, std::str
   out.MusicBpm = 60e6 / main;
   out.ChannelCount = 16;
   out.Seconds = seconds(endTick);
+  if (!MusicLengthFits(out.Seconds, error)) return false;
   for (TTimedNote& note : notes) note.Seconds = seconds(static_cast<uint64_t>(note.Seconds));
   return true;
 }

@@ -13,8 +13,6 @@ namespace {
 // it is seen, far less than a demotrack row.
 constexpr int32_t kRenderRate = 44100;
 constexpr size_t kStepFrames = 88;
-// Longest song converted; libopenmpt knows the length before playing.
-constexpr double kLongestSongSeconds = 30.0 * 60.0;
 // Note values of the pattern data: 1..120 are notes, above are note-off, cut, fade and the like.
 constexpr uint8_t kHighestNote = 120;
 
@@ -48,11 +46,8 @@ bool ReadModuleNotes(const std::vector<uint8_t>& bytes, TNoteEvents& out, std::s
   openmpt_free_string(message);
   openmpt_module* m = openmpt_module_ext_get_module(module.get());
   const double length = openmpt_module_get_duration_seconds(m);
-  if (!(length >= 0.0) || length > kLongestSongSeconds) {
-    error = "the song plays for " + std::to_string(static_cast<long long>(length)) +
-            " s; demotracks are made for songs up to 30 minutes";
-    return false;
-  }
+  // libopenmpt knows the length before playing.
+  if (!MusicLengthFits(length, error)) return false;
   const int32_t channels = openmpt_module_get_num_channels(m);
   if (channels <= 0) {
     error = "the module has no channels";

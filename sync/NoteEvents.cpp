@@ -1,6 +1,16 @@
 #include "sync/NoteEvents.h"
 
+#include "platform/Pcm.h"
+
 #include <cmath>
+
+bool MusicLengthFits(double seconds, std::string& error) {
+  if (seconds >= 0.0 && seconds <= kMaxMusicSeconds) return true;
+  error = "the song plays for " + std::to_string(static_cast<long long>(seconds)) +
+          " s, too long for a demotrack: songs up to " +
+          std::to_string(static_cast<int>(kMaxMusicSeconds / 60)) + " minutes are made into one";
+  return false;
+}
 
 bool PlaceNotes(const TNoteEvents& events, const TTrackGrid& grid, TDemotrackData& out,
                 double& bpm, std::string& error) {

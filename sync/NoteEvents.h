@@ -27,6 +27,11 @@ constexpr uint64_t kMostDemotrackCells = 64u << 20;
 // second is under 4 million.
 constexpr size_t kMostNotes = 8u << 20;
 
+// True when music of this length may be made into a demotrack: at most as long as decoded music
+// may be (kMaxMusicSeconds, 30 minutes), for modules and MIDI files alike. Else false with a
+// message.
+bool MusicLengthFits(double seconds, std::string& error);
+
 // Places the notes on the grid: the demotrack is written for WrittenBpm(grid, MusicBpm) and has
 // a row for every grid step of the music's length. A note goes to the row nearest its time;
 // when several notes of one channel fall on one row the lowest value stays. False with a message

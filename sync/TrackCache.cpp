@@ -1,8 +1,11 @@
-// The cache of demotracks made from music, keyed by a hash of the file's contents and the grid.
+// The cache of demotracks made from music, keyed by a hash of the file's contents, the kind of
+// file, the grid and the version of the maker.
+#include "sync/TrackReports.h"
 #include "sync/TrackSources.h"
 
 #include "platform/Files.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,67 +16,116 @@
 
 namespace {
 
-// Cached file: this tag, the written BPM and the music's BPM (8 bytes each), then the demotrack.
-// The tag changes whenever a conversion would place notes differently.
-constexpr char kCacheTag[8] = {'V', 'P', 'T', 'R', 'K', 'C', '0', '1'};
-constexpr size_t kCacheHeader = 24;
+// The version of the analysis of recordings (sync/AudioAnalysis.cpp): raise it whenever the
+// analysis places events differently, and entries made by the older one are not used again.
+constexpr int kAudioAnalysisVersion = 1;
 
-uint64_t Fnv1a(const std::vector<uint8_t>& bytes, uint64_t seed) {
+// Cached file: this tag, the written BPM and the music's BPM (8 bytes each), a checksum of the
+// whole file but itself (8 bytes), then the demotrack. The tag changes with the layout and
+// whenever a conversion of modules or MIDI files would place notes differently.
+constexpr char kCacheTag[8] = {'V', 'P', 'T', 'R', 'K', 'C', '0', '2'};
+constexpr size_t kChecksumAt = 24;
+constexpr size_t kCacheHeader = 32;
+
+uint64_t Fnv1a(const uint8_t* bytes, size_t size, uint64_t seed) {
   uint64_t hash = seed;
-  for (uint8_t b : bytes) hash = (hash ^ b) * 0x100000001b3ull;
+  for (size_t i = 0; i < size; ++i) hash = (hash ^ bytes[i]) * 0x100000001b3ull;
   return hash;
 }
 
-std::filesystem::path CacheFolder() {
+uint64_t Fnv1a(const std::vector<uint8_t>& bytes, uint64_t seed) {
+  return Fnv1a(bytes.data(), bytes.size(), seed);
+}
+
+// The checksum of a cached file's bytes: everything but the checksum itself.
+uint64_t EntryChecksum(const std::vector<uint8_t>& bytes) {
+  const uint64_t head = Fnv1a(bytes.data(), kChecksumAt, 0xcbf29ce484222325ull);
+  return Fnv1a(bytes.data() + kCacheHeader, bytes.size() - kCacheHeader, head);
+}
+
+// The cache folder, or empty with the reason there is none.
+std::filesystem::path CacheFolder(std::string& missing) {
   const char* xdg = std::getenv("XDG_CACHE_HOME");
   if (xdg && *xdg == '/') return std::filesystem::path(xdg) / "vorpane";
   const char* home = std::getenv("HOME");
   if (home && *home == '/') return std::filesystem::path(home) / ".cache" / "vorpane";
+  missing = "No folder for the demotrack cache (neither XDG_CACHE_HOME nor HOME names one)";
   return {};
 }
 
 std::string CacheName(const std::vector<uint8_t>& bytes, TTrackSource source,
                       const TTrackGrid& grid) {
-  char name[128];
-  std::snprintf(name, sizeof name, "%016llx%016llx-%zu-%d-%.4f-%d.trk",
+  const int version = source == TTrackSource::Audio ? kAudioAnalysisVersion : 0;
+  char name[160];
+  std::snprintf(name, sizeof name, "%016llx%016llx-%zu-%d-%.4f-%d-v%d.trk",
                 static_cast<unsigned long long>(Fnv1a(bytes, 0xcbf29ce484222325ull)),
                 static_cast<unsigned long long>(Fnv1a(bytes, 0x84222325cbf29ce4ull)),
-                bytes.size(), static_cast<int>(source), grid.Bpm, grid.RowsPerBeat);
+                bytes.size(), static_cast<int>(source), grid.Bpm, grid.RowsPerBeat, version);
   return name;
 }
 
-bool ReadCached(const std::filesystem::path& path, TTrackBuild& out) {
+enum class TCacheEntry { Missing, Good, Damaged };
+
+// Reads an entry; one that is there but cut short, changed or of another layout is damaged.
+TCacheEntry ReadCached(const std::filesystem::path& path, TTrackBuild& out) {
+  std::error_code ignored;
+  if (!std::filesystem::exists(path, ignored)) return TCacheEntry::Missing;
   std::vector<uint8_t> bytes;
   if (!ReadWholeFile(path.string(), bytes) || bytes.size() < kCacheHeader + 8 ||
       std::memcmp(bytes.data(), kCacheTag, sizeof kCacheTag) != 0)
-    return false;
+    return TCacheEntry::Damaged;
+  uint64_t checksum = 0;
+  std::memcpy(&checksum, &bytes[kChecksumAt], 8);
+  if (checksum != EntryChecksum(bytes)) return TCacheEntry::Damaged;
   std::memcpy(&out.Bpm, &bytes[8], 8);
   std::memcpy(&out.MusicBpm, &bytes[16], 8);
   const std::vector<uint8_t> track(bytes.begin() + kCacheHeader, bytes.end());
   std::string error;
-  if (!(out.Bpm > 0.0) || !ParseDemotrackBytes(track, out.Data, error)) return false;
-  // A file cut short by a crash while it was written is not used.
-  return DemotrackBytes(out.Data).size() == track.size();
+  if (!(out.Bpm > 0.0) || !ParseDemotrackBytes(track, out.Data, error) ||
+      DemotrackBytes(out.Data).size() != track.size())
+    return TCacheEntry::Damaged;
+  return TCacheEntry::Good;
 }
 
-void WriteCached(const std::filesystem::path& path, const TTrackBuild& build) {
-  std::error_code ignored;
-  std::filesystem::create_directories(path.parent_path(), ignored);
+// Writes an entry; false with the system's reason when it cannot be written.
+bool WriteCached(const std::filesystem::path& path, const TTrackBuild& build,
+                 std::string& reason) {
+  std::error_code error;
+  std::filesystem::create_directories(path.parent_path(), error);
+  if (error) {
+    reason = error.message();
+    return false;
+  }
   std::vector<uint8_t> bytes(kCacheTag, kCacheTag + sizeof kCacheTag);
   bytes.resize(kCacheHeader);
   std::memcpy(&bytes[8], &build.Bpm, 8);
   std::memcpy(&bytes[16], &build.MusicBpm, 8);
   const std::vector<uint8_t> track = DemotrackBytes(build.Data);
   bytes.insert(bytes.end(), track.begin(), track.end());
+  const uint64_t checksum = EntryChecksum(bytes);
+  std::memcpy(&bytes[kChecksumAt], &checksum, 8);
   // Written beside and renamed, so a reader never sees half a file.
   const std::filesystem::path partial =
       path.string() + ".part" + std::to_string(static_cast<long>(getpid()));
   FILE* file = std::fopen(partial.c_str(), "wb");
-  if (!file) return;
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  if (std::fclose(file) == 0 && written)
-    std::filesystem::rename(partial, path, ignored);
+  if (!file) {
+    reason = std::strerror(errno);
+    return false;
+  }
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  if (!ok) reason = std::strerror(errno);
+  if (std::fclose(file) != 0 && ok) {
+    ok = false;
+    reason = std::strerror(errno);
+  }
+  if (ok) std::filesystem::rename(partial, path, error);
+  if (ok && error) {
+    ok = false;
+    reason = error.message();
+  }
+  std::error_code ignored;
   std::filesystem::remove(partial, ignored);
+  return ok;
 }
 
 }  // namespace
@@ -81,12 +133,27 @@ void WriteCached(const std::filesystem::path& path, const TTrackBuild& build) {
 bool CachedDemotrackFromMusic(const std::string& fileName, const std::vector<uint8_t>& bytes,
                               TTrackSource source, const TTrackGrid& grid, TTrackBuild& out,
                               std::string& error) {
-  const std::filesystem::path folder = CacheFolder();
+  std::string missing;
+  const std::filesystem::path folder = CacheFolder(missing);
   const std::filesystem::path path =
       folder.empty() ? folder : folder / CacheName(bytes, source, grid);
-  if (!folder.empty() && ReadCached(path, out)) return true;
+  if (folder.empty()) {
+    ReportCacheProblemOnce(missing);
+  } else {
+    switch (ReadCached(path, out)) {
+      case TCacheEntry::Good: return true;
+      case TCacheEntry::Damaged:
+        std::fprintf(stderr, "%s: the cached demotrack %s is damaged; it is made again\n",
+                     fileName.c_str(), path.c_str());
+        break;
+      case TCacheEntry::Missing: break;
+    }
+  }
   out = TTrackBuild();
   if (!DemotrackFromMusic(fileName, bytes, source, grid, out, error)) return false;
-  if (!folder.empty()) WriteCached(path, out);
+  std::string reason;
+  if (!folder.empty() && !WriteCached(path, out, reason))
+    ReportCacheProblemOnce("Cannot write the demotrack cache in " + folder.string() + " (" +
+                           reason + ")");
   return true;
 }

@@ -2,6 +2,7 @@
 
 #include "sync/MidiFile.h"
 #include "sync/ModuleNotes.h"
+#include "sync/TrackReports.h"
 
 #if __has_include("sync/AudioAnalysis.h")
 #include "sync/AudioAnalysis.h"
@@ -49,7 +50,7 @@ bool FromNotes(bool read, const TNoteEvents& events, const TTrackGrid& grid, TTr
 
 TTrackSource DetectTrackSource(const std::string& fileName, const std::vector<uint8_t>& bytes) {
   if (EndsWith(fileName, ".trk")) return TTrackSource::Demotrack;
-  if (StartsWith(bytes, 0, "MThd")) return TTrackSource::Midi;
+  if (StartsWith(bytes, 0, "MThd") || LooksLikeRiffMidi(bytes)) return TTrackSource::Midi;
   if (LooksLikeAudio(bytes)) return TTrackSource::Audio;
   if (LooksLikeModule(bytes)) return TTrackSource::Module;
   return TTrackSource::Demotrack;
@@ -81,7 +82,10 @@ bool DemotrackFromAudio(const std::string& fileName, const TTrackGrid& grid, TTr
                         std::string& error) {
 #ifdef VORPANE_AUDIO_ANALYSIS
   double bpm = 0.0;
-  if (!AnalyseAudioFile(fileName, grid, out.Data, bpm, error)) return false;
+  TAnalysisProgress progress(fileName);
+  const bool analysed = AnalyseAudioFile(fileName, grid, out.Data, bpm, error);
+  progress.Done(analysed);
+  if (!analysed) return false;
   out.Bpm = bpm;
   // The tempo found is the music's own when no tempo was forced.
   out.MusicBpm = grid.Bpm > 0.0 ? 0.0 : bpm * 4.0 / grid.RowsPerBeat;

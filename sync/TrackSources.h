@@ -9,7 +9,7 @@
 
 enum class TTrackSource { Demotrack, Module, Midi, Audio };
 
-// What a file holds: a MIDI file, a module libopenmpt recognises or a recording (WAV, FLAC, Ogg,
+// What a file holds: a MIDI file (bare or in RIFF), a module libopenmpt recognises or a recording (WAV, FLAC, Ogg,
 // MP3, AIFF); a name ending in .trk, and anything else, is a demotrack as it is.
 TTrackSource DetectTrackSource(const std::string& fileName, const std::vector<uint8_t>& bytes);
 // "demotrack", "module", "MIDI file", "audio file".
@@ -40,7 +40,8 @@ bool DemotrackFromMusic(const std::string& fileName, const std::vector<uint8_t>&
 
 // The same through the user's cache folder ($XDG_CACHE_HOME or ~/.cache, then vorpane/): a
 // build of the same contents on the same grid is read back instead of made again, and a new
-// one is stored. A cache that cannot be read or written only costs the time.
+// one is stored. An entry whose checksum does not match is made again, with one line on stderr;
+// a cache that cannot be written costs the time, said once per run on stderr.
 bool CachedDemotrackFromMusic(const std::string& fileName, const std::vector<uint8_t>& bytes,
                               TTrackSource source, const TTrackGrid& grid, TTrackBuild& out,
                               std::string& error);

@@ -1,6 +1,7 @@
 // vorpane-track as a user runs it: each way to make a demotrack, the text form both ways, info,
 // and damaged or hostile input ending in one line and status 1, quickly and in little memory.
 #include "common/MusicFiles.h"
+#include "common/TestAudio.h"
 #include "support/CapturedFrames.h"
 #include "support/RunVorpane.h"
 
@@ -152,4 +153,31 @@ TEST(TrackTool, DamagedAndHostileFilesEndInOneLine) {
     EXPECT_LT(run.Seconds, kSecondsLimit);
     EXPECT_LT(run.PeakKilobytes, kKilobytesLimit);
   }
+}
+
+TEST(TrackTool, CheckShowsTheAnalysisAndRemakesADamagedCacheEntryWithOneLine) {
+  const std::string folder = MakeTempFolder();
+  std::string error;
+  ASSERT_TRUE(WriteAudioFile(folder + "/beat.wav", MakeClickTrack(22050, 1, 8.0, 0.5),
+                             TAudioFormat::Wav, error)) << error;
+  WriteTextFile(folder, "rec.vrp", "TRACKER beat.wav\n");
+  const std::vector<std::string> cache = {"XDG_CACHE_HOME=" + folder + "/cache"};
+  const TRunResult first = RunVorpaneIn(folder, {"--check", "rec.vrp"}, 60, cache);
+  EXPECT_EQ(first.ExitStatus, 0) << first.Stderr;
+  EXPECT_EQ(first.Stderr.rfind("analysing beat.wav for beats and onsets\nanalysed beat.wav in ", 0),
+            0u) << first.Stderr;
+  ASSERT_NE(first.Stdout.find("own tempo"), std::string::npos) << first.Stdout;
+
+  // The written BPM changed in the entry: made again, with one line, and the same tempo noted.
+  std::filesystem::path entry;
+  for (const auto& file : std::filesystem::directory_iterator(folder + "/cache/vorpane"))
+    entry = file.path();
+  std::fstream(entry, std::ios::in | std::ios::out | std::ios::binary).seekp(12).put('\x7f');
+  const TRunResult again = RunVorpaneIn(folder, {"--check", "rec.vrp"}, 60, cache);
+  EXPECT_EQ(again.Stdout, first.Stdout);
+  EXPECT_EQ(again.Stderr.rfind("beat.wav: the cached demotrack " + entry.string() +
+                                   " is damaged; it is made again\nanalysing beat.wav",
+                               0),
+            0u) << again.Stderr;
+  EXPECT_EQ(RunVorpaneIn(folder, {"--check", "rec.vrp"}, 60, cache).Stderr, "");  // kept again
 }

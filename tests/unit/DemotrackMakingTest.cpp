@@ -3,9 +3,11 @@
 // clear message.
 #include "authoring/ScriptCheck.h"
 #include "demo/Tracker.h"
+#include "sync/TrackReports.h"
 #include "sync/TrackSources.h"
 
 #include "common/MusicFiles.h"
+#include "platform/AudioDecode.h"
 #include "platform/Dialogs.h"
 #include "platform/ScriptError.h"
 #include "support/RunVorpane.h"
@@ -169,6 +171,66 @@ TEST(DemotrackMaking, DamagedFilesGiveOneClearMessage) {
   EXPECT_NE(error.find("not a module libopenmpt can read"), std::string::npos) << error;
 }
 
+TEST(DemotrackMaking, MidiInRiffRunningStatusAndBoundsAreCheckedAgainstTheBytes) {
+  // Running status goes on across a meta event and a system exclusive message.
+  std::vector<uint8_t> track;
+  AppendMidiEvent(track, 0, {0x99, 36, 100});
+  AppendMidiEvent(track, 96, {0xff, 0x01, 0x01, 'a'});
+  AppendMidiEvent(track, 0, {38, 100});
+  AppendMidiEvent(track, 96, {0xf0, 0x01, 0xf7});
+  AppendMidiEvent(track, 0, {42, 100});
+  AppendMidiEnd(track, 0);
+  TTrackBuild build;
+  std::string error;
+  ASSERT_TRUE(DemotrackFromMidi(MidiFileBytes(0, 96, {track}), TTrackGrid(), build, error)) << error;
+  EXPECT_EQ(Events(build.Data),
+            (std::map<std::pair<size_t, size_t>, int>{{{9, 0}, 36}, {{9, 4}, 38}, {{9, 8}, 42}}));
+
+  // In RIFF (an odd-sized chunk before the data chunk): the same notes, told by content.
+  const std::vector<uint8_t> midi = TempoMapMidi();
+  auto riff = [&](uint32_t dataSize) {
+    std::vector<uint8_t> bytes = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'R', 'M', 'I', 'D',
+                                  'L', 'I', 'S', 'T', 3, 0, 0, 0, 'a', 'b', 'c', 0,
+                                  'd', 'a', 't', 'a'};
+    for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>(dataSize >> (8 * i)));
+    bytes.insert(bytes.end(), midi.begin(), midi.end());
+    return bytes;
+  };
+  const std::vector<uint8_t> rmid = riff(static_cast<uint32_t>(midi.size()));
+  EXPECT_EQ(DetectTrackSource("song.rmi", rmid), TTrackSource::Midi);
+  TTrackBuild bare;
+  ASSERT_TRUE(DemotrackFromMidi(midi, TTrackGrid(), bare, error)) << error;
+  ASSERT_TRUE(DemotrackFromMidi(rmid, TTrackGrid(), build, error)) << error;
+  EXPECT_EQ(build.Data.Channels, bare.Data.Channels);
+  EXPECT_FALSE(DemotrackFromMidi(riff(static_cast<uint32_t>(midi.size() + 1)), TTrackGrid(),
+                                 build, error));
+  EXPECT_EQ(error, "MIDI in RIFF: a chunk claims " + std::to_string(midi.size() + 1) +
+                       " bytes but only " + std::to_string(midi.size()) + " remain");
+  TPcm16 pcm;
+  EXPECT_FALSE(DecodeAudioBytes(rmid.data(), rmid.size(), pcm, error));
+  EXPECT_NE(error.find("it is a MIDI file"), std::string::npos) << error;
+
+  // MIDI files have the modules' bound: 30 minutes pass, a note after 31 does not.
+  for (uint32_t minutes : {30u, 31u}) {
+    std::vector<uint8_t> late;
+    AppendMidiEvent(late, minutes * 60 * 2 * 96, {0x90, 60, 100});
+    AppendMidiEnd(late, 0);
+    const bool made = DemotrackFromMidi(MidiFileBytes(0, 96, {late}), TTrackGrid(), build, error);
+    EXPECT_EQ(made, minutes == 30) << error;
+    if (!made) {
+      EXPECT_EQ(error, "the song plays for 1860 s, too long for a demotrack: songs up to 30 "
+                       "minutes are made into one");
+    }
+  }
+
+  // Channels past 256 need a byte each: five bytes cannot claim 589885 of them.
+  TDemotrackData data;
+  EXPECT_FALSE(ParseDemotrackBytes({0x3d, 0x00, 0x09, 0x00, 0x00}, data, error));
+  EXPECT_EQ(error, "claims 589885 channels but holds only 0 bytes of rows");
+  EXPECT_TRUE(ParseDemotrackBytes({16, 0, 0, 0, 0, 0, 0, 0}, data, error)) << error;
+  EXPECT_EQ(data.Channels.size(), 16u);
+}
+
 TEST(DemotrackMaking, TrackerTakesModulesAndMidiFilesThroughTheCache) {
   const std::string folder = MakeTempFolder();
   setenv("XDG_CACHE_HOME", (folder + "/cache").c_str(), 1);
@@ -188,7 +250,7 @@ TEST(DemotrackMaking, TrackerTakesModulesAndMidiFilesThroughTheCache) {
   EXPECT_EQ(midi.ByteAt(9, 13), 38);
   EXPECT_EQ(midi.RowCount(9), 17);
 
-  // The second load comes from the cache: a cached file changed behind its back shows.
+  // The second load comes from the cache; an entry changed behind its back is made again.
   TDemoTracker module;
   module.LoadTrackerFile(folder + "/song.mod");
   EXPECT_FLOAT_EQ(module.BPM, 125.0f);
@@ -197,13 +259,34 @@ TEST(DemotrackMaking, TrackerTakesModulesAndMidiFilesThroughTheCache) {
     std::vector<uint8_t> cached;
     std::ifstream in(entry.path(), std::ios::binary);
     cached.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (cached.size() != 24 + 8 + 4 * 16) continue;
-    cached[24 + 8 + 2 * 16 + 13] = 99;
+    if (cached.size() != 32 + 8 + 4 * 16) continue;
+    cached[32 + 8 + 2 * 16 + 13] = 99;
     WriteBytes(entry.path().string(), cached);
   }
+  testing::internal::CaptureStderr();
   TDemoTracker again;
   again.LoadTrackerFile(folder + "/song.mod");
-  EXPECT_EQ(again.ByteAt(2, 13), 99);
+  EXPECT_EQ(again.ByteAt(2, 13), 73);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find(" is damaged; it is made again\n"),
+            std::string::npos);
+
+  // A cache that cannot be written, or none at all, is said once per run.
+  WriteBytes(folder + "/file", {1});
+  setenv("XDG_CACHE_HOME", (folder + "/file").c_str(), 1);
+  const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+  for (const std::string& said :
+       {"Cannot write the demotrack cache in " + folder + "/file/vorpane (Not a directory)",
+        std::string("No folder for the demotrack cache (neither XDG_CACHE_HOME nor HOME names one)")}) {
+    ResetTrackReports();
+    testing::internal::CaptureStderr();
+    for (int i = 0; i < 2; ++i) TDemoTracker().LoadTrackerFile(folder + "/song.mid");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              said + ": music is made into a demotrack again on every start\n");
+    unsetenv("XDG_CACHE_HOME");
+    unsetenv("HOME");
+  }
+  if (!home.empty()) setenv("HOME", home.c_str(), 1);
+  setenv("XDG_CACHE_HOME", (folder + "/cache").c_str(), 1);
 
   // What a file holds decides, whatever its name; only .trk is taken at its word.
   const std::vector<uint8_t> wave = {'R', 'I', 'F', 'F', 36, 0, 0, 0, 'W', 'A', 'V', 'E'};

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 
 namespace {
@@ -36,15 +37,17 @@ std::string WavHeader(uint16_t channels, uint32_t rate, uint32_t dataBytes) {
   return h;
 }
 
+const TAudioFormat kEveryFormat[] = {TAudioFormat::Wav, TAudioFormat::Flac, TAudioFormat::Ogg,
+                                     TAudioFormat::Opus, TAudioFormat::Mp3};
+
 }  // namespace
 
 TEST(MusicDecode, EveryFormatLandsItsClicksAtTheSourceTimes) {
   const std::string folder = MakeTempFolder();
-  for (TAudioFormat format : {TAudioFormat::Wav, TAudioFormat::Flac, TAudioFormat::Ogg,
-                              TAudioFormat::Opus, TAudioFormat::Mp3}) {
+  for (TAudioFormat format : kEveryFormat) {
     const char* extension = AudioFormatExtension(format);
     SCOPED_TRACE(extension);
-    const int32_t rate = format == TAudioFormat::Opus ? 48000 : 44100;
+    const int32_t rate = format == TAudioFormat::Opus ? 48000 : 44100;  // Opus has its own
     const std::string path = folder + "/clicks." + extension;
     std::string error;
     ASSERT_TRUE(WriteAudioFile(path, MakeClickTrack(rate, 2, 3.0), format, error)) << error;
@@ -144,4 +147,49 @@ TEST(MusicDecode, BytesInMemoryDecodeLikeTheFileAndCutFilesStaySafe) {
       EXPECT_FALSE(reason.empty()) << cut;
     }
   }
+}
+
+TEST(MusicDecode, CutFilesPlayWhatDecodesWithOneLine) {
+  const std::string folder = MakeTempFolder();
+  for (TAudioFormat format : kEveryFormat) {
+    const char* extension = AudioFormatExtension(format);
+    SCOPED_TRACE(extension);
+    const int32_t rate = format == TAudioFormat::Opus ? 48000 : 44100;  // Opus has its own
+    const std::string whole = folder + "/whole." + extension, cut = folder + "/cut." + extension;
+    std::string error, reason, damage = "unset";
+    // Clicks over a tone, so that every part of the file holds sound to encode.
+    TPcm16 source = MakeClickTrack(rate, 1, 4.0);
+    const TPcm16 tone = MakeSine(rate, 440.0, 4.0, 0.1, false);
+    for (size_t i = 0; i < source.Samples.size(); ++i)
+      source.Samples[i] = static_cast<int16_t>(source.Samples[i] / 2 + tone.Samples[i] / 2);
+    ASSERT_TRUE(WriteAudioFile(whole, source, format, error)) << error;
+    TPcm16 pcm;
+    ASSERT_TRUE(DecodeAudioFile(whole, pcm, reason, &damage)) << reason;
+    EXPECT_EQ(damage, "");
+    std::filesystem::copy_file(whole, cut);
+    std::filesystem::resize_file(cut, std::filesystem::file_size(whole) * 4 / 5);
+
+    // The first part plays, its click where it was, and the loss is named.
+    ASSERT_TRUE(DecodeAudioFile(cut, pcm, reason, &damage)) << reason;
+    EXPECT_GT(pcm.FrameCount(), rate * 3 / 2);
+    EXPECT_LT(pcm.FrameCount(), rate * 7 / 2);
+    EXPECT_NEAR(static_cast<double>(FindClick(pcm, 1.0)) / rate, 1.0, 0.001);
+    EXPECT_EQ(damage.rfind("music is cut short", 0), 0u) << damage;
+  }
+
+  // The player says so once, on stderr, and plays it; a MIDI file is refused for what it is.
+  testing::internal::CaptureStderr();
+  const uint32_t stream = OpenStream(folder + "/cut.ogg");
+  EXPECT_GT(StreamFrequency(stream), 0u);
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(said, folder + "/cut.ogg: music is cut short (its end is missing): the " +
+                      said.substr(said.find("the ") + 4, 6) + " that decode play\n");
+  WriteBytes(folder + "/song.mid", std::string("MThd\0\0\0\6\0\0\0\1\0\x60", 14));
+  std::string why;
+  EXPECT_EQ(OpenStream(folder + "/song.mid", &why), 0u);
+  EXPECT_EQ(why, "it is a MIDI file, which the player does not play (TRACKER makes a demotrack of it)");
+  // Cut inside its headers, a file is refused for that.
+  std::filesystem::resize_file(folder + "/cut.ogg", 100);
+  EXPECT_EQ(OpenStream(folder + "/cut.ogg", &why), 0u);
+  EXPECT_EQ(why, "it is an Ogg file whose start is damaged or cut short");
 }
