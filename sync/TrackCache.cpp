@@ -15,7 +15,7 @@ namespace {
 
 // Cached file: this tag, the written BPM and the music's BPM (8 bytes each), then the demotrack.
 // The tag changes whenever a conversion would place notes differently.
-constexpr char kCacheTag[8] = {'V', 'P', 'T', 'R', 'K', 'C', '0', '1'};
+constexpr char kCacheTag[8] = {'V', 'P', 'T', 'R', 'K', 'C', '0', '2'};
 constexpr size_t kCacheHeader = 24;
 
 uint64_t Fnv1a(const std::vector<uint8_t>& bytes, uint64_t seed) {
