@@ -316,17 +316,46 @@ std::vector<double> FindOnsets(const float* mono, size_t frames, int rate, const
 
 // The tracker's beats are counted in detection steps (12 ms); onsets are timed to the sound's
 // rise. A beat with an onset close by takes the onset's time; the reach is small next to a beat,
-// so the onset is that beat's own sound.
-void SnapBeatsToOnsets(std::vector<double>& beats, const std::vector<double>& onsets,
-                       double bpm) {
-  if (onsets.empty()) return;
+// so the onset is that beat's own sound. Returns per beat whether it had one.
+std::vector<bool> SnapBeatsToOnsets(std::vector<double>& beats, const std::vector<double>& onsets,
+                                    double bpm) {
+  std::vector<bool> snapped(beats.size(), false);
+  if (onsets.empty()) return snapped;
   const double reach = std::min(2.5 * kDfStepSeconds, bpm > 0.0 ? 60.0 / bpm / 8.0 : 0.0);
-  for (double& beat : beats) {
+  for (size_t i = 0; i < beats.size(); ++i) {
+    double& beat = beats[i];
     auto next = std::lower_bound(onsets.begin(), onsets.end(), beat);
     double nearest = next != onsets.end() ? *next : onsets.back();
     if (next != onsets.begin() && beat - *(next - 1) < std::fabs(nearest - beat))
       nearest = *(next - 1);
-    if (std::fabs(nearest - beat) <= reach) beat = nearest;
+    if (std::fabs(nearest - beat) <= reach) {
+      beat = nearest;
+      snapped[i] = true;
+    }
+  }
+  return snapped;
+}
+
+// The tracker prefers tempi near 120 and may double a slow one, putting every other beat where
+// nothing sounds (a 60 BPM metronome at 48 kHz). When nearly every beat of one alternate half
+// has an onset and nearly none of the other half does, the silent half is dropped (unless the
+// tempo was given); the bars found on the doubled beats are dropped with it.
+void DropSilentHalfBeats(TAudioEvents& events, const std::vector<bool>& snapped) {
+  constexpr size_t kMinBeats = 8;
+  if (events.Beats.size() < kMinBeats) return;
+  size_t heard[2] = {0, 0}, count[2] = {0, 0};
+  for (size_t i = 0; i < events.Beats.size(); ++i) {
+    ++count[i % 2];
+    heard[i % 2] += snapped[i] ? 1 : 0;
+  }
+  for (size_t silent = 0; silent < 2; ++silent) {
+    const size_t sounding = 1 - silent;
+    if (10 * heard[silent] > count[silent] || 10 * heard[sounding] < 9 * count[sounding]) continue;
+    std::vector<double> kept;
+    for (size_t i = sounding; i < events.Beats.size(); i += 2) kept.push_back(events.Beats[i]);
+    events.Beats = std::move(kept);
+    events.Downbeats.assign(events.Beats.size(), false);
+    return;
   }
 }
 
@@ -391,7 +420,9 @@ bool DetectAudioEvents(const float* mono, size_t frames, int rate, double forced
     events.Downbeats = std::move(downbeats);
   }
   // Snapped beats give a finer tempo than the tracker's steps.
-  SnapBeatsToOnsets(events.Beats, events.Onsets, TempoOfBeats(events.Beats));
+  const std::vector<bool> snapped =
+      SnapBeatsToOnsets(events.Beats, events.Onsets, TempoOfBeats(events.Beats));
+  if (!(forcedBpm > 0.0)) DropSilentHalfBeats(events, snapped);
   events.Bpm = TempoOfBeats(events.Beats);
 
   const size_t step = static_cast<size_t>(std::max(1, rate / 200));

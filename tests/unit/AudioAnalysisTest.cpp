@@ -231,8 +231,9 @@ TEST(AudioAnalysis, KicksAndClicksLandOnTheRowsOfTheirHits) {
     double Bpm;
     int Rate;
   };
-  for (const TCase& c : {TCase{TBeatSound::Kick, 60, 44100}, TCase{TBeatSound::Click, 123, 48000},
-                         TCase{TBeatSound::Kick, 200, 48000}, TCase{TBeatSound::Click, 200, 44100}}) {
+  for (const TCase& c : {TCase{TBeatSound::Kick, 60, 48000}, TCase{TBeatSound::Click, 60, 44100},
+                         TCase{TBeatSound::Click, 123, 48000}, TCase{TBeatSound::Kick, 200, 48000},
+                         TCase{TBeatSound::Click, 200, 44100}}) {
     const bool kicks = c.Sound == TBeatSound::Kick;
     SCOPED_TRACE(std::to_string(c.Bpm) + " BPM, " + std::to_string(c.Rate) + " Hz, " +
                  (kicks ? "kicks" : "clicks"));
