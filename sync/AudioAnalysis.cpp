@@ -226,13 +226,13 @@ class TRecentSamples {
       energy.push_back(sum);
     }
     const size_t back = static_cast<size_t>(lookBack / step);
+    // Frames this close before a frame overlap it and are not compared with it.
+    const size_t overlap = static_cast<size_t>((frame + step - 1) / step);
     const double floor = 1e-6 * static_cast<double>(frame);
     long long best = -1;
     double bestRatio = 2.0;
     for (size_t i = back; i < energy.size(); ++i) {
       if (energy[i] < floor) continue;
-      // Frames that end before this one starts.
-      const size_t overlap = static_cast<size_t>((frame + step - 1) / step);
       double before = 0.0;
       for (size_t j = i - back; j + overlap <= i; ++j) before = std::max(before, energy[j]);
       const double ratio = energy[i] / (before + 1e-3 * floor);
@@ -266,7 +266,7 @@ std::vector<double> FindOnsets(const float* mono, size_t frames, int rate, const
   // blocks after the sound started: a short click followed by digital silence was never an
   // onset. The gate is done here: an onset counts when that block is above -60 dBFS, or when
   // any block the detection saw was and the band held a fair share of the sound there (a sharp
-  // sound of another band leaks through the filters' slopes, 30 dB down for a 9 kHz tick in the
+  // sound of another band leaks through the filters' slopes, 33 dB down for a 9 kHz tick in the
   // mid band).
   aubio_onset_set_silence(detector.get(), -INFINITY);
   constexpr size_t kGateBlocks = (kWindow + 5 * kHop) / kHop + 1;
