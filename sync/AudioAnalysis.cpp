@@ -314,22 +314,26 @@ std::vector<double> FindOnsets(const float* mono, size_t frames, int rate, const
   return onsets;
 }
 
+// The onset of `onsets` nearest t when it lies within reach of it, else -1.
+double OnsetNear(const std::vector<double>& onsets, double t, double reach) {
+  auto next = std::lower_bound(onsets.begin(), onsets.end(), t);
+  double nearest = next != onsets.end() ? *next : -1.0;
+  if (next != onsets.begin() && (nearest < 0.0 || t - *(next - 1) < nearest - t))
+    nearest = *(next - 1);
+  return nearest >= 0.0 && std::fabs(nearest - t) <= reach ? nearest : -1.0;
+}
+
 // The tracker's beats are counted in detection steps (12 ms); onsets are timed to the sound's
 // rise. A beat with an onset close by takes the onset's time; the reach is small next to a beat,
 // so the onset is that beat's own sound. Returns per beat whether it had one.
 std::vector<bool> SnapBeatsToOnsets(std::vector<double>& beats, const std::vector<double>& onsets,
                                     double bpm) {
   std::vector<bool> snapped(beats.size(), false);
-  if (onsets.empty()) return snapped;
   const double reach = std::min(2.5 * kDfStepSeconds, bpm > 0.0 ? 60.0 / bpm / 8.0 : 0.0);
   for (size_t i = 0; i < beats.size(); ++i) {
-    double& beat = beats[i];
-    auto next = std::lower_bound(onsets.begin(), onsets.end(), beat);
-    double nearest = next != onsets.end() ? *next : onsets.back();
-    if (next != onsets.begin() && beat - *(next - 1) < std::fabs(nearest - beat))
-      nearest = *(next - 1);
-    if (std::fabs(nearest - beat) <= reach) {
-      beat = nearest;
+    const double onset = OnsetNear(onsets, beats[i], reach);
+    if (onset >= 0.0) {
+      beats[i] = onset;
       snapped[i] = true;
     }
   }
@@ -357,6 +361,52 @@ void DropSilentHalfBeats(TAudioEvents& events, const std::vector<bool>& snapped)
     events.Downbeats.assign(events.Beats.size(), false);
     return;
   }
+}
+
+// The tracker may also halve a fast tempo, taking every other hit as the beat (a 200 BPM
+// metronome at 44.1 kHz). When the points half-way between the beats sound like the beats
+// themselves (an onset at nearly all of both, and in each band at nearly as many of one as of
+// the other), a beat is added half-way between each two; 8th-note hats between kicks and snares
+// differ in their bands and leave the tempo as it is. Bars found on the halved beats are dropped.
+void AddHalfwayBeats(TAudioEvents& events) {
+  constexpr size_t kMinBeats = 8;
+  const std::vector<double>& beats = events.Beats;
+  if (beats.size() < kMinBeats) return;
+  const std::vector<double>* kinds[4] = {&events.Onsets, &events.BandOnsets[0],
+                                         &events.BandOnsets[1], &events.BandOnsets[2]};
+  size_t onBeat[4] = {0, 0, 0, 0}, halfway[4] = {0, 0, 0, 0};
+  const size_t pairs = beats.size() - 1;
+  for (size_t i = 0; i < pairs; ++i) {
+    const double gap = beats[i + 1] - beats[i];
+    const double reach = std::min(2.5 * kDfStepSeconds, gap / 16.0);
+    for (int k = 0; k < 4; ++k) {
+      onBeat[k] += OnsetNear(*kinds[k], beats[i], reach) >= 0.0 ? 1 : 0;
+      halfway[k] += OnsetNear(*kinds[k], beats[i] + gap / 2.0, reach) >= 0.0 ? 1 : 0;
+    }
+  }
+  if (10 * onBeat[0] < 9 * pairs || 10 * halfway[0] < 9 * pairs) return;
+  for (int k = 1; k < 4; ++k) {
+    const size_t low = std::min(onBeat[k], halfway[k]), high = std::max(onBeat[k], halfway[k]);
+    if (20 * (high - low) > 3 * pairs) return;
+  }
+  // Only gaps of the usual length are split: the tracker may take one hit as a beat before it
+  // settles on every other.
+  std::vector<double> gaps;
+  for (size_t i = 0; i < pairs; ++i) gaps.push_back(beats[i + 1] - beats[i]);
+  std::nth_element(gaps.begin(), gaps.begin() + gaps.size() / 2, gaps.end());
+  const double usual = gaps[gaps.size() / 2];
+  std::vector<double> doubled;
+  for (size_t i = 0; i < pairs; ++i) {
+    const double gap = beats[i + 1] - beats[i];
+    const double middle = beats[i] + gap / 2.0;
+    const double onset =
+        OnsetNear(events.Onsets, middle, std::min(2.5 * kDfStepSeconds, gap / 16.0));
+    doubled.push_back(beats[i]);
+    if (std::fabs(gap - usual) < 0.25 * usual) doubled.push_back(onset >= 0.0 ? onset : middle);
+  }
+  doubled.push_back(beats.back());
+  events.Beats = std::move(doubled);
+  events.Downbeats.assign(events.Beats.size(), false);
 }
 
 // Mono as the sum of the channels, or as their difference when the sum has lost most of the
@@ -422,7 +472,10 @@ bool DetectAudioEvents(const float* mono, size_t frames, int rate, double forced
   // Snapped beats give a finer tempo than the tracker's steps.
   const std::vector<bool> snapped =
       SnapBeatsToOnsets(events.Beats, events.Onsets, TempoOfBeats(events.Beats));
-  if (!(forcedBpm > 0.0)) DropSilentHalfBeats(events, snapped);
+  if (!(forcedBpm > 0.0)) {
+    DropSilentHalfBeats(events, snapped);
+    AddHalfwayBeats(events);
+  }
   events.Bpm = TempoOfBeats(events.Beats);
 
   const size_t step = static_cast<size_t>(std::max(1, rate / 200));

@@ -224,7 +224,8 @@ TEST(AudioAnalysis, BadInputGivesOneMessage) {
 
 // A flash peaks at its row's start: on kick and click tracks whose hits fall on row starts, the
 // rows of the beats and onsets nearest each hit must start within 5 ms of it on the mean, every
-// click must be an onset, and no beat may lie away from the hits.
+// hit must be a beat (at 60 and 200 BPM the tracker alone takes twice or half the tempo), every
+// click an onset, and no beat may lie away from the hits.
 TEST(AudioAnalysis, KicksAndClicksLandOnTheRowsOfTheirHits) {
   struct TCase {
     TBeatSound Sound;
@@ -264,8 +265,8 @@ TEST(AudioAnalysis, KicksAndClicksLandOnTheRowsOfTheirHits) {
         sum += seconds(nearest) - k * beat;
         ++found;
       }
-      // The tracker may take every other hit as the beat at tempi far from 120.
-      EXPECT_GE(found, channel == kAudioBeatChannel ? kHits / 2 - 1 : kHits);
+      // The tracker may need a beat to settle.
+      EXPECT_GE(found, channel == kAudioBeatChannel ? kHits - 1 : kHits);
       ASSERT_GT(found, 0);
       EXPECT_LT(std::fabs(sum / found), 0.005);
       if (channel == kAudioBeatChannel) {
