@@ -18,11 +18,12 @@ namespace {
 constexpr double kDfStepSeconds = 512.0 / 44100.0;
 // The tracker looks at 512-value windows (about 6 s); shorter music is padded with silence.
 constexpr size_t kMinDfLength = 1024;
-// A beat at detection value i (counted from the audio's first frame) is placed at i plus this
-// many steps. Measured on rendered modules, beats then come 15 ms early on the median: found
-// beats are never early but often late on sounds that rise slowly, so early keeps more of them
-// within reach.
-constexpr double kBeatOffsetSteps = -2.0;
+// Value i of the detection function looks at the frame from i steps on; a sharp onset shows in
+// it once it lies this many steps before the frame's end. Measured on kicks and clicks at 60 to
+// 200 BPM: 1.67 steps with 1024-sample frames at 44.1 kHz, 1.77 with 2048-sample frames at
+// 48 kHz (beats within 1 ms of the sound on the mean). Beats with an onset close by take its
+// time anyway; this places the others.
+constexpr double kBeatLagSteps = 1.7;
 // The first values compare against an empty history.
 constexpr size_t kDfSkipped = 2;
 
@@ -150,7 +151,8 @@ TBeatResult TrackBeats(const float* mono, size_t frames, int rate, double forced
   std::vector<double> kept;
   for (double b : beats)
     if (b >= 0.0 && b < static_cast<double>(audioValues)) kept.push_back(b + kDfSkipped);
-  for (double b : kept) result.Beats.push_back((b + kBeatOffsetSteps) * step / rate);
+  for (double b : kept)
+    result.Beats.push_back((b * step + config.frameLength - kBeatLagSteps * step) / rate);
   result.Downbeats.assign(result.Beats.size(), false);
   // Bars need a few of them to compare.
   if (kept.size() >= 12) {
@@ -194,7 +196,62 @@ struct TBand {
   double Threshold;     // peak picking threshold
 };
 
+// The last samples a detector was given, by their index in the whole signal.
+class TRecentSamples {
+ public:
+  static constexpr size_t kSize = 8192;
+  void Push(const float* samples, size_t count) {
+    for (size_t i = 0; i < count; ++i) Ring[(End + i) % kSize] = samples[i];
+    End += count;
+  }
+  // The start of the steepest rise in level within [from, to) (sample indices, clipped to what
+  // is kept), in 1 ms frames stepped by a quarter frame: the frame whose energy stands highest
+  // over the loudest frame of the 12 ms before it (which spans half a period of any tone above
+  // 42 Hz, so a tone's own swing is no rise). -1 when nothing there rises by 3 dB above -60 dBFS.
+  long long SteepestRise(long long from, long long to, int rate) const {
+    const long long frame = std::max(16, rate / 1000), step = std::max(4LL, frame / 4);
+    const long long lookBack = 12 * frame;
+    const long long first = std::max(from - lookBack, static_cast<long long>(End) -
+                                     static_cast<long long>(kSize));
+    to = std::min(to, static_cast<long long>(End) - frame);
+    if (first < 0 || to <= first + lookBack) return -1;
+    // Energy of the frame starting at each step from `first`.
+    std::vector<double> energy;
+    for (long long at = first; at < to; at += step) {
+      double sum = 0.0;
+      for (long long i = at; i < at + frame; ++i) {
+        const double v = Ring[static_cast<size_t>(i) % kSize];
+        sum += v * v;
+      }
+      energy.push_back(sum);
+    }
+    const size_t back = static_cast<size_t>(lookBack / step);
+    // Frames this close before a frame overlap it and are not compared with it.
+    const size_t overlap = static_cast<size_t>((frame + step - 1) / step);
+    const double floor = 1e-6 * static_cast<double>(frame);
+    long long best = -1;
+    double bestRatio = 2.0;
+    for (size_t i = back; i < energy.size(); ++i) {
+      if (energy[i] < floor) continue;
+      double before = 0.0;
+      for (size_t j = i - back; j + overlap <= i; ++j) before = std::max(before, energy[j]);
+      const double ratio = energy[i] / (before + 1e-3 * floor);
+      if (ratio > bestRatio) {
+        bestRatio = ratio;
+        best = first + static_cast<long long>(i) * step;
+      }
+    }
+    return best;
+  }
+
+ private:
+  std::vector<float> Ring = std::vector<float>(kSize, 0.f);
+  size_t End = 0;
+};
+
 // Onsets with aubio's detector, on the signal filtered to a band first when the band has edges.
+// The detector times an onset to its block of 256 samples, a few ms before the sound on sharp
+// attacks; each is moved to the steepest rise in the signal close by when there is one.
 std::vector<double> FindOnsets(const float* mono, size_t frames, int rate, const TBand& band) {
   constexpr unsigned kWindow = 1024, kHop = 256;
   std::vector<double> onsets;
@@ -205,7 +262,19 @@ std::vector<double> FindOnsets(const float* mono, size_t frames, int rate, const
   if (!detector || !in || !out) return onsets;
   aubio_onset_set_threshold(detector.get(), static_cast<smpl_t>(band.Threshold));
   aubio_onset_set_minioi_ms(detector.get(), 40);
-  aubio_onset_set_silence(detector.get(), -60);
+  // The detector's own silence gate looks only at the block where the onset is confirmed, a few
+  // blocks after the sound started: a short click followed by digital silence was never an
+  // onset. The gate is done here: an onset counts when that block is above -60 dBFS, or when
+  // any block the detection saw was and the band held a fair share of the sound there (a sharp
+  // sound of another band leaks through the filters' slopes, 33 dB down for a 9 kHz tick in the
+  // mid band).
+  aubio_onset_set_silence(detector.get(), -INFINITY);
+  constexpr size_t kGateBlocks = (kWindow + 5 * kHop) / kHop + 1;
+  constexpr double kGateMeanSquare = 1e-6;  // -60 dBFS
+  constexpr double kLeastBandShare = 1.0 / 316.0;  // -25 dB
+  std::vector<double> levels(kGateBlocks, 0.0), wholeLevels(kGateBlocks, 0.0);
+  size_t block = 0;
+  TRecentSamples recent;
   // Log-compressed magnitudes: quiet notes under loud ones count too (measured on rendered
   // modules: F 0.816 without, 0.827 with).
   aubio_onset_set_compression(detector.get(), 1.0);
@@ -218,13 +287,126 @@ std::vector<double> FindOnsets(const float* mono, size_t frames, int rate, const
     for (unsigned i = 0; i < kHop; ++i)
       in->data[i] = pos + i < frames ? mono[pos + i] : 0.f;
     for (auto& f : filters) aubio_filter_do(f.get(), in.get());
+    double sum = 0.0, whole = 0.0;
+    for (unsigned i = 0; i < kHop; ++i) {
+      sum += static_cast<double>(in->data[i]) * in->data[i];
+      const double v = pos + i < frames ? mono[pos + i] : 0.0;
+      whole += v * v;
+    }
+    wholeLevels[block % kGateBlocks] = whole / kHop;
+    levels[block++ % kGateBlocks] = sum / kHop;
+    const double bandPeak = *std::max_element(levels.begin(), levels.end());
+    const bool heard =
+        sum / kHop >= kGateMeanSquare ||
+        (bandPeak >= kGateMeanSquare &&
+         (filters.empty() ||
+          bandPeak >= kLeastBandShare * *std::max_element(wholeLevels.begin(), wholeLevels.end())));
+    recent.Push(in->data, kHop);
     aubio_onset_do(detector.get(), in.get(), out.get());
-    if (out->data[0] > 0) {
+    if (out->data[0] > 0 && heard) {
       double t = aubio_onset_get_last_s(detector.get());
+      const long long at = std::llround(t * rate);
+      const long long rise = recent.SteepestRise(at - rate / 100, at + rate / 50, rate);
+      if (rise >= 0) t = static_cast<double>(rise) / rate;
       if (onsets.empty() || t > onsets.back()) onsets.push_back(t);
     }
   }
   return onsets;
+}
+
+// The onset of `onsets` nearest t when it lies within reach of it, else -1.
+double OnsetNear(const std::vector<double>& onsets, double t, double reach) {
+  auto next = std::lower_bound(onsets.begin(), onsets.end(), t);
+  double nearest = next != onsets.end() ? *next : -1.0;
+  if (next != onsets.begin() && (nearest < 0.0 || t - *(next - 1) < nearest - t))
+    nearest = *(next - 1);
+  return nearest >= 0.0 && std::fabs(nearest - t) <= reach ? nearest : -1.0;
+}
+
+// The tracker's beats are counted in detection steps (12 ms); onsets are timed to the sound's
+// rise. A beat with an onset close by takes the onset's time; the reach is small next to a beat,
+// so the onset is that beat's own sound. Returns per beat whether it had one.
+std::vector<bool> SnapBeatsToOnsets(std::vector<double>& beats, const std::vector<double>& onsets,
+                                    double bpm) {
+  std::vector<bool> snapped(beats.size(), false);
+  const double reach = std::min(2.5 * kDfStepSeconds, bpm > 0.0 ? 60.0 / bpm / 8.0 : 0.0);
+  for (size_t i = 0; i < beats.size(); ++i) {
+    const double onset = OnsetNear(onsets, beats[i], reach);
+    if (onset >= 0.0) {
+      beats[i] = onset;
+      snapped[i] = true;
+    }
+  }
+  return snapped;
+}
+
+// The tracker prefers tempi near 120 and may double a slow one, putting every other beat where
+// nothing sounds (a 60 BPM metronome at 48 kHz). When nearly every beat of one alternate half
+// has an onset and nearly none of the other half does, the silent half is dropped (unless the
+// tempo was given); the bars found on the doubled beats are dropped with it.
+void DropSilentHalfBeats(TAudioEvents& events, const std::vector<bool>& snapped) {
+  constexpr size_t kMinBeats = 8;
+  if (events.Beats.size() < kMinBeats) return;
+  size_t heard[2] = {0, 0}, count[2] = {0, 0};
+  for (size_t i = 0; i < events.Beats.size(); ++i) {
+    ++count[i % 2];
+    heard[i % 2] += snapped[i] ? 1 : 0;
+  }
+  for (size_t silent = 0; silent < 2; ++silent) {
+    const size_t sounding = 1 - silent;
+    if (10 * heard[silent] > count[silent] || 10 * heard[sounding] < 9 * count[sounding]) continue;
+    std::vector<double> kept;
+    for (size_t i = sounding; i < events.Beats.size(); i += 2) kept.push_back(events.Beats[i]);
+    events.Beats = std::move(kept);
+    events.Downbeats.assign(events.Beats.size(), false);
+    return;
+  }
+}
+
+// The tracker may also halve a fast tempo, taking every other hit as the beat (a 200 BPM
+// metronome at 44.1 kHz). When the points half-way between the beats sound like the beats
+// themselves (an onset at nearly all of both, and in each band at nearly as many of one as of
+// the other), a beat is added half-way between each two; 8th-note hats between kicks and snares
+// differ in their bands and leave the tempo as it is. Bars found on the halved beats are dropped.
+void AddHalfwayBeats(TAudioEvents& events) {
+  constexpr size_t kMinBeats = 8;
+  const std::vector<double>& beats = events.Beats;
+  if (beats.size() < kMinBeats) return;
+  const std::vector<double>* kinds[4] = {&events.Onsets, &events.BandOnsets[0],
+                                         &events.BandOnsets[1], &events.BandOnsets[2]};
+  size_t onBeat[4] = {0, 0, 0, 0}, halfway[4] = {0, 0, 0, 0};
+  const size_t pairs = beats.size() - 1;
+  for (size_t i = 0; i < pairs; ++i) {
+    const double gap = beats[i + 1] - beats[i];
+    const double reach = std::min(2.5 * kDfStepSeconds, gap / 16.0);
+    for (int k = 0; k < 4; ++k) {
+      onBeat[k] += OnsetNear(*kinds[k], beats[i], reach) >= 0.0 ? 1 : 0;
+      halfway[k] += OnsetNear(*kinds[k], beats[i] + gap / 2.0, reach) >= 0.0 ? 1 : 0;
+    }
+  }
+  if (10 * onBeat[0] < 9 * pairs || 10 * halfway[0] < 9 * pairs) return;
+  for (int k = 1; k < 4; ++k) {
+    const size_t low = std::min(onBeat[k], halfway[k]), high = std::max(onBeat[k], halfway[k]);
+    if (20 * (high - low) > 3 * pairs) return;
+  }
+  // Only gaps of the usual length are split: the tracker may take one hit as a beat before it
+  // settles on every other.
+  std::vector<double> gaps;
+  for (size_t i = 0; i < pairs; ++i) gaps.push_back(beats[i + 1] - beats[i]);
+  std::nth_element(gaps.begin(), gaps.begin() + gaps.size() / 2, gaps.end());
+  const double usual = gaps[gaps.size() / 2];
+  std::vector<double> doubled;
+  for (size_t i = 0; i < pairs; ++i) {
+    const double gap = beats[i + 1] - beats[i];
+    const double middle = beats[i] + gap / 2.0;
+    const double onset =
+        OnsetNear(events.Onsets, middle, std::min(2.5 * kDfStepSeconds, gap / 16.0));
+    doubled.push_back(beats[i]);
+    if (std::fabs(gap - usual) < 0.25 * usual) doubled.push_back(onset >= 0.0 ? onset : middle);
+  }
+  doubled.push_back(beats.back());
+  events.Beats = std::move(doubled);
+  events.Downbeats.assign(events.Beats.size(), false);
 }
 
 // Mono as the sum of the channels, or as their difference when the sum has lost most of the
@@ -287,6 +469,13 @@ bool DetectAudioEvents(const float* mono, size_t frames, int rate, double forced
     events.Beats = std::move(beats);
     events.Downbeats = std::move(downbeats);
   }
+  // Snapped beats give a finer tempo than the tracker's steps.
+  const std::vector<bool> snapped =
+      SnapBeatsToOnsets(events.Beats, events.Onsets, TempoOfBeats(events.Beats));
+  if (!(forcedBpm > 0.0)) {
+    DropSilentHalfBeats(events, snapped);
+    AddHalfwayBeats(events);
+  }
   events.Bpm = TempoOfBeats(events.Beats);
 
   const size_t step = static_cast<size_t>(std::max(1, rate / 200));
@@ -318,11 +507,12 @@ bool BuildAudioDemotrack(const TAudioEvents& events, const TTrackGrid& grid, TDe
   }
   const size_t rows = static_cast<size_t>(rowCount);
   out.Channels.assign(kAudioChannelCount, std::vector<uint8_t>(rows, 0));
-  auto rowOf = [&](double t) -> long long {
-    return static_cast<long long>(std::floor(t * rowsPerSecond));
-  };
+  // An event goes to the row whose start is nearest its time, as notes of modules and MIDI
+  // files do: what peaks on a row's start (a flash) then peaks on the sound.
   auto mark = [&](int channel, double t, uint8_t value) {
-    long long row = rowOf(t);
+    long long row = static_cast<long long>(std::floor(t * rowsPerSecond + 0.5));
+    // A sound in the last half row of the audio stays on the last row.
+    if (row == static_cast<long long>(rows) && t <= events.Seconds) --row;
     if (row < 0 || static_cast<size_t>(row) >= rows) return;
     uint8_t& cell = out.Channels[static_cast<size_t>(channel)][static_cast<size_t>(row)];
     cell = std::max(cell, value);

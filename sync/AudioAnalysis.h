@@ -4,8 +4,9 @@
 // Channels written: 0 beats (1, or 2 on the first beat of a bar when the bars were found),
 // 1 onsets, 2 low-band onsets (below 150 Hz: kicks), 3 mid-band onsets (150 Hz to 4 kHz:
 // snares, voices), 4 high-band onsets (above 6 kHz: hats, cymbals), 5 loudness (RMS level of
-// the row, -60 dBFS .. 0 dBFS quantised to 1 .. 255). An event lands on the row its time falls
-// in, floor(t * bpm * 4 / 60) at the written BPM; row 0 starts at the start of the audio.
+// the row, -60 dBFS .. 0 dBFS quantised to 1 .. 255). An event lands on the row whose start is
+// nearest its time, round(t * bpm * 4 / 60) at the written BPM; row 0 starts at the start of
+// the audio. Onsets and beats are timed to where the sound rises.
 #pragma once
 #include <cstddef>
 #include <string>

@@ -18,7 +18,8 @@ namespace {
 
 // The version of the analysis of recordings (sync/AudioAnalysis.cpp): raise it whenever the
 // analysis places events differently, and entries made by the older one are not used again.
-constexpr int kAudioAnalysisVersion = 1;
+// Version 2 puts events on the nearest row and finds onsets of short clicks.
+constexpr int kAudioAnalysisVersion = 2;
 
 // Cached file: this tag, the written BPM and the music's BPM (8 bytes each), a checksum of the
 // whole file but itself (8 bytes), then the demotrack. The tag changes with the layout and

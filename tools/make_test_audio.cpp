@@ -1,7 +1,10 @@
 // Writes test or sample audio: make_test_audio KIND FORMAT SECONDS FILE [RATE]
 // KIND: clicks (clicks every second from 1 s), sine8 (a full-scale sine centred on spectrum bin
-// 8), opposed (the same sine, right channel negated), repeat=SOURCE (any music file, decoded and
-// repeated to the length; for timing real music). FORMAT: wav, flac, ogg, opus, mp3. RATE defaults to 44100 (48000 for opus).
+// 8), opposed (the same sine, right channel negated), kicks=BPM or metronome=BPM (a kick or a
+// 10 ms click on every beat, the first one beat in, so each lands on a row start at that tempo;
+// for timing recordings' analysis), repeat=SOURCE (any music file, decoded and repeated to the
+// length; for timing real music). FORMAT: wav, flac, ogg, opus, mp3. RATE defaults to 44100
+// (48000 for opus).
 #include "common/TestAudio.h"
 #include "common/Usage.h"
 
@@ -12,7 +15,8 @@
 int main(int argc, char** argv) {
   const bool help = AskedForHelp(argc, argv);
   if (help || argc < 5 || argc > 6)
-    return PrintUsage("usage: make_test_audio clicks|sine8|opposed|repeat=SOURCE "
+    return PrintUsage("usage: make_test_audio clicks|sine8|opposed|kicks=BPM|metronome=BPM|"
+                      "repeat=SOURCE "
                       "wav|flac|ogg|opus|mp3 SECONDS FILE [RATE]\n", help);
   const std::string kind = argv[1];
   TAudioFormat format;
@@ -31,7 +35,16 @@ int main(int argc, char** argv) {
   if (kind == "clicks") pcm = MakeClickTrack(rate, 2, seconds);
   else if (kind == "sine8") pcm = MakeSine(rate, bin8, seconds, 1.0, false);
   else if (kind == "opposed") pcm = MakeSine(rate, bin8, seconds, 1.0, true);
-  else if (kind.rfind("repeat=", 0) == 0) {
+  else if (kind.rfind("kicks=", 0) == 0 || kind.rfind("metronome=", 0) == 0) {
+    const bool kicks = kind[0] == 'k';
+    const double bpm = std::atof(kind.c_str() + (kicks ? 6 : 10));
+    if (!(bpm >= 10.0 && bpm <= 1000.0)) {
+      std::fprintf(stderr, "make_test_audio: the tempo must be 10..1000 BPM\n");
+      return 2;
+    }
+    pcm = MakeBeatTrack(rate, bpm, seconds, kicks ? TBeatSound::Kick : TBeatSound::Click,
+                        60.0 / bpm);
+  } else if (kind.rfind("repeat=", 0) == 0) {
     TPcm16 source;
     std::string reason;
     if (!DecodeAudioFile(kind.substr(7), source, reason)) {

@@ -1,7 +1,8 @@
 // Demotracks from recordings: a synthesised groove at a known tempo (kicks on the beats, ticks
 // between them, a mid-range tone on two beats of each bar, then silence) must give that tempo,
 // beats on the beat rows, each sound in its own band's channel and the loudness of each part;
-// the player's TRACKER takes the recording; bad files give one message.
+// the player's TRACKER takes the recording; bad files give one message. Kicks and metronome
+// clicks on the rows of their tempo must give beats and onsets on those rows.
 #include "common/TestAudio.h"
 #include "demo/Tracker.h"
 #include "support/RunVorpane.h"
@@ -53,7 +54,8 @@ std::vector<float> Groove() {
   return out;
 }
 
-int Row(double t, double bpm) { return static_cast<int>(std::floor(t * bpm * 4.0 / 60.0)); }
+// The row an event at t lands on: the one whose start is nearest.
+int Row(double t, double bpm) { return static_cast<int>(std::floor(t * bpm * 4.0 / 60.0 + 0.5)); }
 
 // Rows of `channel` that hold an event.
 std::vector<int> EventRows(const TDemotrackData& track, int channel) {
@@ -80,7 +82,7 @@ TEST(AudioAnalysis, GrooveGivesTempoBeatsBandsAndLoudness) {
   EXPECT_NEAR(bpm, kBpm, kBpm * 0.01);
   ASSERT_EQ(track.Channels.size(), static_cast<size_t>(kAudioChannelCount));
   EXPECT_EQ(track.Channels[0].size(),
-            static_cast<size_t>(Row(static_cast<double>(mono.size()) / kRate, bpm)) + 1);
+            static_cast<size_t>(static_cast<double>(mono.size()) / kRate * bpm / 15.0) + 1);
 
   const std::vector<int> beats = EventRows(track, kAudioBeatChannel);
   const std::vector<int> onsets = EventRows(track, kAudioOnsetChannel);
@@ -111,7 +113,7 @@ TEST(AudioAnalysis, GrooveGivesTempoBeatsBandsAndLoudness) {
   // Loud while the groove plays, the lowest value in the silence after it, never 0.
   const auto& loudness = track.Channels[kAudioLoudnessChannel];
   const int end = Row(kFirst + kBeats * kBeat, bpm);
-  EXPECT_GT(loudness[static_cast<size_t>(Row(kFirst + 0.02, bpm))], 180);
+  EXPECT_GT(loudness[static_cast<size_t>(Row(kFirst, bpm))], 180);
   for (size_t r = static_cast<size_t>(end) + 4; r < loudness.size(); ++r) EXPECT_EQ(loudness[r], 1);
   for (uint8_t v : loudness) EXPECT_GE(v, 1);
 
@@ -218,4 +220,62 @@ TEST(AudioAnalysis, BadInputGivesOneMessage) {
   EXPECT_TRUE(AnalyseAudio(blip.data(), blip.size(), kRate, TTrackGrid{120.0, 4}, track, bpm,
                            error)) << error;
   EXPECT_FALSE(AnalyseAudio(blip.data(), blip.size(), 0, TTrackGrid{120.0, 4}, track, bpm, error));
+}
+
+// A flash peaks at its row's start: on kick and click tracks whose hits fall on row starts, the
+// rows of the beats and onsets nearest each hit must start within 5 ms of it on the mean, every
+// hit must be a beat (at 60 and 200 BPM the tracker alone takes twice or half the tempo), every
+// click an onset, and no beat may lie away from the hits.
+TEST(AudioAnalysis, KicksAndClicksLandOnTheRowsOfTheirHits) {
+  struct TCase {
+    TBeatSound Sound;
+    double Bpm;
+    int Rate;
+  };
+  for (const TCase& c : {TCase{TBeatSound::Kick, 60, 48000}, TCase{TBeatSound::Click, 60, 44100},
+                         TCase{TBeatSound::Click, 123, 48000}, TCase{TBeatSound::Kick, 200, 48000},
+                         TCase{TBeatSound::Click, 200, 44100}}) {
+    const bool kicks = c.Sound == TBeatSound::Kick;
+    SCOPED_TRACE(std::to_string(c.Bpm) + " BPM, " + std::to_string(c.Rate) + " Hz, " +
+                 (kicks ? "kicks" : "clicks"));
+    const double beat = 60.0 / c.Bpm;
+    constexpr int kHits = 24;
+    const TPcm16 pcm = MakeBeatTrack(c.Rate, c.Bpm, (kHits + 0.9) * beat, c.Sound, beat);
+    std::vector<float> mono;
+    for (int16_t v : pcm.Samples) mono.push_back(v / 32768.f);
+    TDemotrackData track;
+    double bpm = 0;
+    std::string error;
+    ASSERT_TRUE(AnalyseAudio(mono.data(), mono.size(), c.Rate, TTrackGrid{}, track, bpm, error))
+        << error;
+    auto seconds = [&](int row) { return row * 15.0 / bpm; };
+    for (int channel : {kAudioBeatChannel, kAudioOnsetChannel, kAudioLowChannel}) {
+      if (channel == kAudioLowChannel && !kicks) continue;  // clicks have no bass
+      SCOPED_TRACE(channel);
+      const std::vector<int> rows = EventRows(track, channel);
+      double sum = 0;
+      int found = 0;
+      for (int k = 1; k <= kHits; ++k) {
+        int nearest = -1;
+        for (int row : rows)
+          if (nearest < 0 ||
+              std::fabs(seconds(row) - k * beat) < std::fabs(seconds(nearest) - k * beat))
+            nearest = row;
+        if (nearest < 0 || std::fabs(seconds(nearest) - k * beat) > beat / 2) continue;
+        sum += seconds(nearest) - k * beat;
+        ++found;
+      }
+      // The tracker may need a beat to settle.
+      EXPECT_GE(found, channel == kAudioBeatChannel ? kHits - 1 : kHits);
+      ASSERT_GT(found, 0);
+      EXPECT_LT(std::fabs(sum / found), 0.005);
+      if (channel == kAudioBeatChannel) {
+        for (int row : rows)
+          EXPECT_LT(std::fabs(std::remainder(seconds(row), beat)), 0.02) << "row " << row;
+      }
+      if (channel == kAudioOnsetChannel && !kicks) {
+        EXPECT_EQ(rows.size(), static_cast<size_t>(kHits));
+      }
+    }
+  }
 }

@@ -63,6 +63,42 @@ TPcm16 MakeSine(int32_t rate, double frequency, double seconds, double amplitude
   return pcm;
 }
 
+TPcm16 MakeBeatTrack(int32_t rate, double bpm, double seconds, TBeatSound sound,
+                     double firstBeat) {
+  TPcm16 pcm = Silence(rate, 1, seconds);
+  const int64_t frames = pcm.FrameCount();
+  const bool kick = sound == TBeatSound::Kick;
+  const int64_t length = FramesOf(rate, kick ? 0.25 : 0.010);
+  uint32_t noise = 12345;
+  std::vector<double> hit(static_cast<size_t>(length));
+  double phase = 0.0;
+  for (int64_t n = 0; n < length; ++n) {
+    const double t = static_cast<double>(n) / rate;
+    double value;
+    if (kick) {
+      // Pitch and level fall together; the noise is gone after 20 ms.
+      phase += 2.0 * M_PI * (45.0 + 105.0 * std::exp(-t / 0.04)) / rate;
+      noise = noise * 1664525u + 1013904223u;
+      const double white = static_cast<double>(noise >> 8) / 8388608.0 - 1.0;
+      // The last 50 ms fade to nothing, so the end is not a click of its own.
+      const double fade = std::min(1.0, (0.25 - t) / 0.05);
+      value = 0.8 * fade * std::exp(-t / 0.08) * std::sin(phase) +
+              0.3 * std::exp(-t / 0.005) * white;
+    } else {
+      // A 1 ms rise, then an even fall to the end.
+      const double envelope = std::min(t / 0.001, 1.0) * (1.0 - t / 0.010);
+      value = 0.8 * envelope * std::sin(2.0 * M_PI * 2000.0 * t);
+    }
+    hit[static_cast<size_t>(n)] = value;
+  }
+  for (int64_t k = 0; firstBeat + static_cast<double>(k) * 60.0 / bpm < seconds; ++k) {
+    const int64_t start = FramesOf(rate, firstBeat + static_cast<double>(k) * 60.0 / bpm);
+    for (int64_t n = 0; n < length && start + n < frames; ++n)
+      pcm.Samples[static_cast<size_t>(start + n)] = ToSample(hit[static_cast<size_t>(n)]);
+  }
+  return pcm;
+}
+
 TPcm16 MakeConstant(int32_t rate, int32_t channels, double seconds, int16_t value) {
   TPcm16 pcm = Silence(rate, channels, seconds);
   std::fill(pcm.Samples.begin(), pcm.Samples.end(), value);

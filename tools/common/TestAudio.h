@@ -14,6 +14,15 @@ TPcm16 MakeClickTrack(int32_t rate, int32_t channels, double seconds, double fir
 // A sine of the given frequency and amplitude (0..1). Mono, or, when opposed, stereo with the
 // right channel the negative of the left (they cancel when mixed).
 TPcm16 MakeSine(int32_t rate, double frequency, double seconds, double amplitude, bool opposed);
+// What a beat track plays on each beat.
+enum class TBeatSound {
+  Kick,   // a sine falling from 150 to 45 Hz over 0.25 s, with a 20 ms noise burst on its attack
+  Click,  // a 10 ms burst of 2 kHz, like a metronome's
+};
+// One hit on every beat at `bpm`, the first at firstBeat seconds, over silence. Mono. The noise
+// is the same on every call.
+TPcm16 MakeBeatTrack(int32_t rate, double bpm, double seconds, TBeatSound sound,
+                     double firstBeat);
 // Every sample the same value (DC, or silence with 0).
 TPcm16 MakeConstant(int32_t rate, int32_t channels, double seconds, int16_t value);
 
