@@ -202,6 +202,8 @@ TEncoders FindEncoders(const std::string& fileName, const TVideoOptions& options
                      ": ffmpeg was not found on the PATH. Install it (bash scripts/install-deps.sh "
                      "or apt-get install ffmpeg), or capture PNG frames with --capture DIR");
   const std::string offered = EncoderList(found.Ffmpeg);
+  // An interrupt cut the list short: the run stops on it, not on a missing encoder.
+  if (PendingInterrupt()) return found;
   const std::vector<std::vector<std::string>> needed = NeededEncoders(fileName, options);
   std::string* chosen[2] = {&found.Video, &found.Audio};
   for (size_t i = 0; i < 2; ++i) {
@@ -246,6 +248,7 @@ void EncodeVideoFile(const std::string& input, const std::string& fileName,
                      const TVideoOptions& options, bool overwrite) {
   const TEncoders encoders = FindEncoders(fileName, options);
   const int height = VideoHeight(input);
+  if (const int signal = PendingInterrupt()) throw Interrupted(signal, "interrupted");
   if (height <= 0) throw FatalError("Cannot encode " + input + ": no video found in it");
   std::vector<std::string> arguments = {"-hide_banner", "-loglevel", "error", "-nostdin", "-y",
                                         "-i", input, "-map", "0:v", "-map", "0:a?"};

@@ -13,7 +13,9 @@
 
 namespace {
 
-const char* const kScript = "RESOLUTIONX 64\nRESOLUTIONY 48\nCOLORDEPTH 32\nINIT\nENDTIME 100\n";
+// One second (ENDTIME is in hundredths) of small black frames.
+const std::string kWindow = "RESOLUTIONX 64\nRESOLUTIONY 48\nCOLORDEPTH 32\nINIT\n";
+const std::string kScript = kWindow + "ENDTIME 100\n";
 
 // The folder's entries other than the test's own files: what a capture left behind.
 std::string Entries(const std::string& folder) {
@@ -48,7 +50,7 @@ TEST(CaptureFaults, TakenTargetsScriptErrorsAndStalledEncodersLeaveNoFile) {
   EXPECT_EQ(Entries(folder), "notes.mp4 s.vrp ");
 
   // A script error ends a capture or benchmark before anything is written.
-  WriteTextFile(folder, "bpm.vrp", std::string(kScript) + "BPM 120\n");
+  WriteTextFile(folder, "bpm.vrp", kScript + "BPM 120\n");
   for (const char* mode : {"--capture", "--benchmark"}) {
     run = RunVorpaneIn(folder, mode[2] == 'c' ? std::vector<std::string>{mode, "e.mp4", "bpm.vrp"}
                                               : std::vector<std::string>{mode, "bpm.vrp"});
@@ -72,8 +74,8 @@ TEST(CaptureFaults, TakenTargetsScriptErrorsAndStalledEncodersLeaveNoFile) {
 
 TEST(CaptureFaults, AnInterruptedCaptureStopsSaysWhereAndRemovesItsVideo) {
   const std::string folder = MakeTempFolder();
-  // ENDTIME is in hundredths of a second: 6000 frames at 60 fps.
-  WriteTextFile(folder, "s.vrp", std::string(kScript) + "ENDTIME 10000\n");
+  // 6000 frames at 60 fps.
+  WriteTextFile(folder, "s.vrp", kWindow + "ENDTIME 10000\n");
   for (const auto& [signal, target] : {std::pair<int, const char*>{SIGINT, "i.mp4"},
                                        {SIGTERM, "frames"}}) {
     TBackgroundProgram player = StartProgramIn(
