@@ -26,6 +26,8 @@
 //                          errorOrigin, dialogsEnabled (not reset: dialogs stay as switched)
 //   platform/ScriptError.h handler, location (the script error handler and the current script
 //                          location)
+//   platform/Interrupts.h  deferring, pending (whether SIGINT and SIGTERM are deferred, and the
+//                          signal received; the handlers stay installed)
 //   the current folder     reading a script and DATADIR change it; the reset returns to the
 //                          folder of the start
 //

@@ -58,10 +58,11 @@ std::string PartialName(const std::string& fileName) {
 }
 
 // True when ffmpeg did its part; otherwise says why (nothing on an interrupt, which the run
-// reports itself).
+// reports itself: Ctrl-C on a terminal reaches ffmpeg too, which then fails).
 bool ReportOutcome(TChildOutcome outcome, const std::string& fileName,
                    const std::string& failure) {
   if (outcome == TChildOutcome::Succeeded) return true;
+  if (PendingInterrupt()) return false;
   if (outcome == TChildOutcome::Stalled)
     std::fprintf(stderr, "Cannot capture to %s: ffmpeg stalled (nothing done for %.0f s) and was "
                  "stopped\n", fileName.c_str(), kChildStallSeconds);

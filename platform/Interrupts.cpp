@@ -33,3 +33,8 @@ void CatchInterrupts() {
 void DeferInterrupts(bool defer) { deferring = defer ? 1 : 0; }
 
 int PendingInterrupt() { return pending; }
+
+void ResetInterrupts() {
+  deferring = 0;
+  pending = 0;
+}

@@ -13,6 +13,8 @@ void CatchInterrupts();
 void DeferInterrupts(bool defer);
 // The signal received while deferring, or 0.
 int PendingInterrupt();
+// Stops deferring and forgets a received signal (process reset).
+void ResetInterrupts();
 
 // Thrown to end a run that was interrupted; the entry prints the text (when there is one) and
 // exits with 128 + Signal.
