@@ -49,7 +49,8 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       "Capture a fixed-step run: to DIR/frame_NNNNNN.png (a name without an ending, or "
       "ending in /), or to a video file NAME.mp4, .mkv, .mov or .webm (needs ffmpeg)");
   auto* overwriteFlag = app.add_flag("--overwrite", result.Options.Overwrite,
-                                     "Let --capture replace the frames already in its folder");
+                                     "Let --capture replace a video file of that name, or the frames already in "
+                                     "its folder");
   TVideoOptions& video = result.Options.Video;
   const std::vector<CLI::Option*> videoOptions = {
       app.add_option("--video-codec", video.VideoCodec,

@@ -9,6 +9,7 @@
 #include "demo/Vorpane.h"
 #include "platform/Dialogs.h"
 #include "platform/FatalError.h"
+#include "platform/Interrupts.h"
 #include "platform/Text.h"
 
 #include <cstdio>
@@ -16,6 +17,7 @@
 #include <memory>
 #include <new>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -57,6 +59,43 @@ int RunTimeline(const TCommandLine& commandLine) {
   return 0;
 }
 
+// The capture target made absolute: it is named from where the program was started, and reading
+// the script moves to its folder (and DATADIR on from there) before the capture begins.
+void MakeAbsolute(std::string& capture) {
+  if (capture.empty() || capture[0] == '/') return;
+  char here[4096];
+  if (::getcwd(here, sizeof here)) capture = std::string(here) + "/" + capture;
+}
+
+// Refuses a capture that would replace what is there (status 2, before anything is written):
+// a video file, or a folder holding frames, unless --overwrite. -1 when the target is free.
+int RefuseTakenTarget(const TCommandLine& commandLine) {
+  const std::string& capture = commandLine.Options.CaptureDir;
+  if (capture.empty() || commandLine.Options.Overwrite) return -1;
+  struct stat st;
+  if (IsVideoFileName(capture) && ::lstat(capture.c_str(), &st) == 0) {
+    std::fprintf(stderr,
+                 "vorpane: --capture %s: the file already exists; use --overwrite to replace it\n",
+                 PrintableText(capture).c_str());
+    return 2;
+  }
+  // Old frames mixed with new ones would make a wrong video.
+  if (IsCaptureFolderName(capture) && FolderHoldsCapture(capture)) {
+    std::fprintf(stderr,
+                 "vorpane: --capture %s: the folder already holds frames; use --overwrite to "
+                 "replace them\n",
+                 PrintableText(capture).c_str());
+    return 2;
+  }
+  return -1;
+}
+
+// The status of a run ended by a signal, after saying where it stopped.
+int ReportInterrupted(const Interrupted& interrupt) {
+  if (*interrupt.what()) std::fprintf(stderr, "vorpane: %s\n", interrupt.what());
+  return 128 + interrupt.Signal;
+}
+
 }  // namespace
 
 int RunVorpane(const std::vector<std::string>& arguments) {
@@ -70,10 +109,18 @@ int RunVorpane(const std::vector<std::string>& arguments) {
     return RunScriptCheck(commandLine.Script, stdout);
   }
   if (!commandLine.TimelineFile.empty()) return RunTimeline(commandLine);
+  // Before SDL starts, which installs handlers of its own only where none is set.
+  CatchInterrupts();
+  MakeAbsolute(commandLine.Options.CaptureDir);
+  const int refused = RefuseTakenTarget(commandLine);
+  if (refused >= 0) return refused;
   if (!commandLine.EncodeInput.empty()) {
+    TDeferredInterrupts deferred;
     try {
       EncodeVideoFile(commandLine.EncodeInput, commandLine.Options.CaptureDir,
-                      commandLine.Options.Video);
+                      commandLine.Options.Video, commandLine.Options.Overwrite);
+    } catch (const Interrupted& interrupt) {
+      return ReportInterrupted(interrupt);
     } catch (const std::exception& error) {
       std::fprintf(stderr, "vorpane: %s\n", error.what());
       return 1;
@@ -96,22 +143,6 @@ int RunVorpane(const std::vector<std::string>& arguments) {
   // An edit run reports on stderr and on the screen: a modal box would take its keys.
   if (commandLine.NoDialogs || commandLine.Options.FixedStep || commandLine.Edit)
     SetDialogsEnabled(false);
-  // The capture target is named from where the program was started; reading the script moves
-  // to its folder (and DATADIR on from there) before the capture begins.
-  std::string& capture = commandLine.Options.CaptureDir;
-  if (!capture.empty() && capture[0] != '/') {
-    char here[4096];
-    if (::getcwd(here, sizeof here)) capture = std::string(here) + "/" + capture;
-  }
-  // Old frames mixed with new ones would make a wrong video: refused before anything is written.
-  if (!capture.empty() && !commandLine.Options.Overwrite && IsCaptureFolderName(capture) &&
-      FolderHoldsCapture(capture)) {
-    std::fprintf(stderr,
-                 "vorpane: --capture %s: the folder already holds frames; use --overwrite to "
-                 "replace them\n",
-                 PrintableText(capture).c_str());
-    return 2;
-  }
   // Screenshots of an edit run go where the program was started, wherever the script is.
   std::string screenshotFolder;
   if (commandLine.Edit) {
@@ -127,6 +158,8 @@ int RunVorpane(const std::vector<std::string>& arguments) {
     if (commandLine.Edit && !commandLine.Options.FixedStep)
       edit = std::make_unique<TEditSession>(demo, screenshotFolder);
     demo.Run();
+  } catch (const Interrupted& interrupt) {
+    return ReportInterrupted(interrupt);
   } catch (const UsageError& error) {
     std::fprintf(stderr, "vorpane: %s\n", error.what());
     return 2;
@@ -151,5 +184,7 @@ int RunVorpane(const std::vector<std::string>& arguments) {
     ShowErrorBox("Error", "Unexpected error of an unknown kind");
     return 1;
   }
+  // A signal after the last check: the run is complete, but it was still asked to stop.
+  if (const int signal = PendingInterrupt()) return 128 + signal;
   return 0;
 }

@@ -61,7 +61,7 @@ class PngFolderSink : public TFrameSink {
     std::snprintf(name, sizeof name, "/frame_%06lld.png", static_cast<long long>(index));
     const std::string path = folder_ + name;
     if (WritePngRGB(path, rgb, width, height)) return true;
-    std::fprintf(stderr, "Cannot write frame %s\n", path.c_str());
+    std::fprintf(stderr, "Cannot write frame %s: %s\n", path.c_str(), std::strerror(errno));
     return false;
   }
 
@@ -93,21 +93,45 @@ bool IsCaptureFolderName(const std::string& name) {
 
 bool FolderHoldsCapture(const std::string& folder) { return !CaptureOutputsIn(folder).empty(); }
 
+namespace {
+
+// libpng's error handler: no message of its own (the caller says what failed, with errno), back
+// to the setjmp point.
+[[noreturn]] void PngFailed(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+
+// Closes a file whose writing failed or completed; on failure the file is removed and errno
+// keeps the first reason. True when everything was written.
+bool CloseWritten(FILE* file, const std::string& fileName, bool written) {
+  int error = written ? 0 : (errno ? errno : EIO);
+  if (std::fclose(file) != 0 && written) error = errno;
+  if (error == 0) return true;
+  std::remove(fileName.c_str());
+  errno = error;
+  return false;
+}
+
+}  // namespace
+
 bool WritePngRGB(const std::string& fileName, const uint8_t* rgb, int32_t width, int32_t height) {
-  if (width <= 0 || height <= 0) return false;
+  if (width <= 0 || height <= 0) {
+    errno = EINVAL;
+    return false;
+  }
   FILE* file = std::fopen(fileName.c_str(), "wb");
   if (!file) return false;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  errno = 0;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, PngFailed, nullptr);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
   if (!png || !info) {
     png_destroy_write_struct(&png, &info);
-    std::fclose(file);
-    return false;
+    errno = ENOMEM;
+    return CloseWritten(file, fileName, false);
   }
   if (setjmp(png_jmpbuf(png))) {
+    const int error = errno;
     png_destroy_write_struct(&png, &info);
-    std::fclose(file);
-    return false;
+    errno = error;
+    return CloseWritten(file, fileName, false);
   }
   png_init_io(png, file);
   // Frames are written at the speed of the fastest compression: captures are large and many.
@@ -121,13 +145,16 @@ bool WritePngRGB(const std::string& fileName, const uint8_t* rgb, int32_t width,
     png_write_row(png, const_cast<png_bytep>(rgb + static_cast<size_t>(y) * stride));
   png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);
-  return std::fclose(file) == 0;
+  return CloseWritten(file, fileName, true);
 }
 
 bool WriteWav16(const std::string& fileName, const TPcm16& pcm) {
-  if (pcm.Channels < 1 || pcm.SampleRate < 1) return false;
   const uint64_t dataBytes = static_cast<uint64_t>(pcm.Samples.size()) * 2;
-  if (dataBytes > 0xFFFFFFFFull - 36) return false;  // a RIFF size is 32 bits
+  // A RIFF size is 32 bits.
+  if (pcm.Channels < 1 || pcm.SampleRate < 1 || dataBytes > 0xFFFFFFFFull - 36) {
+    errno = EINVAL;
+    return false;
+  }
   // The canonical 44-byte header, all fields little-endian.
   uint8_t header[44];
   auto put16 = [&](size_t at, uint32_t v) { header[at] = v & 0xFF; header[at + 1] = (v >> 8) & 0xFF; };
@@ -156,7 +183,7 @@ bool WriteWav16(const std::string& fileName, const TPcm16& pcm) {
     bytes[2 * i + 1] = static_cast<uint8_t>(v >> 8);
   }
   ok = ok && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  return std::fclose(file) == 0 && ok;
+  return CloseWritten(file, fileName, ok);
 }
 
 TFrameStats ComputeFrameStats(std::vector<double> milliseconds) {

@@ -37,18 +37,22 @@ bool IsCaptureFolderName(const std::string& name);
 // True when the folder holds what a capture writes (frame_NNNNNN.png files or audio.wav).
 bool FolderHoldsCapture(const std::string& folder);
 // A sink piping the frames to ffmpeg, which writes the video file as the options say (the audio
-// file, when written, too). Throws FatalError when ffmpeg is not on the PATH or has no encoder
-// for the options.
+// file, when written, too); the file appears only when complete, and replaces one of that name
+// only with `overwrite`. Throws FatalError when ffmpeg is not on the PATH or has no encoder for
+// the options.
 std::unique_ptr<TFrameSink> MakeVideoFileSink(const std::string& fileName, double fps,
-                                              const TVideoOptions& options);
+                                              const TVideoOptions& options, bool overwrite);
 // Encodes a video file (its frames and its sound) into the file as the options say, as a capture
-// to that file would. Throws FatalError when ffmpeg is missing or fails.
+// to that file would (complete or not at all). Throws FatalError when ffmpeg is missing or fails,
+// Interrupted when the run was interrupted.
 void EncodeVideoFile(const std::string& input, const std::string& fileName,
-                     const TVideoOptions& options);
-// Writes one RGB picture as an 8-bit PNG. False on failure.
+                     const TVideoOptions& options, bool overwrite);
+// Writes one RGB picture as an 8-bit PNG. False on failure (with errno; a partly written file
+// is removed).
 bool WritePngRGB(const std::string& fileName, const uint8_t* rgb, int32_t width, int32_t height);
 
-// Writes 16-bit PCM as a WAV file (the audio of a capture). False on failure.
+// Writes 16-bit PCM as a WAV file (the audio of a capture). False on failure (with errno; a
+// partly written file is removed).
 bool WriteWav16(const std::string& fileName, const TPcm16& pcm);
 
 // Frame time statistics of a benchmark, in milliseconds.

@@ -11,6 +11,7 @@
 #include "engine/Vectors.h"
 #include "platform/Dialogs.h"
 #include "platform/Frame.h"
+#include "platform/Interrupts.h"
 #include "platform/KestoBASS.h"
 #include "platform/KestoGL2.h"
 #include "platform/KestoInput.h"
@@ -62,6 +63,7 @@ void ResetProcessState() {
   ResetErrorBoxes();
   ResetScriptErrors();
   ResetTrackReports();
+  ResetInterrupts();
   if (!startFolder.empty()) {
     // A start folder that has gone away leaves the process where it is.
     const int moved = ::chdir(startFolder.c_str());

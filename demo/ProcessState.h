@@ -28,6 +28,8 @@
 //                          location)
 //   sync/TrackReports.h    reports (whether analyses show progress, whether a cache that
 //                          cannot be written was reported)
+//   platform/Interrupts.h  deferring, pending (whether SIGINT and SIGTERM are deferred, and the
+//                          signal received; the handlers stay installed)
 //   the current folder     reading a script and DATADIR change it; the reset returns to the
 //                          folder of the start
 //

@@ -55,6 +55,7 @@ void TVDemo::CatchUpToRangeStart() {
   }
   const float frameDuration = static_cast<float>(1.0 / FixedStepFps());
   for (int64_t frame = 0; frame < framesBefore_; ++frame) {
+    StopIfInterrupted();
     const int32_t row = rowAt(frame);
     const bool draw = std::binary_search(drawn.begin(), drawn.end(), frame);
     if (draw) {

@@ -6,7 +6,9 @@
 #include "demo/TimerOverlay.h"
 #include "demo/Vorpane.h"
 
+#include "platform/Dialogs.h"
 #include "platform/FatalError.h"
+#include "platform/Interrupts.h"
 #include "platform/KestoBASS.h"
 #include "platform/KestoInput.h"
 #include "platform/Text.h"
@@ -14,8 +16,10 @@
 
 #include <SDL2/SDL.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include <unistd.h>
 
@@ -55,6 +59,22 @@ void TVDemo::RequireEverythingLoaded() const {
     throw FatalError(std::to_string(picturesFailed_) +
                      (picturesFailed_ == 1 ? " picture" : " pictures") +
                      " failed to load; a capture or benchmark needs every picture");
+  RequireNoScriptError();
+}
+
+void TVDemo::RequireNoScriptError() const {
+  if (!options_.Benchmark && options_.CaptureDir.empty()) return;
+  // Every error box is a script error or a loader's failure, said above.
+  if (ErrorBoxCount() > 0)
+    throw FatalError("The script has an error (see above); a capture or benchmark stops on it");
+}
+
+void TVDemo::StopIfInterrupted() const {
+  const int signal = PendingInterrupt();
+  if (!signal) return;
+  if (!options_.FixedStep) throw Interrupted(signal, "");
+  throw Interrupted(signal, "interrupted at frame " + std::to_string(frameIndex_) + " of " +
+                                std::to_string(frameLimit_));
 }
 
 void TVDemo::ReportOnce(const std::string& key, int32_t line, const std::string& description) {
@@ -108,14 +128,28 @@ void TVDemo::Run() {
     // Frame i shows from + i / fps; the range is (end - from) * fps frames, rounded (a range
     // shorter than half a frame still gets one).
     frameLimit_ = std::max<int64_t>(1, std::llround((end - from) * fps));
-    if (!options_.CaptureDir.empty())
-      sink_ = IsVideoFileName(options_.CaptureDir)
-                  ? MakeVideoFileSink(options_.CaptureDir, fps, options_.Video)
-                  : MakePngFolderSink(options_.CaptureDir);
   } else if (Window.RC) {
     // Loading presents as fast as it can; play syncs to the display unless told not to.
     SetSwapSync(!options_.NoVsync);
   }
+  // From here a signal stops the run at the next frame, which removes what it had not finished
+  // (the sink does, as it goes).
+  TDeferredInterrupts deferred;
+  try {
+    RunFrames();
+  } catch (...) {
+    sink_.reset();
+    throw;
+  }
+  sink_.reset();
+}
+
+void TVDemo::RunFrames() {
+  if (options_.FixedStep && !options_.CaptureDir.empty())
+    sink_ = IsVideoFileName(options_.CaptureDir)
+                ? MakeVideoFileSink(options_.CaptureDir, FixedStepFps(), options_.Video,
+                                    options_.Overwrite)
+                : MakePngFolderSink(options_.CaptureDir);
   if (options_.FixedStep) CatchUpToRangeStart();
   TRunProgress progress(
       options_.FixedStep && !options_.Quiet ? stderr : nullptr, ::isatty(STDERR_FILENO) != 0,
@@ -123,6 +157,7 @@ void TVDemo::Run() {
       frameLimit_,
       FixedStepTime(0));
   for (;;) {
+    StopIfInterrupted();
     if (KeyDown(kEscapeKey) || QuitRequested) break;
     if (frameLimit_ >= 0 && frameIndex_ >= frameLimit_) break;
     const uint64_t start = SDL_GetPerformanceCounter();
@@ -136,7 +171,10 @@ void TVDemo::Run() {
     progress.Update(frameIndex_, Time);
   }
   if (sink_ && MusicLoaded) WriteCapturedAudio(sink_->AudioFileName());
-  if (sink_ && !sink_->Finish()) throw FatalError("The capture could not be finished");
+  if (sink_ && !sink_->Finish()) {
+    StopIfInterrupted();
+    throw FatalError("The capture could not be finished");
+  }
   progress.Finish(frameIndex_, Time);
   if (options_.Benchmark) {
     std::fputs(FormatFrameStats(ComputeFrameStats(frameMilliseconds_)).c_str(), stdout);
@@ -172,7 +210,7 @@ void TVDemo::WriteCapturedAudio(const std::string& fileName) {
   TPcm16 audio;
   if (!StreamAudioRange(Music, FixedStepTime(0), FixedStepTime(frameIndex_), audio) ||
       !WriteWav16(fileName, audio))
-    throw FatalError("Cannot write " + fileName);
+    throw FatalError("Cannot write " + fileName + ": " + std::strerror(errno));
 }
 
 void TVDemo::RenderFrame() {
@@ -198,6 +236,7 @@ void TVDemo::RenderFrame() {
   RunBars(row, true);
   if (ShowTimer) DrawTimerOverlay(Time, row);
 
+  if (options_.FixedStep) RequireNoScriptError();
   if (options_.FixedStep && sink_) CaptureFrame();
   if (session_) session_->AfterFrame(*this, row);
   std::vector<TKeyPress> keys;
@@ -279,8 +318,10 @@ void TVDemo::CaptureFrame() {
     blurredFrame_.Take(rgb, width, height);
   }
   ComposeOutputRGB(rgb, width, height);
-  if (!sink_->WriteFrame(frameIndex_, rgb.data(), width, height))
+  if (!sink_->WriteFrame(frameIndex_, rgb.data(), width, height)) {
+    StopIfInterrupted();
     throw FatalError("Cannot capture frame " + std::to_string(frameIndex_));
+  }
 }
 
 int32_t TVDemo::SubFrameCount() const {

@@ -1,5 +1,6 @@
 #include "demo/RunProgress.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -7,6 +8,8 @@ namespace {
 // Rewrites of the terminal line per second at most: often enough to look alive, rarely enough
 // to cost nothing beside a frame.
 constexpr double kSecondsBetweenUpdates = 0.25;
+// Lines of a log (stderr not a terminal): a sign of life, not a stream.
+constexpr double kSecondsBetweenLogLines = 10.0;
 
 std::string Fixed(double value, int decimals) {
   char text[64];
@@ -38,7 +41,11 @@ std::string ProgressLine(int64_t frame, int64_t frameCount, double demoSeconds,
   // An estimated count can fall short of the frames the run really takes.
   if (frameCount >= 0 && frame > frameCount) frameCount = frame;
   std::string line = "frame " + std::to_string(frame);
-  if (frameCount >= 0) line += "/" + std::to_string(frameCount);
+  if (frameCount > 0)
+    line += "/" + std::to_string(frameCount) + " (" + std::to_string(100 * frame / frameCount) +
+            "%)";
+  else if (frameCount == 0)
+    line += "/0";
   line += "  demo " + Fixed(demoSeconds, 2) + " s";
   const bool timed = elapsedSeconds > 0 && frame > 0;
   const double fps = timed ? static_cast<double>(frame) / elapsedSeconds : 0.0;
@@ -82,8 +89,16 @@ double TRunProgress::Elapsed() const {
 }
 
 void TRunProgress::Update(int64_t framesDone, double demoSeconds) {
-  if (!out_ || !terminal_) return;
+  if (!out_) return;
   const double elapsed = Elapsed();
+  if (!terminal_) {
+    if (elapsed - std::max(lastShown_, 0.0) < kSecondsBetweenLogLines) return;
+    lastShown_ = elapsed;
+    std::fprintf(out_, "vorpane: %s\n",
+                 ProgressLine(framesDone, frameCount_, demoSeconds, elapsed).c_str());
+    std::fflush(out_);
+    return;
+  }
   if (lastShown_ >= 0 && elapsed - lastShown_ < kSecondsBetweenUpdates) return;
   lastShown_ = elapsed;
   const std::string line = ProgressLine(framesDone, frameCount_, demoSeconds, elapsed);

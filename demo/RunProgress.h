@@ -1,13 +1,14 @@
 // What a capture or benchmark says about its progress on stderr: on a terminal one line,
 // rewritten a few times a second, with the frame, the demo time, the frame rate and the time
-// left; elsewhere (a log, a pipe) only a one-line summary at the end.
+// left; elsewhere (a log, a pipe) the same as a line of its own every 10 s; a one-line summary at
+// the end.
 #pragma once
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 
-// The progress line: "frame 120/600  demo 12.00 s  58.3 fps  0:08 left". A frame count below 0
+// The progress line: "frame 120/600 (20%)  demo 12.00 s  58.3 fps  0:08 left". A frame count below 0
 // means the length of the run is not known (no "/N", no time left); before any time has passed
 // the rate and the time left show as "--".
 std::string ProgressLine(int64_t frame, int64_t frameCount, double demoSeconds,
@@ -21,15 +22,16 @@ std::string FormatDuration(double seconds);
 
 class TRunProgress {
  public:
-  // Writes to `out` (null: says nothing); `terminal` chooses the rewritten line over the summary
-  // alone. The clock starts here.
+  // Writes to `out` (null: says nothing); `terminal` chooses the rewritten line over the lines of
+  // a log. The clock starts here.
   TRunProgress(std::FILE* out, bool terminal, bool capture, int64_t frameCount, double demoFrom);
   // Ends a pending line, so that an error message after it starts on a line of its own.
   ~TRunProgress();
   TRunProgress(const TRunProgress&) = delete;
   TRunProgress& operator=(const TRunProgress&) = delete;
 
-  // After each frame: rewrites the line when enough time has passed since the last time.
+  // After each frame: rewrites the line (or writes a log line) when enough time has passed since
+  // the last time.
   void Update(int64_t framesDone, double demoSeconds);
   // After the last frame: the summary (on a terminal in place of the line).
   void Finish(int64_t framesDone, double demoSeconds);

@@ -1,17 +1,20 @@
 // Capture to a video file: frames go as raw RGB through a pipe to an ffmpeg process that encodes
-// them (codec, quality and colour tags from the video options) into a temporary Matroska file
-// next to the target; when the run is over a second, quick ffmpeg pass puts that video and the
-// audio of the range into the target container without encoding the video again.
+// them (codec, quality and colour tags from the video options) into a temporary NUT file next to
+// the target (NUT keeps the frame rate's own time base, so every frame lasts exactly 1/fps); when
+// the run is over a second, quick ffmpeg pass puts that video and the audio of the range into the
+// target container without encoding the video again, under a temporary name that is renamed to
+// the target only once it is complete. Each ffmpeg runs with -xerror: without it, a write that
+// fails while the file is closed (a full disk) still ends with status 0. On failure or
+// interrupt every temporary file is removed.
 #include "demo/Capture.h"
 #include "demo/VideoOptions.h"
 
+#include "platform/ChildProgram.h"
 #include "platform/FatalError.h"
 #include "platform/Files.h"
+#include "platform/Interrupts.h"
 
 #include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -22,96 +25,10 @@
 
 namespace {
 
-// The full path of a program found on PATH, or empty.
-std::string FindOnPath(const std::string& program) {
-  const char* path = std::getenv("PATH");
-  if (!path) return "";
-  const std::string folders = path;
-  size_t start = 0;
-  for (;;) {
-    const size_t colon = folders.find(':', start);
-    std::string folder = folders.substr(start, colon == std::string::npos ? colon : colon - start);
-    if (folder.empty()) folder = ".";
-    const std::string candidate = folder + "/" + program;
-    if (::access(candidate.c_str(), X_OK) == 0) return candidate;
-    if (colon == std::string::npos) return "";
-    start = colon + 1;
-  }
-}
-
-// Starts a program; when stdinPipe is given, the program's standard input is the read end of a
-// new pipe whose write end is returned there. Returns the process id, or -1.
-pid_t StartProgram(const std::string& program, const std::vector<std::string>& arguments,
-                   int* stdinPipe, int* stdoutPipe = nullptr) {
-  // The argument vector is built before fork: the child of a process with threads (audio,
-  // llvmpipe) may only make async-signal-safe calls, and allocating is not one of them.
-  std::vector<char*> argv;
-  argv.push_back(const_cast<char*>(program.c_str()));
-  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-  argv.push_back(nullptr);
-  int fds[2] = {-1, -1}, outFds[2] = {-1, -1};
-  if (stdinPipe && ::pipe(fds) != 0) return -1;
-  if (stdoutPipe && ::pipe(outFds) != 0) {
-    if (stdinPipe) {
-      ::close(fds[0]);
-      ::close(fds[1]);
-    }
-    return -1;
-  }
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    if (stdinPipe) {
-      ::dup2(fds[0], 0);
-      ::close(fds[0]);
-      ::close(fds[1]);
-    }
-    if (stdoutPipe) {
-      ::dup2(outFds[1], 1);
-      ::close(outFds[0]);
-      ::close(outFds[1]);
-    }
-    ::execv(program.c_str(), argv.data());
-    ::_exit(127);
-  }
-  if (stdoutPipe) {
-    ::close(outFds[1]);
-    if (pid < 0) ::close(outFds[0]);
-    else *stdoutPipe = outFds[0];
-  }
-  if (stdinPipe) {
-    ::close(fds[0]);
-    if (pid < 0) {
-      ::close(fds[1]);
-      return -1;
-    }
-    *stdinPipe = fds[1];
-  }
-  return pid;
-}
-
-// Waits for a process; true when it exited with status 0.
-bool WaitForSuccess(pid_t pid) {
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0)
-    if (errno != EINTR) return false;
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 // The encoder lines of `ffmpeg -encoders`, each name with a space on both sides.
 std::string EncoderList(const std::string& ffmpeg) {
-  int out = -1;
-  const pid_t pid = StartProgram(ffmpeg, {"-hide_banner", "-nostdin", "-encoders"}, nullptr, &out);
-  if (pid <= 0) return "";
   std::string text;
-  char buffer[4096];
-  for (;;) {
-    const ssize_t n = ::read(out, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    text.append(buffer, static_cast<size_t>(n));
-  }
-  ::close(out);
-  WaitForSuccess(pid);
+  RunForOutput(ffmpeg, {"-hide_banner", "-nostdin", "-encoders"}, text);
   std::string list;
   size_t start = 0;
   while (start < text.size()) {
@@ -131,24 +48,47 @@ std::string EncoderList(const std::string& ffmpeg) {
   return list;
 }
 
+// The name a file is written under until it is complete: beside it, with the same ending, so
+// that ffmpeg writes the same container.
+std::string PartialName(const std::string& fileName) {
+  const size_t slash = fileName.rfind('/');
+  const size_t dot = fileName.rfind('.');
+  const bool hasEnding = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+  return fileName + ".partial" + (hasEnding ? fileName.substr(dot) : std::string());
+}
+
+// True when ffmpeg did its part; otherwise says why (nothing on an interrupt, which the run
+// reports itself: Ctrl-C on a terminal reaches ffmpeg too, which then fails).
+bool ReportOutcome(TChildOutcome outcome, const std::string& fileName,
+                   const std::string& failure) {
+  if (outcome == TChildOutcome::Succeeded) return true;
+  if (PendingInterrupt()) return false;
+  if (outcome == TChildOutcome::Stalled)
+    std::fprintf(stderr, "Cannot capture to %s: ffmpeg stalled (nothing done for %.0f s) and was "
+                 "stopped\n", fileName.c_str(), kChildStallSeconds);
+  else if (outcome == TChildOutcome::Failed)
+    std::fprintf(stderr, "Cannot capture to %s: %s\n", fileName.c_str(), failure.c_str());
+  return false;
+}
+
 class VideoFileSink : public TFrameSink {
  public:
-  VideoFileSink(std::string fileName, std::string ffmpeg, double fps, TVideoOptions options,
-                std::string videoEncoder, std::string audioEncoder)
-      : fileName_(std::move(fileName)), ffmpeg_(std::move(ffmpeg)), fps_(fps),
-        options_(std::move(options)), videoEncoder_(std::move(videoEncoder)),
-        audioEncoder_(std::move(audioEncoder)), videoPart_(fileName_ + ".video.mkv"),
-        audioPart_(fileName_ + ".audio.wav") {
+  VideoFileSink(std::string fileName, bool overwrite, std::string ffmpeg, double fps,
+                TVideoOptions options, std::string videoEncoder, std::string audioEncoder)
+      : fileName_(std::move(fileName)), overwrite_(overwrite), ffmpeg_(std::move(ffmpeg)),
+        fps_(fps), options_(std::move(options)), videoEncoder_(std::move(videoEncoder)),
+        audioEncoder_(std::move(audioEncoder)), videoPart_(fileName_ + ".video.nut"),
+        audioPart_(fileName_ + ".audio.wav"), partial_(PartialName(fileName_)) {
     std::remove(audioPart_.c_str());
   }
 
   ~VideoFileSink() override {
-    if (encoder_ > 0) {
-      ::close(pipe_);
-      WaitForSuccess(encoder_);
-    }
+    // Not finished: a failed or interrupted run, whose frames are not wanted any more.
+    if (pipe_ >= 0) ::close(pipe_);
+    EndChild(encoder_);
     std::remove(videoPart_.c_str());
     std::remove(audioPart_.c_str());
+    std::remove(partial_.c_str());
   }
 
   std::string AudioFileName() const override { return audioPart_; }
@@ -161,48 +101,24 @@ class VideoFileSink : public TFrameSink {
       return false;
     }
     const size_t size = static_cast<size_t>(width) * static_cast<size_t>(height) * 3;
-    // A dying encoder must show up as a failed write, not end the player: SIGPIPE is ignored
-    // while writing and given back its previous handling afterwards.
-    struct sigaction ignore {}, previous {};
-    ignore.sa_handler = SIG_IGN;
-    ::sigemptyset(&ignore.sa_mask);
-    ::sigaction(SIGPIPE, &ignore, &previous);
-    const bool complete = WriteAll(rgb, size);
-    ::sigaction(SIGPIPE, &previous, nullptr);
-    return complete;
+    const TChildOutcome outcome = WriteToChild(encoder_, pipe_, rgb, size);
+    const std::string reason = std::string("ffmpeg stopped taking frames (") +
+                               std::strerror(errno) + ")";
+    if (outcome == TChildOutcome::Stalled || outcome == TChildOutcome::Interrupted)
+      encoder_ = -1;  // ended by WriteToChild
+    return ReportOutcome(outcome, fileName_, reason);
   }
 
- private:
-  // Writes the whole buffer to the encoder's pipe; false (after saying why) when it stops.
-  bool WriteAll(const uint8_t* rgb, size_t size) {
-    size_t written = 0;
-    while (written < size) {
-      const ssize_t n = ::write(pipe_, rgb + written, size - written);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        std::fprintf(stderr, "Cannot capture to %s: ffmpeg stopped taking frames (%s)\n",
-                     fileName_.c_str(), std::strerror(errno));
-        return false;
-      }
-      written += static_cast<size_t>(n);
-    }
-    return true;
-  }
-
- public:
   bool Finish() override {
     if (encoder_ <= 0) {
       std::fprintf(stderr, "Cannot capture to %s: no frame was rendered\n", fileName_.c_str());
       return false;
     }
     ::close(pipe_);
-    const bool encoded = WaitForSuccess(encoder_);
+    pipe_ = -1;
+    const TChildOutcome encoded = WaitForChild(encoder_);
     encoder_ = -1;
-    if (!encoded) {
-      std::fprintf(stderr, "Cannot capture to %s: ffmpeg could not encode the frames\n",
-                   fileName_.c_str());
-      return false;
-    }
+    if (!ReportOutcome(encoded, fileName_, "ffmpeg could not encode the frames")) return false;
     // Second pass: the encoded video as it is, the audio (when there is some) encoded.
     std::vector<std::string> arguments = {"-hide_banner", "-loglevel", "error", "-nostdin", "-y",
                                           "-i", videoPart_};
@@ -211,13 +127,19 @@ class VideoFileSink : public TFrameSink {
     const std::vector<std::string> mux =
         MuxArguments(fileName_, options_, audioEncoder_, withAudio);
     arguments.insert(arguments.end(), mux.begin(), mux.end());
-    arguments.push_back(fileName_);
+    arguments.insert(arguments.end(), {"-xerror", partial_});
     const pid_t muxer = StartProgram(ffmpeg_, arguments, nullptr);
-    const bool muxed = muxer > 0 && WaitForSuccess(muxer);
-    if (!muxed)
-      std::fprintf(stderr, "Cannot capture to %s: ffmpeg could not write the file\n",
-                   fileName_.c_str());
-    return muxed;
+    const TChildOutcome muxed = muxer > 0 ? WaitForChild(muxer) : TChildOutcome::Failed;
+    if (!ReportOutcome(muxed, fileName_, "ffmpeg could not write the file")) return false;
+    // An interrupt up to here still leaves the target as it was.
+    if (PendingInterrupt()) return false;
+    if (!MoveIntoPlace(partial_, fileName_, overwrite_)) {
+      std::fprintf(stderr, "Cannot capture to %s: %s\n", fileName_.c_str(),
+                   errno == EEXIST ? "a file of that name appeared during the capture"
+                                   : std::strerror(errno));
+      return false;
+    }
+    return true;
   }
 
  private:
@@ -233,7 +155,7 @@ class VideoFileSink : public TFrameSink {
     const std::vector<std::string> encode =
         VideoEncodeArguments(fileName_, options_, videoEncoder_, height);
     arguments.insert(arguments.end(), encode.begin(), encode.end());
-    arguments.push_back(videoPart_);
+    arguments.insert(arguments.end(), {"-xerror", videoPart_});
     encoder_ = StartProgram(ffmpeg_, arguments, &pipe_);
     if (encoder_ > 0) {
       // Room for two whole frames in the pipe, so the player draws the next frame while the
@@ -247,11 +169,13 @@ class VideoFileSink : public TFrameSink {
     return false;
   }
 
-  std::string fileName_, ffmpeg_;
+  std::string fileName_;
+  bool overwrite_;
+  std::string ffmpeg_;
   double fps_;
   TVideoOptions options_;
   std::string videoEncoder_, audioEncoder_;
-  std::string videoPart_, audioPart_;
+  std::string videoPart_, audioPart_, partial_;
   pid_t encoder_ = -1;
   int pipe_ = -1;
   int32_t width_ = 0, height_ = 0;
@@ -279,6 +203,8 @@ TEncoders FindEncoders(const std::string& fileName, const TVideoOptions& options
                      ": ffmpeg was not found on the PATH. Install it (bash scripts/install-deps.sh "
                      "or apt-get install ffmpeg), or capture PNG frames with --capture DIR");
   const std::string offered = EncoderList(found.Ffmpeg);
+  // An interrupt cut the list short: the run stops on it, not on a missing encoder.
+  if (PendingInterrupt()) return found;
   const std::vector<std::vector<std::string>> needed = NeededEncoders(fileName, options);
   std::string* chosen[2] = {&found.Video, &found.Audio};
   for (size_t i = 0; i < 2; ++i) {
@@ -301,37 +227,29 @@ TEncoders FindEncoders(const std::string& fileName, const TVideoOptions& options
 int VideoHeight(const std::string& fileName) {
   const std::string ffprobe = FindOnPath("ffprobe");
   if (ffprobe.empty()) return 0;
-  int out = -1;
-  const pid_t pid = StartProgram(ffprobe,
-                                 {"-v", "error", "-select_streams", "v:0", "-show_entries",
-                                  "stream=height", "-of", "csv=p=0", fileName},
-                                 nullptr, &out);
-  if (pid <= 0) return 0;
-  char text[64] = {};
-  size_t used = 0;
-  for (;;) {
-    const ssize_t n = ::read(out, text + used, sizeof text - 1 - used);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    used += static_cast<size_t>(n);
-  }
-  ::close(out);
-  return WaitForSuccess(pid) ? std::atoi(text) : 0;
+  std::string text;
+  const TChildOutcome outcome = RunForOutput(
+      ffprobe,
+      {"-v", "error", "-select_streams", "v:0", "-show_entries", "stream=height", "-of", "csv=p=0",
+       fileName},
+      text);
+  return outcome == TChildOutcome::Succeeded ? std::atoi(text.c_str()) : 0;
 }
 
 }  // namespace
 
 std::unique_ptr<TFrameSink> MakeVideoFileSink(const std::string& fileName, double fps,
-                                              const TVideoOptions& options) {
+                                              const TVideoOptions& options, bool overwrite) {
   const TEncoders encoders = FindEncoders(fileName, options);
-  return std::make_unique<VideoFileSink>(fileName, encoders.Ffmpeg, fps, options, encoders.Video,
+  return std::make_unique<VideoFileSink>(fileName, overwrite, encoders.Ffmpeg, fps, options, encoders.Video,
                                          encoders.Audio);
 }
 
 void EncodeVideoFile(const std::string& input, const std::string& fileName,
-                     const TVideoOptions& options) {
+                     const TVideoOptions& options, bool overwrite) {
   const TEncoders encoders = FindEncoders(fileName, options);
   const int height = VideoHeight(input);
+  if (const int signal = PendingInterrupt()) throw Interrupted(signal, "interrupted");
   if (height <= 0) throw FatalError("Cannot encode " + input + ": no video found in it");
   std::vector<std::string> arguments = {"-hide_banner", "-loglevel", "error", "-nostdin", "-y",
                                         "-i", input, "-map", "0:v", "-map", "0:a?"};
@@ -348,8 +266,22 @@ void EncodeVideoFile(const std::string& input, const std::string& fileName,
   arguments.insert(arguments.end(), {"-af", "asetpts=N/SR/TB"});
   const std::vector<std::string> container = ContainerArguments(fileName, options);
   arguments.insert(arguments.end(), container.begin(), container.end());
-  arguments.push_back(fileName);
+  const std::string partial = PartialName(fileName);
+  arguments.insert(arguments.end(), {"-xerror", partial});
   const pid_t encoder = StartProgram(encoders.Ffmpeg, arguments, nullptr);
-  if (encoder <= 0 || !WaitForSuccess(encoder))
+  const TChildOutcome outcome = encoder > 0 ? WaitForChild(encoder) : TChildOutcome::Failed;
+  const int interrupt = PendingInterrupt();
+  const bool moved = outcome == TChildOutcome::Succeeded && !interrupt &&
+                     MoveIntoPlace(partial, fileName, overwrite);
+  const int error = errno;
+  if (moved) return;
+  std::remove(partial.c_str());
+  if (interrupt) throw Interrupted(interrupt, "interrupted");
+  if (outcome == TChildOutcome::Stalled)
+    throw FatalError("Cannot encode " + input + " into " + fileName + ": ffmpeg stalled");
+  if (outcome != TChildOutcome::Succeeded)
     throw FatalError("Cannot encode " + input + " into " + fileName + ": ffmpeg failed");
+  throw FatalError("Cannot encode " + input + " into " + fileName + ": " +
+                   (error == EEXIST ? "a file of that name appeared meanwhile"
+                                    : std::strerror(error)));
 }

@@ -141,6 +141,14 @@ class TVDemo : public TDemoScript {
   // Refuses a capture or benchmark of a production that did not load whole: an effect, the
   // music or a picture failed (the loaders said why).
   void RequireEverythingLoaded() const;
+  // Ends a capture or benchmark (FatalError) once the script has reported an error: a frame
+  // drawn after "Demo will now crash" is not the production.
+  void RequireNoScriptError() const;
+  // Throws Interrupted when SIGINT or SIGTERM came ("interrupted at frame N of M" in a
+  // fixed-step run).
+  void StopIfInterrupted() const;
+  // The capture and frame loop of Run, with the signals deferred.
+  void RunFrames();
   // The demo time a fixed-step run ends at: --to, ENDTIME or the end of the demotrack, whichever
   // comes first; below 0 when there is none.
   double FixedStepEnd() const;

@@ -5,6 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <fcntl.h>
+
+#include <cerrno>
 #include <cstdio>
 
 namespace {
@@ -129,4 +132,14 @@ TFileStamp FileStamp(const std::string& name) {
   stamp.ModifiedNanoseconds = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 +
                               static_cast<int64_t>(st.st_mtim.tv_nsec);
   return stamp;
+}
+
+bool MoveIntoPlace(const std::string& from, const std::string& to, bool replace) {
+  if (replace) return std::rename(from.c_str(), to.c_str()) == 0;
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  // A file system without the flag: a hard link fails as well when the name is taken.
+  if (::link(from.c_str(), to.c_str()) != 0) return false;
+  ::unlink(from.c_str());
+  return true;
 }

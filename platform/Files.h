@@ -31,6 +31,11 @@ std::string CurrentDirectory();
 // current directory changes.
 std::string AbsolutePath(const std::string& name);
 
+// Renames a finished file into place (both names in one folder). Without `replace` a file that
+// appeared under the target name meanwhile is kept and the rename fails with EEXIST. False (with
+// errno) on failure.
+bool MoveIntoPlace(const std::string& from, const std::string& to, bool replace);
+
 // What tells one version of a file from another without reading it: its size and its
 // modification time. A missing file has Exists false and zeros.
 struct TFileStamp {

@@ -128,7 +128,8 @@ TEST(Production, CaptureToMp4GivesH264AndAacOfTheRangesLength) {
   EXPECT_EQ(WithoutProgressSummary(run.Stderr), "");
   // The temporary files of the two passes are gone.
   struct stat st;
-  EXPECT_NE(::stat((production + "/clip.mp4.video.mkv").c_str(), &st), 0);
+  EXPECT_NE(::stat((production + "/clip.mp4.video.nut").c_str(), &st), 0);
+  EXPECT_NE(::stat((production + "/clip.mp4.partial.mp4").c_str(), &st), 0);
   EXPECT_NE(::stat((production + "/clip.mp4.audio.wav").c_str(), &st), 0);
 
   const TRunResult probe = RunProgramIn(

@@ -128,7 +128,7 @@ TEST(Progress, OnATerminalTheLineIsRewrittenAndEndsWithTheSummary) {
                "/dev/null"});
   ASSERT_EQ(run.ExitStatus, 0) << run.Stdout << run.Stderr;
   const std::string& shown = run.Stdout;
-  EXPECT_EQ(shown.rfind("\rframe 1/60  demo 0.00 s  ", 0), 0u) << shown;
+  EXPECT_EQ(shown.rfind("\rframe 1/60 (1%)  demo 0.00 s  ", 0), 0u) << shown;
   // One second at 60 frames a second: the last frame is at 59/60 s.
   const size_t summary = shown.rfind("\rvorpane: captured 60 frames (demo 0.00 to 0.98 s) in ");
   EXPECT_NE(summary, std::string::npos) << shown;

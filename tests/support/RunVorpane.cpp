@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -56,7 +57,15 @@ void WriteTextFile(const std::string& folder, const std::string& name, const std
   out << text;
 }
 
-std::string WithoutProgressSummary(const std::string& stderrText) {
+std::string WithoutProgressSummary(const std::string& fullText) {
+  // The progress lines a slow run writes every 10 s go first.
+  std::string stderrText;
+  for (size_t start = 0; start < fullText.size();) {
+    const size_t end = std::min(fullText.find('\n', start), fullText.size() - 1) + 1;
+    if (fullText.compare(start, 15, "vorpane: frame ") != 0)
+      stderrText += fullText.substr(start, end - start);
+    start = end;
+  }
   if (stderrText.empty() || stderrText.back() != '\n') return stderrText;
   const size_t start = stderrText.rfind('\n', stderrText.size() - 2);
   const size_t lineStart = start == std::string::npos ? 0 : start + 1;

@@ -20,8 +20,9 @@ void WriteTextFile(const std::string& folder, const std::string& name, const std
 TRunResult RunVorpaneIn(const std::string& folder, const std::vector<std::string>& arguments,
                         double timeLimitSeconds = 60,
                         const std::vector<std::string>& environment = {});
-// Stderr of a capture or benchmark without its closing summary line ("vorpane: captured ..." or
-// "vorpane: rendered ..."), for checks that nothing else was said.
+// Stderr of a capture or benchmark without its progress lines ("vorpane: frame ...") and its
+// closing summary line ("vorpane: captured ..." or "vorpane: rendered ..."), for checks that
+// nothing else was said.
 std::string WithoutProgressSummary(const std::string& stderrText);
 // Runs any program (path and arguments) the same way.
 TRunResult RunProgramIn(const std::string& folder, const std::vector<std::string>& command,

@@ -33,17 +33,17 @@ size_t Count(const std::string& text, char c) {
 }  // namespace
 
 TEST(ProgressText, LineShowsFrameRateAndTimeLeft) {
-  EXPECT_EQ(ProgressLine(120, 600, 12.0, 2.0), "frame 120/600  demo 12.00 s  60.0 fps  0:08 left");
+  EXPECT_EQ(ProgressLine(120, 600, 12.0, 2.0), "frame 120/600 (20%)  demo 12.00 s  60.0 fps  0:08 left");
   // No range end: no count and no time left.
   EXPECT_EQ(ProgressLine(120, -1, 12.0, 2.0), "frame 120  demo 12.00 s  60.0 fps");
   // Before any time has passed (or before the first frame) there is no rate to divide by.
-  EXPECT_EQ(ProgressLine(0, 600, 0.0, 0.0), "frame 0/600  demo 0.00 s  -- fps  -- left");
-  EXPECT_EQ(ProgressLine(5, 600, 0.08, 0.0), "frame 5/600  demo 0.08 s  -- fps  -- left");
+  EXPECT_EQ(ProgressLine(0, 600, 0.0, 0.0), "frame 0/600 (0%)  demo 0.00 s  -- fps  -- left");
+  EXPECT_EQ(ProgressLine(5, 600, 0.08, 0.0), "frame 5/600 (0%)  demo 0.08 s  -- fps  -- left");
   EXPECT_EQ(ProgressLine(0, -1, 3.5, 1.0), "frame 0  demo 3.50 s  -- fps");
   // An estimated count the run goes past never shows a frame beyond the count.
-  EXPECT_EQ(ProgressLine(605, 600, 72.5, 10.0), "frame 605/605  demo 72.50 s  60.5 fps  0:00 left");
+  EXPECT_EQ(ProgressLine(605, 600, 72.5, 10.0), "frame 605/605 (100%)  demo 72.50 s  60.5 fps  0:00 left");
   // Slow runs: hours, rounded up to whole seconds.
-  EXPECT_EQ(ProgressLine(10, 36010, 0.2, 1.0), "frame 10/36010  demo 0.20 s  10.0 fps  1:00:00 left");
+  EXPECT_EQ(ProgressLine(10, 36010, 0.2, 1.0), "frame 10/36010 (0%)  demo 0.20 s  10.0 fps  1:00:00 left");
 
   EXPECT_EQ(FormatDuration(0), "0:00");
   EXPECT_EQ(FormatDuration(0.2), "0:01");
@@ -67,13 +67,13 @@ TEST(ProgressText, TerminalLineIsRewrittenAFewTimesASecondAndEndsWithTheSummary)
     progress.Finish(1000, 17.65);
   });
   EXPECT_EQ(Count(shown, '\r'), 2u) << shown;  // the first update, then the summary over it
-  EXPECT_EQ(shown.rfind("\rframe 1/600  demo 1.02 s", 0), 0u) << shown;
+  EXPECT_EQ(shown.rfind("\rframe 1/600 (0%)  demo 1.02 s", 0), 0u) << shown;
   const size_t summary = shown.rfind('\r');
   EXPECT_EQ(shown.compare(summary, 29, "\rvorpane: captured 1000 frame"), 0) << shown;
   EXPECT_EQ(Count(shown, '\n'), 1u);
   EXPECT_EQ(shown.back(), '\n');
 
-  // Not a terminal: nothing but the summary.
+  // Not a terminal: a line every 10 s, so in a short run nothing but the summary.
   const std::string logged = Written(false, [](TRunProgress& progress) {
     for (int frame = 1; frame <= 50; ++frame) progress.Update(frame, 1.0 + frame / 60.0);
     progress.Finish(50, 1.82);
