@@ -77,8 +77,7 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       ->excludes(captureOption)
       ->excludes(checkFlag);
   captureOption->excludes(checkFlag);
-  float fps = 60.0f;
-  auto* fpsOption = app.add_option("--fps", fps, "Frames per second of a capture or benchmark (default 60)")
+  auto* fpsOption = app.add_option("--fps", result.Options.Fps, "Frames per second of a capture or benchmark (default 60)")
       ->check(CLI::Validator(
           [](const std::string& text) -> std::string {
             double value = 0.0;
@@ -126,7 +125,6 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   result.Options.FixedStep = !capture.empty() || benchmark;
   result.Options.CaptureDir = capture;
   result.Options.Benchmark = benchmark;
-  result.Options.Fps = fps;
   result.Options.HasFrom = fromOption->count() > 0;
   result.Options.HasTo = toOption->count() > 0;
   if (!result.TimelineFile.empty() && benchmark) {
@@ -143,11 +141,12 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     result.Message = "vorpane: --size needs WIDTHxHEIGHT, each side 1 to 16384 pixels\n";
   }
   result.Options.Stretch = fit == "stretch";
-  if (!(result.Options.Shutter > 0.0f)) {
+  if (shutterOption->count() > 0 && !(result.Options.Shutter > 0.0f)) {
     result.ExitStatus = 2;
     result.Message = "vorpane: --shutter needs a part of a frame above 0, at most 1\n";
   }
-  const int ssaa = std::max(result.Options.Supersample, 1);
+  result.Options = ResolveDemoOptions(result.Options);
+  const int ssaa = result.Options.Supersample;
   if (result.Options.OutputWidth * ssaa > 16384 || result.Options.OutputHeight * ssaa > 16384) {
     result.ExitStatus = 2;
     result.Message = "vorpane: --size times --ssaa must stay within 16384 pixels a side\n";

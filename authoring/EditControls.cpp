@@ -111,13 +111,20 @@ bool TEditControls::LoopActive() const {
   return looping_ && LoopRange(&first, &last) && first < last;
 }
 
-bool TEditControls::LoopWrap(float now, const TDemoTracker* tracker, float* to) const {
+bool TEditControls::LoopTimes(const TDemoTracker* tracker, float* from, float* to) const {
   int32_t first = 0, last = 0;
   if (!LoopActive() || !LoopRange(&first, &last)) return false;
   TDemoTracker fallback;
   const TDemoTracker& tempo = TempoOf(tracker, fallback);
-  if (now < RowStartTime(tempo, last)) return false;
-  *to = RowStartTime(tempo, first);
+  *from = RowStartTime(tempo, first);
+  *to = RowStartTime(tempo, last);
+  return true;
+}
+
+bool TEditControls::LoopWrap(float now, const TDemoTracker* tracker, float* to) const {
+  float from = 0.0f, end = 0.0f;
+  if (!LoopTimes(tracker, &from, &end) || now < end) return false;
+  *to = from;
   return true;
 }
 

@@ -53,6 +53,8 @@ class TEditControls {
   TEditActions Press(TEditKey key, float now, const TDemoTracker* tracker);
   // When looping and `now` has reached the loop end: true, with the loop start in *to.
   bool LoopWrap(float now, const TDemoTracker* tracker, float* to) const;
+  // When looping: true, with the times the loop starts and ends at.
+  bool LoopTimes(const TDemoTracker* tracker, float* from, float* to) const;
   // Pauses (at the end of the demo); true when it was playing.
   bool Pause();
   // New limits (a reloaded script); pause and loop marks stay.

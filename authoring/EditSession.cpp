@@ -9,7 +9,6 @@
 #include "effects/BitmapFont.h"
 #include "effects/Draw2D.h"
 #include "platform/Dialogs.h"
-#include "platform/KestoBASS.h"
 #include "platform/RenderTarget.h"
 
 #include <unistd.h>
@@ -39,10 +38,9 @@ float PlayEndTime(const TVDemo& demo) {
 
 TEditSession::TEditSession(TVDemo& demo, const std::string& screenshotFolder)
     : demo_(demo),
-      controls_(demo.StartTime, demo.StartTime, -1.0f),
+      controls_(demo.PlayStartTime(), demo.PlayStartTime(), -1.0f),
       watcher_(demo.ScriptPath()),
-      screenshotFolder_(screenshotFolder),
-      base_(demo.StartTime) {
+      screenshotFolder_(screenshotFolder) {
   SetLimits(demo);
   demo.SetSession(this);
   // A modal box would take the keys until clicked: the author sees errors on the screen.
@@ -70,7 +68,7 @@ void TEditSession::NoteError(const std::string& line) {
 
 void TEditSession::SetLimits(const TVDemo& demo) {
   // Seeks reach back to the production's start even when the run started later.
-  controls_.SetLimits(demo.StartTime, std::min(demo.StartTime, demo.ScriptStartTime()),
+  controls_.SetLimits(demo.PlayStartTime(), std::min(demo.PlayStartTime(), demo.StartTime),
                       PlayEndTime(demo));
 }
 
@@ -87,54 +85,34 @@ void TEditSession::Reload(TVDemo& demo) {
   if (ok) {
     std::fprintf(stderr, "vorpane: %s reloaded in %.0f ms\n", demo.ScriptFile.c_str(),
                  milliseconds);
-    demo.ApplyStartOption();
     SetLimits(demo);
   } else {
     std::fprintf(stderr, "vorpane: %s could not be read; the previous timeline plays on\n",
                  demo.ScriptFile.c_str());
   }
   if (timerChosen_) demo.ShowTimer = showTimer;
-  // The demo goes on from the same time, paused or not, whatever the reload did to the clocks.
+  // The demo goes on from the same time, paused or not, whatever the reload did to the clock
+  // and the music.
   Seek(demo, time);
-  if (demo.MusicLoaded) {
-    if (controls_.Paused()) PauseStream(demo.Music);
-    else PlayStream(demo.Music);
-  }
-}
-
-void TEditSession::UpdateTime(TVDemo& demo) {
-  const float elapsed = demo.Timer->Elapsed();
-  if (demo.MusicLoaded) {
-    // The music is the clock; pausing and seeking it moves the demo with it.
-    demo.Time = StreamPosition(demo.Music);
-    FetchSpectrum(demo.Music, SpectrumData);
-    return;
-  }
-  demo.Time = controls_.Paused() ? base_ : base_ + (elapsed - anchor_) * demo.Speed;
+  demo.Clock.SetPaused(controls_.Paused());
 }
 
 void TEditSession::Seek(TVDemo& demo, float time) {
-  demo.Time = time;
-  base_ = time;
-  anchor_ = demo.Timer->Elapsed();
-  // The seek's own frame has no length: effects stepping by it do not jump.
-  demo.Timer->FrameDuration = 0.0f;
-  if (demo.MusicLoaded) SetStreamPosition(demo.Music, time);
+  demo.Clock.Seek(time);
+  demo.Time = demo.Clock.Time();
 }
 
-bool TEditSession::BeforeFrame(TVDemo& demo) {
-  float loopStart = 0.0f;
-  if (controls_.LoopWrap(demo.Time, demo.Tracker, &loopStart)) {
-    Seek(demo, loopStart);
-    return controls_.Paused();
-  }
+void TEditSession::BeforeFrame(TVDemo& demo) {
+  float loopStart = 0.0f, loopEnd = 0.0f;
+  const bool looping = controls_.LoopTimes(demo.Tracker, &loopStart, &loopEnd);
+  demo.Clock.SetLoop(looping, loopStart, loopEnd);
+  if (demo.Clock.WrapLoop()) return;
   const float last = controls_.LastTime();
-  if (last >= controls_.FirstTime() && demo.Time > last) {
+  if (last >= controls_.FirstTime() && demo.Clock.Time() > last) {
     // At the end an edit run holds the last frame, so the author can seek back.
     Seek(demo, last);
-    if (controls_.Pause() && demo.MusicLoaded) PauseStream(demo.Music);
+    if (controls_.Pause()) demo.Clock.SetPaused(true);
   }
-  return controls_.Paused();
 }
 
 void TEditSession::AfterFrame(TVDemo& demo, int32_t row) {
@@ -170,25 +148,13 @@ void TEditSession::AfterPresent(TVDemo& demo, const std::vector<TKeyPress>& keys
     if (key == TEditKey::None) continue;
     const TEditActions actions = controls_.Press(key, demo.Time, demo.Tracker);
     if (actions.Seek) Seek(demo, actions.SeekTime);
-    if (actions.PauseChanged) {
-      // The paused clock holds the time it shows; resuming runs on from there.
-      base_ = demo.Time;
-      anchor_ = demo.Timer->Elapsed();
-      if (demo.MusicLoaded) {
-        if (controls_.Paused()) {
-          PauseStream(demo.Music);
-          SetStreamPosition(demo.Music, demo.Time);
-        } else {
-          PlayStream(demo.Music);
-        }
-      }
-    }
+    if (actions.PauseChanged) demo.Clock.SetPaused(controls_.Paused());
     if (actions.ToggleTimer) {
       demo.ShowTimer = !demo.ShowTimer;
       timerChosen_ = true;
     }
     if (actions.Screenshot) screenshotRequested_ = true;
-    if (actions.Quit) QuitRequested = true;
+    if (actions.Quit) demo.QuitRequested = true;
     if (actions.Reload) reloadRequested = true;
   }
   // F5 reloads at once; the file is looked at about once a second, and read once it has held

@@ -1,5 +1,5 @@
-// The edit session (--edit): the run loop's demo clock pauses and seeks with the keys, the music
-// follows it, F12 writes the frame, the script is reloaded on F5 or when its file changes, and a
+// The edit session (--edit): the demo's clock pauses, seeks and loops with the keys (the music
+// follows it), F12 writes the frame, the script is reloaded on F5 or when its file changes, and a
 // status line is drawn over paused or looping play.
 #pragma once
 #include "authoring/EditControls.h"
@@ -19,17 +19,15 @@ class TEditSession : public TRunSession {
   TEditSession(const TEditSession&) = delete;
   TEditSession& operator=(const TEditSession&) = delete;
 
-  // The music's position, or the paused and seeking clock of a run without music.
-  void UpdateTime(TVDemo& demo) override;
-  // Loop wrap and the pause at the end; true while paused.
-  bool BeforeFrame(TVDemo& demo) override;
+  // Loop wrap and the pause at the end.
+  void BeforeFrame(TVDemo& demo) override;
   // Screenshot, reload error line and status line.
   void AfterFrame(TVDemo& demo, int32_t row) override;
   // Carries out the keys and reloads the script when asked or when its file changed.
   void AfterPresent(TVDemo& demo, const std::vector<TKeyPress>& keys) override;
 
  private:
-  // Moves the demo time and the music to a time.
+  // Moves the demo's clock (and with it the music) to a time.
   void Seek(TVDemo& demo, float time);
   // The keys' limits from the settings: --start or STARTTIME, and the end.
   void SetLimits(const TVDemo& demo);
@@ -42,8 +40,6 @@ class TEditSession : public TRunSession {
   TEditControls controls_;
   TScriptWatcher watcher_;
   std::string screenshotFolder_;
-  float base_ = 0.0f;                // demo time at anchor_ (runs without music)
-  float anchor_ = 0.0f;              // timer reading when the demo time was last set
   bool screenshotRequested_ = false;
   // Takes the first error since the last reload for the screen (errors raised while playing,
   // and the error boxes' texts, which stderr already has).

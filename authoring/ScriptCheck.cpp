@@ -2,6 +2,7 @@
 
 #include "authoring/FileCheck.h"
 #include "authoring/ReadOnlyHost.h"
+#include "demo/BarMessages.h"
 #include "demo/Vorpane.h"
 
 #include "effects/EffectFactory.h"
@@ -316,17 +317,17 @@ void TScriptChecker::CheckDemo(TVDemo& demo) {
   for (const TScriptBar& bar : demo.Bars) {
     if (bar.Effect < 0 || static_cast<size_t>(bar.Effect) >= demo.EffectSlots.size() ||
         !demo.EffectSlots[static_cast<size_t>(bar.Effect)])
-      Error(bar.Line, "Effect not installed: " + std::to_string(bar.Effect) + " (bar " +
+      Error(bar.Line, EffectNotInstalledMessage(bar.Effect) + " (bar " +
                           Quoted(bar.Name) + " runs a slot that holds no effect)");
   }
   CheckMusicTempo(demo);
   if (demo.Bars.empty()) return;
   if (!demo.Tracker) {
-    Error(demo.Bars[0].Line, "The script has bars but no TRACKER: bars need a demotrack");
+    Error(demo.Bars[0].Line, NoTrackerMessage());
     return;
   }
   if (!(demo.Tracker->BPM > 0.0f)) {
-    Error(demo.Bars[0].Line, "The script has bars but no BPM above 0: bars need a tempo");
+    Error(demo.Bars[0].Line, NoTempoMessage());
     return;
   }
   CheckTracker(demo);

@@ -12,8 +12,6 @@
 #include "platform/Files.h"
 #include "platform/KestoBASS.h"
 
-#include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <exception>
 #include <utility>
@@ -109,15 +107,15 @@ class TReloadHost : public TScriptHost {
   }
 
   // After a reload: the new music plays from the demo time, the speed follows the script, and
-  // the timer goes on from the same demo time.
-  void KeepDemoTime(TVDemo& demo, float previousSpeed, float previousStartTime);
+  // the clock goes on from the same demo time.
+  void KeepDemoTime(TVDemo& demo, float previousSpeed);
 
  private:
   uint32_t pending_ = 0;  // a stream opened aside, not yet playing
   std::string pendingFile_;
 };
 
-void TReloadHost::KeepDemoTime(TVDemo& demo, float previousSpeed, float previousStartTime) {
+void TReloadHost::KeepDemoTime(TVDemo& demo, float previousSpeed) {
   const bool fixedStep = demo.Options().FixedStep;
   if (pending_) {
     const uint32_t previous = demo.MusicLoaded ? demo.Music : 0;
@@ -127,24 +125,16 @@ void TReloadHost::KeepDemoTime(TVDemo& demo, float previousSpeed, float previous
     pending_ = 0;
     SetStreamPosition(demo.Music, demo.Time);
     SetStreamSpeed(demo.Music, demo.Speed);
-    if (!fixedStep) PlayStream(demo.Music);
+    if (!fixedStep) {
+      PlayStream(demo.Music);
+      demo.Clock.FollowMusic(demo.Music);
+    }
     if (previous) FreeStream(previous);
   } else if (demo.MusicLoaded && demo.Speed != previousSpeed && previousSpeed > 0.0f) {
     // The stream's speed is a factor on its current rate.
     SetStreamSpeed(demo.Music, demo.Speed / previousSpeed);
   }
-  // The timer gives Elapsed × Speed + StartTime: move its start so that this is the same demo
-  // time under the new speed and start time. It cannot start in the future, so a start time
-  // moved past the demo time begins there.
-  if (demo.Speed == previousSpeed && demo.StartTime == previousStartTime) return;
-  TKTimer* const timer = demo.Timer;
-  if (!timer || fixedStep || !(demo.Speed > 0.0f) || !(timer->SecondsPerTick > 0.0f)) return;
-  const double elapsed =
-      std::max(0.0, static_cast<double>(demo.Time - demo.StartTime) / demo.Speed);
-  const double ticks = std::floor(elapsed / static_cast<double>(timer->SecondsPerTick));
-  const uint64_t back =
-      static_cast<uint64_t>(std::min(ticks, static_cast<double>(timer->LastMark)));
-  timer->StartMark = timer->LastMark - back;
+  if (!fixedStep) demo.Clock.ContinueFrom(demo.Time, demo.Speed);
 }
 
 }  // namespace
@@ -152,10 +142,9 @@ void TReloadHost::KeepDemoTime(TVDemo& demo, float previousSpeed, float previous
 bool ReloadScript(TVDemo& demo, std::string& message) {
   message.clear();
   TReloadErrors errors;
-  const bool quitBefore = QuitRequested;
+  const bool quitBefore = demo.QuitRequested;
   const std::string folderBefore = CurrentDirectory();
   const float previousSpeed = demo.Speed;
-  const float previousStartTime = demo.StartTime;
   // The old timeline waits here whole, with the default settings taking its place.
   TDemoScript previous = std::exchange(demo.Script(), TDemoScript());
   TReloadHost host;
@@ -178,7 +167,7 @@ bool ReloadScript(TVDemo& demo, std::string& message) {
   EndPairTextureReuse();
   // A reload error is for the author to fix: it does not end the session the way a failing
   // effect ends a plain run.
-  QuitRequested = quitBefore;
+  demo.QuitRequested = quitBefore;
   message = errors.First();
   if (!ok) {
     // The new effects go, and the old timeline plays on as it was.
@@ -186,7 +175,7 @@ bool ReloadScript(TVDemo& demo, std::string& message) {
     if (!folderBefore.empty()) ChangeDirectory(folderBefore);
     return false;
   }
-  host.KeepDemoTime(demo, previousSpeed, previousStartTime);
+  host.KeepDemoTime(demo, previousSpeed);
   // Read, but nothing left to draw: said, so that a black picture has a reason.
   if (demo.Bars.empty() && !previous.Bars.empty()) {
     errors.Add(LocatedText({demo.ScriptFile, 0},

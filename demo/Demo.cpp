@@ -69,9 +69,8 @@ class TPlayerHost : public TScriptHost {
 TVDemo::TVDemo(const std::string& fileName, const TDemoOptions& options)
     : options_(options), startFolder_(CurrentDirectory()) {
   const int picturesFailedBefore = PictureLoadFailureCount();
+  options_ = ResolveDemoOptions(options_);
   LoadScript(fileName, PlayerHost());
-  QuitRequested = false;
-  ApplyStartOption();
   LoadEffects();
   picturesFailed_ = PictureLoadFailureCount() - picturesFailedBefore;
   // The font needs the rendering context, which only INIT creates.
@@ -79,18 +78,16 @@ TVDemo::TVDemo(const std::string& fileName, const TDemoOptions& options)
   // Fixed-step runs (capture, benchmark) do not play the music: they read it at their own time.
   if (MusicLoaded && !options_.FixedStep) {
     PlayStream(Music);
-    SetStreamPosition(Music, StartTime);
+    SetStreamPosition(Music, PlayStartTime());
     SetStreamSpeed(Music, Speed);
+    Clock.FollowMusic(Music);
   }
-  ownedTimer_ = std::make_unique<TKTimer>();
-  Timer = ownedTimer_.get();
-  Timer->Start();
+  Clock.Start(PlayStartTime(), Speed);
 }
 
 TVDemo::TVDemo(const std::string& fileName, TScriptHost& host)
     : startFolder_(CurrentDirectory()) {
   LoadScript(fileName, host);
-  QuitRequested = false;
 }
 
 TVDemo::~TVDemo() = default;
@@ -122,9 +119,8 @@ std::string TVDemo::ScriptPath() const {
   return startFolder_ + "/" + ScriptFile;
 }
 
-void TVDemo::ApplyStartOption() {
-  scriptStartTime_ = StartTime;
-  if (options_.HasStart && !options_.FixedStep) StartTime = options_.Start;
+float TVDemo::PlayStartTime() const {
+  return options_.HasStart && !options_.FixedStep ? options_.Start : StartTime;
 }
 
 void TVDemo::LoadScript(const std::string& fileName, TScriptHost& host) {
@@ -288,6 +284,7 @@ void TVDemo::LoadEffects() {
     const int32_t line = slot < EffectSlotLines.size() ? EffectSlotLines[slot] : 0;
     SetScriptLocation({ScriptFile, line});
     EffectSlots[slot]->Load();
+    if (EffectSlots[slot]->EndsRun) QuitRequested = true;
   }
   SetScriptLocation({ScriptFile, 0});
 }

@@ -4,11 +4,12 @@
 
 #include <string>
 
-// Zero-initialised means as the script says, in real time.
+// Zero-initialised means as the script says, in real time; ResolveDemoOptions gives every field
+// left at zero its value, once, before the run reads any.
 struct TDemoOptions {
   int WindowMode = 0;           // 0: the script's FULLSCREEN; 1: windowed; 2: fullscreen
   bool FixedStep = false;       // fixed-step clock (capture and benchmark) instead of the timer
-  float Fps = 0.0f;             // frames per second of the fixed-step clock (0 = 60)
+  float Fps = 0.0f;             // frames per second of the fixed-step clock (0: 60)
   bool HasFrom = false;         // range start given (else the script's start time)
   float From = 0.0f;
   bool HasTo = false;           // range end given
@@ -25,6 +26,10 @@ struct TDemoOptions {
   int OutputHeight = 0;
   bool Stretch = false;         // another aspect ratio is stretched over the frame, not padded
   int Supersample = 0;          // frames drawn at N times their size and filtered down (0: 1)
-  int MotionBlur = 0;           // sub-frames averaged into each frame (0: 1)
-  float Shutter = 0.5f;         // the part of a frame the sub-frames are spread over
+  int MotionBlur = 0;           // sub-frames averaged into each frame (0: 1; always 1 in real time)
+  float Shutter = 0.0f;         // the part of a frame the sub-frames spread over (0: 0.5)
 };
+
+// The options with every default in place: 60 frames per second, no supersampling, one
+// sub-frame per frame (always, in real time) spread over half a frame.
+TDemoOptions ResolveDemoOptions(TDemoOptions options);

@@ -10,7 +10,6 @@
 #include "engine/PairTextures.h"
 #include "engine/Vectors.h"
 #include "platform/Dialogs.h"
-#include "platform/Frame.h"
 #include "platform/Interrupts.h"
 #include "platform/KestoBASS.h"
 #include "platform/KestoGL2.h"
@@ -36,10 +35,6 @@ const std::string startFolder = [] {
 }  // namespace
 
 void ResetProcessState() {
-  QuitRequested = false;
-  BarTime = BarRow = FrameTime = DemoTime = 0.0f;
-  std::fill(std::begin(SpectrumData), std::end(SpectrumData), 0.0f);
-
   RandomSeed = 0;
   TextureRegistry.clear();
   ResetTextureBookkeeping();

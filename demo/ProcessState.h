@@ -4,7 +4,6 @@
 // variables of that module by their own names (a test compares them with the writable data of
 // the built libraries: a mutable global missing here fails it).
 //
-//   platform/Frame.h       QuitRequested, BarTime, BarRow, FrameTime, DemoTime, SpectrumData
 //   engine/Vectors.h       RandomSeed (the one random generator)
 //   engine/KGL2Textures.h  TextureRegistry (file name -> texture and file stamp), opaqueTextures
 //                          (the names of the opaque textures), uploadCount, pictureFailures

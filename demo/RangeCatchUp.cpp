@@ -2,13 +2,10 @@
 // from frame to frame (particles, the metaballs' camera, the one random generator), so the
 // frames before the range are stepped first, on the whole run's clock, as a whole run steps
 // them.
-#include <GL/gl.h>
-
 #include <algorithm>
 #include <cmath>
 
 #include "demo/Vorpane.h"
-#include "platform/KestoBASS.h"
 
 double TVDemo::WholeRunTime(int64_t frame) const {
   return static_cast<double>(StartTime) + static_cast<double>(frame) / FixedStepFps();
@@ -34,8 +31,7 @@ void TVDemo::PlaceRange() {
 void TVDemo::CatchUpToRangeStart() {
   if (framesBefore_ <= 0 || !Tracker || Bars.empty()) return;
   auto rowAt = [this](int64_t frame) {
-    Time = static_cast<float>(WholeRunTime(frame));
-    return Tracker->TimeToRow(Time);
+    return Tracker->TimeToRow(static_cast<float>(WholeRunTime(frame)));
   };
   // The last frame before the range in which each bar runs: those frames are drawn, so every
   // piece of GL state is last set by the same effect as in a whole run.
@@ -53,19 +49,15 @@ void TVDemo::CatchUpToRangeStart() {
       if (frame >= 0) drawn.push_back(frame);
     std::sort(drawn.begin(), drawn.end());
   }
-  const float frameDuration = static_cast<float>(1.0 / FixedStepFps());
+  // The frames run the clock and the bars of a fixed-step frame, on the whole run's clock,
+  // and nothing else: no overlay, capture or present.
+  TFrameStages stages;
+  stages.FixedStepClock = true;
+  stages.StepDuration = static_cast<float>(1.0 / FixedStepFps());
   for (int64_t frame = 0; frame < framesBefore_; ++frame) {
     StopIfInterrupted();
-    const int32_t row = rowAt(frame);
-    const bool draw = std::binary_search(drawn.begin(), drawn.end(), frame);
-    if (draw) {
-      glClearColor(ClearColor[0], ClearColor[1], ClearColor[2], ClearColor[3]);
-      glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    }
-    // What the run loop sets before the bars of a fixed-step frame.
-    Timer->FrameDuration = frameDuration;
-    LastFrameTime = frameDuration;
-    if (MusicLoaded) FetchSpectrumAt(Music, WholeRunTime(frame), SpectrumData);
-    RunBars(row, draw);
+    stages.StepTime = WholeRunTime(frame);
+    stages.Draw = std::binary_search(drawn.begin(), drawn.end(), frame);
+    RunFrame(stages);
   }
 }

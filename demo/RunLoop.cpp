@@ -1,5 +1,6 @@
-// The run loop: one frame derives the demo time, turns it into a tracker row, runs every bar
-// that covers the row and presents the picture.
+// The run loop: every kind of run (real-time play, edit, capture, benchmark and the catch-up
+// before a range) runs its frames through RunFrame's stages, leaving out those it does not need.
+#include "demo/BarMessages.h"
 #include "demo/Capture.h"
 #include "demo/RunProgress.h"
 #include "demo/RunSession.h"
@@ -85,7 +86,7 @@ void TVDemo::ReportOnce(const std::string& key, int32_t line, const std::string&
   SetScriptLocation(before);
 }
 
-double TVDemo::FixedStepFps() const { return options_.Fps > 0.0f ? options_.Fps : 60.0; }
+double TVDemo::FixedStepFps() const { return options_.Fps; }
 
 double TVDemo::FixedStepTime(int64_t frame) const {
   if (!options_.HasFrom || rangeOnWholeClock_) return WholeRunTime(framesBefore_ + frame);
@@ -182,29 +183,6 @@ void TVDemo::RunFrames() {
   }
 }
 
-void TVDemo::UpdateTime() {
-  if (options_.FixedStep) {
-    // Sub-frames spread over the shutter; what steps by the frame time steps on the first.
-    const double time = FixedStepTime(frameIndex_) +
-                        subFrame_ * options_.Shutter / (SubFrameCount() * FixedStepFps());
-    Time = static_cast<float>(time);
-    Timer->Elapsed();
-    Timer->FrameDuration = subFrame_ == 0 ? static_cast<float>(1.0 / FixedStepFps()) : 0.0f;
-    // The music is not played: its spectrum is read from the decoded samples at this time.
-    if (MusicLoaded) FetchSpectrumAt(Music, time, SpectrumData);
-    return;
-  }
-  if (session_) {
-    session_->UpdateTime(*this);
-    return;
-  }
-  Time = Timer->Elapsed() * Speed + StartTime;
-  if (MusicLoaded) {
-    Time = StreamPosition(Music);
-    FetchSpectrum(Music, SpectrumData);
-  }
-}
-
 void TVDemo::WriteCapturedAudio(const std::string& fileName) {
   if (fileName.empty()) return;
   TPcm16 audio;
@@ -213,42 +191,79 @@ void TVDemo::WriteCapturedAudio(const std::string& fileName) {
     throw FatalError("Cannot write " + fileName + ": " + std::strerror(errno));
 }
 
-void TVDemo::RenderFrame() {
-  glClearColor(ClearColor[0], ClearColor[1], ClearColor[2], ClearColor[3]);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  UpdateTime();
-  bool standsStill = false;
-  if (session_) standsStill = session_->BeforeFrame(*this);
-  else if (subFrame_ == 0 && EndTime > 0.0f && Time > EndTime) QuitRequested = true;
-  // A paused frame is the same frame again: effects that step by the frame time stand still.
-  LastFrameTime = standsStill ? 0.0f : Timer->FrameDuration;
-  PollKeyboard();
+TFrameStages TVDemo::RunStages() const {
+  TFrameStages stages;
+  stages.FixedStepClock = options_.FixedStep;
+  stages.SessionClock = stages.SessionOverlay = session_ != nullptr;
+  // A session decides where the run ends.
+  stages.EndRules = session_ == nullptr;
+  stages.Draw = stages.Overlays = stages.Present = true;
+  stages.Capture = options_.FixedStep;
+  return stages;
+}
 
+void TVDemo::RenderFrame() {
+  TFrameStages stages = RunStages();
+  if (stages.FixedStepClock) {
+    // Sub-frames spread over the shutter; what steps by the frame time steps on the first.
+    stages.StepTime = FixedStepTime(frameIndex_) +
+                      subFrame_ * options_.Shutter / (SubFrameCount() * FixedStepFps());
+    stages.StepDuration = subFrame_ == 0 ? static_cast<float>(1.0 / FixedStepFps()) : 0.0f;
+  }
+  RunFrame(stages);
+}
+
+void TVDemo::RunFrame(const TFrameStages& stages) {
+  // 1. The clock: this frame's time and length; the session's loop and hold at the end; the
+  // end of a run without a session is decided on a frame's first sub-frame.
+  if (stages.FixedStepClock) Clock.Step(stages.StepTime, stages.StepDuration);
+  else Clock.Tick();
+  if (stages.SessionClock) session_->BeforeFrame(*this);
+  Time = Clock.Time();
+  if (stages.EndRules && subFrame_ == 0 && PastTheEnd()) QuitRequested = true;
+  if (stages.Present) PollKeyboard();
+
+  // 2. The bars and their inputs: the music's spectrum at this time (a fixed-step run does not
+  // play the music, it reads the decoded samples), then the bars that cover the row.
+  if (MusicLoaded) {
+    if (stages.FixedStepClock) FetchSpectrumAt(Music, Clock.ExactTime(), spectrum_);
+    else FetchSpectrum(Music, spectrum_);
+  }
+  frame_ = TFrameContext();
+  frame_.DemoTime = Time;
+  frame_.FrameTime = Clock.FrameDuration();  // 0 on a paused frame: stepping effects stand still
+  frame_.Spectrum = spectrum_;
   if (!Bars.empty()) {
-    if (!Tracker)
-      ReportOnce("no tracker", Bars[0].Line,
-                 "The script has bars but no TRACKER: bars need a demotrack");
-    else if (!(Tracker->BPM > 0.0f))
-      ReportOnce("no bpm", Bars[0].Line,
-                 "The script has bars but no BPM above 0: bars need a tempo");
+    if (!Tracker) ReportOnce("no tracker", Bars[0].Line, NoTrackerMessage());
+    else if (!(Tracker->BPM > 0.0f)) ReportOnce("no bpm", Bars[0].Line, NoTempoMessage());
   }
   const int32_t row = Tracker ? Tracker->TimeToRow(Time) : 0;
-  RunBars(row, true);
-  if (ShowTimer) DrawTimerOverlay(Time, row);
-
-  if (options_.FixedStep) RequireNoScriptError();
-  if (options_.FixedStep && sink_) CaptureFrame();
-  if (session_) session_->AfterFrame(*this, row);
+  // 3. The effects, bar by bar (only stepped when the frame is not drawn).
+  if (stages.Draw) {
+    glClearColor(ClearColor[0], ClearColor[1], ClearColor[2], ClearColor[3]);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  }
+  RunBars(row, stages.Draw);
+  // 4. The overlays.
+  if (stages.Overlays && ShowTimer) DrawTimerOverlay(Time, row);
+  // 5. Capture and readback: a script error stops the run before its frame is taken.
+  if (stages.Capture) {
+    RequireNoScriptError();
+    if (sink_) CaptureFrame();
+  }
+  // 6. The session's lines over the frame.
+  if (stages.SessionOverlay) session_->AfterFrame(*this, row);
+  // 7. Present, then the session's keys.
+  if (!stages.Present) return;
   std::vector<TKeyPress> keys;
   if (PresentFrame(Window, session_ ? &keys : nullptr)) QuitRequested = true;  // closed
   if (subFrame_ + 1 == SubFrameCount()) ++frameIndex_;  // the frame's last sub-frame
-  if (session_) {
-    session_->AfterPresent(*this, keys);
-    return;  // a session decides where the run ends
-  }
-  if (subFrame_ == 0 && Tracker && !Tracker->Channels.empty() &&
-      Tracker->RowCount(0) < Tracker->TimeToRow(Time))
-    QuitRequested = true;
+  if (session_) session_->AfterPresent(*this, keys);
+}
+
+bool TVDemo::PastTheEnd() const {
+  if (EndTime > 0.0f && Time > EndTime) return true;
+  return Tracker && !Tracker->Channels.empty() && Tracker->RowCount(0) < Tracker->TimeToRow(Time);
 }
 
 void TVDemo::RunBars(int32_t row, bool draw) {
@@ -262,16 +277,15 @@ void TVDemo::RunBars(int32_t row, bool draw) {
 
 void TVDemo::RunBar(size_t barIndex, int32_t row, bool draw) {
   const TScriptBar& bar = Bars[barIndex];
-  BarTime = Time - Tracker->RowToTime(bar.Mount);
-  BarRow = static_cast<float>(row - bar.Mount);
-  FrameTime = LastFrameTime;
-  DemoTime = Time;
+  TFrameContext frame = frame_;
+  frame.BarTime = Time - Tracker->RowToTime(bar.Mount);
+  frame.BarRow = static_cast<float>(row - bar.Mount);
   TVEffect* effect = nullptr;
   if (bar.Effect >= 0 && static_cast<size_t>(bar.Effect) < EffectSlots.size())
     effect = EffectSlots[static_cast<size_t>(bar.Effect)];
   if (!effect) {
     ReportOnce("effect " + std::to_string(barIndex), bar.Line,
-               "Effect not installed: " + std::to_string(bar.Effect));
+               EffectNotInstalledMessage(bar.Effect));
     return;
   }
   CurrentBar = static_cast<int32_t>(barIndex);
@@ -295,23 +309,23 @@ void TVDemo::RunBar(size_t barIndex, int32_t row, bool draw) {
     if (map.Channel < 0 || static_cast<size_t>(map.Channel) >= Tracker->Channels.size()) {
       // The tracker would report this on every evaluation; once per mapping is enough.
       ReportOnce("channel " + std::to_string(barIndex) + " " + std::to_string(k), bar.Line,
-                 "Error reading demotrack " + std::to_string(map.Channel));
+                 DemotrackChannelMessage(map.Channel));
       continue;
     }
     inputs[k] = Tracker->Envelope(map.Channel, map.Note, map.Width, map.LookAhead, Time);
   }
   effect->SetInputs(inputs);
   if (draw)
-    effect->Render(inputs);
+    effect->Render(frame, inputs);
   else
-    effect->Advance(inputs);
+    effect->Advance(frame, inputs);
 }
 
 void TVDemo::CaptureFrame() {
   std::vector<uint8_t>& rgb = capturedRgb_;
   int32_t width = 0, height = 0;
-  if (!ReadContentRGB(rgb, width, height))
-    throw FatalError("Cannot capture frame " + std::to_string(frameIndex_));
+  const std::string failed = "Cannot capture frame " + std::to_string(frameIndex_);
+  if (!ReadContentRGB(rgb, width, height)) throw FatalError(failed);
   if (SubFrameCount() > 1) {
     blurredFrame_.Add(rgb.data(), width, height);
     if (blurredFrame_.Count() < SubFrameCount()) return;
@@ -320,13 +334,11 @@ void TVDemo::CaptureFrame() {
   ComposeOutputRGB(rgb, width, height);
   if (!sink_->WriteFrame(frameIndex_, rgb.data(), width, height)) {
     StopIfInterrupted();
-    throw FatalError("Cannot capture frame " + std::to_string(frameIndex_));
+    throw FatalError(failed);
   }
 }
 
-int32_t TVDemo::SubFrameCount() const {
-  return options_.FixedStep && options_.MotionBlur > 1 ? options_.MotionBlur : 1;
-}
+int32_t TVDemo::SubFrameCount() const { return options_.MotionBlur; }
 
 void TVDemo::RenderOutputFrame() {
   // The end of the run is decided on a frame's first sub-frame, at the frame's own time.
@@ -340,7 +352,7 @@ void TVDemo::UseOutputSize() {
   desc.OutputWidth = options_.OutputWidth > 0 ? options_.OutputWidth : Window.Width;
   desc.OutputHeight = options_.OutputHeight > 0 ? options_.OutputHeight : Window.Height;
   desc.Fit = options_.Stretch ? TFitMode::Stretch : TFitMode::Pad;
-  desc.Supersample = std::max(options_.Supersample, 1);
+  desc.Supersample = options_.Supersample;
   // At the production's own size the frames go into the window as they always did.
   if (desc.OutputWidth == Window.Width && desc.OutputHeight == Window.Height &&
       desc.Supersample == 1)

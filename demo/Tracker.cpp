@@ -1,5 +1,7 @@
 #include "demo/Tracker.h"
 
+#include "demo/BarMessages.h"
+
 #include "platform/FatalError.h"
 #include "platform/Files.h"
 #include "platform/ScriptError.h"
@@ -119,7 +121,7 @@ float TDemoTracker::Envelope(int32_t channel, uint8_t note, float width, float l
   const int64_t back = static_cast<int64_t>(TimeToRow(width)) + 2;
   const int64_t ahead = static_cast<int64_t>(TimeToRow(lookAhead)) + 2;
   if (channel < 0 || static_cast<size_t>(channel) >= Channels.size()) {
-    ScriptError("Error reading demotrack " + std::to_string(channel));
+    ScriptError(DemotrackChannelMessage(channel));
     return 0.0f;
   }
   // A triangle of no width has no area: it never raises the input (and never divides by 0).

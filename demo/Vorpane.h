@@ -1,16 +1,15 @@
 // The demo system: TVDemo reads the script, owns the effect slots, the bars and the demotrack,
 // and runs the frames. The entry creates one TVDemo, calls Run and frees it.
 #pragma once
+#include "demo/DemoClock.h"
 #include "demo/DemoOptions.h"
 #include "demo/DemoScript.h"
 #include "demo/ScriptParser.h"
 #include "demo/Tracker.h"
 #include "effects/VEffect.h"
-#include "platform/Frame.h"
 #include "platform/FramePixels.h"
 #include "platform/KestoGL2.h"
 #include "platform/ScriptError.h"
-#include "platform/Timer.h"
 
 #include <cstdint>
 #include <memory>
@@ -29,6 +28,22 @@ constexpr int32_t kMaxWindowSide = 16384;
 
 // The command words of the script, in table order.
 std::vector<std::string> ScriptCommandWords();
+
+// The stages of a frame, always run in this order: 1 clock, 2 bars and their inputs, 3 effects,
+// 4 overlays, 5 capture and readback, 6 session overlay, 7 present. Each kind of run leaves out
+// what it does not need (the catch-up before a range runs only the first three).
+struct TFrameStages {
+  bool FixedStepClock = false;  // 1: the frame is at StepTime (else the timer or the music)
+  double StepTime = 0.0;        //    the fixed-step frame's demo time
+  float StepDuration = 0.0f;    //    and its length (0 for a blurred frame's later sub-frames)
+  bool SessionClock = false;    // 1: the session's loop and hold at the end move the clock
+  bool EndRules = false;        // 1: the end time and the demotrack's end end the run
+  bool Draw = false;            // 3: cleared and drawn (else the effects only step)
+  bool Overlays = false;        // 4: the timer overlay
+  bool Capture = false;         // 5: a script error stops the run; the frame goes to the sink
+  bool SessionOverlay = false;  // 6: the session's lines
+  bool Present = false;         // 7: keyboard, present and the session's keys
+};
 
 // The player. What the script builds is its TDemoScript part (Script()); the rest is the run:
 // window, music, clock, capture.
@@ -50,9 +65,9 @@ class TVDemo : public TDemoScript {
 
   // True when the run has an end: an end time, a demotrack, or the end of the range.
   bool HasEnd() const;
-  // Renders frames until Escape is down or QuitRequested is set.
+  // Renders frames until Escape is down or the run is asked to end (QuitRequested).
   void Run();
-  // One frame.
+  // One frame of the run: every stage it needs, in order.
   void RenderFrame();
   // One frame of the output: with motion blur, each of its sub-frames in turn.
   void RenderOutputFrame();
@@ -66,10 +81,8 @@ class TVDemo : public TDemoScript {
   std::string ScriptPath() const;
   // The current folder when the run started (where the script is read from again).
   const std::string& StartFolder() const { return startFolder_; }
-  // STARTTIME as the script gave it (before --start).
-  float ScriptStartTime() const { return scriptStartTime_; }
-  // Takes STARTTIME as the script's start time, then lets --start override it.
-  void ApplyStartOption();
+  // Where real-time play starts: --start when given, else the script's STARTTIME.
+  float PlayStartTime() const;
 
   // Runs one command; MOUNT and LENGTH change the token count.
   void ExecuteCommand(TVDemoCommand& tokens);
@@ -109,9 +122,11 @@ class TVDemo : public TDemoScript {
   std::string MusicFile;        // the name LOADMUSIC was given (also when it failed to open)
   std::string ScriptFile;       // the script being read or played
   uint32_t Font = 0;
-  TKTimer* Timer = nullptr;
-  float Time = 0.0f;
-  float LastFrameTime = 0.0f;
+  TDemoClock Clock;             // owns the demo time
+  float Time = 0.0f;            // the demo time of the frame being drawn, as the clock gave it
+  // Set at the end time, the demotrack's end, a closed window, an effect that ends the run or
+  // the session's quit key: the run ends before its next frame.
+  bool QuitRequested = false;
 
  private:
   // Frames per second of the fixed-step clock (--fps, 60 when not given).
@@ -131,10 +146,14 @@ class TVDemo : public TDemoScript {
   void CatchUpToRangeStart();
   // Runs the bars that cover the row, in script order; without `draw` the effects only step.
   void RunBars(int32_t row, bool draw);
-  // Demo time of this frame: the timer (or the fixed-step clock), or the music position.
-  void UpdateTime();
-  // Runs one bar on its effect: frame globals, triggers, inputs, SetInputs and Render (Advance
-  // without `draw`).
+  // The stages of this run's frames (play, edit, capture or benchmark).
+  TFrameStages RunStages() const;
+  // One frame through the stages asked for.
+  void RunFrame(const TFrameStages& stages);
+  // This frame's time is past ENDTIME or past the demotrack's last row.
+  bool PastTheEnd() const;
+  // Runs one bar on its effect: its frame context, triggers, inputs, SetInputs and Render
+  // (Advance without `draw`).
   void RunBar(size_t barIndex, int32_t row, bool draw = true);
   // The slots whose effects failed to load, as "3, 5" (empty when every effect loaded).
   std::string FailedEffectSlots() const;
@@ -169,7 +188,6 @@ class TVDemo : public TDemoScript {
   TRunSession* session_ = nullptr;
   bool initDone_ = false;            // INIT ran (it opens the one window)
   std::string startFolder_;          // the current folder when the run started
-  float scriptStartTime_ = 0.0f;     // STARTTIME as the script gave it (before --start)
   int64_t frameIndex_ = 0;           // frames rendered so far
   int64_t frameLimit_ = -1;          // frames of the fixed-step range (-1: no range end)
   int64_t framesBefore_ = 0;         // whole-run frames before the range (PlaceRange)
@@ -180,5 +198,6 @@ class TVDemo : public TDemoScript {
   std::vector<uint8_t> capturedRgb_; // the frame being captured (kept: frames are large)
   std::unique_ptr<TFrameSink> sink_; // where captured frames go
   std::vector<double> frameMilliseconds_;
-  std::unique_ptr<TKTimer> ownedTimer_;
+  float spectrum_[kSpectrumSize] = {};  // the music's spectrum at this frame's time
+  TFrameContext frame_;              // what this frame's effects read (bar fields per bar)
 };

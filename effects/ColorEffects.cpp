@@ -2,7 +2,6 @@
 
 #include "effects/Draw2D.h"
 #include "engine/KGL2Materials.h"
-#include "platform/Frame.h"
 
 #include <GL/gl.h>
 
@@ -29,8 +28,8 @@ void SetFlashDefaults(TVEffect& effect) {
   effect.B.clear();
 }
 
-// A position after drifting at `speed` pixels per second for BarTime seconds.
-float Drifted(float start, float speed) { return start + speed * BarTime; }
+// A position after drifting at `speed` pixels per second for barTime seconds.
+float Drifted(float start, float speed, float barTime) { return start + speed * barTime; }
 
 TColor4 ColorOf(const TVEffect& effect, float alpha) {
   return {static_cast<float>(effect.E) / 255.0f, static_cast<float>(effect.F) / 255.0f,
@@ -41,27 +40,28 @@ TColor4 ColorOf(const TVEffect& effect, float alpha) {
 
 TPlainColor::TPlainColor() : TVEffect(NoBaseDefaults{}) { SetFillDefaults(*this); }
 
-float TPlainColor::DriftedX() const { return Drifted(X, VX); }
-float TPlainColor::DriftedY() const { return Drifted(Y, VY); }
+float TPlainColor::DriftedX(float barTime) const { return Drifted(X, VX, barTime); }
+float TPlainColor::DriftedY(float barTime) const { return Drifted(Y, VY, barTime); }
 
-void TPlainColor::Render(const float* inputs) {
-  TVEffect::Render(inputs);
+void TPlainColor::Render(const TFrameContext& frame, const float* inputs) {
+  TVEffect::Render(frame, inputs);
   PushCenterView();
-  DrawRect(ColorOf(*this, 1.0f), DriftedX(), DriftedY(), W, H);
+  DrawRect(ColorOf(*this, 1.0f), DriftedX(frame.BarTime), DriftedY(frame.BarTime), W, H);
   PopView();
 }
 
 TFlash::TFlash() : TVEffect(NoBaseDefaults{}) { SetFlashDefaults(*this); }
 
-void TFlash::Render(const float* inputs) {
+void TFlash::Render(const TFrameContext& frame, const float* inputs) {
   PushCenterView();
-  DrawRect(ColorOf(*this, inputs[0]), Drifted(X, VX), Drifted(Y, VY), W, H);
+  DrawRect(ColorOf(*this, inputs[0]), Drifted(X, VX, frame.BarTime),
+           Drifted(Y, VY, frame.BarTime), W, H);
   PopView();
 }
 
 TInverseFlash::TInverseFlash() : TVEffect(NoBaseDefaults{}) { SetFlashDefaults(*this); }
 
-void TInverseFlash::Render(const float* inputs) {
+void TInverseFlash::Render(const TFrameContext& /*frame*/, const float* inputs) {
   const float v = inputs[0];
   if (!(v > 0.0f)) return;
   PushCenterView();

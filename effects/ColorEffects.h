@@ -12,19 +12,19 @@
 class TPlainColor : public TVEffect {
  public:
   TPlainColor();
-  void Render(const float* inputs) override;
+  void Render(const TFrameContext& frame, const float* inputs) override;
 
  protected:
-  // The rectangle's lower left corner after the drift of BarTime seconds.
-  float DriftedX() const;
-  float DriftedY() const;
+  // The rectangle's lower left corner after the drift of barTime seconds.
+  float DriftedX(float barTime) const;
+  float DriftedY(float barTime) const;
 };
 
 // A fill whose opacity is input 0, drawn every frame.
 class TFlash : public TVEffect {
  public:
   TFlash();
-  void Render(const float* inputs) override;
+  void Render(const TFrameContext& frame, const float* inputs) override;
 };
 
 // Inverts the picture beneath its rectangle by input 0: 1 inverts, 0.5 gives mid-grey, 0 or
@@ -33,5 +33,5 @@ class TFlash : public TVEffect {
 class TInverseFlash : public TVEffect {
  public:
   TInverseFlash();
-  void Render(const float* inputs) override;
+  void Render(const TFrameContext& frame, const float* inputs) override;
 };

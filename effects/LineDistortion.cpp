@@ -2,7 +2,6 @@
 
 #include "effects/Draw2D.h"
 #include "engine/KGL2Materials.h"
-#include "platform/Frame.h"
 
 #include <GL/gl.h>
 
@@ -21,14 +20,14 @@ float LineBarX(int bar, float barTime) {
   return static_cast<float>(550.0L + 140.0L * sinl(phase));
 }
 
-void TLineDistortion::Render(const float* /*inputs*/) {
+void TLineDistortion::Render(const TFrameContext& frame, const float* /*inputs*/) {
   PushCenterView();
   OrthoBegin();
   ApplyColor({0.2f, 0.2f, 0.2f, 1.0f});
   EnableAdditiveBlend();
   glBegin(GL_QUADS);
   for (int i = 0; i < kBarCount; ++i) {
-    const float x = LineBarX(i, BarTime);
+    const float x = LineBarX(i, frame.BarTime);
     glVertex2f(x, 0.0f);
     glVertex2f(x + kBarWidth, 0.0f);
     glVertex2f(x + kBarWidth, kBarHeight);

@@ -3,7 +3,6 @@
 #include "effects/Draw2D.h"
 #include "engine/KGL2Materials.h"
 #include "engine/KGL2Textures.h"
-#include "platform/Frame.h"
 
 #include <GL/glu.h>
 
@@ -90,30 +89,30 @@ TFuck::TFuck() : TVEffect(NoBaseDefaults{}) {
   Eye = {1, 1, 1};
 }
 
-void TFuck::Advance(const float*) {
-  if (SpectrumData[1] > kImageSwitchLevel)
+void TFuck::Advance(const TFrameContext& frame, const float*) {
+  if (frame.Spectrum[1] > kImageSwitchLevel)
     CurrentImage = MetaballImageIndex(static_cast<double>(UniformRandom() * 39 + 1));
-  const double t = BarTime;
-  const float swing = 100 * FrameTime * SpectrumData[2];
+  const double t = frame.BarTime;
+  const float swing = 100 * frame.FrameTime * frame.Spectrum[2];
   const TVec3 angles = {static_cast<float>(swing * std::sin(t)),
                         static_cast<float>(swing * std::sin(1.2 * t)),
                         static_cast<float>(swing * std::sin(1.6 * t))};
   RotatePointXYZ(Eye, angles);
 }
 
-void TFuck::Render(const float* inputs) {
-  const float t = BarTime;
+void TFuck::Render(const TFrameContext& frame, const float* inputs) {
+  const float t = frame.BarTime;
   PlaceMetaballs(t, Balls);
   AccumulateMetaballs(*Field, Balls, kMetaballCount);
 
-  Advance(inputs);
+  Advance(frame, inputs);
   // The surface is opaque and replaces whatever lies under it, so the picture layers are only
   // needed around it: drawn after it where the stencil says it is not, they cost a fraction of
   // the fill. Without a stencil buffer they are drawn first, under it, as they always were.
   GLint stencilBits = 0;
   if (LayersAroundSurface) glGetIntegerv(GL_STENCIL_BITS, &stencilBits);
   const bool layersAfter = stencilBits > 0;
-  if (!layersAfter) DrawPictureLayers(t);
+  if (!layersAfter) DrawPictureLayers(frame, t);
 
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
@@ -145,7 +144,7 @@ void TFuck::Render(const float* inputs) {
   if (layersAfter) {
     glStencilFunc(GL_EQUAL, 0, 1);
     glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
-    DrawPictureLayers(t);
+    DrawPictureLayers(frame, t);
     glDisable(GL_STENCIL_TEST);
     // The state the surface leaves, as when the layers come first.
     ApplyTexture(Images[CurrentImage]);
@@ -153,12 +152,12 @@ void TFuck::Render(const float* inputs) {
   }
 }
 
-void TFuck::DrawPictureLayers(float t) {
-  const float brightness = 50 * SpectrumData[3];
+void TFuck::DrawPictureLayers(const TFrameContext& frame, float t) {
+  const float brightness = 50 * frame.Spectrum[3];
   const int32_t flicker = MetaballImageIndex(std::fabs(40 * std::sin(static_cast<double>(t))));
   const TAddLayer layers[3] = {
       {Images[CurrentImage], {1, 1, 1, 1}, 0},
-      {Images[CurrentImage], {brightness, brightness, brightness, brightness}, SpectrumData[4]},
+      {Images[CurrentImage], {brightness, brightness, brightness, brightness}, frame.Spectrum[4]},
       {Images[flicker], {0.3f, 0.3f, 0.3f, 1}, 0}};
   PushCenterView();
   if (!LayersInOnePass || !DrawAddQuadsInOnePass(layers, 3, 0, 800, 600))

@@ -1,8 +1,8 @@
 // "fuck" (also "metaballs"): three full-screen pictures added onto the screen, chosen from
 // 1.jpg ... 39.jpg and switched to a random one while spectrum value 1 is above 0.14, under a
 // cluster of 32 metaballs drawn as a sphere-mapped marching-cubes surface, seen by a camera
-// that swings with spectrum value 2. Reads no parameter and no input, only BarTime, FrameTime
-// and SpectrumData. The pictures are loaded by the constructor, that is by the LOAD line.
+// that swings with spectrum value 2. Reads no parameter and no input, only the frame's BarTime,
+// FrameTime and Spectrum. The pictures are loaded by the constructor, that is by the LOAD line.
 //
 // Leaves behind: lighting off, sphere mapping off, texturing on with the current picture bound,
 // the modelview matrix looking from Eye at (0.5, 0.5, 0.5).
@@ -25,9 +25,9 @@ class TFuck : public TVEffect {
   TFuck();
   // The 39 pictures.
   static std::vector<TEffectFile> CreationFiles();
-  void Render(const float* inputs) override;
+  void Render(const TFrameContext& frame, const float* inputs) override;
   // Switches the picture (a random draw while spectrum value 1 is high) and swings the eye.
-  void Advance(const float* inputs) override;
+  void Advance(const TFrameContext& frame, const float* inputs) override;
 
   uint32_t Images[kMetaballImageCount + 1] = {};
   int32_t CurrentImage = 9;
@@ -46,7 +46,7 @@ class TFuck : public TVEffect {
 
  private:
   // The three additive full-screen pictures at bar time t.
-  void DrawPictureLayers(float t);
+  void DrawPictureLayers(const TFrameContext& frame, float t);
 };
 
 // The file of picture n (1 to 39): "n.jpg".

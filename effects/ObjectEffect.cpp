@@ -3,7 +3,6 @@
 #include "effects/ModelLoading.h"
 #include "engine/KGL2Materials.h"
 #include "engine/KGL2Textures.h"
-#include "platform/Frame.h"
 
 #include <GL/glu.h>
 
@@ -37,16 +36,16 @@ void T3DObject::Load() {
   Spin = {VX, VY, VZ};
 }
 
-void T3DObject::Render(const float* /*inputs*/) {
+void T3DObject::Render(const TFrameContext& frame, const float* /*inputs*/) {
   if (!Brush) return;  // the model could not be loaded: nothing to draw
   TMeshDataNM& mesh = *Brush->Meshes[0];
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
   gluLookAt(100, 100, 100, 0, 0, 0, 0, 1, 0);
   glTranslatef(Position.X, Position.Y, Position.Z);
-  glRotatef(Spin.X * BarTime, 1, 0, 0);
-  glRotatef(Spin.Y * BarTime, 0, 1, 0);
-  glRotatef(Spin.Z * BarTime, 0, 0, 1);
+  glRotatef(Spin.X * frame.BarTime, 1, 0, 0);
+  glRotatef(Spin.Y * frame.BarTime, 0, 1, 0);
+  glRotatef(Spin.Z * frame.BarTime, 0, 0, 1);
   glDisable(GL_LIGHTING);
   if (TextureMode > 0)
     ApplyTexture(BaseTexture);

@@ -25,7 +25,7 @@ class T3DObject : public TVEffect {
   static std::vector<TEffectFile> LoadFiles(const TVEffect& effect);
   // A.
   static std::vector<std::string> MissingParameters(const TVEffect& effect);
-  void Render(const float* inputs) override;
+  void Render(const TFrameContext& frame, const float* inputs) override;
 
   std::unique_ptr<TKGLBrush> Brush;
   TColor4 FlatColor = {0, 0, 0, 0};

@@ -2,7 +2,6 @@
 
 #include "engine/KGL2Materials.h"
 #include "engine/KGL2Textures.h"
-#include "platform/Frame.h"
 
 #include <GL/glu.h>
 
@@ -24,11 +23,11 @@ void TParticles::Load() {
   SizeScale = S;
 }
 
-void TParticles::Advance(const float* /*inputs*/) {
-  if (Volume) Volume->Update(FrameTime);
+void TParticles::Advance(const TFrameContext& frame, const float*) {
+  if (Volume) Volume->Update(frame.FrameTime);
 }
 
-void TParticles::Render(const float* inputs) {
+void TParticles::Render(const TFrameContext& frame, const float* inputs) {
   if (!Volume) return;  // not loaded
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
@@ -37,7 +36,7 @@ void TParticles::Render(const float* inputs) {
   ApplyTexture(Texture);
   glDisable(GL_DEPTH_TEST);
   EnableAdditiveBlend();
-  Advance(inputs);
+  Advance(frame, inputs);
   Volume->DrawParticles(inputs[0] * SizeScale);
   glEnable(GL_DEPTH_TEST);
 }

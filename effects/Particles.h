@@ -20,9 +20,9 @@ class TParticles : public TVEffect {
   void Load() override;
   // The sprite A when named (without one the sprites are drawn untextured).
   static std::vector<TEffectFile> LoadFiles(const TVEffect& effect);
-  void Render(const float* inputs) override;
+  void Render(const TFrameContext& frame, const float* inputs) override;
   // Moves the particles by the frame duration.
-  void Advance(const float* inputs) override;
+  void Advance(const TFrameContext& frame, const float* inputs) override;
 
   uint32_t Texture = 0;
   std::unique_ptr<TKGLVolume> Volume;

@@ -6,7 +6,6 @@
 #include "engine/KGL2Materials.h"
 #include "engine/KGL2Textures.h"
 #include "engine/PairTextures.h"
-#include "platform/Frame.h"
 
 #include <GL/glu.h>
 
@@ -38,10 +37,10 @@ TPixelize::TPixelize() : TVEffect(NoBaseDefaults{}) {
 
 TPixelize::~TPixelize() { ReleasePairTexture(Overlay); }
 
-void TPixelize::Render(const float* /*inputs*/) {
+void TPixelize::Render(const TFrameContext& frame, const float* /*inputs*/) {
   if (!CubeBrush || !ModelMesh) return;  // a model could not be loaded: nothing to draw
   VoxelOffset = {25, 25, 25};
-  VoxelAngles = {0, 150 * BarTime, 35 * BarTime};
+  VoxelAngles = {0, 150 * frame.BarTime, 35 * frame.BarTime};
   ClearGrid(*Grid);
   VoxelizeFaces(*Grid, ModelMesh->Vertices, ModelMesh->Faces.data(), ModelMesh->FaceCount,
                 kVoxelStep, *SecondGrid);
@@ -60,6 +59,6 @@ void TPixelize::Render(const float* /*inputs*/) {
   else
     DrawGridBatched(*Grid, batch_);
   PushCenterView();
-  DrawBlendQuad(Overlay, {1, 1, 1, 30 * SpectrumData[2]}, 0, 88, 512, 512);
+  DrawBlendQuad(Overlay, {1, 1, 1, 30 * frame.Spectrum[2]}, 0, 88, 512, 512);
   PopView();
 }

@@ -32,7 +32,7 @@ class TPixelize : public TVEffect {
   static std::vector<TEffectFile> CreationFiles();
   // Gives back the overlay's pair texture.
   ~TPixelize() override;
-  void Render(const float* inputs) override;
+  void Render(const TFrameContext& frame, const float* inputs) override;
 
   std::unique_ptr<TKGLBrush> CubeBrush;
   std::unique_ptr<T3DFramebuffer> Grid;

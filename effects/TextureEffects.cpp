@@ -3,7 +3,6 @@
 #include "effects/Draw2D.h"
 #include "engine/KGL2Textures.h"
 #include "engine/PairTextures.h"
-#include "platform/Frame.h"
 
 #include <cmath>
 
@@ -28,7 +27,7 @@ void TPlainTexture::Load() {
   if (A.empty()) {
     ReportLoadFailure(*this, "Effect PlainTexture requires texture filename in parameter A, "
                              "Effect number " + std::to_string(Index));
-    QuitRequested = true;
+    EndsRun = true;
     return;
   }
   pairTexture_ = !B.empty();
@@ -39,19 +38,19 @@ TPlainTexture::~TPlainTexture() {
   if (pairTexture_) ReleasePairTexture(Texture);
 }
 
-void TPlainTexture::Position(float input0, float& x, float& y) const {
-  x = DriftedX();
-  y = DriftedY();
+void TPlainTexture::Position(float barTime, float input0, float& x, float& y) const {
+  x = DriftedX(barTime);
+  y = DriftedY(barTime);
   if (input0 > 0) {
     x += S * std::sin(20 * input0);
     y += S * std::cos(17 * input0);
   }
 }
 
-void TPlainTexture::Render(const float* inputs) {
+void TPlainTexture::Render(const TFrameContext& frame, const float* inputs) {
   if (Texture == NoTexture) return;  // a picture that could not be read draws nothing
   float x, y;
-  Position(inputs[0], x, y);
+  Position(frame.BarTime, inputs[0], x, y);
   PushCenterView();
   DrawTexturedQuad(Texture, x, y, W, H);
   PopView();
@@ -59,10 +58,10 @@ void TPlainTexture::Render(const float* inputs) {
 
 TPlainTextureAdd::TPlainTextureAdd() { SS = 0; }
 
-void TPlainTextureAdd::Render(const float* inputs) {
+void TPlainTextureAdd::Render(const TFrameContext& frame, const float* inputs) {
   if (Texture == NoTexture) return;
   float x, y;
-  Position(inputs[0], x, y);
+  Position(frame.BarTime, inputs[0], x, y);
   PushCenterView();
   DrawAddQuad(Texture, TColor4{1, 1, 1, SS}, x, y, W, H);
   PopView();

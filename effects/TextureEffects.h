@@ -16,13 +16,13 @@ class TPlainTexture : public TPlainColor {
   TPlainTexture();
   // Gives back the texture of a JPEG pair (single pictures stay in the registry).
   ~TPlainTexture() override;
-  // Loads the picture; a missing A is a script error that ends the demo (QuitRequested).
+  // Loads the picture; a missing A is a script error that ends the demo (EndsRun).
   void Load() override;
   // A, or the JPEG pair A and B (read as two JPEG files, whatever their endings say).
   static std::vector<TEffectFile> LoadFiles(const TVEffect& effect);
   // A.
   static std::vector<std::string> MissingParameters(const TVEffect& effect);
-  void Render(const float* inputs) override;
+  void Render(const TFrameContext& frame, const float* inputs) override;
 
   uint32_t Texture = 0;  // 0 before Load, NoTexture when the picture could not be read
 
@@ -31,12 +31,12 @@ class TPlainTexture : public TPlainColor {
 
  protected:
   // The lower left corner this frame: drift, plus the shake when input 0 is above 0.
-  void Position(float input0, float& x, float& y) const;
+  void Position(float barTime, float input0, float& x, float& y) const;
 };
 
 // The picture added onto what is beneath, scaled by SS.
 class TPlainTextureAdd : public TPlainTexture {
  public:
   TPlainTextureAdd();
-  void Render(const float* inputs) override;
+  void Render(const TFrameContext& frame, const float* inputs) override;
 };

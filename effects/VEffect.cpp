@@ -6,7 +6,14 @@
 
 TVEffect::TVEffect() : InputLimit(1.0f) {}
 
-void TVEffect::Render(const float* /*inputs*/) { glEnable(GL_BLEND); }
+const float* TFrameContext::SilentSpectrum() {
+  static const float silence[kSpectrumSize] = {};
+  return silence;
+}
+
+void TVEffect::Render(const TFrameContext& /*frame*/, const float* /*inputs*/) {
+  glEnable(GL_BLEND);
+}
 
 void TVEffect::SetInputs(const float* inputs) {
   for (int i = 0; i < kEffectInputCount; ++i) {

@@ -1,6 +1,7 @@
 // TVEffect: the base class of every effect that LOAD can create. The parameter commands of the
 // script (X ... SS) fill its fields; the run loop calls SetInputs then Render once per active
-// bar and frame; Load runs once after the whole script has been read.
+// bar and frame, with what the effect may read of that frame; Load runs once after the whole
+// script has been read.
 #pragma once
 #include "effects/EffectFiles.h"
 
@@ -10,6 +11,22 @@
 
 constexpr int kEffectInputCount = 20;
 constexpr int kEffectTriggerCount = 8;
+
+constexpr int kSpectrumSize = 512;
+
+// What an effect reads of the frame it draws, handed to Render and Advance by value: the run
+// loop fills one for every bar it runs.
+struct TFrameContext {
+  float BarTime = 0.0f;    // seconds since the start row of the running bar
+  float BarRow = 0.0f;     // rows since the start row of the running bar
+  float FrameTime = 0.0f;  // duration of the last frame in seconds (0 on a paused frame)
+  float DemoTime = 0.0f;   // the demo time of this frame in seconds
+  // The music's spectrum, kSpectrumSize values; the first 256 are magnitudes. Never null.
+  const float* Spectrum = SilentSpectrum();
+
+  // kSpectrumSize zeros: the spectrum of a frame without music.
+  static const float* SilentSpectrum();
+};
 
 // State of one demotrack channel as seen by an effect: set on the channel's edges by the run
 // loop; Handled is reset on both edges and left for the effect to set.
@@ -27,11 +44,11 @@ class TVEffect {
   // Loads textures and models; runs once, after the script. The base does nothing.
   virtual void Load() {}
   // Draws one frame from the bar's 20 inputs. The base enables blending and nothing else.
-  virtual void Render(const float* inputs);
+  virtual void Render(const TFrameContext& frame, const float* inputs);
   // Steps what Render steps between frames (particles, camera swings, random draws) without
   // drawing: a run that starts late brings its effects to where a whole run has them. Render
   // must step the same state by the same calls. The base keeps no such state.
-  virtual void Advance(const float* /*inputs*/) {}
+  virtual void Advance(const TFrameContext& /*frame*/, const float* /*inputs*/) {}
   // Raises each accumulated input to the new value and clamps it to InputLimit.
   virtual void SetInputs(const float* inputs);
 
@@ -56,6 +73,9 @@ class TVEffect {
   float InputLimit = 0;                     // upper bound of Inputs
   TTrigger Triggers[kEffectTriggerCount];   // demotrack channels 0 to 7
   bool LoadFailed = false;                  // set by ReportLoadFailure: the effect cannot draw
+  // Set by the effect when the run must end (a script fault it cannot draw past): the run
+  // loop ends the run before its next frame.
+  bool EndsRun = false;
 
  protected:
   // For effect classes with constructors of their own: InputLimit stays 0.

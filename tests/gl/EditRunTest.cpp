@@ -35,9 +35,9 @@ int QueuedEvents() {
 // Records the demo time and frame time of every call.
 class ClockEffect : public TVEffect {
  public:
-  void Render(const float* /*inputs*/) override {
-    demoTimes.push_back(DemoTime);
-    frameTimes.push_back(FrameTime);
+  void Render(const TFrameContext& frame, const float* /*inputs*/) override {
+    demoTimes.push_back(frame.DemoTime);
+    frameTimes.push_back(frame.FrameTime);
   }
   std::vector<float> demoTimes, frameTimes;
 };
@@ -162,7 +162,7 @@ TEST(EditRun, KeysPauseSeekLoopWriteTheFrameAndEndTheRun) {
     SDL_Delay(10);
   }
   EXPECT_TRUE(wrapped) << "the loop never wrapped; last time " << latest;
-  EXPECT_FALSE(QuitRequested);
+  EXPECT_FALSE(demo.QuitRequested);
 
   // Loop off; forward past the end holds the last row, paused, instead of ending the run.
   PushKey(SDLK_l);
@@ -173,7 +173,7 @@ TEST(EditRun, KeysPauseSeekLoopWriteTheFrameAndEndTheRun) {
   SDL_Delay(50);
   demo.RenderFrame();
   EXPECT_FLOAT_EQ(demo.Time, 50.0f);
-  EXPECT_FALSE(QuitRequested);
+  EXPECT_FALSE(demo.QuitRequested);
 
   // T toggles the timer overlay; F12 writes the frame where the run was started.
   PushKey(SDLK_t);
@@ -195,7 +195,7 @@ TEST(EditRun, KeysPauseSeekLoopWriteTheFrameAndEndTheRun) {
 
   PushKey(SDLK_ESCAPE);
   demo.RenderFrame();
-  EXPECT_TRUE(QuitRequested);
+  EXPECT_TRUE(demo.QuitRequested);
 }
 
 namespace {
@@ -270,7 +270,7 @@ TEST(EditRun, F5ReloadsInPlaceAndAScriptThatCannotBeReadKeepsTheTimelineWithALin
   EXPECT_NE(said.find("could not be read"), std::string::npos) << said;
   EXPECT_EQ(demo.Bars.size(), 2u);
   EXPECT_EQ(demo.ClearColor[1], 1.0f);
-  EXPECT_FALSE(QuitRequested);
+  EXPECT_FALSE(demo.QuitRequested);
   EXPECT_GT(BrightPixelsAtTheBottom(22), 20) << "the error line is on screen";
 
   // A bar on an empty slot reads without an error; the error it raises while playing goes to

@@ -6,7 +6,7 @@
 #include "effects/EffectFactory.h"
 #include "effects/LineDistortion.h"
 #include "effects/VEffect.h"
-#include "platform/Frame.h"
+#include "support/TestFrame.h"
 #include "support/GlContext.h"
 
 #include "support/PixelChecks.h"
@@ -50,7 +50,7 @@ void EnsureFont() {
 
 TEST(EffectPixels, PlainColorAndFlashFillTheirRectangles) {
   TestGlWindow();
-  BarTime = 0;
+  TestFrame.BarTime = 0;
   ClearTestFrame(0, 0, 0);
   std::unique_ptr<TVEffect> plain = Effect("plaincolor");
   ASSERT_TRUE(plain);
@@ -94,7 +94,7 @@ TEST(EffectPixels, DriftMovesByVelocityTimesBarTime) {
     effect->H = 50;
     effect->VX = 100;
     effect->VY = 20;
-    BarTime = 1.0f;
+    TestFrame.BarTime = 1.0f;
     ClearTestFrame(0, 0, 0);
     RenderCheckedWithInput(*effect, 1);
     ExpectPixel(25, 25, 0, 0, 0);
@@ -103,7 +103,7 @@ TEST(EffectPixels, DriftMovesByVelocityTimesBarTime) {
     ExpectPixel(151, 50, 0, 0, 0);
     ExpectPixel(125, 19, 0, 0, 0);
   }
-  BarTime = 0;
+  TestFrame.BarTime = 0;
 }
 
 TEST(EffectPixels, InvertFlashInvertsGreysOrDoesNothing) {
@@ -112,7 +112,7 @@ TEST(EffectPixels, InvertFlashInvertsGreysOrDoesNothing) {
   ASSERT_TRUE(invert);
   invert->W = 400;
   invert->VX = 1000;  // ignored: the inversion does not drift
-  BarTime = 1;
+  TestFrame.BarTime = 1;
 
   ClearTestFrame(0.2f, 0.4f, 0.6f);
   RenderCheckedWithInput(*invert, 1);
@@ -153,7 +153,7 @@ TEST(EffectPixels, InvertFlashInvertsGreysOrDoesNothing) {
   GLint source = 0;
   glGetIntegerv(GL_BLEND_SRC, &source);
   EXPECT_EQ(source, GL_ONE_MINUS_DST_COLOR);
-  BarTime = 0;
+  TestFrame.BarTime = 0;
 }
 
 TEST(EffectPixels, LinesStandWhereTheSwayPutsThem) {
@@ -169,7 +169,7 @@ TEST(EffectPixels, LinesStandWhereTheSwayPutsThem) {
   ASSERT_TRUE(lines);
   EXPECT_EQ(lines->InputLimit, 1.0f);
   lines->X = 300;  // parameters do not matter
-  BarTime = 0;
+  TestFrame.BarTime = 0;
   // The lines set only their colour and blending and leave the rest as they find it: what
   // tests before this one left on is turned off here.
   glDisable(GL_TEXTURE_2D);

@@ -8,7 +8,7 @@
 #include "engine/KGL2Classes.h"
 #include "engine/KGL2Materials.h"
 #include "engine/KGL2Textures.h"
-#include "platform/Frame.h"
+#include "support/TestFrame.h"
 #include "support/GlContext.h"
 #include "support/PixelChecks.h"
 #include "support/RunVorpane.h"
@@ -53,7 +53,7 @@ std::unique_ptr<TVEffect> CreateInPictureFolder(const std::string& type) {
   return effect;
 }
 
-void Silence() { std::fill(std::begin(SpectrumData), std::end(SpectrumData), 0.0f); }
+void Silence() { std::fill(std::begin(TestSpectrum), std::end(TestSpectrum), 0.0f); }
 
 int CountNear(const std::vector<uint8_t>& frame, int r, int g, int b, int tolerance) {
   int count = 0;
@@ -81,14 +81,14 @@ TEST(Metaballs, SilentSpectrumShowsPictureNineUnderTheSurfaceAndKeepsTheCamera) 
   EXPECT_EQ(effect->Field->Size, 50);
 
   Silence();
-  FrameTime = 1.0f / 60;
+  TestFrame.FrameTime = 1.0f / 60;
   // |40 sin t| = 5: the third layer adds 0.3 x picture 5.
   const float t0 = std::asin(5.0f / 40.0f);
   const TPixel nine = PictureColour(9), five = PictureColour(5);
   const int r = nine.r + static_cast<int>(0.3 * five.r), g = nine.g + static_cast<int>(0.3 * five.g),
             b = nine.b + static_cast<int>(0.3 * five.b);
   for (int frame = 0; frame < 4; ++frame) {
-    BarTime = frame == 0 ? t0 : t0 + 0.25f * frame;
+    TestFrame.BarTime = frame == 0 ? t0 : t0 + 0.25f * frame;
     RenderFrame(*effect);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     EXPECT_EQ(effect->CurrentImage, 9);
@@ -113,9 +113,9 @@ TEST(Metaballs, SpectrumSwingsTheCameraAndSwitchesThePicture) {
   ASSERT_NE(effect, nullptr);
 
   Silence();
-  FrameTime = 0.02f;
-  BarTime = 1.0f;
-  SpectrumData[2] = 0.5f;  // s = 1 degree per unit of sine
+  TestFrame.FrameTime = 0.02f;
+  TestFrame.BarTime = 1.0f;
+  TestSpectrum[2] = 0.5f;  // s = 1 degree per unit of sine
   RenderFrame(*effect);
   TVec3 expected = {1, 1, 1};
   RotatePointXYZ(expected, {std::sin(1.0f), std::sin(1.2f), std::sin(1.6f)});
@@ -128,12 +128,12 @@ TEST(Metaballs, SpectrumSwingsTheCameraAndSwitchesThePicture) {
   EXPECT_FLOAT_EQ(effect->Eye.Z, expected.Z);
 
   // Above 0.14 in band 1 a random picture is drawn from the shared generator.
-  SpectrumData[2] = 0;
-  SpectrumData[1] = 0.15f;
+  TestSpectrum[2] = 0;
+  TestSpectrum[1] = 0.15f;
   RandomSeed = 12345;
   const int32_t chosen = MetaballImageIndex(static_cast<double>(UniformRandom() * 39 + 1));
   RandomSeed = 12345;
-  BarTime = 0;  // third layer: index 0, texture name 0, an untextured 0.3 grey
+  TestFrame.BarTime = 0;  // third layer: index 0, texture name 0, an untextured 0.3 grey
   RenderFrame(*effect);
   EXPECT_EQ(effect->CurrentImage, chosen);
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
@@ -144,7 +144,7 @@ TEST(Metaballs, SpectrumSwingsTheCameraAndSwitchesThePicture) {
   EXPECT_GT(background, kWidth * kHeight / 20);
   EXPECT_GT(surface, kWidth * kHeight / 50);
   EXPECT_GT(background + surface, kWidth * kHeight * 95 / 100);
-  SpectrumData[1] = 0.14f;  // at the threshold nothing changes
+  TestSpectrum[1] = 0.14f;  // at the threshold nothing changes
   const uint32_t seed = RandomSeed;
   RenderFrame(*effect);
   EXPECT_EQ(RandomSeed, seed);
@@ -158,7 +158,7 @@ TEST(Metaballs, ArrayAndImmediateSurfacesDrawTheSamePixels) {
   auto* effect = dynamic_cast<TFuck*>(created.get());
   ASSERT_NE(effect, nullptr);
   Silence();
-  BarTime = 3.7f;
+  TestFrame.BarTime = 3.7f;
   RenderFrame(*effect);  // fills the field and its normals, sets the camera
   // A texture whose every texel differs, so that texture coordinates show in the pixels.
   const TImageRGBA pattern = PatternImage(64, 64);
@@ -241,9 +241,9 @@ TEST(Metaballs, LayersAroundTheSurfaceMatchLayersUnderIt) {
   effect->Images[effect->CurrentImage] = UploadTexture(64, 64, GL_RGB, rgb.data());
   // Opaque pictures (JPEGs and RGB), so the one pass is taken where it is asked for.
   for (int n = 1; n <= kMetaballImageCount; ++n) ASSERT_TRUE(TextureIsOpaque(effect->Images[n])) << n;
-  SpectrumData[3] = 0.012f;  // the second layer at 0.6 brightness ...
-  SpectrumData[4] = 0.4f;    // ... shifted by 0.4 pixels
-  FrameTime = 1.0f / 60;
+  TestSpectrum[3] = 0.012f;  // the second layer at 0.6 brightness ...
+  TestSpectrum[4] = 0.4f;    // ... shifted by 0.4 pixels
+  TestFrame.FrameTime = 1.0f / 60;
   for (float barTime : {0.3f, 1.9f, 4.4f}) {
     // Under the surface and around it, both in one pass; then around it quad by quad.
     std::vector<uint8_t> frames[3];
@@ -251,7 +251,7 @@ TEST(Metaballs, LayersAroundTheSurfaceMatchLayersUnderIt) {
     for (int around = 0; around < 3; ++around) {
       effect->LayersAroundSurface = around >= 1;
       effect->LayersInOnePass = around <= 1;
-      BarTime = barTime;
+      TestFrame.BarTime = barTime;
       ClearTestFrame(0, 0, 0);
       // What a bar before might leave: blending on, no depth test, a flat projection.
       glEnable(GL_BLEND);
@@ -262,7 +262,7 @@ TEST(Metaballs, LayersAroundTheSurfaceMatchLayersUnderIt) {
       glOrtho(0, 1, 0, 1, -1, 1);
       glMatrixMode(GL_MODELVIEW);
       glColor4f(0.2f, 0.5f, 0.9f, 1);
-      effect->Render(nullptr);
+      effect->Render(TestFrame, nullptr);
       EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
       EXPECT_FALSE(glIsEnabled(GL_STENCIL_TEST));
       EXPECT_FALSE(glIsEnabled(GL_BLEND));

@@ -7,7 +7,7 @@
 #include "effects/EffectFactory.h"
 #include "effects/ObjectEffect.h"
 #include "effects/Pixelize.h"
-#include "platform/Frame.h"
+#include "support/TestFrame.h"
 #include "support/GlContext.h"
 #include "support/PixelChecks.h"
 #include "support/RunVorpane.h"
@@ -123,7 +123,7 @@ std::unique_ptr<T3DObject> LoadObject(const std::string& model, float s, int e, 
 std::vector<uint8_t> RenderObject(T3DObject& object, float barTime) {
   ResetState();
   ClearTestFrame(0, 0, 0);
-  BarTime = barTime;
+  TestFrame.BarTime = barTime;
   RenderWithInput(object, 0);
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
   return ReadTestFrame();
@@ -148,7 +148,7 @@ std::vector<uint8_t> RenderPixelize(TPixelize& pixelize, bool cellByCell, float 
   pixelize.DrawCellByCell = cellByCell;
   ResetState();
   ClearTestFrame(0, 0, 0);
-  BarTime = barTime;
+  TestFrame.BarTime = barTime;
   before();
   RenderWithInput(pixelize, 0);
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
@@ -299,7 +299,7 @@ TEST(PixelizeEffect, StateOverlayAndTheBatchedGridMatchesCellByCell) {
   ASSERT_FALSE(pixelize->LoadFailed);
   ASSERT_TRUE(pixelize->ModelMesh);
 
-  std::fill(std::begin(SpectrumData), std::end(SpectrumData), 0.0f);
+  std::fill(std::begin(TestSpectrum), std::end(TestSpectrum), 0.0f);
   auto render = [&](bool cellByCell, float barTime) {
     return RenderPixelize(*pixelize, cellByCell, barTime, [] {});
   };
@@ -326,16 +326,16 @@ TEST(PixelizeEffect, StateOverlayAndTheBatchedGridMatchesCellByCell) {
   std::vector<uint8_t> silent = render(false, 0);
   const size_t corner = (static_cast<size_t>(590) * 800 + 5) * 4;
   EXPECT_EQ(silent[corner] + silent[corner + 1] + silent[corner + 2], 0);
-  SpectrumData[2] = 1.0f / 30.0f;
+  TestSpectrum[2] = 1.0f / 30.0f;
   std::vector<uint8_t> loud = render(false, 0);
   EXPECT_NEAR(loud[corner], 255, 2);
   EXPECT_NEAR(loud[corner + 1], 0, 2);
-  SpectrumData[2] = 0;
+  TestSpectrum[2] = 0;
 }
 
 TEST(PixelizeEffect, BatchedGridMatchesCellByCellWithoutDepthTestAndForOtherCellModels) {
   TestGlWindow();
-  std::fill(std::begin(SpectrumData), std::end(SpectrumData), 0.0f);
+  std::fill(std::begin(TestSpectrum), std::end(TestSpectrum), 0.0f);
   const TModelMesh closed = ModelFileMeshes("cube").at(0);
   // The cube without its top (file Z up: the side at z = 0.5), and the cube wound inwards.
   TModelMesh open = closed, inward = closed;

@@ -6,7 +6,7 @@
 #include "effects/TextureEffects.h"
 #include "engine/KGL2Textures.h"
 #include "platform/Dialogs.h"
-#include "platform/Frame.h"
+#include "support/TestFrame.h"
 #include "platform/ScriptError.h"
 #include "support/GlContext.h"
 #include "support/RunVorpane.h"
@@ -47,7 +47,7 @@ TEST(PictureEffects, PlainTextureShowsThePictureWhereExpectedAndShakes) {
   effect->H = 200;
   effect->S = 10;
   effect->Load();
-  BarTime = 0;
+  TestFrame.BarTime = 0;
 
   Clear(0);
   RenderWithInput(*effect, 0);
@@ -71,13 +71,13 @@ TEST(PictureEffects, PlainTextureShowsThePictureWhereExpectedAndShakes) {
 
   // Drift: VX pixels per second of bar time.
   effect->VX = 100;
-  BarTime = 0.5f;
+  TestFrame.BarTime = 0.5f;
   Clear(0);
   float none[kEffectInputCount] = {};
-  effect->Render(none);
+  effect->Render(TestFrame, none);
   ExpectPixel(149, 150, 0, 0, 0, 2);
   ExpectPixel(151, 150, 0, 255, 0, 2);
-  BarTime = 0;
+  TestFrame.BarTime = 0;
 }
 
 TEST(PictureEffects, PlainTextureAddAddsAtTheBrightnessOfSS) {
@@ -87,7 +87,7 @@ TEST(PictureEffects, PlainTextureAddAddsAtTheBrightnessOfSS) {
   ASSERT_TRUE(effect);
   effect->A = WriteHalves(folder, "halves.bmp");
   effect->Load();
-  BarTime = 0;
+  TestFrame.BarTime = 0;
 
   Clear(0.2f);
   RenderWithInput(*effect, 0);  // SS is 0 until the script sets it: invisible
@@ -103,16 +103,14 @@ TEST(PictureEffects, TextureEffectsLoadRules) {
   const std::string folder = MakeTempFolder();
   TPlainTexture missing;
   missing.Index = 3;
-  QuitRequested = false;
   const int boxes = ErrorBoxCount();
   missing.Load();
   EXPECT_EQ(ErrorBoxCount(), boxes + 1);
   EXPECT_EQ(LastErrorBoxText(), ScriptErrorText("Effect PlainTexture requires texture filename in "
                                                 "parameter A, Effect number 3"));
-  EXPECT_TRUE(QuitRequested);
+  EXPECT_TRUE(missing.EndsRun);
   EXPECT_TRUE(missing.LoadFailed);
   EXPECT_EQ(missing.Texture, 0u);
-  QuitRequested = false;
 
   // Same A and no B: one shared texture. With B: a texture of its own each time.
   const std::string picture = WriteHalves(folder, "shared.bmp");
@@ -148,7 +146,7 @@ TEST(PictureEffects, ParticlesDrawAdditiveSpritesAndNothingWithoutParticles) {
   TestGlWindow();
   const std::string folder = MakeTempFolder();
   ASSERT_TRUE(WriteTga(folder + "/dot.tga", FlatImage(8, 8, 100, 50, 25), 24, false));
-  FrameTime = 0.02f;
+  TestFrame.FrameTime = 0.02f;
 
   TParticles none;
   none.A = folder + "/dot.tga";

@@ -23,12 +23,12 @@ class RecordingEffect : public TVEffect {
     ++setInputsCalls;
     TVEffect::SetInputs(inputs);
   }
-  void Render(const float* inputs) override {
+  void Render(const TFrameContext& frame, const float* inputs) override {
     RenderCall call;
-    call.barTime = BarTime;
-    call.barRow = BarRow;
-    call.demoTime = DemoTime;
-    call.frameTime = FrameTime;
+    call.barTime = frame.BarTime;
+    call.barRow = frame.BarRow;
+    call.demoTime = frame.DemoTime;
+    call.frameTime = frame.FrameTime;
     std::copy(inputs, inputs + kEffectInputCount, call.inputs);
     std::copy(Triggers, Triggers + kEffectTriggerCount, call.triggers);
     call.setInputsCalls = setInputsCalls;
@@ -148,7 +148,6 @@ TEST(RunLoop, EndsByEndTimeAndByTheDemotracksEnd) {
   EXPECT_FLOAT_EQ(effect.calls.back().demoTime, 0.875f);
 
   // A demotrack of 6 rows: the frame whose row equals the row count is the last one.
-  QuitRequested = false;
   demo = MakeDemo("LOAD template 0\nBAR a\nLENGTH 4\n", Rows(6));
   RecordingEffect second;
   demo->InstallEffect(&second, 0);
@@ -182,9 +181,8 @@ TEST(RunLoop, ClosingTheWindowEndsTheRunAfterTheFrame) {
   auto demo = MakeDemo("LOAD template 0\nBAR a\nLENGTH 4\n", Rows(64));
   RecordingEffect effect;
   demo->InstallEffect(&effect, 0);
-  QuitRequested = false;
   demo->RenderFrame();
-  EXPECT_FALSE(QuitRequested);
+  EXPECT_FALSE(demo->QuitRequested);
   SDL_PumpEvents();
   SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
   SDL_Event quit = {};
@@ -192,8 +190,7 @@ TEST(RunLoop, ClosingTheWindowEndsTheRunAfterTheFrame) {
   ASSERT_EQ(SDL_PushEvent(&quit), 1);
   demo->RenderFrame();  // the frame completes, then the close request ends the run
   EXPECT_EQ(effect.calls.size(), 2u);
-  EXPECT_TRUE(QuitRequested);
+  EXPECT_TRUE(demo->QuitRequested);
   demo->Run();  // ends before drawing another frame
   EXPECT_EQ(effect.calls.size(), 2u);
-  QuitRequested = false;
 }

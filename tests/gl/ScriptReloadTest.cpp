@@ -9,7 +9,7 @@
 #include "engine/KGL2Textures.h"
 #include "engine/PairTextures.h"
 #include "platform/Dialogs.h"
-#include "platform/Frame.h"
+#include "support/TestFrame.h"
 #include "support/GlContext.h"
 #include "support/PixelChecks.h"
 #include "support/RunVorpane.h"

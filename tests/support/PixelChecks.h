@@ -2,6 +2,7 @@
 #pragma once
 #include "effects/VEffect.h"
 #include "support/GlContext.h"
+#include "support/TestFrame.h"
 
 #include <gtest/gtest.h>
 
@@ -19,10 +20,11 @@ inline void ExpectPixel(int x, int y, int r, int g, int b, int tolerance = 1) {
   EXPECT_NEAR(p.b, b, tolerance) << "at " << x << "," << y;
 }
 
-// Runs an effect as the run loop does for one bar: SetInputs, then Render, with input 0 set.
+// Runs an effect as the run loop does for one bar: SetInputs, then Render of TestFrame, with
+// input 0 set.
 inline void RenderWithInput(TVEffect& effect, float input0) {
   float inputs[kEffectInputCount] = {};
   inputs[0] = input0;
   effect.SetInputs(inputs);
-  effect.Render(inputs);
+  effect.Render(TestFrame, inputs);
 }

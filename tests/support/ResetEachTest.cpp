@@ -4,6 +4,7 @@
 #include "demo/ProcessState.h"
 #include "platform/KestoBASS.h"
 #include "support/GlContext.h"
+#include "support/TestFrame.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,7 @@ namespace {
 class ResetBeforeEachTest : public ::testing::EmptyTestEventListener {
   void OnTestStart(const ::testing::TestInfo&) override {
     ResetProcessState();
+    ResetTestFrame();
     if (!TestGlWindowOpened()) return;
     // A test may have opened a window of its own (INIT): draw into the test window again.
     const TRenderWindow& window = TestGlWindow();

@@ -1,0 +1,15 @@
+#include "demo/BarMessages.h"
+
+std::string NoTrackerMessage() {
+  return "The script has bars but no TRACKER: bars need a demotrack";
+}
+
+std::string NoTempoMessage() { return "The script has bars but no BPM above 0: bars need a tempo"; }
+
+std::string EffectNotInstalledMessage(int32_t slot) {
+  return "Effect not installed: " + std::to_string(slot);
+}
+
+std::string DemotrackChannelMessage(int32_t channel) {
+  return "Error reading demotrack " + std::to_string(channel);
+}
