@@ -67,9 +67,8 @@ class TPlayerHost : public TScriptHost {
 }  // namespace
 
 TVDemo::TVDemo(const std::string& fileName, const TDemoOptions& options)
-    : options_(options), startFolder_(CurrentDirectory()) {
+    : options_(ResolveDemoOptions(options)), startFolder_(CurrentDirectory()) {
   const int picturesFailedBefore = PictureLoadFailureCount();
-  options_ = ResolveDemoOptions(options_);
   LoadScript(fileName, PlayerHost());
   LoadEffects();
   picturesFailed_ = PictureLoadFailureCount() - picturesFailedBefore;
@@ -86,7 +85,7 @@ TVDemo::TVDemo(const std::string& fileName, const TDemoOptions& options)
 }
 
 TVDemo::TVDemo(const std::string& fileName, TScriptHost& host)
-    : startFolder_(CurrentDirectory()) {
+    : options_(ResolveDemoOptions(TDemoOptions())), startFolder_(CurrentDirectory()) {
   LoadScript(fileName, host);
 }
 
