@@ -73,8 +73,8 @@ class TVEffect {
   float InputLimit = 0;                     // upper bound of Inputs
   TTrigger Triggers[kEffectTriggerCount];   // demotrack channels 0 to 7
   bool LoadFailed = false;                  // set by ReportLoadFailure: the effect cannot draw
-  // Set by the effect when the run must end (a script fault it cannot draw past): the run
-  // loop ends the run before its next frame.
+  // Set by Load when the run cannot go on (a script fault the effect cannot draw past): the
+  // demo reads it after loading and ends a plain run before its first frame.
   bool EndsRun = false;
 
  protected:
