@@ -3,6 +3,7 @@
 #include "demo/Capture.h"
 #include "demo/RunProgress.h"
 #include "demo/RunSession.h"
+#include "demo/ScriptMessages.h"
 #include "demo/TimerOverlay.h"
 #include "demo/Vorpane.h"
 
@@ -226,11 +227,9 @@ void TVDemo::RenderFrame() {
 
   if (!Bars.empty()) {
     if (!Tracker)
-      ReportOnce("no tracker", Bars[0].Line,
-                 "The script has bars but no TRACKER: bars need a demotrack");
+      ReportOnce("no tracker", Bars[0].Line, BarsNeedTrackerMessage());
     else if (!(Tracker->BPM > 0.0f))
-      ReportOnce("no bpm", Bars[0].Line,
-                 "The script has bars but no BPM above 0: bars need a tempo");
+      ReportOnce("no bpm", Bars[0].Line, BarsNeedTempoMessage());
   }
   const int32_t row = Tracker ? Tracker->TimeToRow(Time) : 0;
   RunBars(row, true);
@@ -271,7 +270,7 @@ void TVDemo::RunBar(size_t barIndex, int32_t row, bool draw) {
     effect = EffectSlots[static_cast<size_t>(bar.Effect)];
   if (!effect) {
     ReportOnce("effect " + std::to_string(barIndex), bar.Line,
-               "Effect not installed: " + std::to_string(bar.Effect));
+               EffectNotInstalledMessage(bar.Effect));
     return;
   }
   CurrentBar = static_cast<int32_t>(barIndex);

@@ -27,9 +27,6 @@ constexpr int32_t kMaxEffectSlot = 65535;
 constexpr int32_t kMinWindowSide = 1;
 constexpr int32_t kMaxWindowSide = 16384;
 
-// The command words of the script, in table order.
-std::vector<std::string> ScriptCommandWords();
-
 // The player. What the script builds is its TDemoScript part (Script()); the rest is the run:
 // window, music, clock, capture.
 class TVDemo : public TDemoScript {
