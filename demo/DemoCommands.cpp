@@ -93,7 +93,9 @@ using K = TArgumentKind;
 using P = TCommandPlace;
 
 // The effect in the current slot; ExecuteCommand has made sure there is one.
-TVEffect& SlotEffect(TVDemo& demo) { return *demo.EffectSlots[static_cast<size_t>(demo.CurrentSlot)]; }
+TVEffect& SlotEffect(TVDemo& demo) {
+  return *demo.EffectSlots[static_cast<size_t>(demo.CurrentSlot)];
+}
 
 void SetFloatParameter(TVDemo& demo, TVDemoCommand& tokens, float TVEffect::*field) {
   SlotEffect(demo).*field = TextToFloat(Token(tokens, 1));

@@ -16,7 +16,8 @@ std::vector<std::string> Cells(const std::string& row) {
   std::stringstream in(row.substr(1));
   for (std::string cell; std::getline(in, cell, '|');) {
     const size_t first = cell.find_first_not_of(' ');
-    cells.push_back(first == std::string::npos ? "" : cell.substr(first, cell.find_last_not_of(' ') - first + 1));
+    if (first == std::string::npos) cells.emplace_back();
+    else cells.push_back(cell.substr(first, cell.find_last_not_of(' ') - first + 1));
   }
   return cells;
 }
