@@ -2,7 +2,8 @@
 
 #include "authoring/FileCheck.h"
 #include "authoring/ReadOnlyHost.h"
-#include "demo/BarMessages.h"
+#include "demo/CommandTable.h"
+#include "demo/ScriptMessages.h"
 #include "demo/Vorpane.h"
 
 #include "effects/EffectFactory.h"
@@ -22,27 +23,9 @@
 
 namespace {
 
-// Settings that only INIT reads: the window, the loading screen and the words of the title.
-const char* const kWindowSettings[] = {"RESOLUTIONX", "RESOLUTIONY", "COLORDEPTH", "FULLSCREEN",
-                                       "LOADINGSCREEN", "EXCLUSIVE", "DEMO", "GROUP", "PARTY",
-                                       "YEAR", "VERSION"};
 constexpr double kLongestInputSeconds = 60.0;
 constexpr double kShortestDemotrackSeconds = 1.0;
 constexpr float kLowestBpm = 1.0f, kHighestBpm = 999.0f;
-// Lines that set a parameter of the effect in the current slot.
-const char* const kParameterWords[] = {"X", "Y",  "Z", "H", "W", "D", "VX", "VY", "VZ",
-                                       "A", "B",  "C", "E", "F", "G", "S",  "SS"};
-// Lines whose argument is text (a name, a file): "//" in it cuts it short.
-const char* const kTextWords[] = {"DEMO",    "GROUP",     "PARTY", "YEAR", "VERSION",
-                                  "DATADIR", "LOADINGSCREEN", "LOADMUSIC", "TRACKER",
-                                  "BAR",     "A",         "B",     "C",    "REGISTER"};
-// Settings read as true (the word "true" in any case) or false (anything else).
-const char* const kBooleanWords[] = {"FULLSCREEN", "SHOWTIMER", "EXCLUSIVE"};
-
-template <size_t N>
-bool OneOf(const std::string& word, const char* const (&words)[N]) {
-  return std::find(std::begin(words), std::end(words), word) != std::end(words);
-}
 
 std::string Quoted(const std::string& text) { return "'" + PrintableText(text) + "'"; }
 
@@ -97,7 +80,7 @@ class TScriptChecker {
   void CheckRowAddress(const TVDemoCommand& tokens);
   // Values the reader takes without complaint but that spoil the picture: colours, booleans,
   // speeds, INPUT widths, "//" in names, parameters that follow an unknown command.
-  void CheckValues(TVDemo& demo, const TVDemoCommand& tokens);
+  void CheckValues(TVDemo& demo, const TScriptCommand& command, const TVDemoCommand& tokens);
   // STARTTIME at or past the end of the demo.
   void CheckStartTime(TVDemo& demo);
   // Inputs, the demotrack's length and bars that never show, against the demotrack and tempo.
@@ -125,7 +108,8 @@ class TScriptChecker {
 void TScriptChecker::BeforeCommand(TVDemo& demo, const TVDemoCommand& tokens) {
   const std::string& word = tokens[0];
   if (word.empty()) return;
-  if (std::find(knownWords_.begin(), knownWords_.end(), word) == knownWords_.end()) {
+  const TScriptCommand* command = FindScriptCommand(word);
+  if (!command) {
     const std::string nearest = NearestWord(word, knownWords_);
     Warning(Line(), "unknown command " + Quoted(word) + " is ignored" +
                         (nearest.empty() ? "" : "; did you mean " + Quoted(nearest) + "?"));
@@ -133,9 +117,8 @@ void TScriptChecker::BeforeCommand(TVDemo& demo, const TVDemoCommand& tokens) {
     unknownWord_ = word;
     return;
   }
-  CheckValues(demo, tokens);
-  if (initSeen_ && std::find(std::begin(kWindowSettings), std::end(kWindowSettings), word) !=
-                       std::end(kWindowSettings))
+  CheckValues(demo, *command, tokens);
+  if (initSeen_ && command->Place == TCommandPlace::BeforeInit)
     Warning(Line(), word + " after INIT has no effect: INIT has already opened the window");
   if (word == "BPM") {
     bpmLine_ = Line();
@@ -162,12 +145,13 @@ void TScriptChecker::BeforeCommand(TVDemo& demo, const TVDemoCommand& tokens) {
   }
 }
 
-void TScriptChecker::CheckValues(TVDemo& demo, const TVDemoCommand& tokens) {
+void TScriptChecker::CheckValues(TVDemo& demo, const TScriptCommand& command,
+                                 const TVDemoCommand& tokens) {
   const std::string& word = tokens[0];
   const int line = Line();
   if (word == "LOAD") {
     unknownLine_ = 0;
-  } else if (unknownLine_ > 0 && OneOf(word, kParameterWords)) {
+  } else if (unknownLine_ > 0 && command.Place == TCommandPlace::AfterLoad) {
     // The line meant for the effect the unknown command would have loaded goes to the last one.
     const int32_t slot = demo.CurrentSlot;
     const bool filled = slot >= 0 && static_cast<size_t>(slot) < demo.SlotTypes.size() &&
@@ -179,7 +163,7 @@ void TScriptChecker::CheckValues(TVDemo& demo, const TVDemoCommand& tokens) {
                         std::to_string(slot));
     unknownLine_ = 0;
   }
-  if (OneOf(word, kTextWords) && line > 0 && static_cast<size_t>(line) <= lines_.size()) {
+  if (TakesText(command) && line > 0 && static_cast<size_t>(line) <= lines_.size()) {
     // A comment starts after a blank; "//" glued to a word is more likely part of a name.
     const std::string& raw = lines_[static_cast<size_t>(line) - 1];
     const size_t at = raw.find("//");
@@ -187,7 +171,7 @@ void TScriptChecker::CheckValues(TVDemo& demo, const TVDemoCommand& tokens) {
       Warning(line, "\"//\" in the " + word + " text starts a comment: the text is " +
                         Quoted(ParamText(tokens, 1)) + "; write '/' for a folder");
   }
-  if (word == "CLEARCOLOR" || word == ">>COLOR") {
+  if (TakesArgument(command, TArgumentKind::ColorPart)) {
     const char* const parts[] = {"red", "green", "blue", "alpha"};
     for (size_t i = 0; i < 4; ++i) {
       int32_t value = 0;
@@ -195,7 +179,7 @@ void TScriptChecker::CheckValues(TVDemo& demo, const TVDemoCommand& tokens) {
         Warning(line, word + " " + parts[i] + " " + std::to_string(value) +
                           " is outside 0 to 255");
     }
-  } else if (OneOf(word, kBooleanWords)) {
+  } else if (TakesArgument(command, TArgumentKind::Bool)) {
     const std::string value = LowerCase(ParamText(tokens, 1));
     if (value != "true" && value != "false")
       Warning(line, word + " " + Quoted(ParamText(tokens, 1)) +
@@ -317,17 +301,17 @@ void TScriptChecker::CheckDemo(TVDemo& demo) {
   for (const TScriptBar& bar : demo.Bars) {
     if (bar.Effect < 0 || static_cast<size_t>(bar.Effect) >= demo.EffectSlots.size() ||
         !demo.EffectSlots[static_cast<size_t>(bar.Effect)])
-      Error(bar.Line, EffectNotInstalledMessage(bar.Effect) + " (bar " +
-                          Quoted(bar.Name) + " runs a slot that holds no effect)");
+      Error(bar.Line, EffectNotInstalledMessage(bar.Effect) + " (bar " + Quoted(bar.Name) +
+                          " runs a slot that holds no effect)");
   }
   CheckMusicTempo(demo);
   if (demo.Bars.empty()) return;
   if (!demo.Tracker) {
-    Error(demo.Bars[0].Line, NoTrackerMessage());
+    Error(demo.Bars[0].Line, BarsNeedTrackerMessage());
     return;
   }
   if (!(demo.Tracker->BPM > 0.0f)) {
-    Error(demo.Bars[0].Line, NoTempoMessage());
+    Error(demo.Bars[0].Line, BarsNeedTempoMessage());
     return;
   }
   CheckTracker(demo);

@@ -3,6 +3,7 @@
 #include "authoring/ScriptReload.h"
 
 #include "demo/ScriptHost.h"
+#include "demo/ScriptMessages.h"
 #include "demo/Vorpane.h"
 
 #include "engine/KGL2Textures.h"
@@ -158,7 +159,7 @@ bool ReloadScript(TVDemo& demo, std::string& message) {
     demo.LoadScript(demo.ScriptFile, host);
     SetScriptLocation({demo.ScriptFile, 0});
     if (demo.Tracker == nullptr && !demo.Bars.empty())
-      throw FatalError("The script has bars but no TRACKER: the previous timeline stays");
+      throw FatalError(std::string(kBarsWithoutTracker) + ": the previous timeline stays");
     demo.LoadEffects();
   } catch (const std::exception& error) {
     errors.Add(LocatedText(CurrentScriptLocation(), error.what()));

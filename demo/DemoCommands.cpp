@@ -1,4 +1,6 @@
 // The script's command table: each line's command word runs one handler on the demo object.
+#include "demo/CommandTable.h"
+
 #include "demo/Vorpane.h"
 
 #include "effects/EffectFactory.h"
@@ -6,30 +8,12 @@
 #include "platform/Files.h"
 #include "platform/Text.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 #include <unordered_map>
 
 namespace {
-
-using Handler = void (*)(TVDemo& demo, TVDemoCommand& tokens);
-
-// The effect that parameter commands apply to, or null (with a script error) when there is none.
-TVEffect* CurrentEffect(TVDemo& demo, const TVDemoCommand& tokens) {
-  if (demo.CurrentSlot >= 0 && static_cast<size_t>(demo.CurrentSlot) < demo.EffectSlots.size() &&
-      demo.EffectSlots[static_cast<size_t>(demo.CurrentSlot)])
-    return demo.EffectSlots[static_cast<size_t>(demo.CurrentSlot)];
-  ScriptError("Parameter " + tokens[0] + " has no effect to apply to (no effect loaded in slot " +
-              std::to_string(demo.CurrentSlot) + ")");
-  return nullptr;
-}
-
-// The last bar, or null (with a script error) before the first BAR.
-TScriptBar* LastBar(TVDemo& demo, const TVDemoCommand& tokens) {
-  if (!demo.Bars.empty()) return &demo.Bars.back();
-  ScriptError(tokens[0] + " needs a BAR before it");
-  return nullptr;
-}
 
 // MOUNT and LENGTH: a×64 + b×16 + c×4 + d, missing or empty parts 0.
 int32_t RowAddress(TVDemoCommand& tokens) {
@@ -40,23 +24,6 @@ int32_t RowAddress(TVDemoCommand& tokens) {
                         static_cast<int64_t>(TextToInt(tokens[2])) * 16 +
                         static_cast<int64_t>(TextToInt(tokens[3])) * 4 + TextToInt(tokens[4]);
   return static_cast<int32_t>(static_cast<uint32_t>(value));
-}
-
-void SetFloatParameter(TVDemo& demo, TVDemoCommand& tokens, float TVEffect::*field) {
-  if (TVEffect* effect = CurrentEffect(demo, tokens)) effect->*field = TextToFloat(Token(tokens, 1));
-}
-
-void SetTextParameter(TVDemo& demo, TVDemoCommand& tokens, std::string TVEffect::*field) {
-  if (TVEffect* effect = CurrentEffect(demo, tokens)) effect->*field = ParamText(tokens, 1);
-}
-
-void SetIntParameter(TVDemo& demo, TVDemoCommand& tokens, int32_t TVEffect::*field) {
-  if (TVEffect* effect = CurrentEffect(demo, tokens)) effect->*field = TextToInt(Token(tokens, 1));
-}
-
-void SetPercentParameter(TVDemo& demo, TVDemoCommand& tokens, float TVEffect::*field) {
-  if (TVEffect* effect = CurrentEffect(demo, tokens))
-    effect->*field = static_cast<float>(TextToInt(Token(tokens, 1)) / 100.0);
 }
 
 void ReadColor(const TVDemoCommand& tokens, float color[4]) {
@@ -102,8 +69,6 @@ void DataDir(TVDemo& demo, TVDemoCommand& tokens) {
 }
 
 void Input(TVDemo& demo, TVDemoCommand& tokens) {
-  TScriptBar* bar = LastBar(demo, tokens);
-  if (!bar) return;
   const int32_t k = TextToInt(Token(tokens, 1));
   if (k < 0 || k >= kEffectInputCount) {
     ScriptError("INPUT " + std::to_string(k) + " is not an input (0 to 19)");
@@ -121,113 +86,240 @@ void Input(TVDemo& demo, TVDemoCommand& tokens) {
   map.Width = static_cast<float>(TextToFloat(Token(tokens, 4)) / 1000.0);
   map.LookAhead = static_cast<float>(TextToFloat(Token(tokens, 5)) / 1000.0);
   map.Enabled = true;
-  bar->InputMaps[k] = map;
+  demo.Bars.back().InputMaps[k] = map;
 }
 
-struct Command {
-  std::string_view word;
-  Handler run;
-};
+using K = TArgumentKind;
+using P = TCommandPlace;
 
-const Command kCommands[] = {
-    {"REGISTER", Register},
-    {"UNREGISTER", Unregister},
-    {"DEMO", [](TVDemo& d, TVDemoCommand& t) { d.DemoName = ParamText(t, 1); }},
-    {"GROUP", [](TVDemo& d, TVDemoCommand& t) { d.GroupName = ParamText(t, 1); }},
-    {"PARTY", [](TVDemo& d, TVDemoCommand& t) { d.PartyName = ParamText(t, 1); }},
-    {"YEAR", [](TVDemo& d, TVDemoCommand& t) { d.Year = ParamText(t, 1); }},
-    {"VERSION", [](TVDemo& d, TVDemoCommand& t) { d.Version = ParamText(t, 1); }},
-    {"RESOLUTIONX", [](TVDemo& d, TVDemoCommand& t) { SetWindowSide(t, d.ResolutionX); }},
-    {"RESOLUTIONY", [](TVDemo& d, TVDemoCommand& t) { SetWindowSide(t, d.ResolutionY); }},
-    {"COLORDEPTH", [](TVDemo& d, TVDemoCommand& t) { d.ColorDepth = ParamInt(t, 1); }},
-    {"FULLSCREEN", [](TVDemo& d, TVDemoCommand& t) { d.Fullscreen = ParamBool(t, 1); }},
-    {"STARTTIME", [](TVDemo& d, TVDemoCommand& t) { d.StartTime = ParamFloat(t, 1); }},
-    {"SHOWTIMER", [](TVDemo& d, TVDemoCommand& t) { d.ShowTimer = ParamBool(t, 1); }},
-    {"SPEED",
+// The effect in the current slot; ExecuteCommand has made sure there is one.
+TVEffect& SlotEffect(TVDemo& demo) {
+  return *demo.EffectSlots[static_cast<size_t>(demo.CurrentSlot)];
+}
+
+void SetFloatParameter(TVDemo& demo, TVDemoCommand& tokens, float TVEffect::*field) {
+  SlotEffect(demo).*field = TextToFloat(Token(tokens, 1));
+}
+
+void SetTextParameter(TVDemo& demo, TVDemoCommand& tokens, std::string TVEffect::*field) {
+  SlotEffect(demo).*field = ParamText(tokens, 1);
+}
+
+void SetIntParameter(TVDemo& demo, TVDemoCommand& tokens, int32_t TVEffect::*field) {
+  SlotEffect(demo).*field = TextToInt(Token(tokens, 1));
+}
+
+void SetPercentParameter(TVDemo& demo, TVDemoCommand& tokens, float TVEffect::*field) {
+  SlotEffect(demo).*field = static_cast<float>(TextToInt(Token(tokens, 1)) / 100.0);
+}
+
+constexpr std::string_view kTitleHelp = "names shown in the window title";
+constexpr std::string_view kWindowHelp = "window size and colour bits";
+constexpr std::string_view kNumberHelp = "the current effect's number parameters";
+constexpr std::string_view kTextHelp = "the current effect's text parameters";
+constexpr std::string_view kIntegerHelp = "the current effect's integer parameters";
+constexpr std::string_view kFactorHelp = "the current effect's factors";
+constexpr std::string_view kBarStoreHelp = "stored with the bar for the script's own use";
+
+// Word, arguments, how the README shows them, where the line stands, whether running it reads,
+// help, handler. A new command is one row here and its handler.
+const std::vector<TScriptCommand> kCommands = {
+    {"REGISTER", {K::MacroName, K::Text}, "name value", P::Anywhere, false,
+     "from the next line on, the first occurrence of name in a line becomes value", Register},
+    {"UNREGISTER", {K::MacroName}, "name", P::Anywhere, false, "removes that macro", Unregister},
+    {"DEMO", {K::Text}, "text", P::BeforeInit, false, kTitleHelp,
+     [](TVDemo& d, TVDemoCommand& t) { d.DemoName = ParamText(t, 1); }},
+    {"GROUP", {K::Text}, "text", P::BeforeInit, false, kTitleHelp,
+     [](TVDemo& d, TVDemoCommand& t) { d.GroupName = ParamText(t, 1); }},
+    {"PARTY", {K::Text}, "text", P::BeforeInit, false, kTitleHelp,
+     [](TVDemo& d, TVDemoCommand& t) { d.PartyName = ParamText(t, 1); }},
+    {"YEAR", {K::Text}, "text", P::BeforeInit, false, kTitleHelp,
+     [](TVDemo& d, TVDemoCommand& t) { d.Year = ParamText(t, 1); }},
+    {"VERSION", {K::Text}, "text", P::BeforeInit, false, kTitleHelp,
+     [](TVDemo& d, TVDemoCommand& t) { d.Version = ParamText(t, 1); }},
+    {"RESOLUTIONX", {K::Integer}, "integer", P::BeforeInit, false, kWindowHelp,
+     [](TVDemo& d, TVDemoCommand& t) { SetWindowSide(t, d.ResolutionX); }},
+    {"RESOLUTIONY", {K::Integer}, "integer", P::BeforeInit, false, kWindowHelp,
+     [](TVDemo& d, TVDemoCommand& t) { SetWindowSide(t, d.ResolutionY); }},
+    {"COLORDEPTH", {K::Integer}, "integer", P::BeforeInit, false, kWindowHelp,
+     [](TVDemo& d, TVDemoCommand& t) { d.ColorDepth = ParamInt(t, 1); }},
+    {"FULLSCREEN", {K::Bool}, "`true` / `false`", P::BeforeInit, false, "fullscreen or window",
+     [](TVDemo& d, TVDemoCommand& t) { d.Fullscreen = ParamBool(t, 1); }},
+    {"STARTTIME", {K::Number}, "seconds", P::Anywhere, false,
+     "where the demo (and the music) starts",
+     [](TVDemo& d, TVDemoCommand& t) { d.StartTime = ParamFloat(t, 1); }},
+    {"SHOWTIMER", {K::Bool}, "`true` / `false`", P::Anywhere, false,
+     "shows the time and the `MOUNT` position on screen",
+     [](TVDemo& d, TVDemoCommand& t) { d.ShowTimer = ParamBool(t, 1); }},
+    {"SPEED", {K::Percent}, "percent", P::Anywhere, false, "playback speed",
      [](TVDemo& d, TVDemoCommand& t) {
        d.Speed = static_cast<float>(TextToInt(Token(t, 1)) / 100.0);
      }},
-    {"LOADINGSCREEN", [](TVDemo& d, TVDemoCommand& t) { d.LoadingScreen = ParamText(t, 1); }},
-    {"ENDTIME",
+    {"LOADINGSCREEN", {K::Picture}, "picture file", P::BeforeInit, false, "the loading picture",
+     [](TVDemo& d, TVDemoCommand& t) { d.LoadingScreen = ParamText(t, 1); }},
+    {"ENDTIME", {K::Integer}, "hundredths of a second", P::Anywhere, false,
+     "when the demo ends",
      [](TVDemo& d, TVDemoCommand& t) {
        d.EndTime = static_cast<float>(TextToInt(Token(t, 1)) / 100.0);
      }},
-    {"DRAWLOADING", [](TVDemo& d, TVDemoCommand& t) { d.DrawLoading(ParamFloat(t, 1)); }},
-    {"CLEARCOLOR", [](TVDemo& d, TVDemoCommand& t) { ReadColor(t, d.ClearColor); }},
-    {"DATADIR", DataDir},
-    {"EXCLUSIVE", [](TVDemo& d, TVDemoCommand& t) { d.Exclusive = ParamBool(t, 1); }},
-    {"TRACKER", [](TVDemo& d, TVDemoCommand& t) { d.CreateTracker(Token(t, 1)); }},
-    {"BPM", [](TVDemo& d, TVDemoCommand& t) { d.SetBpm(TextToFloat(Token(t, 1))); }},
-    {"INIT", [](TVDemo& d, TVDemoCommand&) { d.Init(); }},
-    {"LOAD",
+    {"DRAWLOADING", {K::Number}, "number", P::Anywhere, true, "shows the loading picture",
+     [](TVDemo& d, TVDemoCommand& t) { d.DrawLoading(ParamFloat(t, 1)); }},
+    {"CLEARCOLOR", {K::ColorPart, K::ColorPart, K::ColorPart, K::ColorPart}, "r g b a (0-255)",
+     P::Anywhere, false, "the colour each frame starts from",
+     [](TVDemo& d, TVDemoCommand& t) { ReadColor(t, d.ClearColor); }},
+    {"DATADIR", {K::Folder}, "folder", P::Anywhere, true,
+     "later file names are relative to this folder", DataDir},
+    {"EXCLUSIVE", {K::Bool}, "`true` / `false`", P::BeforeInit, false, "keyboard access mode",
+     [](TVDemo& d, TVDemoCommand& t) { d.Exclusive = ParamBool(t, 1); }},
+    {"TRACKER", {K::Demotrack}, "demotrack, module, MIDI file or recording", P::Anywhere, true,
+     "the grid of bytes the bars follow",
+     [](TVDemo& d, TVDemoCommand& t) { d.CreateTracker(Token(t, 1)); }},
+    {"BPM", {K::Number}, "number", P::Anywhere, false, "tempo of the demotrack",
+     [](TVDemo& d, TVDemoCommand& t) { d.SetBpm(TextToFloat(Token(t, 1))); }},
+    {"INIT", {}, "", P::Anywhere, true, "opens the window and reads the loading picture",
+     [](TVDemo& d, TVDemoCommand&) { d.Init(); }},
+    {"LOAD", {K::EffectType, K::Slot}, "type slot", P::Anywhere, false,
+     "creates an effect in a numbered slot",
      [](TVDemo& d, TVDemoCommand& t) { d.LoadEffect(Token(t, 1), TextToInt(Token(t, 2))); }},
-    {"X", [](TVDemo& d, TVDemoCommand& t) { SetFloatParameter(d, t, &TVEffect::X); }},
-    {"Y", [](TVDemo& d, TVDemoCommand& t) { SetFloatParameter(d, t, &TVEffect::Y); }},
-    {"Z", [](TVDemo& d, TVDemoCommand& t) { SetFloatParameter(d, t, &TVEffect::Z); }},
-    {"H", [](TVDemo& d, TVDemoCommand& t) { SetFloatParameter(d, t, &TVEffect::H); }},
-    {"W", [](TVDemo& d, TVDemoCommand& t) { SetFloatParameter(d, t, &TVEffect::W); }},
-    {"D", [](TVDemo& d, TVDemoCommand& t) { SetFloatParameter(d, t, &TVEffect::D); }},
-    {"VX", [](TVDemo& d, TVDemoCommand& t) { SetFloatParameter(d, t, &TVEffect::VX); }},
-    {"VY", [](TVDemo& d, TVDemoCommand& t) { SetFloatParameter(d, t, &TVEffect::VY); }},
-    {"VZ", [](TVDemo& d, TVDemoCommand& t) { SetFloatParameter(d, t, &TVEffect::VZ); }},
-    {"A", [](TVDemo& d, TVDemoCommand& t) { SetTextParameter(d, t, &TVEffect::A); }},
-    {"B", [](TVDemo& d, TVDemoCommand& t) { SetTextParameter(d, t, &TVEffect::B); }},
-    {"C", [](TVDemo& d, TVDemoCommand& t) { SetTextParameter(d, t, &TVEffect::C); }},
-    {"E", [](TVDemo& d, TVDemoCommand& t) { SetIntParameter(d, t, &TVEffect::E); }},
-    {"F", [](TVDemo& d, TVDemoCommand& t) { SetIntParameter(d, t, &TVEffect::F); }},
-    {"G", [](TVDemo& d, TVDemoCommand& t) { SetIntParameter(d, t, &TVEffect::G); }},
-    {"S", [](TVDemo& d, TVDemoCommand& t) { SetPercentParameter(d, t, &TVEffect::S); }},
-    {"SS", [](TVDemo& d, TVDemoCommand& t) { SetPercentParameter(d, t, &TVEffect::SS); }},
-    {"LOADMUSIC", [](TVDemo& d, TVDemoCommand& t) { d.LoadMusic(Token(t, 1)); }},
-    {"BAR",
+    {"X", {K::Number}, "number", P::AfterLoad, false, kNumberHelp,
+     [](TVDemo& d, TVDemoCommand& t) { SetFloatParameter(d, t, &TVEffect::X); }},
+    {"Y", {K::Number}, "number", P::AfterLoad, false, kNumberHelp,
+     [](TVDemo& d, TVDemoCommand& t) { SetFloatParameter(d, t, &TVEffect::Y); }},
+    {"Z", {K::Number}, "number", P::AfterLoad, false, kNumberHelp,
+     [](TVDemo& d, TVDemoCommand& t) { SetFloatParameter(d, t, &TVEffect::Z); }},
+    {"H", {K::Number}, "number", P::AfterLoad, false, kNumberHelp,
+     [](TVDemo& d, TVDemoCommand& t) { SetFloatParameter(d, t, &TVEffect::H); }},
+    {"W", {K::Number}, "number", P::AfterLoad, false, kNumberHelp,
+     [](TVDemo& d, TVDemoCommand& t) { SetFloatParameter(d, t, &TVEffect::W); }},
+    {"D", {K::Number}, "number", P::AfterLoad, false, kNumberHelp,
+     [](TVDemo& d, TVDemoCommand& t) { SetFloatParameter(d, t, &TVEffect::D); }},
+    {"VX", {K::Number}, "number", P::AfterLoad, false, kNumberHelp,
+     [](TVDemo& d, TVDemoCommand& t) { SetFloatParameter(d, t, &TVEffect::VX); }},
+    {"VY", {K::Number}, "number", P::AfterLoad, false, kNumberHelp,
+     [](TVDemo& d, TVDemoCommand& t) { SetFloatParameter(d, t, &TVEffect::VY); }},
+    {"VZ", {K::Number}, "number", P::AfterLoad, false, kNumberHelp,
+     [](TVDemo& d, TVDemoCommand& t) { SetFloatParameter(d, t, &TVEffect::VZ); }},
+    {"A", {K::EffectFile}, "text", P::AfterLoad, false, kTextHelp,
+     [](TVDemo& d, TVDemoCommand& t) { SetTextParameter(d, t, &TVEffect::A); }},
+    {"B", {K::Text}, "text", P::AfterLoad, false, kTextHelp,
+     [](TVDemo& d, TVDemoCommand& t) { SetTextParameter(d, t, &TVEffect::B); }},
+    {"C", {K::Text}, "text", P::AfterLoad, false, kTextHelp,
+     [](TVDemo& d, TVDemoCommand& t) { SetTextParameter(d, t, &TVEffect::C); }},
+    {"E", {K::Integer}, "integer", P::AfterLoad, false, kIntegerHelp,
+     [](TVDemo& d, TVDemoCommand& t) { SetIntParameter(d, t, &TVEffect::E); }},
+    {"F", {K::Integer}, "integer", P::AfterLoad, false, kIntegerHelp,
+     [](TVDemo& d, TVDemoCommand& t) { SetIntParameter(d, t, &TVEffect::F); }},
+    {"G", {K::Integer}, "integer", P::AfterLoad, false, kIntegerHelp,
+     [](TVDemo& d, TVDemoCommand& t) { SetIntParameter(d, t, &TVEffect::G); }},
+    {"S", {K::Percent}, "percent", P::AfterLoad, false, kFactorHelp,
+     [](TVDemo& d, TVDemoCommand& t) { SetPercentParameter(d, t, &TVEffect::S); }},
+    {"SS", {K::Percent}, "percent", P::AfterLoad, false, kFactorHelp,
+     [](TVDemo& d, TVDemoCommand& t) { SetPercentParameter(d, t, &TVEffect::SS); }},
+    {"LOADMUSIC", {K::Music}, "music file", P::Anywhere, true,
+     "WAV, FLAC, Ogg Vorbis, Opus, MP3, or a tracker module",
+     [](TVDemo& d, TVDemoCommand& t) { d.LoadMusic(Token(t, 1)); }},
+    {"BAR", {K::Text}, "name", P::Anywhere, false, "starts a timeline entry",
      [](TVDemo& d, TVDemoCommand& t) {
        d.Bars.emplace_back();
        d.Bars.back().Name = ParamText(t, 1);
        d.Bars.back().Line = CurrentScriptLocation().Line;
      }},
-    {"MOUNT",
-     [](TVDemo& d, TVDemoCommand& t) {
-       if (TScriptBar* bar = LastBar(d, t)) bar->Mount = RowAddress(t);
-     }},
-    {"LENGTH",
-     [](TVDemo& d, TVDemoCommand& t) {
-       if (TScriptBar* bar = LastBar(d, t)) bar->Length = RowAddress(t);
-     }},
-    {"EFFECT",
-     [](TVDemo& d, TVDemoCommand& t) {
-       if (TScriptBar* bar = LastBar(d, t)) bar->Effect = TextToInt(Token(t, 1));
-     }},
-    {"INPUT", Input},
-    {">>COLOR",
-     [](TVDemo& d, TVDemoCommand& t) {
-       if (TScriptBar* bar = LastBar(d, t)) ReadColor(t, bar->Color);
-     }},
-    {">>SINGLE",
-     [](TVDemo& d, TVDemoCommand& t) {
-       if (TScriptBar* bar = LastBar(d, t)) bar->Single = TextToFloat(Token(t, 1));
-     }},
-    {">>OFSET",
-     [](TVDemo& d, TVDemoCommand& t) {
-       if (TScriptBar* bar = LastBar(d, t)) bar->Offset = TextToFloat(Token(t, 1));
-     }},
+    {"MOUNT", {K::RowPart, K::RowPart, K::RowPart, K::RowPart}, "a b c d", P::AfterBar, false,
+     "the bar starts at row a·64 + b·16 + c·4 + d",
+     [](TVDemo& d, TVDemoCommand& t) { d.Bars.back().Mount = RowAddress(t); }},
+    {"LENGTH", {K::RowPart, K::RowPart, K::RowPart, K::RowPart}, "a b c d", P::AfterBar, false,
+     "the bar lasts that many rows",
+     [](TVDemo& d, TVDemoCommand& t) { d.Bars.back().Length = RowAddress(t); }},
+    {"EFFECT", {K::Slot}, "slot", P::AfterBar, false, "the slot the bar runs",
+     [](TVDemo& d, TVDemoCommand& t) { d.Bars.back().Effect = TextToInt(Token(t, 1)); }},
+    {"INPUT", {K::Input, K::Integer, K::Integer, K::Number, K::Number},
+     "k channel note width look-ahead", P::AfterBar, false, "input k of the bar", Input},
+    {">>COLOR", {K::ColorPart, K::ColorPart, K::ColorPart, K::ColorPart}, "numbers", P::AfterBar,
+     false, kBarStoreHelp,
+     [](TVDemo& d, TVDemoCommand& t) { ReadColor(t, d.Bars.back().Color); }},
+    {">>SINGLE", {K::Number}, "numbers", P::AfterBar, false, kBarStoreHelp,
+     [](TVDemo& d, TVDemoCommand& t) { d.Bars.back().Single = TextToFloat(Token(t, 1)); }},
+    {">>OFSET", {K::Number}, "numbers", P::AfterBar, false, kBarStoreHelp,
+     [](TVDemo& d, TVDemoCommand& t) { d.Bars.back().Offset = TextToFloat(Token(t, 1)); }},
 };
+
+// True (with a script error) when the line needs an effect in the current slot or a bar, and
+// there is none.
+bool LacksItsPlace(const TVDemo& demo, const TScriptCommand& command, const TVDemoCommand& tokens) {
+  if (command.Place == P::AfterLoad) {
+    const int32_t slot = demo.CurrentSlot;
+    if (slot >= 0 && static_cast<size_t>(slot) < demo.EffectSlots.size() &&
+        demo.EffectSlots[static_cast<size_t>(slot)])
+      return false;
+    ScriptError("Parameter " + tokens[0] + " has no effect to apply to (no effect loaded in slot " +
+                std::to_string(slot) + ")");
+    return true;
+  }
+  if (command.Place == P::AfterBar && demo.Bars.empty()) {
+    ScriptError(tokens[0] + " needs a BAR before it");
+    return true;
+  }
+  return false;
+}
+
+// libFuzzer's dictionary form of a word: "word" with '"' and '\\' escaped.
+std::string DictionaryEntry(std::string_view word) {
+  std::string entry = "\"";
+  for (const char c : word) {
+    if (c == '"' || c == '\\') entry += '\\';
+    entry += c;
+  }
+  return entry + "\"\n";
+}
 
 }  // namespace
 
+const std::vector<TScriptCommand>& ScriptCommands() {
+  return kCommands;
+}
+
+const TScriptCommand* FindScriptCommand(std::string_view word) {
+  // Every line of a script comes here: one lookup instead of a comparison per command.
+  static const std::unordered_map<std::string_view, const TScriptCommand*> byWord = [] {
+    std::unordered_map<std::string_view, const TScriptCommand*> table;
+    for (const TScriptCommand& command : kCommands) table.emplace(command.Word, &command);
+    return table;
+  }();
+  const auto found = byWord.find(word);
+  return found == byWord.end() ? nullptr : found->second;
+}
+
 std::vector<std::string> ScriptCommandWords() {
   std::vector<std::string> words;
-  for (const Command& command : kCommands) words.emplace_back(command.word);
+  for (const TScriptCommand& command : kCommands) words.emplace_back(command.Word);
   return words;
+}
+
+bool TakesArgument(const TScriptCommand& command, TArgumentKind kind) {
+  return std::find(command.Arguments.begin(), command.Arguments.end(), kind) !=
+         command.Arguments.end();
+}
+
+bool TakesFile(const TScriptCommand& command) {
+  return TakesArgument(command, K::Picture) || TakesArgument(command, K::Music) ||
+         TakesArgument(command, K::Demotrack) || TakesArgument(command, K::EffectFile);
+}
+
+bool TakesText(const TScriptCommand& command) {
+  return TakesArgument(command, K::Text) || TakesArgument(command, K::Folder) ||
+         TakesFile(command);
+}
+
+std::string ScriptFuzzDictionary() {
+  std::string dictionary = "# Script words for the script reader's fuzz target.\n";
+  for (const TScriptCommand& command : kCommands) dictionary += DictionaryEntry(command.Word);
+  for (const std::string& type : EffectTypeNames()) dictionary += DictionaryEntry(type);
+  for (const char* word : {"true", "false", "//", "$", " "}) dictionary += DictionaryEntry(word);
+  return dictionary;
 }
 
 void TVDemo::ExecuteCommand(TVDemoCommand& tokens) {
   if (tokens.empty()) return;
-  // Every line of a script comes here: one lookup instead of a comparison per command.
-  static const std::unordered_map<std::string_view, Handler> handlers = [] {
-    std::unordered_map<std::string_view, Handler> table;
-    for (const Command& command : kCommands) table.emplace(command.word, command.run);
-    return table;
-  }();
-  const auto handler = handlers.find(tokens[0]);
-  if (handler != handlers.end()) handler->second(*this, tokens);
+  const TScriptCommand* command = FindScriptCommand(tokens[0]);
+  if (command && !LacksItsPlace(*this, *command, tokens)) command->Run(*this, tokens);
 }

@@ -1,9 +1,9 @@
 // The run loop: every kind of run (real-time play, edit, capture, benchmark and the catch-up
 // before a range) runs its frames through RunFrame's stages, leaving out those it does not need.
-#include "demo/BarMessages.h"
 #include "demo/Capture.h"
 #include "demo/RunProgress.h"
 #include "demo/RunSession.h"
+#include "demo/ScriptMessages.h"
 #include "demo/TimerOverlay.h"
 #include "demo/Vorpane.h"
 
@@ -234,8 +234,10 @@ void TVDemo::RunFrame(const TFrameStages& stages) {
   frame_.FrameTime = Clock.FrameDuration();  // 0 on a paused frame: stepping effects stand still
   frame_.Spectrum = spectrum_;
   if (!Bars.empty()) {
-    if (!Tracker) ReportOnce("no tracker", Bars[0].Line, NoTrackerMessage());
-    else if (!(Tracker->BPM > 0.0f)) ReportOnce("no bpm", Bars[0].Line, NoTempoMessage());
+    if (!Tracker)
+      ReportOnce("no tracker", Bars[0].Line, BarsNeedTrackerMessage());
+    else if (!(Tracker->BPM > 0.0f))
+      ReportOnce("no bpm", Bars[0].Line, BarsNeedTempoMessage());
   }
   const int32_t row = Tracker ? Tracker->TimeToRow(Time) : 0;
   // 3. The effects, bar by bar (only stepped when the frame is not drawn).

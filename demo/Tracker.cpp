@@ -1,6 +1,6 @@
 #include "demo/Tracker.h"
 
-#include "demo/BarMessages.h"
+#include "demo/ScriptMessages.h"
 
 #include "platform/FatalError.h"
 #include "platform/Files.h"

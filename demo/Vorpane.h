@@ -26,9 +26,6 @@ constexpr int32_t kMaxEffectSlot = 65535;
 constexpr int32_t kMinWindowSide = 1;
 constexpr int32_t kMaxWindowSide = 16384;
 
-// The command words of the script, in table order.
-std::vector<std::string> ScriptCommandWords();
-
 // The stages of a frame, always run in this order: 1 clock, 2 bars and their inputs, 3 effects,
 // 4 overlays, 5 capture and readback, 6 session overlay, 7 present. Each kind of run leaves out
 // what it does not need (the catch-up before a range runs only the first three).

@@ -3,6 +3,7 @@
 // ParseLine, and the demo object's command table with its number conversions. Commands that
 // open the window, the music, files or folders are skipped; a bad number is a FatalError and
 // ends the input, as it ends the program.
+#include "demo/CommandTable.h"
 #include "demo/Vorpane.h"
 #include "effects/EffectFiles.h"
 #include "platform/Dialogs.h"
@@ -29,12 +30,11 @@ const std::string& EmptyScript() {
 }
 
 bool Skipped(const TVDemoCommand& tokens) {
-  const std::string& word = tokens[0];
-  if (word == "INIT" || word == "DRAWLOADING" || word == "LOADMUSIC" || word == "TRACKER" ||
-      word == "DATADIR")
-    return true;
+  // Commands that open the window, a file or a folder as they run, as the command table says.
+  const TScriptCommand* command = FindScriptCommand(tokens[0]);
+  if (command && command->Reads) return true;
   // Effects that read files when created, as the effect table lists them.
-  return word == "LOAD" && !EffectCreationFiles(Token(tokens, 1)).empty();
+  return tokens[0] == "LOAD" && !EffectCreationFiles(Token(tokens, 1)).empty();
 }
 
 // A budget of the reader's kind, but far smaller: an input that spends it costs a few

@@ -32,8 +32,10 @@ export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 log="$corpus/last-run.log"
 echo "fuzz-long: $target for $minutes min, corpus $corpus/inputs, log $log"
 status=0
+dict=()  # fuzz-smoke.sh writes the dictionaries the targets have
+if [ -f "$build_dir/$target.dict" ]; then dict=(-dict="$build_dir/$target.dict"); fi
 "$build_dir/fuzz/fuzz_$target" -max_total_time=$((minutes * 60)) -timeout=10 -rss_limit_mb=2560 \
-  -close_fd_mask=2 -print_final_stats=1 -jobs="$(nproc)" -workers="$(nproc)" \
+  -close_fd_mask=2 "${dict[@]}" -print_final_stats=1 -jobs="$(nproc)" -workers="$(nproc)" \
   -artifact_prefix="$crashes/" "$corpus/inputs" "$build_dir/fuzz-seeds/$target" >"$log" 2>&1 ||
   status=$?
 # With -jobs, each worker writes fuzz-N.log in the working folder: keep them with the corpus.

@@ -18,7 +18,7 @@ if [ ! -f "$build_dir/CMakeCache.txt" ]; then
     -DVORPANE_FUZZ=ON -DVORPANE_TESTS=OFF -DVORPANE_BENCH=OFF -DVORPANE_WERROR=ON >/dev/null
 fi
 cmake --build "$build_dir" -j"$(nproc)" --target make_picture_seeds make_test_audio make_model \
-  make_test_music \
+  make_test_music make_script_dictionary \
   "${targets[@]/#/fuzz_}"
 
 seeds="$(cd "$build_dir" && pwd)/fuzz-seeds"
@@ -62,6 +62,8 @@ find build/production "$build_dir/production" -name '*.trk' -size -2M \
 mkdir -p "$seeds/midi_reader" "$seeds/module_track"
 for kind in midi midi-smpte; do "$build_dir/tools/make_test_music" "$kind" "$seeds/midi_reader/$kind.mid"; done
 "$build_dir/tools/make_test_music" mod "$seeds/module_track/jumps.mod"
+# The script reader's dictionary: its command words, effect types and value words.
+"$build_dir/tools/make_script_dictionary" "$build_dir/script_reader.dict"
 # libsndfile leaves some codec state behind on files it gives up on (see the suppressions).
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 
@@ -69,8 +71,10 @@ for target in "${targets[@]}"; do
   mkdir -p "$seeds/$target"  # a target nothing above makes seeds for starts from none
   found=$(mktemp -d)  # new inputs go here; the seeds stay as the tools made them
   log="$build_dir/fuzz_$target.log"
+  dict=()  # a target with a dictionary NAME.dict in the build folder is given it
+  if [ -f "$build_dir/$target.dict" ]; then dict=(-dict="$build_dir/$target.dict"); fi
   if ! "$build_dir/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2560 \
-       -close_fd_mask=2 \
+       -close_fd_mask=2 "${dict[@]}" \
        -print_final_stats=1 "$found" "$seeds/$target" >"$log" 2>&1; then
     tail -n 40 "$log"
     echo "fuzz-smoke: $target failed (crash input saved in the working folder)" >&2

@@ -73,7 +73,7 @@ struct TConstantAfterInit {
 const TConstantAfterInit kConstantAfterInit[] = {
     {"ProcessState", "startFolder", "the folder the process started in, taken before main"},
     {"DemoCommands", "kCommands", "the command table, built before main and only read"},
-    {"DemoCommands", "handlers", "the command table by name, built on first use, only read"},
+    {"DemoCommands", "byWord", "the command table by word, built on first use, only read"},
     {"Spectrum", "plan", "the FFT plan, made on first use and only used after"},
     {"Demo", "host", "the player's script host: a table of functions, no data of its own"},
 };

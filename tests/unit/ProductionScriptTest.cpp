@@ -2,6 +2,7 @@
 // tokens split), without running it: it must use every effect type there is, name only files
 // the generator writes, and keep its bars on loaded slots inside the song.
 #include "common/Song.h"
+#include "demo/CommandTable.h"
 #include "demo/ScriptParser.h"
 #include "effects/EffectFactory.h"
 #include "platform/Files.h"
@@ -59,19 +60,16 @@ TEST(ProductionScript, UsesEveryEffectTypeOnlyGeneratedFilesAndBarsOnLoadedSlots
   std::map<int32_t, std::string> slots;
   std::vector<TScriptBarSummary> bars;
   float endTime = 0;
-  const std::set<std::string> textCommands = {"DEMO", "GROUP", "PARTY", "YEAR", "VERSION",
-                                              "DATADIR", "LOADINGSCREEN", "A", "B", "C",
-                                              "LOADMUSIC", "TRACKER"};
-  const std::set<std::string> fileCommands = {"LOADINGSCREEN", "A", "LOADMUSIC", "TRACKER"};
   std::string currentType;
   for (const TVDemoCommand& tokens : commands) {
     const std::string word = Token(tokens, 0);
+    const TScriptCommand* command = FindScriptCommand(word);
     // A text argument followed by a blank (a comment after it) would carry that blank.
-    if (textCommands.count(word)) {
+    if (command && TakesText(*command)) {
       EXPECT_FALSE(tokens.back().empty()) << word << " " << ParamText(tokens, 1);
     }
     // B is the alpha picture of the picture effects (and a mode word for particles).
-    if (fileCommands.count(word) || (word == "B" && currentType.rfind("plaintexture", 0) == 0)) {
+    if ((command && TakesFile(*command)) || (word == "B" && currentType.rfind("plaintexture", 0) == 0)) {
       EXPECT_TRUE(FileExists(data + ParamText(tokens, 1))) << ParamText(tokens, 1);
     }
     if (word == "LOAD") {

@@ -3,6 +3,7 @@
 #include "authoring/ScriptCheck.h"
 
 #include "app/CommandLine.h"
+#include "demo/CommandTable.h"
 #include "demo/Vorpane.h"
 
 #include "support/RunVorpane.h"
