@@ -126,4 +126,11 @@ TEST(DemoObject, DataDirMovesWhereNamesResolveNotTheCurrentFolder) {
   EXPECT_EQ(demo.ReadContext.Folder(), folder);
   ASSERT_NE(demo.Tracker, nullptr);
   EXPECT_EQ(demo.Tracker->ByteAt(0, 1), 7);
+  // A reader's errors go to the context's sink when one is set.
+  TReadContext files = demo.ReadContext;
+  std::vector<std::string> errors;
+  files.SetErrorSink([&](const std::string& text) { errors.push_back(text); });
+  TDemoTracker().LoadDemotrackBytes(std::vector<uint8_t>(3, 0xFF), "cut.trk", files);
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].rfind("Demotrack cut.trk ", 0), 0u) << errors[0];
 }
