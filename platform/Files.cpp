@@ -1,7 +1,5 @@
 #include "platform/Files.h"
 
-#include "platform/ReadContext.h"
-
 #include <dirent.h>
 #include <strings.h>
 #include <sys/stat.h>
@@ -112,16 +110,36 @@ std::string FolderOf(const std::string& name) {
   return slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
-std::string LookedFor(const std::string& name) { return TReadContext().LookedFor(name); }
+std::string LookedFor(const std::string& name) { return LookedForIn(std::string(), name); }
 
-std::string NotFoundNote(const std::string& name) { return TReadContext().NotFoundNote(name); }
+std::string LookedForIn(const std::string& folder, const std::string& name) {
+  std::string path = AbsolutePathIn(folder, name);
+  for (char& c : path)
+    if (c == '\\') c = '/';
+  return path;
+}
+
+std::string NotFoundNote(const std::string& name) { return NotFoundNoteIn(std::string(), name); }
+
+std::string NotFoundNoteIn(const std::string& folder, const std::string& name) {
+  if (FileExists(ResolveFileNameIn(folder, name))) return std::string();
+  const std::string path = LookedForIn(folder, name);
+  return path == name ? std::string() : " (looked for at " + path + ")";
+}
 
 std::string CurrentDirectory() {
   char folder[4096];
   return ::getcwd(folder, sizeof folder) ? std::string(folder) : std::string();
 }
 
-std::string AbsolutePath(const std::string& name) { return TReadContext().AbsolutePath(name); }
+std::string AbsolutePath(const std::string& name) { return AbsolutePathIn(std::string(), name); }
+
+std::string AbsolutePathIn(const std::string& folder, const std::string& name) {
+  const std::string path = ResolveFileNameIn(folder, name);
+  if (!path.empty() && path[0] == '/') return path;
+  const std::string here = folder.empty() ? CurrentDirectory() : folder;
+  return here.empty() ? path : here + "/" + path;
+}
 
 TFileStamp FileStamp(const std::string& name) {
   TFileStamp stamp;

@@ -23,13 +23,19 @@ bool ReadWholeFile(const std::string& name, std::vector<uint8_t>& bytes);
 std::string FolderOf(const std::string& name);
 // The absolute path a name is looked for at, for messages about a file that is not there.
 std::string LookedFor(const std::string& name);
+// The same for a name relative to `folder` (empty: the current folder).
+std::string LookedForIn(const std::string& folder, const std::string& name);
 // " (looked for at /ABSOLUTE/PATH)" when nothing exists under the name and the name is not that
 // path already, else empty: the end of a message about a file that could not be opened.
 std::string NotFoundNote(const std::string& name);
+// The same for a name relative to `folder` (empty: the current folder).
+std::string NotFoundNoteIn(const std::string& folder, const std::string& name);
 // The process's current directory as an absolute path (empty when it cannot be told).
 std::string CurrentDirectory();
 // The resolved name as an absolute path.
 std::string AbsolutePath(const std::string& name);
+// The same for a name relative to `folder` (empty: the current folder).
+std::string AbsolutePathIn(const std::string& folder, const std::string& name);
 
 // Renames a finished file into place (both names in one folder). Without `replace` a file that
 // appeared under the target name meanwhile is kept and the rename fails with EEXIST. False (with

@@ -46,23 +46,15 @@ std::string TReadContext::ResolvedName(const std::string& name) const {
 }
 
 std::string TReadContext::AbsolutePath(const std::string& name) const {
-  const std::string path = PathOf(name);
-  if (!path.empty() && path[0] == '/') return path;
-  const std::string here = Folder();
-  return here.empty() ? path : here + "/" + path;
+  return AbsolutePathIn(folder_, name);
 }
 
 std::string TReadContext::LookedFor(const std::string& name) const {
-  std::string path = AbsolutePath(name);
-  for (char& c : path)
-    if (c == '\\') c = '/';
-  return path;
+  return LookedForIn(folder_, name);
 }
 
 std::string TReadContext::NotFoundNote(const std::string& name) const {
-  if (FileExists(PathOf(name))) return std::string();
-  const std::string path = LookedFor(name);
-  return path == name ? std::string() : " (looked for at " + path + ")";
+  return NotFoundNoteIn(folder_, name);
 }
 
 bool TReadContext::ReadWholeFile(const std::string& name, std::vector<uint8_t>& bytes) const {
