@@ -46,7 +46,7 @@ TEditSession::TEditSession(TVDemo& demo, const std::string& screenshotFolder)
   // A modal box would take the keys until clicked: the author sees errors on the screen.
   dialogsBefore_ = DialogsEnabled();
   SetDialogsEnabled(false);
-  previousHandler_ = SetScriptErrorHandler(
+  errorScope_.emplace(
       [this](const TScriptLocation& where, const std::string& text) {
         const std::string at = ScriptLocationText(where);
         const std::string line = at.empty() ? text : at + ": " + text;
@@ -57,7 +57,7 @@ TEditSession::TEditSession(TVDemo& demo, const std::string& screenshotFolder)
 }
 
 TEditSession::~TEditSession() {
-  SetScriptErrorHandler(std::move(previousHandler_));
+  errorScope_.reset();
   SetDialogsEnabled(dialogsBefore_);
   demo_.SetSession(nullptr);
 }

@@ -7,6 +7,7 @@
 #include "demo/RunSession.h"
 #include "platform/ScriptError.h"
 
+#include <optional>
 #include <string>
 
 class TEditSession : public TRunSession {
@@ -47,7 +48,7 @@ class TEditSession : public TRunSession {
 
   std::string reloadMessage_;        // the first error since the last reload, drawn on screen
   int boxesSeen_ = 0;                // error boxes already taken into reloadMessage_
-  TScriptErrorHandler previousHandler_;
+  std::optional<TScriptErrorScope> errorScope_;  // errors go to the screen while it lives
   bool dialogsBefore_ = false;
   bool timerChosen_ = false;         // T was pressed: ShowTimer outlives reloads
 };

@@ -19,10 +19,10 @@ std::string FailureText(const TLoadFailure& failure) {
   return text;
 }
 
-std::string ModelProblem(const std::string& name) {
+std::string ModelProblem(const std::string& name, const TReadContext& files) {
   // The same steps as an effect's model load: every mesh read and turned into an engine mesh.
   try {
-    TKGLBrush brush(name);
+    TKGLBrush brush(name, files);
     const std::string unusable = UnusableModelReason(brush);
     if (!unusable.empty()) return "Cannot load model " + name + ": " + unusable;
   } catch (const std::exception& error) {
@@ -33,14 +33,15 @@ std::string ModelProblem(const std::string& name) {
 
 }  // namespace
 
-std::string EffectFileProblem(const TEffectFile& file, std::string& note) {
+std::string EffectFileProblem(const TEffectFile& file, std::string& note,
+                              const TReadContext& files) {
   TTextureImage image;
   TLoadFailure failure;
   switch (file.Kind) {
     case TEffectFileKind::Model:
-      return ModelProblem(file.Name);
+      return ModelProblem(file.Name, files);
     case TEffectFileKind::JpegPair:
-      if (ReadJpegPairImage(file.Name, file.AlphaName, image, failure)) {
+      if (ReadJpegPairImage(file.Name, file.AlphaName, image, failure, files)) {
         note = PictureDamageLine(PrintableText(file.Name), image);
         return std::string();
       }
@@ -49,7 +50,7 @@ std::string EffectFileProblem(const TEffectFile& file, std::string& note) {
     case TEffectFileKind::Picture:
       break;
   }
-  if (ReadPictureFile(file.Name, image, failure, note)) {
+  if (ReadPictureFile(file.Name, image, failure, note, files)) {
     const std::string damage = PictureDamageLine(PrintableText(file.Name), image);
     if (!damage.empty()) note = note.empty() ? damage : note + "; " + damage;
     return std::string();
@@ -57,10 +58,11 @@ std::string EffectFileProblem(const TEffectFile& file, std::string& note) {
   return "picture " + PrintableText(file.Name) + ": " + FailureText(failure);
 }
 
-std::string MusicFileProblem(const std::string& name, std::string& note) {
+std::string MusicFileProblem(const std::string& name, std::string& note,
+                             const TReadContext& files) {
   TPcm16 pcm;
   std::string reason, damage;
-  if (DecodeAudioFile(name, pcm, reason, &damage)) {
+  if (DecodeAudioFile(files.PathOf(name), pcm, reason, &damage)) {
     if (!damage.empty()) note = PrintableText(name) + ": " + damage;
     return std::string();
   }

@@ -13,7 +13,8 @@ void TReadOnlyHost::LoadMusic(TVDemo& demo, const std::string& fileName) {
   demo.MusicFile = fileName;
 }
 
-std::unique_ptr<TVEffect> TReadOnlyHost::CreateEffect(const std::string& typeName) {
+std::unique_ptr<TVEffect> TReadOnlyHost::CreateEffect(const std::string& typeName,
+                                                     const TReadContext& files) {
   if (!EffectCreationFiles(typeName).empty()) return std::make_unique<TVEffect>();
-  return TScriptHost::CreateEffect(typeName);
+  return TScriptHost::CreateEffect(typeName, files);
 }

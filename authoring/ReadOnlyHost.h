@@ -16,7 +16,8 @@ class TReadOnlyHost : public TScriptHost {
   // Keeps the music's name; no sound device is started and nothing is decoded.
   void LoadMusic(TVDemo& demo, const std::string& fileName) override;
   // A type that reads its files when created is represented by a base effect.
-  std::unique_ptr<TVEffect> CreateEffect(const std::string& typeName) override;
+  std::unique_ptr<TVEffect> CreateEffect(const std::string& typeName,
+                                         const TReadContext& files) override;
   // Nothing: the checker words its own messages.
   void Notice(const std::string& text) override;
   // As given to the constructor.

@@ -74,8 +74,10 @@ class TScriptChecker {
 
  private:
   static int Line() { return CurrentScriptLocation().Line; }
-  // Decodes a file once per folder and name; problems are reported at its first use.
-  void CheckFile(int line, const TEffectFile& file, const std::string& user);
+  // Decodes a file once per folder and name, from the folder of `files`; problems are reported
+  // at its first use.
+  void CheckFile(int line, const TEffectFile& file, const std::string& user,
+                 const TReadContext& files);
   // MOUNT and LENGTH rows that do not fit 32 bits (the reader wraps them).
   void CheckRowAddress(const TVDemoCommand& tokens);
   // Values the reader takes without complaint but that spoil the picture: colours, booleans,
@@ -128,7 +130,7 @@ void TScriptChecker::BeforeCommand(TVDemo& demo, const TVDemoCommand& tokens) {
   } else if (word == "DATADIR") {
     const std::string folder = ParamText(tokens, 1);
     std::error_code error;
-    if (!std::filesystem::is_directory(ResolveFileName(folder), error))
+    if (!std::filesystem::is_directory(demo.ReadContext.PathOf(folder), error))
       Warning(Line(), "DATADIR " + Quoted(folder) +
                           " does not exist; the player ignores it and stays in its folder");
   } else if (word == "MOUNT" || word == "LENGTH") {
@@ -232,7 +234,8 @@ void TScriptChecker::AfterCommand(TVDemo& demo, const TVDemoCommand& tokens) {
   const std::string& word = tokens[0];
   if (word == "INIT") {
     if (!initSeen_ && !demo.LoadingScreen.empty())
-      CheckFile(Line(), {TEffectFileKind::Picture, demo.LoadingScreen, "", ""}, "LOADINGSCREEN");
+      CheckFile(Line(), {TEffectFileKind::Picture, demo.LoadingScreen, "", ""}, "LOADINGSCREEN",
+                demo.ReadContext);
     initSeen_ = true;
   } else if (word == "LOAD") {
     // A slot out of range leaves every slot as it was (the reader reported it).
@@ -251,11 +254,13 @@ void TScriptChecker::AfterCommand(TVDemo& demo, const TVDemoCommand& tokens) {
     slots_[slot] = {Token(tokens, 1), Line()};
     // These files are read when the line runs, from the folder of that moment.
     for (const TEffectFile& file : EffectCreationFiles(Token(tokens, 1)))
-      CheckFile(Line(), file, Token(tokens, 1) + " in slot " + std::to_string(slot));
+      CheckFile(Line(), file, Token(tokens, 1) + " in slot " + std::to_string(slot),
+                demo.ReadContext);
   } else if (word == "LOADMUSIC") {
     std::string note;
-    const std::string problem = MusicFileProblem(demo.MusicFile, note);
-    if (!problem.empty()) Error(Line(), problem + NotFoundNote(demo.MusicFile));
+    const TReadContext& files = demo.ReadContext;
+    const std::string problem = MusicFileProblem(demo.MusicFile, note, files);
+    if (!problem.empty()) Error(Line(), problem + files.NotFoundNote(demo.MusicFile));
     if (!note.empty()) Warning(Line(), note);
   } else if (word == "TRACKER") {
     trackerLine_ = Line();
@@ -273,15 +278,15 @@ void TScriptChecker::AfterCommand(TVDemo& demo, const TVDemoCommand& tokens) {
   }
 }
 
-void TScriptChecker::CheckFile(int line, const TEffectFile& file, const std::string& user) {
-  std::error_code error;
-  const std::string folder = std::filesystem::current_path(error).string();
+void TScriptChecker::CheckFile(int line, const TEffectFile& file, const std::string& user,
+                               const TReadContext& files) {
   // Names that resolve to the same file (letter case, '\\') are the same file.
-  const std::string key = folder + '\n' + std::to_string(static_cast<int>(file.Kind)) + '\n' +
-                          ResolveFileName(file.Name) + '\n' + ResolveFileName(file.AlphaName);
+  const std::string key = std::to_string(static_cast<int>(file.Kind)) + '\n' +
+                          files.AbsolutePath(file.Name) + '\n' +
+                          files.AbsolutePath(file.AlphaName);
   if (!checkedFiles_.insert(key).second) return;
   std::string note;
-  const std::string problem = EffectFileProblem(file, note);
+  const std::string problem = EffectFileProblem(file, note, files);
   const std::string by = file.Parameter.empty() ? user : user + ", parameter " + file.Parameter;
   if (!problem.empty()) Error(line, problem + " [" + by + "]");
   if (!note.empty()) Warning(line, note + " [" + by + "]");
@@ -295,7 +300,7 @@ void TScriptChecker::CheckDemo(TVDemo& demo) {
       Error(load.Line, user + " needs parameter " + parameter);
     // Load runs after the whole script, so these are read from the folder the script ends in.
     for (const TEffectFile& file : EffectLoadFiles(load.Type, effect))
-      CheckFile(load.Line, file, user);
+      CheckFile(load.Line, file, user, demo.ReadContext);
   }
   CheckStartTime(demo);
   for (const TScriptBar& bar : demo.Bars) {
@@ -456,8 +461,8 @@ TCheckReport CheckScript(const std::string& fileName) {
   TCheckReport report;
   report.File = fileName;
   TScriptChecker checker(report);
-  const TScriptErrorHandler previous =
-      SetScriptErrorHandler([&](const TScriptLocation& where, const std::string& description) {
+  const TScriptErrorScope errors(
+      [&](const TScriptLocation& where, const std::string& description) {
         checker.Error(where.Line, description);
       });
   // The checker looks at every line the reader runs.
@@ -480,7 +485,6 @@ TCheckReport CheckScript(const std::string& fileName) {
   } catch (const FatalError& error) {
     checker.Error(0, error.what());  // the script itself could not be read
   }
-  SetScriptErrorHandler(previous);
   std::stable_sort(report.Messages.begin(), report.Messages.end(),
                    [](const TCheckMessage& a, const TCheckMessage& b) { return a.Line < b.Line; });
   return report;

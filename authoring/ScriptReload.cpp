@@ -10,7 +10,6 @@
 #include "engine/PairTextures.h"
 #include "platform/Dialogs.h"
 #include "platform/FatalError.h"
-#include "platform/Files.h"
 #include "platform/KestoBASS.h"
 
 #include <cstdio>
@@ -40,17 +39,14 @@ std::string LastLine(const std::string& text) {
 class TReloadErrors {
  public:
   TReloadErrors()
-      : boxesBefore_(ErrorBoxCount()), dialogs_(DialogsEnabled()) {
-    SetDialogsEnabled(false);
-    previous_ = SetScriptErrorHandler(
-        [this](const TScriptLocation& where, const std::string& text) {
+      : boxesBefore_(ErrorBoxCount()),
+        dialogs_(DialogsEnabled()),
+        scope_([this](const TScriptLocation& where, const std::string& text) {
           Add(LocatedText(where, text));
-        });
+        }) {
+    SetDialogsEnabled(false);
   }
-  ~TReloadErrors() {
-    SetScriptErrorHandler(std::move(previous_));
-    SetDialogsEnabled(dialogs_);
-  }
+  ~TReloadErrors() { SetDialogsEnabled(dialogs_); }
   TReloadErrors(const TReloadErrors&) = delete;
   TReloadErrors& operator=(const TReloadErrors&) = delete;
 
@@ -69,7 +65,7 @@ class TReloadErrors {
  private:
   int boxesBefore_;
   bool dialogs_;
-  TScriptErrorHandler previous_;
+  TScriptErrorScope scope_;
   std::string first_;
 };
 
@@ -144,7 +140,6 @@ bool ReloadScript(TVDemo& demo, std::string& message) {
   message.clear();
   TReloadErrors errors;
   const bool quitBefore = demo.QuitRequested;
-  const std::string folderBefore = CurrentDirectory();
   const float previousSpeed = demo.Speed;
   // The old timeline waits here whole, with the default settings taking its place.
   TDemoScript previous = std::exchange(demo.Script(), TDemoScript());
@@ -153,8 +148,8 @@ bool ReloadScript(TVDemo& demo, std::string& message) {
   OfferPairTexturesForReuse();
   bool ok = true;
   try {
-    // Read as at start-up: from the start folder, which DATADIR may leave again.
-    if (!demo.StartFolder().empty()) ChangeDirectory(demo.StartFolder());
+    // Read as at start-up: the script's name is relative to the start folder, the process's
+    // current folder; its own names resolve from the new timeline's read context.
     SetScriptLocation({demo.ScriptFile, 0});
     demo.LoadScript(demo.ScriptFile, host);
     SetScriptLocation({demo.ScriptFile, 0});
@@ -171,9 +166,8 @@ bool ReloadScript(TVDemo& demo, std::string& message) {
   demo.QuitRequested = quitBefore;
   message = errors.First();
   if (!ok) {
-    // The new effects go, and the old timeline plays on as it was.
+    // The new effects go, and the old timeline plays on as it was (with its read context).
     demo.Script() = std::move(previous);
-    if (!folderBefore.empty()) ChangeDirectory(folderBefore);
     return false;
   }
   host.KeepDemoTime(demo, previousSpeed);

@@ -541,14 +541,11 @@ std::string TimelineSvg(const TVDemo& demo, const TPcm16* music, const std::stri
 
 void WriteTimelinePicture(const std::string& scriptFile, const std::string& svgFile) {
   // Script errors are listed with their line; nothing waits for a box.
-  struct HandlerScope {
-    TScriptErrorHandler previous;
-    ~HandlerScope() { SetScriptErrorHandler(std::move(previous)); }
-  } scope{SetScriptErrorHandler([](const TScriptLocation& where, const std::string& text) {
+  const TScriptErrorScope errors([](const TScriptLocation& where, const std::string& text) {
     std::string prefix = where.File.empty() ? "" : where.File + ":";
     if (where.Line > 0) prefix += std::to_string(where.Line) + ":";
     std::fprintf(stderr, "%s%s\n", prefix.empty() ? "" : (prefix + " ").c_str(), text.c_str());
-  })};
+  });
   TReadOnlyHost host;
   TVDemo demo(scriptFile, host);
 
@@ -556,7 +553,8 @@ void WriteTimelinePicture(const std::string& scriptFile, const std::string& svgF
   std::string note;
   if (!demo.MusicFile.empty()) {
     std::string reason;
-    if (!DecodeAudioFile(demo.MusicFile, music, reason)) {
+    // Read from the folder the script ends in, as the player's effects are.
+    if (!DecodeAudioFile(demo.ReadContext.PathOf(demo.MusicFile), music, reason)) {
       note = "music " + demo.MusicFile + " not drawn: " + reason;
       std::fprintf(stderr, "vorpane: %s\n", note.c_str());
       music = TPcm16();

@@ -46,8 +46,8 @@ std::vector<std::string> SplitLines(const std::vector<uint8_t>& bytes) {
 // The player: the window, the loading screen and the music are opened as the script says.
 class TPlayerHost : public TScriptHost {
  public:
-  void BeforeRead(TVDemo&, const std::vector<std::string>& lines) override {
-    PrefetchScriptMusic(lines);
+  void BeforeRead(TVDemo& demo, const std::vector<std::string>& lines) override {
+    PrefetchScriptMusic(demo.ReadContext, lines);
   }
   void Init(TVDemo& demo) override {
     if (demo.FirstInit()) demo.OpenWindow();
@@ -98,8 +98,9 @@ TScriptHost& PlayerHost() {
 
 void TScriptHost::BeforeRead(TVDemo&, const std::vector<std::string>&) {}
 
-std::unique_ptr<TVEffect> TScriptHost::CreateEffect(const std::string& typeName) {
-  return ::CreateEffect(typeName);
+std::unique_ptr<TVEffect> TScriptHost::CreateEffect(const std::string& typeName,
+                                                   const TReadContext& files) {
+  return ::CreateEffect(typeName, files);
 }
 
 void TScriptHost::BeforeCommand(TVDemo&, const TVDemoCommand&) {}
@@ -128,10 +129,12 @@ void TVDemo::LoadScript(const std::string& fileName, TScriptHost& host) {
     throw FatalError("Cannot open file " + PrintableText(fileName + NotFoundNote(fileName)));
   std::vector<std::string> lines = SplitLines(bytes);
   // Names in a script resolve against its own folder, where productions are made and played;
-  // DATADIR moves on from there.
+  // DATADIR moves on from there. The process stays in the folder it started in.
   const std::string folder = FolderOf(fileName);
-  if (!folder.empty() && !ChangeDirectory(folder))
+  TReadContext files;
+  if (!folder.empty() && !files.EnterFolder(folder))
     throw FatalError("Cannot enter the script's folder " + PrintableText(folder));
+  ReadContext = files;
   // The host serves the commands of this read only.
   struct THostScope {
     TScriptHost*& Slot;
@@ -228,7 +231,7 @@ void TVDemo::OpenWindow() {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   PresentFrame(Window);
   InitKeyboard(Window, Exclusive);
-  LoadingTexture = TextureByName(LoadingScreen);
+  LoadingTexture = TextureByName(LoadingScreen, ReadContext);
 }
 
 void TVDemo::DrawLoadingScreen() {
@@ -256,7 +259,8 @@ void TVDemo::LoadEffect(const std::string& typeName, int32_t slot) {
                 ": slot numbers go from 0 to " + std::to_string(kMaxEffectSlot));
     return;
   }
-  std::unique_ptr<TVEffect> effect = (host_ ? *host_ : PlayerHost()).CreateEffect(typeName);
+  std::unique_ptr<TVEffect> effect =
+      (host_ ? *host_ : PlayerHost()).CreateEffect(typeName, ReadContext);
   if (!effect) ScriptError("No such effect in demo: " + typeName);
   TVEffect* installed = effect.get();
   if (effect) OwnedEffects.push_back(std::move(effect));
@@ -282,7 +286,7 @@ void TVDemo::LoadEffects() {
     if (!EffectSlots[slot]) continue;
     const int32_t line = slot < EffectSlotLines.size() ? EffectSlotLines[slot] : 0;
     SetScriptLocation({ScriptFile, line});
-    EffectSlots[slot]->Load();
+    EffectSlots[slot]->Load(ReadContext);
     if (EffectSlots[slot]->EndsRun) QuitRequested = true;
   }
   SetScriptLocation({ScriptFile, 0});
@@ -291,16 +295,17 @@ void TVDemo::LoadEffects() {
 uint32_t TVDemo::OpenMusic(const std::string& fileName) {
   if (!options_.FixedStep) InitAudio(Window.Wnd);
   std::string reason;
-  const uint32_t music = OpenStream(fileName, &reason);
+  const uint32_t music = OpenStream(fileName, &reason, ReadContext);
   if (music == 0)
-    ScriptError("Cannot load music " + fileName + ": " + reason + NotFoundNote(fileName));
+    ReadContext.Error("Cannot load music " + fileName + ": " + reason +
+                      ReadContext.NotFoundNote(fileName));
   return music;
 }
 
 void TVDemo::CreateTracker(const std::string& fileName) {
   OwnedTrackers.push_back(std::make_unique<TDemoTracker>());
   Tracker = OwnedTrackers.back().get();
-  if (!fileName.empty()) Tracker->LoadTrackerFile(fileName);
+  if (!fileName.empty()) Tracker->LoadTrackerFile(fileName, ReadContext);
 }
 
 void TVDemo::SetBpm(float bpm) {

@@ -59,13 +59,15 @@ void SetWindowSide(TVDemoCommand& tokens, int32_t& side) {
   side = value;
 }
 
-// DATADIR: a folder that cannot be entered leaves names where they were, and says so.
+// DATADIR: later names resolve from the folder; one that cannot be entered leaves names where
+// they were, and says so.
 void DataDir(TVDemo& demo, TVDemoCommand& tokens) {
   const std::string folder = ParamText(tokens, 1);
-  if (ChangeDirectory(folder)) return;
+  TReadContext& files = demo.ReadContext;
+  if (files.EnterFolder(folder)) return;
   demo.Notice("DATADIR '" + PrintableText(folder) + "' is not a folder (looked for at " +
-              PrintableText(LookedFor(folder)) + "); names stay relative to " +
-              PrintableText(CurrentDirectory()));
+              PrintableText(files.LookedFor(folder)) + "); names stay relative to " +
+              PrintableText(files.Folder()));
 }
 
 void Input(TVDemo& demo, TVDemoCommand& tokens) {

@@ -5,6 +5,7 @@
 #include "demo/ScriptParser.h"
 #include "demo/Tracker.h"
 #include "effects/VEffect.h"
+#include "platform/ReadContext.h"
 
 #include <cstdint>
 #include <memory>
@@ -56,6 +57,8 @@ struct TDemoScript {
   std::vector<std::string> SlotTypes;    // the LOAD type name of each filled slot ("" when empty)
   int32_t CurrentSlot = 0;
   TDemoTracker* Tracker = nullptr;
+  // Where the names of the script are read from: its own folder, then where DATADIR moved on to.
+  TReadContext ReadContext;
   std::vector<TScriptBar> Bars;
   int32_t CurrentBar = 0;                // the bar being run
   std::vector<std::string> MacroNames;

@@ -18,21 +18,9 @@
 #include "platform/ScriptError.h"
 #include "sync/TrackReports.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <iterator>
 #include <string>
-
-namespace {
-
-// The folder the process started in; DATADIR moves the process away from it.
-const std::string startFolder = [] {
-  char folder[4096];
-  return std::string(::getcwd(folder, sizeof folder) ? folder : "");
-}();
-
-}  // namespace
 
 void ResetProcessState() {
   RandomSeed = 0;
@@ -59,9 +47,4 @@ void ResetProcessState() {
   ResetScriptErrors();
   ResetTrackReports();
   ResetInterrupts();
-  if (!startFolder.empty()) {
-    // A start folder that has gone away leaves the process where it is.
-    const int moved = ::chdir(startFolder.c_str());
-    (void)moved;
-  }
 }

@@ -29,9 +29,9 @@
 //                          cannot be written was reported)
 //   platform/Interrupts.h  deferring, pending (whether SIGINT and SIGTERM are deferred, and the
 //                          signal received; the handlers stay installed)
-//   the current folder     reading a script and DATADIR change it; the reset returns to the
-//                          folder of the start
 //
+// Not listed: the current folder, which nothing changes (scripts are read through a read
+// context).
 // Not reset: the window and GL context themselves (a test process opens one and keeps it) and
 // SDL's subsystems other than audio.
 #pragma once

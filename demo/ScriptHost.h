@@ -14,7 +14,7 @@ class TVDemo;
 class TScriptHost {
  public:
   virtual ~TScriptHost() = default;
-  // The script's lines, before the first one runs.
+  // The script's lines, before the first one runs (the demo's read context is the script's).
   virtual void BeforeRead(TVDemo& demo, const std::vector<std::string>& lines);
   // INIT.
   virtual void Init(TVDemo& demo) = 0;
@@ -22,8 +22,10 @@ class TScriptHost {
   virtual void DrawLoading(TVDemo& demo) = 0;
   // LOADMUSIC.
   virtual void LoadMusic(TVDemo& demo, const std::string& fileName) = 0;
-  // LOAD: a new effect of the type, or null when there is no such type.
-  virtual std::unique_ptr<TVEffect> CreateEffect(const std::string& typeName);
+  // LOAD: a new effect of the type, or null when there is no such type; `files` resolves the
+  // names of what it reads when created.
+  virtual std::unique_ptr<TVEffect> CreateEffect(const std::string& typeName,
+                                                 const TReadContext& files);
   // Each line's tokens before it runs.
   virtual void BeforeCommand(TVDemo& demo, const TVDemoCommand& tokens);
   // Each line's tokens after it ran (not after a line that failed).

@@ -22,52 +22,58 @@ int32_t TruncateToRow(float value) {
   return static_cast<int32_t>(value);
 }
 
+// The bytes of a TRACKER file; FatalError "Cannot open file NAME" when it cannot be read.
+std::vector<uint8_t> ReadTrackerBytes(const std::string& fileName, const TReadContext& files) {
+  std::vector<uint8_t> bytes;
+  if (!files.ReadWholeFile(fileName, bytes))
+    throw FatalError("Cannot open file " + PrintableText(fileName + files.NotFoundNote(fileName)));
+  return bytes;
+}
+
 }  // namespace
 
-void TDemoTracker::LoadDemotrack(const std::string& fileName) {
-  std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(fileName, bytes))
-    throw FatalError("Cannot open file " + PrintableText(fileName + NotFoundNote(fileName)));
-  LoadDemotrackBytes(bytes, fileName);
+void TDemoTracker::LoadDemotrack(const std::string& fileName, const TReadContext& files) {
+  LoadDemotrackBytes(ReadTrackerBytes(fileName, files), fileName, files);
 }
 
 void TDemoTracker::LoadDemotrackBytes(const std::vector<uint8_t>& bytes,
-                                      const std::string& fileName) {
+                                      const std::string& fileName, const TReadContext& files) {
   TDemotrackData data;
   std::string error;
-  if (!ParseDemotrackBytes(bytes, data, error)) ScriptError("Demotrack " + fileName + " " + error);
+  if (!ParseDemotrackBytes(bytes, data, error)) files.Error("Demotrack " + fileName + " " + error);
   Channels = std::move(data.Channels);
 }
 
 namespace {
 
-// Makes a demotrack from music on a grid; a script error and false when it cannot be made.
+// Makes a demotrack from music on a grid; an error through `files` and false when it cannot be
+// made.
 bool BuildFromMusic(const std::string& fileName, const std::vector<uint8_t>& bytes,
-                    TTrackSource source, const TTrackGrid& grid, TTrackBuild& build) {
+                    TTrackSource source, const TTrackGrid& grid, TTrackBuild& build,
+                    const TReadContext& files) {
   std::string error;
-  if (CachedDemotrackFromMusic(ResolveFileName(fileName), bytes, source, grid, build, error))
+  if (CachedDemotrackFromMusic(files.ResolvedName(fileName), bytes, source, grid, build, error,
+                               files))
     return true;
-  ScriptError("Cannot make a demotrack from the " + std::string(TrackSourceName(source)) + " " +
+  files.Error("Cannot make a demotrack from the " + std::string(TrackSourceName(source)) + " " +
               PrintableText(fileName) + ": " + error);
   return false;
 }
 
 }  // namespace
 
-void TDemoTracker::LoadTrackerFile(const std::string& fileName) {
-  std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(fileName, bytes))
-    throw FatalError("Cannot open file " + PrintableText(fileName + NotFoundNote(fileName)));
+void TDemoTracker::LoadTrackerFile(const std::string& fileName, const TReadContext& files) {
+  const std::vector<uint8_t> bytes = ReadTrackerBytes(fileName, files);
   const TTrackSource source = DetectTrackSource(fileName, bytes);
   if (source == TTrackSource::Demotrack) {
-    LoadDemotrackBytes(bytes, fileName);
+    LoadDemotrackBytes(bytes, fileName, files);
     return;
   }
   Channels.clear();
-  MusicFile = AbsolutePath(fileName);  // a later DATADIR does not move it
+  MusicFile = files.AbsolutePath(fileName);  // a later DATADIR does not move it
   MusicKind = TrackSourceName(source);
   TTrackBuild build;
-  if (!BuildFromMusic(fileName, bytes, source, TTrackGrid(), build)) return;
+  if (!BuildFromMusic(fileName, bytes, source, TTrackGrid(), build, files)) return;
   Channels = std::move(build.Data.Channels);
   BPM = static_cast<float>(build.Bpm);
   MusicBpm = build.MusicBpm;
@@ -84,7 +90,7 @@ void TDemoTracker::SetBpm(float bpm) {
   grid.Bpm = bpm;
   TTrackBuild build;
   const bool built = BuildFromMusic(MusicFile, bytes, DetectTrackSource(MusicFile, bytes), grid,
-                                    build);
+                                    build, TReadContext());
   Channels = std::move(build.Data.Channels);
   if (!built) Channels.clear();
 }

@@ -69,15 +69,13 @@ class TVDemo : public TDemoScript {
   // One frame of the output: with motion blur, each of its sub-frames in turn.
   void RenderOutputFrame();
 
-  // Reads and executes the script line by line into Script(), through the host; the current
-  // folder becomes the script's own, so that the names in it resolve from there.
+  // Reads and executes the script line by line into Script(), through the host; the names in it
+  // resolve from the script's own folder (ReadContext), the current folder stays.
   void LoadScript(const std::string& fileName, TScriptHost& host);
   // Calls Load on every filled slot in slot order.
   void LoadEffects();
-  // The script's absolute path (for watching it: reading moves the current folder).
+  // The script's absolute path (for watching it).
   std::string ScriptPath() const;
-  // The current folder when the run started (where the script is read from again).
-  const std::string& StartFolder() const { return startFolder_; }
   // Where real-time play starts: --start when given, else the script's STARTTIME.
   float PlayStartTime() const;
 

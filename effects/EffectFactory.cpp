@@ -10,12 +10,14 @@
 #include "effects/TextureEffects.h"
 #include "effects/VEffect.h"
 
+#include <type_traits>
+
 namespace {
 
 // One effect type: its name, its constructor, and what its class says it reads and needs.
 struct EffectType {
   const char* name;
-  std::unique_ptr<TVEffect> (*create)();
+  std::unique_ptr<TVEffect> (*create)(const TReadContext& files);
   std::vector<TEffectFile> (*creationFiles)();
   std::vector<TEffectFile> (*loadFiles)(const TVEffect&);
   std::vector<std::string> (*missingParameters)(const TVEffect&);
@@ -23,8 +25,11 @@ struct EffectType {
 };
 
 template <class Effect>
-std::unique_ptr<TVEffect> Make() {
-  return std::make_unique<Effect>();
+std::unique_ptr<TVEffect> Make(const TReadContext& files) {
+  if constexpr (std::is_constructible_v<Effect, const TReadContext&>)
+    return std::make_unique<Effect>(files);
+  else
+    return std::make_unique<Effect>();
 }
 
 template <class Effect>
@@ -62,9 +67,9 @@ const EffectType* FindType(const std::string& typeName) {
 
 }  // namespace
 
-std::unique_ptr<TVEffect> CreateEffect(const std::string& typeName) {
+std::unique_ptr<TVEffect> CreateEffect(const std::string& typeName, const TReadContext& files) {
   const EffectType* type = FindType(typeName);
-  return type ? type->create() : nullptr;
+  return type ? type->create(files) : nullptr;
 }
 
 std::vector<std::string> EffectTypeNames() {

@@ -79,9 +79,9 @@ std::vector<TEffectFile> TFuck::CreationFiles() {
   return files;
 }
 
-TFuck::TFuck() : TVEffect(NoBaseDefaults{}) {
+TFuck::TFuck(const TReadContext& files) : TVEffect(NoBaseDefaults{}) {
   for (int n = 1; n <= kMetaballImageCount; ++n)
-    Images[n] = TextureByName(MetaballImageName(n));
+    Images[n] = TextureByName(MetaballImageName(n), files);
   CurrentImage = 9;
   Field = std::make_unique<TKGLScalarField>();
   Field->Size = kMetaballFieldSize;

@@ -21,8 +21,9 @@ constexpr int32_t kMetaballFieldSize = 50;
 
 class TFuck : public TVEffect {
  public:
-  // Loads the 39 pictures, sets CurrentImage to 9, Eye to (1, 1, 1) and builds the field.
-  TFuck();
+  // Loads the 39 pictures (names resolved by `files`), sets CurrentImage to 9, Eye to (1, 1, 1)
+  // and builds the field.
+  explicit TFuck(const TReadContext& files = TReadContext());
   // The 39 pictures.
   static std::vector<TEffectFile> CreationFiles();
   void Render(const TFrameContext& frame, const float* inputs) override;

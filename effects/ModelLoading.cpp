@@ -19,9 +19,10 @@ int modelReads = 0;
 
 }  // namespace
 
-std::unique_ptr<TKGLBrush> LoadEffectModel(TVEffect& effect, const std::string& fileName) {
+std::unique_ptr<TKGLBrush> LoadEffectModel(TVEffect& effect, const std::string& fileName,
+                                           const TReadContext& files) {
   // Kept by absolute path: DATADIR may make the same name mean another file.
-  const std::string path = AbsolutePath(fileName);
+  const std::string path = files.AbsolutePath(fileName);
   const TFileStamp stamp = FileStamp(path);
   const auto cached = modelCache.find(path);
   if (cached != modelCache.end() && cached->second.Stamp == stamp)
@@ -29,14 +30,14 @@ std::unique_ptr<TKGLBrush> LoadEffectModel(TVEffect& effect, const std::string& 
   std::unique_ptr<TKGLBrush> brush;
   ++modelReads;
   try {
-    brush = std::make_unique<TKGLBrush>(fileName);
+    brush = std::make_unique<TKGLBrush>(fileName, files);
   } catch (const std::exception& error) {
-    ReportLoadFailure(effect, "Cannot load model " + fileName + ": " + error.what());
+    ReportLoadFailure(effect, "Cannot load model " + fileName + ": " + error.what(), files);
     return nullptr;
   }
   const std::string unusable = UnusableModelReason(*brush);
   if (!unusable.empty()) {
-    ReportLoadFailure(effect, "Cannot load model " + fileName + ": " + unusable);
+    ReportLoadFailure(effect, "Cannot load model " + fileName + ": " + unusable, files);
     return nullptr;
   }
   std::unique_ptr<TKGLBrush> copy = brush->Clone();

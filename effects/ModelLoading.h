@@ -11,8 +11,10 @@
 
 // The brush of the model file, or null after "Cannot load model NAME: MESSAGE" (also when the
 // file holds no mesh, since the effects draw the first one) and ReportLoadFailure. Each call
-// returns a copy of its own, which the effect may transform.
-std::unique_ptr<TKGLBrush> LoadEffectModel(TVEffect& effect, const std::string& fileName);
+// returns a copy of its own, which the effect may transform. The name resolves by `files`, whose
+// sink gets the error.
+std::unique_ptr<TKGLBrush> LoadEffectModel(TVEffect& effect, const std::string& fileName,
+                                           const TReadContext& files = TReadContext());
 // Why a brush read without error cannot serve an effect, which draws its first mesh: "the file
 // holds no mesh", or its first mesh has no faces (a mesh cut short draws nothing); empty when it
 // can.

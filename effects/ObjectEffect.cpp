@@ -19,17 +19,17 @@ std::vector<std::string> T3DObject::MissingParameters(const TVEffect& effect) {
   return {"A (the model file)"};
 }
 
-void T3DObject::Load() {
-  Brush = LoadEffectModel(*this, A);
+void T3DObject::Load(const TReadContext& files) {
+  Brush = LoadEffectModel(*this, A, files);
   if (Brush && S != 0) Brush->ScaleAll({S, S, S});
   FlatColor = {E / 255.0f, F / 255.0f, G / 255.0f, 0.0f};
   TextureMode = 0;
   if (!B.empty()) {
-    BaseTexture = TextureByName(B);
+    BaseTexture = TextureByName(B, files);
     TextureMode = 1;
   }
   if (!C.empty()) {
-    EnvTexture = TextureByName(C);
+    EnvTexture = TextureByName(C, files);
     TextureMode = 2;
   }
   Position = {X, Y, Z};

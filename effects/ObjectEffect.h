@@ -20,7 +20,7 @@ class T3DObject : public TVEffect {
  public:
   // Loads the model (a failure is a script error and leaves nothing to draw), the textures and
   // the placement.
-  void Load() override;
+  void Load(const TReadContext& files = TReadContext()) override;
   // The model A and the pictures B and C, those named.
   static std::vector<TEffectFile> LoadFiles(const TVEffect& effect);
   // A.

@@ -10,8 +10,8 @@ std::vector<TEffectFile> TParticles::LoadFiles(const TVEffect& effect) {
   return {PictureFile(effect.A, "A")};
 }
 
-void TParticles::Load() {
-  Texture = TextureByName(A);
+void TParticles::Load(const TReadContext& files) {
+  Texture = TextureByName(A, files);
   Volume = std::make_unique<TKGLVolume>(E, static_cast<float>(F), static_cast<float>(G / 100.0L));
   Volume->VelocityRange = {VX, VY, VZ};
   const float spread = static_cast<float>(F);

@@ -17,7 +17,7 @@ class TParticles : public TVEffect {
   TParticles() : TVEffect(NoBaseDefaults{}) {}
   // Loads the sprite and creates the volume (its particles spawned twice: the second time
   // with the spreads set).
-  void Load() override;
+  void Load(const TReadContext& files = TReadContext()) override;
   // The sprite A when named (without one the sprites are drawn untextured).
   static std::vector<TEffectFile> LoadFiles(const TVEffect& effect);
   void Render(const TFrameContext& frame, const float* inputs) override;

@@ -21,18 +21,18 @@ std::vector<TEffectFile> TPixelize::CreationFiles() {
           JpegPairFile(kPixelizeOverlayColour, kPixelizeOverlayAlpha, "")};
 }
 
-TPixelize::TPixelize() : TVEffect(NoBaseDefaults{}) {
+TPixelize::TPixelize(const TReadContext& files) : TVEffect(NoBaseDefaults{}) {
   Grid = std::make_unique<T3DFramebuffer>();
   SecondGrid = std::make_unique<T3DFramebuffer>();
-  CubeBrush = LoadEffectModel(*this, kPixelizeCubeModel);
+  CubeBrush = LoadEffectModel(*this, kPixelizeCubeModel, files);
   if (CubeBrush) PrepareGridBatch(batch_, *CubeBrush->Meshes[0]);
-  ModelBrush = LoadEffectModel(*this, kPixelizeModel);
+  ModelBrush = LoadEffectModel(*this, kPixelizeModel, files);
   if (ModelBrush) {
     ModelBrush->ScaleAll({kModelScale, kModelScale, kModelScale});
     ModelMesh = std::make_unique<TMeshDataNM>();
     ModelMesh->CopyFrom(*ModelBrush->Meshes[0]);
   }
-  Overlay = AcquirePairTexture(kPixelizeOverlayColour, kPixelizeOverlayAlpha);
+  Overlay = AcquirePairTexture(kPixelizeOverlayColour, kPixelizeOverlayAlpha, files);
 }
 
 TPixelize::~TPixelize() { ReleasePairTexture(Overlay); }

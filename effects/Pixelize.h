@@ -26,8 +26,8 @@ constexpr const char* kPixelizeOverlayAlpha = "inyourface.jpg";
 class TPixelize : public TVEffect {
  public:
   // Allocates the grid, loads the cube and the model, scales the model, copies its first mesh
-  // and loads the overlay, in this order.
-  TPixelize();
+  // and loads the overlay, in this order (names resolved by `files`).
+  explicit TPixelize(const TReadContext& files = TReadContext());
   // The two models and the overlay pair.
   static std::vector<TEffectFile> CreationFiles();
   // Gives back the overlay's pair texture.

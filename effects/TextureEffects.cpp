@@ -23,7 +23,7 @@ std::vector<std::string> TPlainTexture::MissingParameters(const TVEffect& effect
   return {"A (the picture file)"};
 }
 
-void TPlainTexture::Load() {
+void TPlainTexture::Load(const TReadContext& files) {
   if (A.empty()) {
     ReportLoadFailure(*this, "Effect PlainTexture requires texture filename in parameter A, "
                              "Effect number " + std::to_string(Index));
@@ -31,7 +31,7 @@ void TPlainTexture::Load() {
     return;
   }
   pairTexture_ = !B.empty();
-  Texture = B.empty() ? TextureByName(A) : AcquirePairTexture(A, B);
+  Texture = B.empty() ? TextureByName(A, files) : AcquirePairTexture(A, B, files);
 }
 
 TPlainTexture::~TPlainTexture() {

@@ -17,7 +17,7 @@ class TPlainTexture : public TPlainColor {
   // Gives back the texture of a JPEG pair (single pictures stay in the registry).
   ~TPlainTexture() override;
   // Loads the picture; a missing A is a script error that ends the demo (EndsRun).
-  void Load() override;
+  void Load(const TReadContext& files = TReadContext()) override;
   // A, or the JPEG pair A and B (read as two JPEG files, whatever their endings say).
   static std::vector<TEffectFile> LoadFiles(const TVEffect& effect);
   // A.

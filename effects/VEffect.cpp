@@ -22,7 +22,8 @@ void TVEffect::SetInputs(const float* inputs) {
   }
 }
 
-void ReportLoadFailure(TVEffect& effect, const std::string& description) {
-  ScriptError(description);
+void ReportLoadFailure(TVEffect& effect, const std::string& description,
+                       const TReadContext& files) {
+  files.Error(description);
   effect.LoadFailed = true;
 }

@@ -4,6 +4,7 @@
 // script has been read.
 #pragma once
 #include "effects/EffectFiles.h"
+#include "platform/ReadContext.h"
 
 #include <cstdint>
 #include <string>
@@ -41,8 +42,9 @@ class TVEffect {
   TVEffect();
   virtual ~TVEffect() = default;
 
-  // Loads textures and models; runs once, after the script. The base does nothing.
-  virtual void Load() {}
+  // Loads textures and models, their names resolved by `files` (the folder the script ended in);
+  // runs once, after the script. The base does nothing.
+  virtual void Load(const TReadContext& files = TReadContext()) { (void)files; }
   // Draws one frame from the bar's 20 inputs. The base enables blending and nothing else.
   virtual void Render(const TFrameContext& frame, const float* inputs);
   // Steps what Render steps between frames (particles, camera swings, random draws) without
@@ -83,6 +85,8 @@ class TVEffect {
   explicit TVEffect(NoBaseDefaults) {}
 };
 
-// Shows the description as a script error and marks the effect as failed to load. The demo goes
-// on in real time; a capture or benchmark ends with status 1 before its first frame.
-void ReportLoadFailure(TVEffect& effect, const std::string& description);
+// Reports the description through the sink of `files` (a script error unless another sink is set)
+// and marks the effect as failed to load. The demo goes on in real time; a capture or benchmark
+// ends with status 1 before its first frame.
+void ReportLoadFailure(TVEffect& effect, const std::string& description,
+                       const TReadContext& files = TReadContext());

@@ -254,8 +254,9 @@ bool DecodeBmp(const std::string& name, const uint8_t* data, size_t size, TTextu
   return true;
 }
 
-bool ReadBmpImage(const std::string& name, TTextureImage& image, TLoadFailure& failure) {
+bool ReadBmpImage(const std::string& name, TTextureImage& image, TLoadFailure& failure,
+                  const TReadContext& files) {
   std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(name, bytes)) return Fail(failure, image, kBmpCaption, "Error opening " + name);
+  if (!files.ReadWholeFile(name, bytes)) return Fail(failure, image, kBmpCaption, "Error opening " + name);
   return DecodeBmp(name, bytes.data(), bytes.size(), image, failure);
 }

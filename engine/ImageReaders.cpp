@@ -16,7 +16,7 @@ using namespace image_parts;
 using TDecoder = bool (*)(const std::string& name, const uint8_t* data, size_t size,
                           TTextureImage& image, TLoadFailure& failure);
 using TFileReader = bool (*)(const std::string& name, TTextureImage& image,
-                             TLoadFailure& failure);
+                             TLoadFailure& failure, const TReadContext& files);
 
 // One picture format.
 struct PictureFormatRow {
@@ -113,13 +113,13 @@ bool DecodePicture(TPictureFormat format, const std::string& name, const uint8_t
 }
 
 bool ReadPictureFile(const std::string& name, TTextureImage& image, TLoadFailure& failure,
-                     std::string& note) {
+                     std::string& note, const TReadContext& files) {
   const PictureFormatRow* byName = FindFormat(PictureFormatOfName(name));
   std::vector<uint8_t> bytes;
-  if (!byName || !ReadWholeFile(name, bytes)) {
+  if (!byName || !files.ReadWholeFile(name, bytes)) {
     if (byName) {
-      if (byName->readFile(name, image, failure)) return true;
-      failure.Text += NotFoundNote(name);
+      if (byName->readFile(name, image, failure, files)) return true;
+      failure.Text += files.NotFoundNote(name);
       return false;
     }
     return DecodePicture(TPictureFormat::Unknown, name, nullptr, 0, image, failure);

@@ -11,6 +11,8 @@
 // why, a one-line reason for stderr; the image is then left empty. Images larger than
 // kMaxTextureSide on either side are refused.
 #pragma once
+#include "platform/ReadContext.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -87,18 +89,23 @@ std::string PictureDamageLine(const std::string& name, const TTextureImage& imag
 bool DecodePicture(TPictureFormat format, const std::string& name, const uint8_t* data,
                    size_t size, TTextureImage& image, TLoadFailure& failure);
 
-// The same from files (names resolved as every file the program opens). A file that cannot be
+// The same from files (names resolved by `files` as every file the program opens). A file that cannot be
 // read gives its loader's message: BMP "Error opening <name>", TGA "File not found  - <name>"
 // when it does not exist and "Couldn't read file" when it cannot be read, JPEG "Couldn't load
 // JPG", PNG "Couldn't load PNG".
-bool ReadBmpImage(const std::string& name, TTextureImage& image, TLoadFailure& failure);
-bool ReadTgaImage(const std::string& name, TTextureImage& image, TLoadFailure& failure);
-bool ReadJpegImage(const std::string& name, TTextureImage& image, TLoadFailure& failure);
-bool ReadPngImage(const std::string& name, TTextureImage& image, TLoadFailure& failure);
+bool ReadBmpImage(const std::string& name, TTextureImage& image, TLoadFailure& failure,
+                  const TReadContext& files = TReadContext());
+bool ReadTgaImage(const std::string& name, TTextureImage& image, TLoadFailure& failure,
+                  const TReadContext& files = TReadContext());
+bool ReadJpegImage(const std::string& name, TTextureImage& image, TLoadFailure& failure,
+                   const TReadContext& files = TReadContext());
+bool ReadPngImage(const std::string& name, TTextureImage& image, TLoadFailure& failure,
+                  const TReadContext& files = TReadContext());
 bool ReadJpegPairImage(const std::string& colourName, const std::string& alphaName,
-                       TTextureImage& image, TLoadFailure& failure);
+                       TTextureImage& image, TLoadFailure& failure,
+                       const TReadContext& files = TReadContext());
 // A picture file as the texture loader reads it: by the reader its name's ending picks, or by
 // its content when the first bytes prove another format (then `note` says the name misleads).
 // A file that cannot be read gets the message of the loader its name picks.
 bool ReadPictureFile(const std::string& name, TTextureImage& image, TLoadFailure& failure,
-                     std::string& note);
+                     std::string& note, const TReadContext& files = TReadContext());

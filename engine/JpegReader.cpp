@@ -194,26 +194,27 @@ bool DecodeJpegPair(const std::string& colourName, const uint8_t* colourData, si
   return true;
 }
 
-bool ReadJpegImage(const std::string& name, TTextureImage& image, TLoadFailure& failure) {
+bool ReadJpegImage(const std::string& name, TTextureImage& image, TLoadFailure& failure,
+                   const TReadContext& files) {
   std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(name, bytes)) return JpegFailure(name, image, failure);
+  if (!files.ReadWholeFile(name, bytes)) return JpegFailure(name, image, failure);
   return DecodeJpeg(name, bytes.data(), bytes.size(), image, failure);
 }
 
 bool ReadJpegPairImage(const std::string& colourName, const std::string& alphaName,
-                       TTextureImage& image, TLoadFailure& failure) {
+                       TTextureImage& image, TLoadFailure& failure, const TReadContext& files) {
   std::vector<uint8_t> colourBytes, alphaBytes;
-  if (!ReadWholeFile(colourName, colourBytes)) {
+  if (!files.ReadWholeFile(colourName, colourBytes)) {
     JpegFailure(colourName, image, failure);
-    failure.Text += NotFoundNote(colourName);
+    failure.Text += files.NotFoundNote(colourName);
     return false;
   }
-  if (!ReadWholeFile(alphaName, alphaBytes)) {
+  if (!files.ReadWholeFile(alphaName, alphaBytes)) {
     // The colour file is decoded first, so its own fault is the one reported.
     if (!DecodeJpeg(colourName, colourBytes.data(), colourBytes.size(), image, failure))
       return false;
     JpegFailure(alphaName, image, failure);
-    failure.Text += NotFoundNote(alphaName);
+    failure.Text += files.NotFoundNote(alphaName);
     return false;
   }
   return DecodeJpegPair(colourName, colourBytes.data(), colourBytes.size(), alphaName,

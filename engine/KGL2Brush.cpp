@@ -26,7 +26,9 @@ class TModelFileScope {
 
 }  // namespace
 
-TKGLBrush::TKGLBrush(const std::string& fileName) { LoadModel(fileName); }
+TKGLBrush::TKGLBrush(const std::string& fileName, const TReadContext& files) {
+  LoadModel(fileName, files);
+}
 
 std::unique_ptr<TKGLBrush> TKGLBrush::Clone() const {
   auto copy = std::make_unique<TKGLBrush>();
@@ -45,19 +47,19 @@ std::unique_ptr<TKGLBrush> TKGLBrush::Clone() const {
   return copy;
 }
 
-void TKGLBrush::LoadModel(const std::string& fileName) {
+void TKGLBrush::LoadModel(const std::string& fileName, const TReadContext& files) {
   TModelLoaderScope loader;
-  ReadMeshes(fileName);
+  ReadMeshes(fileName, files);
   // The file is Z up, the engine Y up: (x, y, z) becomes (x, z, -y).
   RotateAll(TVec3{270, 0, 0});
 }
 
-void TKGLBrush::ReadMeshes(const std::string& fileName) {
+void TKGLBrush::ReadMeshes(const std::string& fileName, const TReadContext& files) {
   // Called on its own, it needs a loader for the time of the read.
   std::unique_ptr<TModelLoaderScope> ownLoader;
   if (!ModelLoader) ownLoader = std::make_unique<TModelLoaderScope>();
   TModelFileScope file;
-  OpenModelFile(fileName);
+  OpenModelFile(fileName, files);
   std::vector<std::unique_ptr<TMeshDataNM>> meshes;
   meshes.reserve(static_cast<size_t>(ModelLoader->LoadedMeshCount));
   for (int32_t n = 0; n < ModelLoader->LoadedMeshCount; ++n) {

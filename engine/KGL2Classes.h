@@ -12,6 +12,7 @@
 #pragma once
 #include "engine/KGL2Materials.h"
 #include "engine/Vectors.h"
+#include "platform/ReadContext.h"
 
 #include <cstdint>
 #include <memory>
@@ -105,13 +106,13 @@ class TKGLBrush {
   // A brush without meshes.
   TKGLBrush() = default;
   // Loads the model (LoadModel); throws what the reader throws.
-  explicit TKGLBrush(const std::string& fileName);
+  explicit TKGLBrush(const std::string& fileName, const TReadContext& files = TReadContext());
   // A deep copy: every mesh with its name and material, so the copy can be transformed alone.
   std::unique_ptr<TKGLBrush> Clone() const;
   // Reads the meshes, rotates them from Z up to Y up and computes their normals.
-  void LoadModel(const std::string& fileName);
+  void LoadModel(const std::string& fileName, const TReadContext& files = TReadContext());
   // Replaces Meshes with the file's meshes in file order, each with its normals.
-  void ReadMeshes(const std::string& fileName);
+  void ReadMeshes(const std::string& fileName, const TReadContext& files = TReadContext());
   // Rotates every mesh and recomputes its normals.
   void RotateAll(const TVec3& angles);
   // Scales every mesh; normals are not recomputed.

@@ -175,10 +175,10 @@ bool ReadTgaTexture(const std::string& name, uint32_t& texture) {
 }
 
 bool ReadJpegAlphaTexture(const std::string& colourName, const std::string& alphaName,
-                          uint32_t& texture) {
+                          uint32_t& texture, const TReadContext& files) {
   TTextureImage image;
   TLoadFailure failure;
-  const bool decoded = ReadJpegPairImage(colourName, alphaName, image, failure);
+  const bool decoded = ReadJpegPairImage(colourName, alphaName, image, failure, files);
   return UploadOrReport(colourName, decoded, image, failure, texture);
 }
 
@@ -188,12 +188,12 @@ bool ReadPngTexture(const std::string& name, uint32_t& texture) {
   return UploadOrReport(name, ReadPngImage(name, image, failure), image, failure, texture);
 }
 
-void TextureFromFile(const std::string& name, uint32_t& texture) {
+void TextureFromFile(const std::string& name, uint32_t& texture, const TReadContext& files) {
   if (name.empty()) return;  // no picture named (a script without LOADINGSCREEN)
   TTextureImage image;
   TLoadFailure failure;
   std::string note;
-  const bool decoded = ReadPictureFile(name, image, failure, note);
+  const bool decoded = ReadPictureFile(name, image, failure, note, files);
   if (!note.empty()) std::fprintf(stderr, "%s\n", WithErrorOrigin(note).c_str());
   UploadOrReport(name, decoded, image, failure, texture);
 }
@@ -209,16 +209,16 @@ void RegisterTexture(const std::string& name, uint32_t texture) {
   TextureRegistry.push_back(TTexRegItem{name, texture, FileStamp(name), false});
 }
 
-uint32_t TextureByName(const std::string& name) {
+uint32_t TextureByName(const std::string& name, const TReadContext& files) {
   TTexRegItem* last = nullptr;
   for (TTexRegItem& item : TextureRegistry)
     if (item.Name == name) last = &item;
   // The stamp is taken before reading, so a change while the file is read loads it again later.
-  const TFileStamp stamp = FileStamp(name);
+  const TFileStamp stamp = files.Stamp(name);
   if (last && last->Texture != NoTexture && last->Stamp == stamp) return last->Texture;
   if (last) last->Superseded = true;
   uint32_t texture = NoTexture;
-  TextureFromFile(name, texture);
+  TextureFromFile(name, texture, files);
   TextureRegistry.push_back(TTexRegItem{name, texture, stamp, false});
   return texture;
 }
@@ -248,8 +248,9 @@ void DeleteTexture(uint32_t texture) {
   glDeleteTextures(1, &name);
 }
 
-uint32_t TextureFromJpegPair(const std::string& colourName, const std::string& alphaName) {
+uint32_t TextureFromJpegPair(const std::string& colourName, const std::string& alphaName,
+                             const TReadContext& files) {
   uint32_t texture = NoTexture;
-  ReadJpegAlphaTexture(colourName, alphaName, texture);
+  ReadJpegAlphaTexture(colourName, alphaName, texture, files);
   return texture;
 }

@@ -8,6 +8,7 @@
 // entries are only appended, and when a name occurs more than once the last entry wins.
 #pragma once
 #include "platform/Files.h"
+#include "platform/ReadContext.h"
 
 #include <GL/gl.h>
 
@@ -54,12 +55,14 @@ bool ReadTgaTexture(const std::string& name, uint32_t& texture);
 bool ReadPngTexture(const std::string& name, uint32_t& texture);
 // Colour from one JPEG, alpha from the blue channel of another.
 bool ReadJpegAlphaTexture(const std::string& colourName, const std::string& alphaName,
-                          uint32_t& texture);
+                          uint32_t& texture, const TReadContext& files = TReadContext());
 // Picks the reader by the name's ending in any letter case (.bmp; .jpg, .jpeg, .jpe, .jfif;
 // .png; .tga); when the first bytes prove another format, the content wins and one stderr line
 // says the name is misleading. Any other ending shows a message naming the supported types and
 // leaves the texture unchanged; an empty name loads and shows nothing. A refusal's reason follows its message on stderr.
-void TextureFromFile(const std::string& name, uint32_t& texture);
+// Names resolve by `files`.
+void TextureFromFile(const std::string& name, uint32_t& texture,
+                     const TReadContext& files = TReadContext());
 
 // The texture of the last registry entry with exactly this name, or NoTexture.
 uint32_t FindRegisteredTexture(const std::string& name);
@@ -67,12 +70,14 @@ uint32_t FindRegisteredTexture(const std::string& name);
 void RegisterTexture(const std::string& name, uint32_t texture);
 // The registered texture of the name; when there is none (or it is NoTexture), or the file's
 // size or modification time differ from the entry's, the file is loaded and the result
-// registered, NoTexture included.
-uint32_t TextureByName(const std::string& name);
+// registered, NoTexture included. The registry keys on the name as written; the file is found
+// by `files`.
+uint32_t TextureByName(const std::string& name, const TReadContext& files = TReadContext());
 // Deletes the textures of superseded entries (unless a current entry shares one) and drops
 // those entries: for when nothing draws the old pictures any more.
 void ReleaseSupersededTextures();
 // Deletes a texture the caller owns; nothing for 0, NoTexture or without a current context.
 void DeleteTexture(uint32_t texture);
 // A new texture from a colour JPEG and an alpha JPEG, every call (the registry is not used).
-uint32_t TextureFromJpegPair(const std::string& colourName, const std::string& alphaName);
+uint32_t TextureFromJpegPair(const std::string& colourName, const std::string& alphaName,
+                             const TReadContext& files = TReadContext());

@@ -23,10 +23,10 @@ std::string Printable(std::string text) {
 T3DSLoader::T3DSLoader() = default;
 T3DSLoader::~T3DSLoader() = default;
 
-void T3DSLoader::OpenModelFile(const std::string& fileName) {
+void T3DSLoader::OpenModelFile(const std::string& fileName, const TReadContext& files) {
   ModelFile.reset();
   LoadedMeshCount = 0;
-  UseModelFile(std::make_unique<TFile3DS>(fileName), fileName);
+  UseModelFile(std::make_unique<TFile3DS>(fileName, files), fileName);
 }
 
 void T3DSLoader::UseModelFile(std::unique_ptr<TFile3DS> file, const std::string& fileName) {
@@ -90,9 +90,9 @@ void CreateModelLoader() { ModelLoader = std::make_unique<T3DSLoader>(); }
 
 void FreeModelLoader() { ModelLoader.reset(); }
 
-void OpenModelFile(const std::string& fileName) {
+void OpenModelFile(const std::string& fileName, const TReadContext& files) {
   if (!ModelLoader) CreateModelLoader();
-  ModelLoader->OpenModelFile(fileName);
+  ModelLoader->OpenModelFile(fileName, files);
 }
 
 std::unique_ptr<TMeshDataNM> MakeEngineMesh(int32_t n) {

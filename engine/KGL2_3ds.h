@@ -22,8 +22,9 @@ class T3DSLoader {
  public:
   T3DSLoader();
   ~T3DSLoader();
-  // Opens the file and counts its mesh objects (the previous file is freed first).
-  void OpenModelFile(const std::string& fileName);
+  // Opens the file (its name resolved by `files`) and counts its mesh objects (the previous
+  // file is freed first).
+  void OpenModelFile(const std::string& fileName, const TReadContext& files = TReadContext());
   // Takes an already opened file (for example one read from memory) as if opened by name.
   void UseModelFile(std::unique_ptr<TFile3DS> file, const std::string& fileName);
   // A new engine mesh from mesh object n (0 to LoadedMeshCount - 1) of the open file.
@@ -44,8 +45,8 @@ extern std::unique_ptr<T3DSLoader> ModelLoader;
 void CreateModelLoader();
 // Frees ModelLoader and the file it still holds.
 void FreeModelLoader();
-// ModelLoader->OpenModelFile(fileName) (creating the loader if there is none).
-void OpenModelFile(const std::string& fileName);
+// ModelLoader->OpenModelFile(fileName, files) (creating the loader if there is none).
+void OpenModelFile(const std::string& fileName, const TReadContext& files = TReadContext());
 // ModelLoader->MakeEngineMesh(n); an empty mesh when there is no loader.
 std::unique_ptr<TMeshDataNM> MakeEngineMesh(int32_t n);
 

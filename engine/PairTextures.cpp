@@ -19,9 +19,10 @@ std::vector<TPairEntry> pairs;
 
 }  // namespace
 
-uint32_t AcquirePairTexture(const std::string& colourName, const std::string& alphaName) {
-  const TFileStamp colourStamp = FileStamp(colourName);
-  const TFileStamp alphaStamp = FileStamp(alphaName);
+uint32_t AcquirePairTexture(const std::string& colourName, const std::string& alphaName,
+                            const TReadContext& files) {
+  const TFileStamp colourStamp = files.Stamp(colourName);
+  const TFileStamp alphaStamp = files.Stamp(alphaName);
   for (TPairEntry& entry : pairs) {
     if (entry.Offered && entry.Colour == colourName && entry.Alpha == alphaName &&
         entry.ColourStamp == colourStamp && entry.AlphaStamp == alphaStamp) {
@@ -30,7 +31,7 @@ uint32_t AcquirePairTexture(const std::string& colourName, const std::string& al
       return entry.Texture;
     }
   }
-  const uint32_t texture = TextureFromJpegPair(colourName, alphaName);
+  const uint32_t texture = TextureFromJpegPair(colourName, alphaName, files);
   if (texture != NoTexture)
     pairs.push_back(TPairEntry{colourName, alphaName, colourStamp, alphaStamp, texture, 1, false});
   return texture;

@@ -4,13 +4,17 @@
 // texture with AcquirePairTexture and give it back with ReleasePairTexture; the last holder to
 // give it back deletes it. Needs the GL context, as every texture operation.
 #pragma once
+#include "platform/ReadContext.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 // A texture of the pair for one effect: one offered for reuse whose files are unchanged, or a
 // new one; NoTexture after the loader's message when the pair cannot be read.
-uint32_t AcquirePairTexture(const std::string& colourName, const std::string& alphaName);
+// The names resolve by `files`.
+uint32_t AcquirePairTexture(const std::string& colourName, const std::string& alphaName,
+                            const TReadContext& files = TReadContext());
 // Gives back a texture taken with AcquirePairTexture; nothing for any other value.
 void ReleasePairTexture(uint32_t texture);
 // Offers every texture held now to the next AcquirePairTexture calls (the script is read again

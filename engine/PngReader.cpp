@@ -153,8 +153,9 @@ bool DecodePng(const std::string& name, const uint8_t* data, size_t size, TTextu
   return true;
 }
 
-bool ReadPngImage(const std::string& name, TTextureImage& image, TLoadFailure& failure) {
+bool ReadPngImage(const std::string& name, TTextureImage& image, TLoadFailure& failure,
+                  const TReadContext& files) {
   std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(name, bytes)) return PngFailure(name, image, failure, "the file cannot be read");
+  if (!files.ReadWholeFile(name, bytes)) return PngFailure(name, image, failure, "the file cannot be read");
   return DecodePng(name, bytes.data(), bytes.size(), image, failure);
 }

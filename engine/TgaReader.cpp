@@ -173,11 +173,12 @@ bool DecodeTga(const std::string& name, const uint8_t* data, size_t size, TTextu
   return true;
 }
 
-bool ReadTgaImage(const std::string& name, TTextureImage& image, TLoadFailure& failure) {
+bool ReadTgaImage(const std::string& name, TTextureImage& image, TLoadFailure& failure,
+                  const TReadContext& files) {
   std::error_code error;
-  if (!std::filesystem::exists(ResolveFileName(name), error))
+  if (!std::filesystem::exists(files.PathOf(name), error))
     return Fail(failure, image, "TGA Texture", "File not found  - " + name);
   std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(name, bytes)) return TgaReadError(name, image, failure);
+  if (!files.ReadWholeFile(name, bytes)) return TgaReadError(name, image, failure);
   return DecodeTga(name, bytes.data(), bytes.size(), image, failure);
 }

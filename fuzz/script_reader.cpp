@@ -8,7 +8,6 @@
 #include "effects/EffectFiles.h"
 #include "platform/Dialogs.h"
 #include "platform/FatalError.h"
-#include "platform/Files.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -45,14 +44,6 @@ TMacroBudget FuzzBudget(size_t size) { return {(uint64_t{1} << 18) + 8 * uint64_
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  // Reading a script moves into its folder; the fuzzer names its corpus relative to the folder
-  // it was started in, so every input goes back there when it ends.
-  static const std::string start = CurrentDirectory();
-  struct TBack {
-    ~TBack() {
-      if (!ChangeDirectory(start)) std::abort();
-    }
-  } back;
   SetDialogsEnabled(false);
   TVDemo demoObject(EmptyScript());
   TVDemo* demo = &demoObject;

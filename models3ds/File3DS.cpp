@@ -70,9 +70,10 @@ uint64_t ChunkEnd(const ChunkNode& node) { return uint64_t{node.Position} + node
 
 // Reads the whole file. Linux has no share mode that keeps other writers out and no error beep;
 // the bytes are read once here and the file is closed again.
-std::vector<uint8_t> ReadModelFile(const std::string& fileName) {
+std::vector<uint8_t> ReadModelFile(const std::string& fileName, const TReadContext& files) {
   std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(fileName, bytes)) TFile3DS::Raise3DSError("Cannot open file " + fileName + NotFoundNote(fileName));
+  if (!files.ReadWholeFile(fileName, bytes))
+    TFile3DS::Raise3DSError("Cannot open file " + fileName + files.NotFoundNote(fileName));
   return bytes;
 }
 
@@ -154,7 +155,8 @@ std::string T3DSStream::ReadZeroTerminated() {
 
 // ---- TFile3DS: open and close ----
 
-TFile3DS::TFile3DS(const std::string& fileName) : TFile3DS(fileName, ReadModelFile(fileName)) {}
+TFile3DS::TFile3DS(const std::string& fileName, const TReadContext& files)
+    : TFile3DS(fileName, ReadModelFile(fileName, files)) {}
 
 TFile3DS::TFile3DS(const std::string& fileName, std::vector<uint8_t> bytes)
     : Stream_(std::move(bytes)),

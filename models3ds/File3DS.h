@@ -14,6 +14,7 @@
 #pragma once
 #include "models3ds/Types3DS.h"
 #include "models3ds/Utils3DS.h"
+#include "platform/ReadContext.h"
 
 #include <cstdint>
 #include <deque>
@@ -107,8 +108,8 @@ struct TNodeList {
 
 class TFile3DS {
  public:
-  // Reads the file once and builds the chunk tree.
-  explicit TFile3DS(const std::string& fileName);
+  // Reads the file once (its name resolved by `files`) and builds the chunk tree.
+  explicit TFile3DS(const std::string& fileName, const TReadContext& files = TReadContext());
   // The same from bytes already in memory; fileName is only kept.
   TFile3DS(const std::string& fileName, std::vector<uint8_t> bytes);
   virtual ~TFile3DS();

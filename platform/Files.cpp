@@ -39,12 +39,19 @@ bool FolderExists(const std::string& name) {
   return ::stat(name.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-std::string ResolveFileName(const std::string& name) {
-  if (name.empty() || FileExists(name)) return name;
+namespace {
+
+// ResolveFileName for names relative to `base` ("" for the current folder, else a folder with a
+// trailing '/'); absolute names ignore the base. The result includes the base.
+std::string ResolveFrom(const std::string& base, const std::string& name) {
+  if (name.empty()) return name;
+  const std::string asWritten = (name[0] == '/' ? std::string() : base) + name;
+  if (FileExists(asWritten)) return asWritten;
   std::string path = name;
   for (char& c : path)
     if (c == '\\') c = '/';
-  if (FileExists(path)) return path;
+  const std::string prefix = path[0] == '/' ? std::string() : base;
+  if (FileExists(prefix + path)) return prefix + path;
 
   std::string resolved;
   size_t pos = 0;
@@ -59,15 +66,24 @@ std::string ResolveFileName(const std::string& name) {
     pos = slash + 1;
     if (component.empty()) continue;
     std::string candidate = resolved + component;
-    if (component != "." && component != ".." && !FileExists(candidate)) {
-      std::string match = FindEntryIgnoringCase(resolved, component);
-      if (match.empty()) return name;
+    if (component != "." && component != ".." && !FileExists(prefix + candidate)) {
+      std::string match = FindEntryIgnoringCase(prefix + resolved, component);
+      if (match.empty()) return asWritten;
       candidate = resolved + match;
     }
     resolved = candidate;
     if (slash < path.size()) resolved += '/';
   }
-  return FileExists(resolved) ? resolved : name;
+  return FileExists(prefix + resolved) ? prefix + resolved : asWritten;
+}
+
+}  // namespace
+
+std::string ResolveFileName(const std::string& name) { return ResolveFrom(std::string(), name); }
+
+std::string ResolveFileNameIn(const std::string& folder, const std::string& name) {
+  if (folder.empty()) return ResolveFileName(name);
+  return ResolveFrom(folder.back() == '/' ? folder : folder + "/", name);
 }
 
 bool ReadWholeFile(const std::string& name, std::vector<uint8_t>& bytes) {
@@ -87,10 +103,6 @@ bool ReadWholeFile(const std::string& name, std::vector<uint8_t>& bytes) {
   return ok;
 }
 
-bool ChangeDirectory(const std::string& name) {
-  return ::chdir(ResolveFileName(name).c_str()) == 0;
-}
-
 std::string FolderOf(const std::string& name) {
   const std::string path = ResolveFileName(name);
   const size_t slash = path.rfind('/');
@@ -98,16 +110,20 @@ std::string FolderOf(const std::string& name) {
   return slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
-std::string LookedFor(const std::string& name) {
-  std::string path = AbsolutePath(name);
+std::string LookedFor(const std::string& name) { return LookedForIn(std::string(), name); }
+
+std::string LookedForIn(const std::string& folder, const std::string& name) {
+  std::string path = AbsolutePathIn(folder, name);
   for (char& c : path)
     if (c == '\\') c = '/';
   return path;
 }
 
-std::string NotFoundNote(const std::string& name) {
-  if (FileExists(ResolveFileName(name))) return std::string();
-  const std::string path = LookedFor(name);
+std::string NotFoundNote(const std::string& name) { return NotFoundNoteIn(std::string(), name); }
+
+std::string NotFoundNoteIn(const std::string& folder, const std::string& name) {
+  if (FileExists(ResolveFileNameIn(folder, name))) return std::string();
+  const std::string path = LookedForIn(folder, name);
   return path == name ? std::string() : " (looked for at " + path + ")";
 }
 
@@ -116,10 +132,12 @@ std::string CurrentDirectory() {
   return ::getcwd(folder, sizeof folder) ? std::string(folder) : std::string();
 }
 
-std::string AbsolutePath(const std::string& name) {
-  const std::string path = ResolveFileName(name);
+std::string AbsolutePath(const std::string& name) { return AbsolutePathIn(std::string(), name); }
+
+std::string AbsolutePathIn(const std::string& folder, const std::string& name) {
+  const std::string path = ResolveFileNameIn(folder, name);
   if (!path.empty() && path[0] == '/') return path;
-  const std::string here = CurrentDirectory();
+  const std::string here = folder.empty() ? CurrentDirectory() : folder;
   return here.empty() ? path : here + "/" + path;
 }
 

@@ -9,27 +9,33 @@
 // The name to open: the name itself when it exists, else the case-insensitive match of its
 // components, else the name unchanged (so the open fails with the name the script gave).
 std::string ResolveFileName(const std::string& name);
+// The same for a name relative to `folder` (empty: the current folder); the result includes the
+// folder unless the name is absolute.
+std::string ResolveFileNameIn(const std::string& folder, const std::string& name);
 // True when something (a file, a folder, ...) exists under exactly this name.
 bool FileExists(const std::string& name);
 // True when a folder exists under exactly this name.
 bool FolderExists(const std::string& name);
 // Reads a whole file (after name resolution). False when it cannot be opened or read.
 bool ReadWholeFile(const std::string& name, std::vector<uint8_t>& bytes);
-// Changes the process's current directory (after name resolution). False on failure.
-bool ChangeDirectory(const std::string& name);
 // The folder part of a name after resolution ("/" for a name in the root); empty when the name
 // has no folder part.
 std::string FolderOf(const std::string& name);
 // The absolute path a name is looked for at, for messages about a file that is not there.
 std::string LookedFor(const std::string& name);
+// The same for a name relative to `folder` (empty: the current folder).
+std::string LookedForIn(const std::string& folder, const std::string& name);
 // " (looked for at /ABSOLUTE/PATH)" when nothing exists under the name and the name is not that
 // path already, else empty: the end of a message about a file that could not be opened.
 std::string NotFoundNote(const std::string& name);
+// The same for a name relative to `folder` (empty: the current folder).
+std::string NotFoundNoteIn(const std::string& folder, const std::string& name);
 // The process's current directory as an absolute path (empty when it cannot be told).
 std::string CurrentDirectory();
-// The resolved name as an absolute path, so that it keeps naming the same file after the
-// current directory changes.
+// The resolved name as an absolute path.
 std::string AbsolutePath(const std::string& name);
+// The same for a name relative to `folder` (empty: the current folder).
+std::string AbsolutePathIn(const std::string& folder, const std::string& name);
 
 // Renames a finished file into place (both names in one folder). Without `replace` a file that
 // appeared under the target name meanwhile is kept and the rename fails with EEXIST. False (with

@@ -250,18 +250,18 @@ void ResetAudio() {
   state.Mix.clear();
 }
 
-uint32_t OpenStream(const std::string& fileName, std::string* reason) {
+uint32_t OpenStream(const std::string& fileName, std::string* reason, const TReadContext& files) {
   auto stream = std::make_unique<Stream>();
   std::string why;
+  const std::string path = files.AbsolutePath(fileName);
   // What can fail before decoding fails here, at once; the decode itself runs on its own thread
   // while the demo goes on loading, and the first operation that needs the samples waits for it.
-  if (!ProbeAudioFile(fileName, stream->Pcm, why)) {
+  if (!ProbeAudioFile(path, stream->Pcm, why)) {
     if (reason) *reason = why;
     return 0;
   }
   stream->FileName = fileName;
   stream->Frequency = static_cast<uint32_t>(stream->Pcm.SampleRate);
-  const std::string path = AbsolutePath(fileName);
   AudioState& state = State();
   std::lock_guard<std::mutex> guard(state.Lock);
   for (auto entry = state.Prefetched.begin(); entry != state.Prefetched.end(); ++entry) {
@@ -275,11 +275,11 @@ uint32_t OpenStream(const std::string& fileName, std::string* reason) {
   return static_cast<uint32_t>(state.Streams.size());
 }
 
-void PrefetchStream(const std::string& fileName) {
+void PrefetchStream(const std::string& fileName, const TReadContext& files) {
   TPcm16 header;
   std::string reason;
-  if (!ProbeAudioFile(fileName, header, reason)) return;
-  const std::string path = AbsolutePath(fileName);
+  const std::string path = files.AbsolutePath(fileName);
+  if (!ProbeAudioFile(path, header, reason)) return;
   AudioState& state = State();
   std::lock_guard<std::mutex> guard(state.Lock);
   for (const auto& entry : state.Prefetched)

@@ -9,6 +9,7 @@
 // a stream's decode on a thread of its own.
 #pragma once
 #include "platform/AudioDecode.h"
+#include "platform/ReadContext.h"
 
 #include <SDL2/SDL.h>
 
@@ -27,12 +28,14 @@ void ResetAudio();
 // reason in *reason when given. The file is checked at once and decoded on a background thread;
 // the first operation on the stream waits for the decode. Data that fails to decode after a
 // sound header leaves the stream silent, and a file cut short plays what decodes, each with one
-// line on stderr.
-uint32_t OpenStream(const std::string& fileName, std::string* reason = nullptr);
+// line on stderr. The name resolves by `files`.
+uint32_t OpenStream(const std::string& fileName, std::string* reason = nullptr,
+                    const TReadContext& files = TReadContext());
 // Starts decoding a music file on a background thread ahead of its OpenStream, which then
 // takes that decode (matched by the file's absolute path) instead of starting its own. A file
-// that OpenStream would refuse is left alone, so OpenStream still says why.
-void PrefetchStream(const std::string& fileName);
+// that OpenStream would refuse is left alone, so OpenStream still says why. The name resolves by
+// `files`.
+void PrefetchStream(const std::string& fileName, const TReadContext& files = TReadContext());
 // The absolute paths of prefetched decodes that no OpenStream has taken yet.
 std::vector<std::string> PrefetchedMusic();
 // Stops a stream and frees its samples; its handle becomes unknown. False for an unknown handle.

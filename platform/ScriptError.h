@@ -4,7 +4,7 @@
 //
 // While a script is read, the reader records the line being executed, so that tools (the
 // checker, live reload) can tie each error to its line. A handler set with
-// SetScriptErrorHandler receives the errors instead of the box.
+// SetScriptErrorHandler (or held by a TScriptErrorScope) receives the errors instead of the box.
 #pragma once
 #include <functional>
 #include <string>
@@ -29,6 +29,19 @@ std::string ScriptLocationText(const TScriptLocation& where);
 void ScriptError(const std::string& description);
 // Replaces the handler (an empty one restores the box); returns the one it replaces.
 TScriptErrorHandler SetScriptErrorHandler(TScriptErrorHandler handler);
+// Sends script errors to a handler while it lives and gives the previous handler back when it
+// ends, however the scope is left (an exception included).
+class TScriptErrorScope {
+ public:
+  explicit TScriptErrorScope(TScriptErrorHandler handler)
+      : previous_(SetScriptErrorHandler(std::move(handler))) {}
+  ~TScriptErrorScope() { SetScriptErrorHandler(std::move(previous_)); }
+  TScriptErrorScope(const TScriptErrorScope&) = delete;
+  TScriptErrorScope& operator=(const TScriptErrorScope&) = delete;
+
+ private:
+  TScriptErrorHandler previous_;
+};
 // Sets the location later errors are tied to (the line being executed).
 void SetScriptLocation(const TScriptLocation& where);
 // The location errors are tied to now.

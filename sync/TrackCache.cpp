@@ -133,7 +133,7 @@ bool WriteCached(const std::filesystem::path& path, const TTrackBuild& build,
 
 bool CachedDemotrackFromMusic(const std::string& fileName, const std::vector<uint8_t>& bytes,
                               TTrackSource source, const TTrackGrid& grid, TTrackBuild& out,
-                              std::string& error) {
+                              std::string& error, const TReadContext& files) {
   std::string missing;
   const std::filesystem::path folder = CacheFolder(missing);
   const std::filesystem::path path =
@@ -151,7 +151,7 @@ bool CachedDemotrackFromMusic(const std::string& fileName, const std::vector<uin
     }
   }
   out = TTrackBuild();
-  if (!DemotrackFromMusic(fileName, bytes, source, grid, out, error)) return false;
+  if (!DemotrackFromMusic(fileName, bytes, source, grid, out, error, files)) return false;
   std::string reason;
   if (!folder.empty() && !WriteCached(path, out, reason))
     ReportCacheProblemOnce("Cannot write the demotrack cache in " + folder.string() + " (" +

@@ -79,11 +79,11 @@ bool DemotrackFromMidi(const std::vector<uint8_t>& bytes, const TTrackGrid& grid
 }
 
 bool DemotrackFromAudio(const std::string& fileName, const TTrackGrid& grid, TTrackBuild& out,
-                        std::string& error) {
+                        std::string& error, const TReadContext& files) {
 #ifdef VORPANE_AUDIO_ANALYSIS
   double bpm = 0.0;
   TAnalysisProgress progress(fileName);
-  const bool analysed = AnalyseAudioFile(fileName, grid, out.Data, bpm, error);
+  const bool analysed = AnalyseAudioFile(files.PathOf(fileName), grid, out.Data, bpm, error);
   progress.Done(analysed);
   if (!analysed) return false;
   out.Bpm = bpm;
@@ -91,7 +91,7 @@ bool DemotrackFromAudio(const std::string& fileName, const TTrackGrid& grid, TTr
   out.MusicBpm = grid.Bpm > 0.0 ? 0.0 : bpm * 4.0 / grid.RowsPerBeat;
   return true;
 #else
-  (void)fileName, (void)grid, (void)out;
+  (void)fileName, (void)grid, (void)out, (void)files;
   error = "this build cannot analyse recordings yet; make the demotrack from a module or MIDI file";
   return false;
 #endif
@@ -99,11 +99,11 @@ bool DemotrackFromAudio(const std::string& fileName, const TTrackGrid& grid, TTr
 
 bool DemotrackFromMusic(const std::string& fileName, const std::vector<uint8_t>& bytes,
                         TTrackSource source, const TTrackGrid& grid, TTrackBuild& out,
-                        std::string& error) {
+                        std::string& error, const TReadContext& files) {
   switch (source) {
     case TTrackSource::Module: return DemotrackFromModule(bytes, grid, out, error);
     case TTrackSource::Midi: return DemotrackFromMidi(bytes, grid, out, error);
-    case TTrackSource::Audio: return DemotrackFromAudio(fileName, grid, out, error);
+    case TTrackSource::Audio: return DemotrackFromAudio(fileName, grid, out, error, files);
     case TTrackSource::Demotrack: break;
   }
   error = "not a module, MIDI file or recording";

@@ -1,6 +1,7 @@
 // Making demotracks from music: tracker modules, MIDI files and recordings, recognised by their
 // contents. What the player's TRACKER line and vorpane-track share.
 #pragma once
+#include "platform/ReadContext.h"
 #include "sync/Demotrack.h"
 
 #include <cstdint>
@@ -30,13 +31,13 @@ bool DemotrackFromModule(const std::vector<uint8_t>& bytes, const TTrackGrid& gr
 bool DemotrackFromMidi(const std::vector<uint8_t>& bytes, const TTrackGrid& grid,
                        TTrackBuild& out, std::string& error);
 // Analyses a recording for beats and onsets; false with a message when this build has no
-// audio analysis or the file cannot be decoded.
+// audio analysis or the file cannot be decoded. The name resolves by `files`.
 bool DemotrackFromAudio(const std::string& fileName, const TTrackGrid& grid, TTrackBuild& out,
-                        std::string& error);
+                        std::string& error, const TReadContext& files = TReadContext());
 // Any of the three by what the file holds (not for a demotrack).
 bool DemotrackFromMusic(const std::string& fileName, const std::vector<uint8_t>& bytes,
                         TTrackSource source, const TTrackGrid& grid, TTrackBuild& out,
-                        std::string& error);
+                        std::string& error, const TReadContext& files = TReadContext());
 
 // The same through the user's cache folder ($XDG_CACHE_HOME or ~/.cache, then vorpane/): a
 // build of the same contents on the same grid is read back instead of made again, and a new
@@ -44,4 +45,4 @@ bool DemotrackFromMusic(const std::string& fileName, const std::vector<uint8_t>&
 // a cache that cannot be written costs the time, said once per run on stderr.
 bool CachedDemotrackFromMusic(const std::string& fileName, const std::vector<uint8_t>& bytes,
                               TTrackSource source, const TTrackGrid& grid, TTrackBuild& out,
-                              std::string& error);
+                              std::string& error, const TReadContext& files = TReadContext());

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
@@ -109,14 +110,27 @@ TEST(DemoObject, RegisterAndUnregisterMacros) {
   EXPECT_EQ(demo->DemoName, "NAME");
 }
 
-TEST(DemoObject, DataDirChangesTheFolderAndIgnoresFailure) {
+TEST(DemoObject, DataDirMovesWhereNamesResolveNotTheCurrentFolder) {
   char before[PATH_MAX];
   ASSERT_TRUE(getcwd(before, sizeof before));
   const std::string folder = MakeTempFolder();
-  WriteTextFile(folder, "test.vrp", "DATADIR /no/such/folder\nDATADIR " + folder + "\n");
+  ASSERT_EQ(mkdir((folder + "/Data").c_str(), 0755), 0);
+  // One channel of two rows, found from DATADIR with the name's case as a Windows author wrote it.
+  WriteTextFile(folder + "/Data", "song.trk", std::string("\1\0\0\0\2\0\0\0\0\7", 10));
+  WriteTextFile(folder, "test.vrp",
+                "DATADIR /no/such/folder\nDATADIR data\nTRACKER SONG.TRK\nDATADIR " + folder + "\n");
   TVDemo demo(folder + "/test.vrp");
   char after[PATH_MAX];
   ASSERT_TRUE(getcwd(after, sizeof after));
-  EXPECT_EQ(std::string(after), folder);
-  ASSERT_EQ(chdir(before), 0);
+  EXPECT_EQ(std::string(after), std::string(before));
+  EXPECT_EQ(demo.ReadContext.Folder(), folder);
+  ASSERT_NE(demo.Tracker, nullptr);
+  EXPECT_EQ(demo.Tracker->ByteAt(0, 1), 7);
+  // A reader's errors go to the context's sink when one is set.
+  TReadContext files = demo.ReadContext;
+  std::vector<std::string> errors;
+  files.SetErrorSink([&](const std::string& text) { errors.push_back(text); });
+  TDemoTracker().LoadDemotrackBytes(std::vector<uint8_t>(3, 0xFF), "cut.trk", files);
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].rfind("Demotrack cut.trk ", 0), 0u) << errors[0];
 }

@@ -107,7 +107,8 @@ TEST(MusicBackgroundDecode, TheScriptIsReadAheadForItsMusicAndLoadMusicTakesThat
 
   // A DATADIR that does not exist moves nowhere; a file named twice decodes once; lines are read
   // as written, so a name made by a macro is not read ahead.
-  PrefetchScriptMusic({"REGISTER @SONG song.wav", "DATADIR nowhere", "DATADIR sub",
+  PrefetchScriptMusic(TReadContext(),
+                      {"REGISTER @SONG song.wav", "DATADIR nowhere", "DATADIR sub",
                        "LOADMUSIC song.wav", "LOADMUSIC song.wav", "LOADMUSIC @SONG",
                        "LOADMUSIC missing.wav"});
   std::vector<std::string> pending = PrefetchedMusic();

@@ -71,7 +71,6 @@ struct TConstantAfterInit {
   const char* Reason;
 };
 const TConstantAfterInit kConstantAfterInit[] = {
-    {"ProcessState", "startFolder", "the folder the process started in, taken before main"},
     {"DemoCommands", "kCommands", "the command table, built before main and only read"},
     {"DemoCommands", "byWord", "the command table by word, built on first use, only read"},
     {"Spectrum", "plan", "the FFT plan, made on first use and only used after"},
