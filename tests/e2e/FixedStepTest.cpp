@@ -177,8 +177,8 @@ TEST(RealWindow, HasTheComposedTitleUnderXvfb) {
                 "RESOLUTIONX 800\nRESOLUTIONY 600\nINIT\nENDTIME 300\n");
   const std::string shell =
       "env -u SDL_VIDEODRIVER " + std::string(VORPANE_BINARY) + " & pid=$!; "
-      "for i in $(seq 50); do xwininfo -root -tree | grep -F '\"Title Test by Crew' && break; "
-      "sleep 0.1; done; wait $pid";
+      "while kill -0 $pid 2>/dev/null; do "
+      "xwininfo -root -tree | grep -F '\"Title Test by Crew' && break; sleep 0.1; done; wait $pid";
   const TRunResult run = RunProgramIn(
       folder, {"/usr/bin/xvfb-run", "-a", "-s", "-screen 0 800x600x24", "/bin/sh", "-c", shell},
       60);
