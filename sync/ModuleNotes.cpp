@@ -24,14 +24,15 @@ struct TModuleDeleter {
 };
 using TModule = std::unique_ptr<openmpt_module_ext, TModuleDeleter>;
 
-// A name as one printable line: control bytes become blanks, trailing blanks go; an empty name
+// A name as one printable line: control bytes become blanks, blanks around it go; an empty name
 // is said by its number, as a tracker shows it.
 std::string ChannelLabel(const char* name, const char* kind, int32_t number) {
   std::string label = name ? name : "";
   for (char& c : label)
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
   label.erase(label.find_last_not_of(' ') + 1);
-  if (label.empty()) label = std::string("(") + kind + " " + std::to_string(number) + ")";
+  label.erase(0, label.find_first_not_of(' '));
+  if (label.empty()) label = std::string(kind) + " " + std::to_string(number);
   return label;
 }
 
