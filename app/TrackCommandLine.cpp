@@ -49,6 +49,11 @@ TTrackCommandLine ParseTrackCommandLine(const std::vector<std::string>& argument
                     "Rows per beat of the grid (default 4; 8 or 16 for a finer one, written as a "
                     "BPM that many quarters higher)")
         ->check(CLI::Range(1, 64));
+    if (std::string(command.Name) == "from-module" || !command.NeedsOutput)
+      sub->add_flag("--by-instrument", result.ByInstrument,
+                    "A module: one channel per instrument (per sample in a module without "
+                    "instruments), holding the notes it plays on any module channel; channel N "
+                    "is instrument N+1");
     sub->callback([&result, name = std::string(command.Name)] { result.Command = name; });
   }
   ParseOrStop(app, arguments, "vorpane-track", result.ExitStatus, result.Message);

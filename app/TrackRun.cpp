@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -68,6 +69,12 @@ bool Load(const TTrackCommandLine& line, TLoaded& loaded, std::string& error) {
   if (line.Command == "from-module") source = TTrackSource::Module;
   if (line.Command == "from-midi") source = TTrackSource::Midi;
   if (line.Command == "from-audio") source = TTrackSource::Audio;
+  if (line.ByInstrument && source != TTrackSource::Module) {
+    const std::string kind = TrackSourceName(source);
+    error = "--by-instrument takes a module; this file is read as a" +
+            std::string(kind[0] == 'a' ? "n " : " ") + kind;
+    return false;
+  }
   if (line.Command == "from-text") {
     if (!ParseDemotrackText(std::string(bytes.begin(), bytes.end()), loaded.Build.Data, error))
       return false;
@@ -83,6 +90,11 @@ bool Load(const TTrackCommandLine& line, TLoaded& loaded, std::string& error) {
     return true;
   }
   loaded.Kind = TrackSourceName(source);
+  if (line.ByInstrument) {
+    loaded.Kind = "module, by instrument";
+    loaded.BpmKnown = DemotrackFromModule(bytes, grid, loaded.Build, error, true);
+    return loaded.BpmKnown;
+  }
   if (!DemotrackFromMusic(AbsolutePath(line.Input), bytes, source, grid, loaded.Build, error))
     return false;
   loaded.BpmKnown = true;
@@ -112,6 +124,18 @@ std::string Shape(const TLoaded& loaded) {
   return text;
 }
 
+// One line per named channel: `format` takes the channel's number and name.
+std::string ChannelNameLines(const TLoaded& loaded, const char* format) {
+  std::string lines;
+  for (size_t c = 0; c < loaded.Build.ChannelNames.size(); ++c) {
+    const std::string& name = loaded.Build.ChannelNames[c];
+    std::vector<char> line(name.size() + 48);
+    std::snprintf(line.data(), line.size(), format, c, name.c_str());
+    lines += line.data();
+  }
+  return lines;
+}
+
 }  // namespace
 
 int RunVorpaneTrack(const std::vector<std::string>& arguments) {
@@ -137,12 +161,15 @@ int RunVorpaneTrack(const std::vector<std::string>& arguments) {
     for (size_t c = 0; c < data.Channels.size(); ++c) {
       size_t events = 0;
       for (uint8_t value : data.Channels[c]) events += value != 0;
-      std::printf("channel %zu: %zu event%s\n", c, events, events == 1 ? "" : "s");
+      const std::vector<std::string>& names = loaded.Build.ChannelNames;
+      std::printf("channel %zu: %zu event%s%s\n", c, events, events == 1 ? "" : "s",
+                  c < names.size() ? (" (" + names[c] + ")").c_str() : "");
     }
     return 0;
   }
   if (line.Command == "to-text") {
     std::string text = DemotrackText(data);
+    text = ChannelNameLines(loaded, "# %zu: %s\n") + text;
     if (loaded.BpmKnown) text = "# bpm: " + BpmText(loaded.Build.Bpm) + "\n" + text;
     // The text goes to stdout without -o, and then the report to stderr.
     std::FILE* report = line.Output.empty() ? stderr : stdout;
@@ -166,5 +193,7 @@ int RunVorpaneTrack(const std::vector<std::string>& arguments) {
     return 1;
   }
   std::printf("wrote %s: %s\n", line.Output.c_str(), Shape(loaded).c_str());
+  // The file holds no names: the report is where they are seen.
+  std::fputs(ChannelNameLines(loaded, "channel %zu: %s\n").c_str(), stdout);
   return 0;
 }

@@ -18,6 +18,7 @@ struct TNoteEvents {
   std::vector<TTimedNote> Notes;
   double Seconds = 0.0;   // length of the music
   double MusicBpm = 0.0;  // the music's own tempo, four rows per beat
+  std::vector<std::string> ChannelNames;  // what each channel is, when the reader names them
 };
 
 // Largest demotrack made from music (channels × rows): an hour at 16 rows per beat and 200 BPM

@@ -43,6 +43,7 @@ bool FromNotes(bool read, const TNoteEvents& events, const TTrackGrid& grid, TTr
                std::string& error) {
   if (!read) return false;
   out.MusicBpm = events.MusicBpm;
+  out.ChannelNames = events.ChannelNames;
   return PlaceNotes(events, grid, out.Data, out.Bpm, error);
 }
 
@@ -67,9 +68,9 @@ const char* TrackSourceName(TTrackSource source) {
 }
 
 bool DemotrackFromModule(const std::vector<uint8_t>& bytes, const TTrackGrid& grid,
-                         TTrackBuild& out, std::string& error) {
+                         TTrackBuild& out, std::string& error, bool byInstrument) {
   TNoteEvents events;
-  return FromNotes(ReadModuleNotes(bytes, events, error), events, grid, out, error);
+  return FromNotes(ReadModuleNotes(bytes, events, error, byInstrument), events, grid, out, error);
 }
 
 bool DemotrackFromMidi(const std::vector<uint8_t>& bytes, const TTrackGrid& grid,

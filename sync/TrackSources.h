@@ -21,13 +21,16 @@ struct TTrackBuild {
   TDemotrackData Data;
   double Bpm = 0.0;
   double MusicBpm = 0.0;
+  // What each channel is (a module's instruments); empty when the channels are the music's own.
+  // Only a conversion knows them: a demotrack file holds none.
+  std::vector<std::string> ChannelNames;
 };
 
 // Builds a demotrack from a module's or MIDI file's bytes (one demotrack channel per module
 // channel, or MIDI channels 1..16 as channels 0..15). False with a one-line message on a damaged
-// file.
+// file. With `byInstrument`, a module gives one named channel per instrument (or sample) instead.
 bool DemotrackFromModule(const std::vector<uint8_t>& bytes, const TTrackGrid& grid,
-                         TTrackBuild& out, std::string& error);
+                         TTrackBuild& out, std::string& error, bool byInstrument = false);
 bool DemotrackFromMidi(const std::vector<uint8_t>& bytes, const TTrackGrid& grid,
                        TTrackBuild& out, std::string& error);
 // Analyses a recording for beats and onsets; false with a message when this build has no
@@ -39,7 +42,7 @@ bool DemotrackFromMusic(const std::string& fileName, const std::vector<uint8_t>&
                         TTrackSource source, const TTrackGrid& grid, TTrackBuild& out,
                         std::string& error, const TReadContext& files = TReadContext());
 
-// The same through the user's cache folder ($XDG_CACHE_HOME or ~/.cache, then vorpane/): a
+// The same through the user's cache folder (per-channel demotracks only, as TRACKER plays them) ($XDG_CACHE_HOME or ~/.cache, then vorpane/): a
 // build of the same contents on the same grid is read back instead of made again, and a new
 // one is stored. An entry whose checksum does not match is made again, with one line on stderr;
 // a cache that cannot be written costs the time, said once per run on stderr.

@@ -1,8 +1,8 @@
 // Writes small music files with known events, for trying vorpane-track and seeding its fuzzers:
 // make_test_music KIND FILE. KIND: mod (a four-channel module with a speed change and a pattern
-// jump), long-mod (128 orders of busy patterns at
-// tempo 126, about 16 minutes), midi (format 1 with a tempo
-// change and running status), midi-smpte (format 0, 25 fps division).
+// jump), named-mod (samples Kick, Snare and Hat, the first two played on two channels each),
+// long-mod (128 orders of busy patterns at tempo 126, about 16 minutes), midi (format 1 with a
+// tempo change and running status), midi-smpte (format 0, 25 fps division).
 #include "common/MusicFiles.h"
 
 #include <cstdio>
@@ -63,12 +63,13 @@ std::vector<uint8_t> SmpteMidi() {
 
 int main(int argc, char** argv) {
   if (argc != 3) {
-    std::fprintf(stderr, "usage: make_test_music mod|long-mod|midi|midi-smpte FILE\n");
+    std::fprintf(stderr, "usage: make_test_music mod|named-mod|long-mod|midi|midi-smpte FILE\n");
     return 2;
   }
   const std::string kind = argv[1];
   std::vector<uint8_t> bytes;
   if (kind == "mod") bytes = ShortModule();
+  else if (kind == "named-mod") bytes = NamedSamplesModule();
   else if (kind == "long-mod") bytes = LongModule();
   else if (kind == "midi") bytes = Midi();
   else if (kind == "midi-smpte") bytes = SmpteMidi();

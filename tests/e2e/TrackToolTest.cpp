@@ -80,6 +80,35 @@ TEST(TrackTool, MakesReadsAndRoundTripsDemotracks) {
   EXPECT_EQ(run.ExitStatus, 2);  // -o is required
 }
 
+TEST(TrackTool, ByInstrumentGathersEachSamplesNotesFromAllChannelsUnderItsName) {
+  const std::string folder = MakeTempFolder();
+  WriteBytes(folder + "/named.mod", NamedSamplesModule());
+  // Module rows are demotrack rows at 125 BPM; of the two Kicks on row 8 the lower stays.
+  TRunResult run = Track(folder, {"to-text", "named.mod", "--by-instrument"});
+  ASSERT_EQ(run.ExitStatus, 0) << run.Stderr;
+  EXPECT_EQ(run.Stdout,
+            "# bpm: 125\n# 0: Kick\n# 1: Snare\n# 2: Hat\n"
+            "# 3 channels, 10 rows; one line per row, '.' for 0\n"
+            "  61   .   .\n   .   .   .\n   .  61   .\n   .  65   .\n  61   .   .\n"
+            "   .  61   .\n   .   .  73\n   .   .   .\n  49   .   .\n   .   .   .\n");
+  run = Track(folder, {"info", "named.mod", "--by-instrument"});
+  ASSERT_EQ(run.ExitStatus, 0) << run.Stderr;
+  for (const char* line : {"channel 0: 3 events (Kick)\n", "channel 1: 3 events (Snare)\n",
+                           "channel 2: 1 event (Hat)\n"})
+    EXPECT_NE(run.Stdout.find(line), std::string::npos) << line << " in\n" << run.Stdout;
+  run = Track(folder, {"from-module", "named.mod", "--by-instrument", "-o", "drums.trk"});
+  ASSERT_EQ(run.ExitStatus, 0) << run.Stderr;
+  EXPECT_NE(run.Stdout.find("3 channels, 10 rows, 1.20 s\nchannel 0: Kick\n"), std::string::npos)
+      << run.Stdout;
+  // Per channel, as TRACKER makes it, the same notes stay on the module's four channels.
+  run = Track(folder, {"info", "named.mod"});
+  EXPECT_NE(run.Stdout.find("channel 3: 2 events\n"), std::string::npos) << run.Stdout;
+  run = Track(folder, {"info", "drums.trk", "--by-instrument"});
+  EXPECT_EQ(run.ExitStatus, 1);
+  EXPECT_NE(run.Stderr.find("--by-instrument takes a module; this file is read as a demotrack"),
+            std::string::npos) << run.Stderr;
+}
+
 TEST(TrackTool, ThePlayerFlashesOnTheKicksOfAMidiFileWithoutABpmLine) {
   const std::string folder = MakeTempFolder();
   std::vector<uint8_t> tempo, notes;
