@@ -18,15 +18,19 @@ constexpr size_t kMaxDepth = 256;
 
 const char* const kTypeRange = "types are 0..3 (step, linear, smooth, ramp)";
 
-std::string Quoted(std::string_view text) {
-  // Messages show at most 40 bytes of what did not read.
-  if (text.size() > 40) return "\"" + std::string(text.substr(0, 40)) + "...\"";
-  return "\"" + std::string(text) + "\"";
+// An element or attribute name as messages show it: at most 40 bytes.
+std::string Shown(std::string_view name) {
+  return name.size() > 40 ? std::string(name.substr(0, 40)) + "..." : std::string(name);
 }
 
+// What did not read, quoted, as messages show it.
+std::string Quoted(std::string_view text) { return "\"" + Shown(text) + "\""; }
+
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
 std::string_view Trimmed(std::string_view text) {
-  while (!text.empty() && std::strchr(" \t\r\n", text.front())) text.remove_prefix(1);
-  while (!text.empty() && std::strchr(" \t\r\n", text.back())) text.remove_suffix(1);
+  while (!text.empty() && IsSpace(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsSpace(text.back())) text.remove_suffix(1);
   return text;
 }
 
@@ -113,7 +117,6 @@ bool DecodeEntities(std::string_view raw, std::string& out, std::string& bad) {
   return true;
 }
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 bool EndsName(char c) {
   return IsSpace(c) || c == '/' || c == '>' || c == '=' || c == '<' || c == '"' || c == '\'';
 }
@@ -183,7 +186,10 @@ private:
   }
 
   bool ReadAll() {
-    bool sawElement = false;
+    bool sawTracks = false;
+    const size_t nul = text_.find('\0');
+    if (nul != std::string_view::npos)
+      return Fail(nul, "a NUL byte: not a .rocket track file");
     while (true) {
       pos_ = text_.find('<', pos_);
       if (pos_ == std::string_view::npos) break;
@@ -193,12 +199,13 @@ private:
       else if (StartsAt(pos_, "<?")) ok = SkipPast("?>", "a declaration");
       else if (StartsAt(pos_, "<!")) ok = SkipPast(">", "a declaration");
       else if (StartsAt(pos_, "</")) ok = ReadEndTag();
-      else ok = ReadStartTag(sawElement);
+      else ok = ReadStartTag(sawTracks);
       if (!ok) return false;
     }
     if (!open_.empty())
-      return Fail(open_.back().At, "<" + std::string(open_.back().Name) + "> is never closed");
-    if (!sawElement) return Fail(text_.size(), "no XML elements: not a .rocket track file");
+      return Fail(open_.back().At, "<" + Shown(open_.back().Name) + "> is never closed");
+    if (!sawTracks)
+      return Fail(text_.size(), "no <sync> or <tracks> element: not a .rocket track file");
     return true;
   }
 
@@ -208,12 +215,12 @@ private:
     const std::string_view name = ReadName();
     SkipSpace();
     if (pos_ >= text_.size() || text_[pos_] != '>')
-      return Fail(at, "the end tag </" + std::string(name) + " is not closed by '>'");
+      return Fail(at, "the end tag </" + Shown(name) + " is not closed by '>'");
     ++pos_;
     if (open_.empty())
-      return Fail(at, "</" + std::string(name) + "> closes nothing");
+      return Fail(at, "</" + Shown(name) + "> closes nothing");
     if (open_.back().Name != name)
-      return Fail(at, "</" + std::string(name) + "> closes <" + std::string(open_.back().Name) +
+      return Fail(at, "</" + Shown(name) + "> closes <" + Shown(open_.back().Name) +
                           "> opened on line " + std::to_string(LineAt(open_.back().At)));
     open_.pop_back();
     if (name == "track") FinishTrack();
@@ -225,7 +232,7 @@ private:
     while (true) {
       SkipSpace();
       if (pos_ >= text_.size())
-        return Fail(at, "<" + std::string(element) + " is not closed by '>'");
+        return Fail(at, "<" + Shown(element) + " is not closed by '>'");
       if (text_[pos_] == '>') {
         ++pos_;
         return true;
@@ -238,26 +245,26 @@ private:
       const size_t nameAt = pos_;
       const std::string_view name = ReadName();
       if (text_[pos_] == '<')
-        return Fail(at, "<" + std::string(element) + " is not closed by '>'");
+        return Fail(at, "<" + Shown(element) + " is not closed by '>'");
       if (name.empty())
         return Fail(nameAt, "unexpected " + Quoted(text_.substr(pos_, 1)) +
-                                " in <" + std::string(element) + ">");
+                                " in <" + Shown(element) + ">");
       SkipSpace();
       if (pos_ >= text_.size() || text_[pos_] != '=')
-        return Fail(nameAt, "attribute " + std::string(name) + " of <" + std::string(element) +
+        return Fail(nameAt, "attribute " + Shown(name) + " of <" + Shown(element) +
                                 "> has no '=' and value");
       ++pos_;
       SkipSpace();
       if (pos_ >= text_.size() || (text_[pos_] != '"' && text_[pos_] != '\''))
-        return Fail(nameAt, "attribute " + std::string(name) + " of <" + std::string(element) +
+        return Fail(nameAt, "attribute " + Shown(name) + " of <" + Shown(element) +
                                 "> has no quoted value");
       const char quote = text_[pos_++];
       const size_t close = text_.find(quote, pos_);
       // '<' cannot stand in a value: one there means the quote was never closed.
       if (close == std::string_view::npos ||
           text_.substr(pos_, close - pos_).find('<') != std::string_view::npos)
-        return Fail(nameAt, "the value of attribute " + std::string(name) + " of <" +
-                                std::string(element) + "> is never closed");
+        return Fail(nameAt, "the value of attribute " + Shown(name) + " of <" +
+                                Shown(element) + "> is never closed");
       const std::string_view value = text_.substr(pos_, close - pos_);
       pos_ = close + 1;
       if (name == "name") attributes.Name = value, attributes.HasName = true;
@@ -270,12 +277,11 @@ private:
     }
   }
 
-  bool ReadStartTag(bool& sawElement) {
+  bool ReadStartTag(bool& sawTracks) {
     const size_t at = pos_;
     ++pos_;
     const std::string_view element = ReadName();
     if (element.empty()) return Fail(at, "'<' is not followed by an element name");
-    sawElement = true;
     TTagAttributes attributes;
     bool selfClosing = false;
     if (!ReadAttributes(at, element, attributes, selfClosing)) return false;
@@ -285,6 +291,7 @@ private:
     } else if (element == "key") {
       if (!ReadKey(at, attributes)) return false;
     } else if (element == "sync" || element == "tracks") {
+      sawTracks = true;
       if (attributes.HasRows && !ReadCount(at, "rows", attributes.Rows, out_.Rows)) return false;
       if (attributes.HasRowsPerBeat &&
           !ReadCount(at, "rowsPerBeat", attributes.RowsPerBeat, out_.RowsPerBeat))

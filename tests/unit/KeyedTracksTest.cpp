@@ -159,7 +159,8 @@ TEST(KeyedTracks, MalformedFilesSayWhatAndWhere) {
        "line 1: the track name has the unknown entity \"&bogus;\""},
       {"<sync><track name=\"a\"/>\n<track name=\"a\"/></sync>",
        "line 2: a second track named \"a\""},
-      {"\x01\x02 binary", "line 1: no XML elements: not a .rocket track file"},
+      {"\x01\x02 binary\n<a/>", "line 2: no <sync> or <tracks> element: not a .rocket track file"},
+      {std::string("<sync>\n\0", 8), "line 2: a NUL byte: not a .rocket track file"},
       {"<sync><!-- open", "line 1: a comment is never closed"},
   };
   for (const auto& [text, message] : cases) {
@@ -185,7 +186,7 @@ TEST(KeyedTracks, SixteenMebibyteFilesReadInBoundedMemory) {
   const std::string keyed = [&] {
     std::string text = "<sync rows=\"100\"><tracks><track name=\"t\">\n";
     for (int row = 1 << 30; text.size() < target - 64; --row)
-      text += "<key row=\"" + std::to_string(row) + "\" value=\"0.1\" interpolation=\"1\"/>\n";
+      text += "<key row=\"" + std::to_string(row) + "\" value=\"1\"/>";
     return text + "</track></tracks></sync>\n";
   }();
   const std::string tracks = [&] {
