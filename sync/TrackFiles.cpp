@@ -244,7 +244,7 @@ private:
       }
       const size_t nameAt = pos_;
       const std::string_view name = ReadName();
-      if (text_[pos_] == '<')
+      if (pos_ >= text_.size() || text_[pos_] == '<')
         return Fail(at, "<" + Shown(element) + " is not closed by '>'");
       if (name.empty())
         return Fail(nameAt, "unexpected " + Quoted(text_.substr(pos_, 1)) +

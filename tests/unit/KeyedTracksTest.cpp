@@ -153,6 +153,7 @@ TEST(KeyedTracks, MalformedFilesSayWhatAndWhere) {
       {head + "<key row=\"3\" value=\"1e39\"/>" + tail, "line 4: key value \"1e39\" is not a number"},
       {head + "<key row=\"3\" value=\"1\"\n<key row=\"4\" value=\"1\"/>" + tail,
        "line 4: <key is not closed by '>'"},
+      {"<sync>\n<track name=\"a\" fold", "line 2: <track is not closed by '>'"},
       {"<sync>\n<tracks>\n</sync>", "line 3: </sync> closes <tracks> opened on line 2"},
       {"<sync><key row=\"1\" value=\"1\"/></sync>", "line 1: a key outside a track"},
       {"<sync><track name=\"a&bogus;\"/></sync>",
