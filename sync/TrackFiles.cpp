@@ -159,7 +159,8 @@ private:
   size_t errorAt_ = 0;
 
   size_t LineAt(size_t at) const {
-    return 1 + static_cast<size_t>(std::count(text_.begin(), text_.begin() + std::min(at, text_.size()), '\n'));
+    const auto end = text_.begin() + std::min(at, text_.size());
+    return 1 + static_cast<size_t>(std::count(text_.begin(), end, '\n'));
   }
   bool Fail(size_t at, std::string message) {
     errorAt_ = at;
@@ -273,7 +274,8 @@ private:
       else if (name == "interpolation")
         attributes.Interpolation = value, attributes.HasInterpolation = true;
       else if (name == "rows") attributes.Rows = value, attributes.HasRows = true;
-      else if (name == "rowsPerBeat") attributes.RowsPerBeat = value, attributes.HasRowsPerBeat = true;
+      else if (name == "rowsPerBeat")
+        attributes.RowsPerBeat = value, attributes.HasRowsPerBeat = true;
     }
   }
 
@@ -497,7 +499,8 @@ bool RocketXml(const TKeyedTrackSet& tracks, int rows, std::string& text, std::s
     if (!TrackWritable(named.second, error)) return false;
     for (const TTrackKey& key : named.second.Keys()) {
       char line[128];
-      std::snprintf(line, sizeof line, "\t\t\t<key row=\"%d\" value=\"%.9g\" interpolation=\"%d\"/>\n",
+      std::snprintf(line, sizeof line,
+                    "\t\t\t<key row=\"%d\" value=\"%.9g\" interpolation=\"%d\"/>\n",
                     key.Row, static_cast<double>(key.Value), static_cast<int>(key.Type));
       body += line;
       // The editor shows rows up to `rows`: never fewer than the keys need.

@@ -69,7 +69,8 @@ TEST(KeyedTracks, BothDialectsReadTheSameKeys) {
   const std::string editor =
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- saved -->\n<rootElement>\n"
       "<bookmark row=\"4\"/><group name=\"cam\" folded=\"0\"/>\n"
-      "<tracks rows=\"10000\" startRow=\"0\" endRow=\"10000\" rowsPerBeat=\"8\" beatsPerMin=\"125\">\n"
+      "<tracks rows=\"10000\" startRow=\"0\" endRow=\"10000\" rowsPerBeat=\"8\"\n"
+      " beatsPerMin=\"125\">\n"
       "<track name='cam:x&amp;&lt;AB' folded=\"0\" muteKeyCount=\"0\" color=\"ff00ff\">\n"
       "<key row=\"32\" value=\"-2.750000\" interpolation=\"2\"/>\n"
       "<key row=\"0\" value=\"0.500000\" interpolation=\"1\" />\n</track>\n"
@@ -103,7 +104,8 @@ TEST(KeyedTracks, ExportAndTrackFilesReadBackBitExactly) {
                           0.3333333f, 123456.789f};
   TKeyedTrackSet set;
   int row = 0;
-  for (float value : values) set.Track("a \"q\" <&>:x").SetKey({row++ * 3, value, TKeyType::Smooth});
+  for (float value : values)
+    set.Track("a \"q\" <&>:x").SetKey({row++ * 3, value, TKeyType::Smooth});
   set.Track("cam:x").SetKey({7, 0.2f, TKeyType::Ramp});
   std::string error;
   const std::string fileName = folder + "/export.rocket";
@@ -150,7 +152,8 @@ TEST(KeyedTracks, MalformedFilesSayWhatAndWhere) {
        "line 4: key type 7 is unknown; types are 0..3 (step, linear, smooth, ramp)"},
       {head + "<key row=\"3\" value=\"1.5.2\" interpolation=\"0\"/>" + tail,
        "line 4: key value \"1.5.2\" is not a number"},
-      {head + "<key row=\"3\" value=\"1e39\"/>" + tail, "line 4: key value \"1e39\" is not a number"},
+      {head + "<key row=\"3\" value=\"1e39\"/>" + tail,
+       "line 4: key value \"1e39\" is not a number"},
       {head + "<key row=\"3\" value=\"1\"\n<key row=\"4\" value=\"1\"/>" + tail,
        "line 4: <key is not closed by '>'"},
       {"<sync>\n<track name=\"a\" fold", "line 2: <track is not closed by '>'"},
