@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the fuzz target of every reader (pictures, music, 3DS models, scripts, demotracks, and
-# the MIDI files and modules demotracks are made from) with
+# the MIDI files and modules demotracks are made from, keyed-track files) with
 # clang (AddressSanitizer, UndefinedBehaviorSanitizer, libFuzzer) into build-fuzz/ (or
 # $VORPANE_FUZZ_BUILD_DIR), makes the seed files (kept there, in fuzz-seeds/, for fuzz-long.sh), and runs each target over its seeds and then $VORPANE_FUZZ_SECONDS (default 20)
 # seconds of fuzzing. Prints one line per target with its executions per second; fails on the
@@ -62,6 +62,17 @@ find build/production "$build_dir/production" -name '*.trk' -size -2M \
 mkdir -p "$seeds/midi_reader" "$seeds/module_track"
 for kind in midi midi-smpte; do "$build_dir/tools/make_test_music" "$kind" "$seeds/midi_reader/$kind.mid"; done
 "$build_dir/tools/make_test_music" mod "$seeds/module_track/jumps.mod"
+# The track file reader starts from both editors' dialects and a player's export, and is given
+# the words of the format.
+mkdir -p "$seeds/track_file_reader"
+printf '<sync rows="128">\n<tracks>\n<track name="cam:x&amp;&#x41;">\n<key row="0" value="0.5" interpolation="1"/>\n<key row="16" value="-2.25" interpolation="3"/>\n<key row="32" value="1e-07" interpolation="2"/>\n</track>\n<track name="fade"/>\n</tracks>\n<bookmarks><bookmark row="4"/></bookmarks>\n</sync>\n' \
+  >"$seeds/track_file_reader/gnu.rocket"
+printf '<?xml version="1.0" encoding="UTF-8"?>\n<!-- c -->\n<rootElement>\n<group name="cam" folded="0"/>\n<tracks rows="10000" startRow="0" endRow="10000" rowsPerBeat="8" beatsPerMin="125">\n<track name='"'"'cam:y'"'"' folded="0" muteKeyCount="0" color="ff00ff">\n<key row="8" value="1.000000" interpolation="0"/>\n<key row="4" value="-0.250000" interpolation="2" />\n</track>\n</tracks>\n</rootElement>\n' \
+  >"$seeds/track_file_reader/editor.rocket"
+printf '\x02\x00\x00\x00\x00\x00\x00\x00\x00\x00\x80\x3f\x01\x10\x00\x00\x00\x00\x00\x00\x40\x03' \
+  >"$seeds/track_file_reader/two_keys.track"
+printf '"<sync"\n"<track"\n"<key"\n"</track>"\n"/>"\n" name=\\"a\\""\n" row=\\"1\\""\n" value=\\"0.5\\""\n" interpolation=\\"2\\""\n"&amp;"\n"&#x41;"\n"<!--"\n"-->"\n"<?xml"\n"?>"\n' \
+  >"$build_dir/track_file_reader.dict"
 # The script reader's dictionary: its command words, effect types and value words.
 "$build_dir/tools/make_script_dictionary" "$build_dir/script_reader.dict"
 # libsndfile leaves some codec state behind on files it gives up on (see the suppressions).
