@@ -72,7 +72,7 @@ class EditSession {
   bool StartServer(const std::string& xvfbRun, std::string* why) {
     server_ = StartProgramIn(
         folder_,
-        {xvfbRun, "-a", "-s", "-screen 0 1024x768x24", "/bin/sh", "-c",
+        {xvfbRun, "-a", "-s", "-screen 0 1024x768x24 -noreset", "/bin/sh", "-c",
          "echo \"$DISPLAY $XAUTHORITY\" > display.txt; exec sleep 900"},
         {}, "xvfb");
     const auto start = std::chrono::steady_clock::now();

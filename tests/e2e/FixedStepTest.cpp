@@ -179,8 +179,11 @@ TEST(RealWindow, HasTheComposedTitleUnderXvfb) {
       "env -u SDL_VIDEODRIVER " + std::string(VORPANE_BINARY) + " & pid=$!; "
       "while kill -0 $pid 2>/dev/null; do "
       "xwininfo -root -tree | grep -F '\"Title Test by Crew' && break; sleep 0.1; done; wait $pid";
+  // -noreset: an xwininfo that connects and leaves before the player does would make the
+  // server reset under the player as it connects, and no window would ever show.
   const TRunResult run = RunProgramIn(
-      folder, {"/usr/bin/xvfb-run", "-a", "-s", "-screen 0 800x600x24", "/bin/sh", "-c", shell},
+      folder,
+      {"/usr/bin/xvfb-run", "-a", "-s", "-screen 0 800x600x24 -noreset", "/bin/sh", "-c", shell},
       60);
   EXPECT_EQ(run.ExitStatus, 0) << run.Stderr;
   EXPECT_NE(run.Stdout.find(
