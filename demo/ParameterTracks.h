@@ -1,0 +1,56 @@
+// The keyed tracks of a production: where their keys come from (the TRACKS file, KEY lines of
+// the script), the parameters that follow them (`X @cam:x`), and their values at a frame's row.
+#pragma once
+#include "sync/KeyedTracks.h"
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+// What a track drives: an effect's number parameter, its opacity, or the demo's fade and clear
+// colour.
+enum class TTrackedField : uint8_t {
+  X, Y, Z, W, H, D, VX, VY, VZ, S, SS, E, F, G, Opacity,
+  Fade, ClearRed, ClearGreen, ClearBlue, ClearAlpha
+};
+
+// One parameter that follows a track.
+struct TParameterTrack {
+  int32_t Slot = -1;                // the effect's slot; -1 for the demo's fade and clear colour
+  TTrackedField Field = TTrackedField::X;
+  std::string Track;                // the track's name
+  int32_t Line = 0;                 // the script line that named it
+  const TKeyedTrack* Source = nullptr;  // the track in Set, once the script is read
+};
+
+struct TDemoTracks {
+  TKeyedTrackSet Set;               // every track with its keys
+  std::string File;                 // the TRACKS file as written (empty: none)
+  std::string Path;                 // that name resolved; a base for `.track` files keeps no suffix
+  bool TrackFileBase = false;       // File names `.track` files (`BASE_name.track`), not a `.rocket`
+  int32_t FileLine = 0;             // the TRACKS line
+  int32_t RowsPerBeat = 4;          // track rows per beat (the demotrack's four by default)
+  int32_t FileRows = 0;             // the `rows` a `.rocket` file gives (0: none)
+  size_t RepeatedRowKeys = 0;       // keys of the file dropped for sharing a row with a later one
+  size_t UnknownTypeKeys = 0;       // keys of the file of a type above 3 (read as steps)
+  std::map<std::string, int32_t> ScriptKeyed;  // tracks keyed by KEY lines, with the first line
+  std::vector<TParameterTrack> Parameters;     // in script order
+  std::vector<std::string> FileTracks;         // tracks the TRACKS file holds, in its order
+
+  // Every track the script uses (parameters and KEY lines), each once, in order of first use.
+  std::vector<std::string> UsedNames() const;
+  // Points every parameter at its track, making empty tracks for names no source has.
+  void Resolve();
+  // The track row at `seconds` of demo time for music at `bpm` (0 without a tempo).
+  double RowAt(double seconds, float bpm) const;
+  // The demo time of a track row at `bpm` (0 without a tempo).
+  double TimeOfRow(double row, float bpm) const;
+  // The base the player's `.track` files are written under: the TRACKS base, or the TRACKS
+  // file's path without its extension, or "sync" beside the script when there is no TRACKS.
+  std::string SaveBase(const std::string& scriptFolder) const;
+};
+
+// The value a parameter takes from its track's value `v`: percent fields (S SS Opacity Fade)
+// become factors, colour parts (0-255) fractions, integer fields are rounded.
+double ParameterValue(TTrackedField field, double v);
