@@ -2,6 +2,7 @@
 // and types, the bars, the macros, the demotrack and the effects it owns. A reload builds a new
 // one and keeps the old one whole when the script cannot be read.
 #pragma once
+#include "demo/ParameterTracks.h"
 #include "demo/ScriptParser.h"
 #include "demo/Tracker.h"
 #include "effects/VEffect.h"
@@ -65,6 +66,7 @@ struct TDemoScript {
   std::vector<std::string> MacroValues;
   TMacroIndex MacroIndex;                // follows MacroNames while the script is read
   std::set<std::string> Reported;        // faults of this timeline reported so far
+  TDemoTracks Tracks;                    // keyed tracks and the parameters that follow them
   // Everything the script created; slots and Tracker point into these.
   std::vector<std::unique_ptr<TVEffect>> OwnedEffects;
   std::vector<std::unique_ptr<TDemoTracker>> OwnedTrackers;
