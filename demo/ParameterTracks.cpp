@@ -156,6 +156,7 @@ void LoadTrackFile(TDemoTracks& tracks, const std::string& name, int32_t rowsPer
   tracks.FileRows = file.Rows;
   tracks.RepeatedRowKeys = file.RepeatedRowKeys;
   tracks.UnknownTypeKeys = file.UnknownTypeKeys;
+  tracks.FirstUnknownType = file.FirstUnknownType;
   for (const auto& named : file.Tracks.All()) {
     const auto keyed = tracks.ScriptKeyed.find(named.first);
     if (keyed != tracks.ScriptKeyed.end()) {
@@ -176,7 +177,11 @@ void AddScriptKey(TDemoTracks& tracks, const std::string& track, const TTrackKey
     return;
   }
   tracks.ScriptKeyed.emplace(track, line);
-  tracks.Set.Track(track).SetKey(key);
+  TKeyedTrack& keyed = tracks.Set.Track(track);
+  const auto& keys = keyed.Keys();
+  if (std::any_of(keys.begin(), keys.end(), [&](const TTrackKey& k) { return k.Row == key.Row; }))
+    tracks.RepeatedKeyLines.push_back(line);
+  keyed.SetKey(key);
 }
 
 bool ReadKeyType(const std::string& word, TKeyType& type) {

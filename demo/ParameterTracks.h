@@ -38,6 +38,8 @@ struct TDemoTracks {
   size_t RepeatedRowKeys = 0;       // keys of the file dropped for sharing a row with a later one
   size_t UnknownTypeKeys = 0;       // keys of the file of a type above 3 (read as steps)
   std::map<std::string, int32_t> ScriptKeyed;  // tracks keyed by KEY lines, with the first line
+  std::vector<int32_t> RepeatedKeyLines;       // KEY lines that replaced a key on the same row
+  std::string FirstUnknownType;                // where the file's first unknown key type is
   std::vector<TParameterTrack> Parameters;     // in script order
   std::vector<std::string> FileTracks;         // tracks the TRACKS file holds, in its order
 

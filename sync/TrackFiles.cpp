@@ -362,8 +362,8 @@ private:
       if (type < 0 || type > kMaxKeyType) {
         // An editor newer than this player may know more types: the key holds its value.
         if (out_.UnknownTypeKeys++ == 0)
-          out_.FirstUnknownType = "line " + std::to_string(LineAt(at)) + ": key type " +
-                                  std::to_string(type) + " (read as a step; " + kTypeRange + ")";
+          out_.FirstUnknownType =
+              "line " + std::to_string(LineAt(at)) + ": key type " + std::to_string(type);
       } else {
         key.Type = static_cast<TKeyType>(type);
       }
