@@ -58,6 +58,12 @@ TEST(Timeline, TheSampleProductionGivesAnSvgWithOneLanePerBar) {
   EXPECT_EQ(builtText.str(), drawnText.str());
   // The waveform of the music is there.
   EXPECT_NE(drawnText.str().find("<path class=\"wave\" d=\"M"), std::string::npos);
+  // So is a curve for each of its two keyed tracks.
+  size_t curves = 0;
+  for (size_t at = drawnText.str().find("class=\"curve\""); at != std::string::npos;
+       at = drawnText.str().find("class=\"curve\"", at + 1))
+    ++curves;
+  EXPECT_EQ(curves, 2u);
 }
 
 TEST(Timeline, ScriptErrorsAreListedWithTheirLineAndThePictureIsStillDrawn) {
