@@ -1,0 +1,228 @@
+// The sync editor client against a stand-in editor on a loopback socket: greeting, track
+// registration order, keys, seek, pause, save requests, a malformed byte, a lost editor and the
+// retry a second later. Time is the test's own number, so retries are driven, not waited for.
+#include "authoring/SyncLink.h"
+#include "authoring/SyncProtocol.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The editor's side: listens on 127.0.0.1 at a free port, speaks to one player at a time.
+class StandInEditor {
+ public:
+  StandInEditor() {
+    listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::listen(listener_, 4);
+    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+    port = ntohs(address.sin_port);
+  }
+  ~StandInEditor() {
+    Drop();
+    ::close(listener_);
+  }
+  // A player's connection is waiting to be taken.
+  bool Pending() const {
+    pollfd entry = {listener_, POLLIN, 0};
+    return ::poll(&entry, 1, 0) > 0;
+  }
+  // Polls the link until the player has connected and greeted, then answers (with `answer`).
+  bool Accept(TSyncLink& link, TKeyedTrackSet& tracks, double now,
+              const std::string& answer = kSyncEditorGreeting) {
+    for (int i = 0; i < 200 && !Pending(); ++i) {
+      link.Poll(tracks, now);
+      ::usleep(1000);
+    }
+    if (!Pending()) return false;
+    client_ = ::accept(listener_, nullptr, nullptr);
+    if (Read(link, tracks, now, 19) != kSyncClientGreeting) return false;
+    Send(answer);
+    return true;
+  }
+  void Send(const std::string& bytes) { ::send(client_, bytes.data(), bytes.size(), MSG_NOSIGNAL); }
+  // Reads `count` bytes from the player, polling the link meanwhile (bounded by polls).
+  std::string Read(TSyncLink& link, TKeyedTrackSet& tracks, double now, size_t count) {
+    std::string bytes;
+    for (int i = 0; i < 2000 && bytes.size() < count; ++i) {
+      link.Poll(tracks, now);
+      pollfd entry = {client_, POLLIN, 0};
+      if (::poll(&entry, 1, 1) <= 0) continue;
+      char chunk[256];
+      const ssize_t got = ::recv(client_, chunk, std::min(sizeof chunk, count - bytes.size()), 0);
+      if (got <= 0) break;
+      bytes.append(chunk, static_cast<size_t>(got));
+    }
+    return bytes;
+  }
+  void Drop() {
+    if (client_ >= 0) ::close(client_);
+    client_ = -1;
+  }
+  uint16_t port = 0;
+
+ private:
+  int listener_ = -1;
+  int client_ = -1;
+};
+
+std::string U32(uint32_t value) {
+  const char bytes[4] = {char(value >> 24), char(value >> 16), char(value >> 8), char(value)};
+  return std::string(bytes, 4);
+}
+
+std::string GetTrack(const std::string& name) { return "\x02" + U32(name.size()) + name; }
+
+std::string SetKey(uint32_t track, uint32_t row, float value, uint8_t type) {
+  uint32_t bits = 0;
+  std::memcpy(&bits, &value, 4);
+  return std::string(1, '\0') + U32(track) + U32(row) + U32(bits) + std::string(1, char(type));
+}
+
+// Polls until the editor's bytes have been taken (a bounded number of polls).
+TSyncRequests PollFor(TSyncLink& link, TKeyedTrackSet& tracks, double now, size_t keys) {
+  TSyncRequests all;
+  for (int i = 0; i < 500; ++i) {
+    const TSyncRequests got = link.Poll(tracks, now);
+    all.KeysChanged += got.KeysChanged;
+    if (got.Seek) all.Seek = true, all.Row = got.Row;
+    if (got.PauseGiven) all.PauseGiven = true, all.Paused = got.Paused;
+    all.Save = all.Save || got.Save;
+    if (all.KeysChanged >= keys && (keys > 0 || all.Seek || all.Save)) break;
+    ::usleep(1000);
+  }
+  return all;
+}
+
+}  // namespace
+
+TEST(SyncLink, RegistersInOrderTakesKeysSeekPauseSaveAndTellsTheRow) {
+  StandInEditor editor;
+  TSyncLink link("127.0.0.1", editor.port);
+  TKeyedTrackSet tracks;
+  tracks.Track("cam:x").SetKey({0, 9.0f, TKeyType::Step});  // the player's own key: replaced
+  link.Register({"cam:x", "fade"});
+  ASSERT_TRUE(editor.Accept(link, tracks, 0.0));
+  EXPECT_EQ(editor.Read(link, tracks, 0.0, 19), GetTrack("cam:x") + GetTrack("fade"));
+  EXPECT_TRUE(link.Connected());
+  EXPECT_TRUE(tracks.Find("cam:x")->Keys().empty());
+
+  editor.Send("\x04\x01" "\x03" + U32(32) + SetKey(1, 0, 0.0f, 1) + SetKey(1, 8, 1.0f, 0) +
+              SetKey(0, 4, 2.5f, 2) + "\x01" + U32(0) + U32(99));  // a row without a key
+  TSyncRequests got = PollFor(link, tracks, 0.0, 4);
+  EXPECT_TRUE(got.PauseGiven && got.Paused);
+  EXPECT_TRUE(got.Seek);
+  EXPECT_EQ(got.Row, 32);
+  EXPECT_DOUBLE_EQ(tracks.ValueAt("fade", 4.0), 0.5);
+  EXPECT_DOUBLE_EQ(tracks.ValueAt("cam:x", 0.0), 2.5);
+  editor.Send("\x01" + U32(1) + U32(8) + std::string("\x05", 1));
+  got = PollFor(link, tracks, 0.0, 1);
+  EXPECT_TRUE(got.Save);
+  EXPECT_DOUBLE_EQ(tracks.ValueAt("fade", 6.0), 0.0);
+
+  // The row goes out when its whole part changes.
+  link.SendRow(40.2);
+  link.SendRow(40.9);
+  link.SendRow(41.0);
+  EXPECT_EQ(editor.Read(link, tracks, 0.0, 10), "\x03" + U32(40) + "\x03" + U32(41));
+
+  // A reload: a rebuilt set takes the editor's keys; only the new name is registered, third.
+  TKeyedTrackSet rebuilt;
+  rebuilt.Track("fade").SetKey({0, 7.0f, TKeyType::Step});
+  link.Register({"glow", "fade", "cam:x"});
+  link.ApplyEditorKeys(rebuilt);
+  EXPECT_DOUBLE_EQ(rebuilt.ValueAt("fade", 4.0), 0.0);  // not the file's 7
+  EXPECT_EQ(editor.Read(link, rebuilt, 0.0, 9), GetTrack("glow"));
+  editor.Send(SetKey(2, 0, -1.0f, 0));
+  PollFor(link, rebuilt, 0.0, 1);
+  EXPECT_DOUBLE_EQ(rebuilt.ValueAt("glow", 3.0), -1.0);
+}
+
+TEST(SyncLink, AMalformedByteOrALostEditorKeepsTheValuesAndRetriesASecondLater) {
+  StandInEditor editor;
+  TSyncLink link("127.0.0.1", editor.port);
+  TKeyedTrackSet tracks;
+  link.Register({"a", "b"});
+  ASSERT_TRUE(editor.Accept(link, tracks, 10.0));
+  editor.Read(link, tracks, 10.0, 12);
+  // A whole key, then a key of type 4: the first is taken, then the link closes.
+  editor.Send(SetKey(0, 0, 3.0f, 0) + SetKey(1, 0, 1.0f, 4));
+  PollFor(link, tracks, 10.0, 1);
+  for (int i = 0; i < 100 && link.Connected(); ++i) link.Poll(tracks, 10.0);
+  EXPECT_FALSE(link.Connected());
+  EXPECT_EQ(link.LastReason(), "key type 4 is unknown");
+  EXPECT_DOUBLE_EQ(tracks.ValueAt("a", 5.0), 3.0);
+  editor.Drop();
+
+  // No attempt before a second has passed; then the same order again, and the player's keys
+  // give way to the editor's.
+  link.Poll(tracks, 10.5);
+  EXPECT_FALSE(editor.Pending());
+  ASSERT_TRUE(editor.Accept(link, tracks, 11.1));
+  EXPECT_EQ(editor.Read(link, tracks, 11.1, 12), GetTrack("a") + GetTrack("b"));
+  EXPECT_DOUBLE_EQ(tracks.ValueAt("a", 5.0), 0.0);
+  editor.Send(SetKey(1, 2, 6.0f, 0) + "\x09");
+  PollFor(link, tracks, 11.1, 1);
+  EXPECT_EQ(link.LastReason(), "unknown command byte 9");
+  editor.Drop();
+
+  // An editor that goes away: the values stay; one that is not a sync editor is refused.
+  ASSERT_TRUE(editor.Accept(link, tracks, 12.2));
+  editor.Read(link, tracks, 12.2, 12);
+  editor.Send(SetKey(1, 2, 8.0f, 0));
+  PollFor(link, tracks, 12.2, 1);
+  editor.Drop();
+  for (int i = 0; i < 1000 && link.Connected(); ++i) link.Poll(tracks, 12.3);
+  EXPECT_FALSE(link.Connected());
+  EXPECT_DOUBLE_EQ(tracks.ValueAt("b", 3.0), 8.0);
+  ASSERT_TRUE(editor.Accept(link, tracks, 13.4, "HTTP/1.1 400"));
+  for (int i = 0; i < 1000 && link.LastReason().find("sync editor") == std::string::npos; ++i)
+    link.Poll(tracks, 13.4);
+  EXPECT_EQ(link.LastReason(), "it did not answer as a sync editor does");
+  EXPECT_DOUBLE_EQ(tracks.ValueAt("b", 3.0), 8.0);
+}
+
+TEST(SyncProtocol, CommandsSplitAnywhereAreReadWholeAndImpossibleBytesAreRefused) {
+  std::string stream = SetKey(1, 7, 0.25f, 3) + "\x01" + U32(1) + U32(7) + "\x03" + U32(5) +
+                       std::string("\x04\x00\x05", 3);
+  std::vector<uint8_t> pending;
+  std::vector<TSyncCommand> commands;
+  std::string reason;
+  for (char byte : stream) {
+    pending.push_back(static_cast<uint8_t>(byte));
+    ASSERT_TRUE(TakeSyncCommands(pending, 2, commands, reason)) << reason;
+  }
+  EXPECT_TRUE(pending.empty());
+  ASSERT_EQ(commands.size(), 5u);
+  EXPECT_EQ(commands[0].Key.Value, 0.25f);
+  EXPECT_EQ(commands[0].Key.Type, TKeyType::Ramp);
+  EXPECT_EQ(commands[1].Kind, TSyncCommandKind::DeleteKey);
+  EXPECT_EQ(commands[2].Key.Row, 5);
+  EXPECT_FALSE(commands[3].Paused);
+  EXPECT_EQ(commands[4].Kind, TSyncCommandKind::SaveTracks);
+  const std::vector<std::pair<std::string, std::string>> refused = {
+      {SetKey(2, 0, 1.0f, 0), "track 2 was never registered (2 are)"},
+      {SetKey(0, 0, NAN, 0), "a key value is not a finite number"},
+      {"\x03" + U32(0x80000000u), "row 2147483648 is out of range"},
+      {"\x02", "unknown command byte 2"}};
+  for (const auto& bad : refused) {
+    pending.assign(bad.first.begin(), bad.first.end());
+    EXPECT_FALSE(TakeSyncCommands(pending, 2, commands, reason));
+    EXPECT_EQ(reason, bad.second);
+  }
+}
