@@ -1,6 +1,7 @@
 // The sync editor client against a stand-in editor on a loopback socket: greeting, track
 // registration order, keys, seek, pause, save requests, a malformed byte, a lost editor and the
 // retry a second later. Time is the test's own number, so retries are driven, not waited for.
+#include "app/CommandLine.h"
 #include "authoring/SyncLink.h"
 #include "authoring/SyncProtocol.h"
 
@@ -15,6 +16,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -224,5 +226,23 @@ TEST(SyncProtocol, CommandsSplitAnywhereAreReadWholeAndImpossibleBytesAreRefused
     pending.assign(bad.first.begin(), bad.first.end());
     EXPECT_FALSE(TakeSyncCommands(pending, 2, commands, reason));
     EXPECT_EQ(reason, bad.second);
+  }
+}
+
+TEST(SyncLink, CommandLineTakesAnEditorAddressOnlyWithEdit) {
+  const std::vector<std::tuple<std::string, std::string, int>> accepted = {
+      {"1339", "localhost", 1339}, {"studio:4000", "studio", 4000}, {"studio", "studio", 1338},
+      {"[::1]:5000", "::1", 5000}};
+  for (const auto& form : accepted) {
+    const TCommandLine parsed = ParseCommandLine({"--edit", "--sync", std::get<0>(form), "a.vrp"});
+    EXPECT_EQ(parsed.ExitStatus, -1) << parsed.Message;
+    EXPECT_EQ(parsed.SyncHost, std::get<1>(form));
+    EXPECT_EQ(parsed.SyncPort, std::get<2>(form));
+  }
+  EXPECT_EQ(ParseCommandLine({"--sync", "1338", "a.vrp"}).Message, "vorpane: --sync needs --edit\n");
+  for (const char* bad : {"0", "70000", "host:", "host:12x", ":1338"}) {
+    const TCommandLine parsed = ParseCommandLine({"--edit", "--sync", bad});
+    EXPECT_EQ(parsed.ExitStatus, 2) << bad;
+    EXPECT_NE(parsed.Message.find("--sync"), std::string::npos) << parsed.Message;
   }
 }
