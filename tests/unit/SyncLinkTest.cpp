@@ -5,13 +5,9 @@
 #include "authoring/SyncLink.h"
 #include "authoring/SyncProtocol.h"
 
-#include <gtest/gtest.h>
+#include "support/StandInEditor.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
@@ -21,79 +17,11 @@
 
 namespace {
 
-// The editor's side: listens on 127.0.0.1 at a free port, speaks to one player at a time.
-class StandInEditor {
- public:
-  StandInEditor() {
-    listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::listen(listener_, 4);
-    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-    port = ntohs(address.sin_port);
-  }
-  ~StandInEditor() {
-    Drop();
-    ::close(listener_);
-  }
-  // A player's connection is waiting to be taken.
-  bool Pending() const {
-    pollfd entry = {listener_, POLLIN, 0};
-    return ::poll(&entry, 1, 0) > 0;
-  }
-  // Polls the link until the player has connected and greeted, then answers (with `answer`).
-  bool Accept(TSyncLink& link, TKeyedTrackSet& tracks, double now,
-              const std::string& answer = kSyncEditorGreeting) {
-    for (int i = 0; i < 200 && !Pending(); ++i) {
-      link.Poll(tracks, now);
-      ::usleep(1000);
-    }
-    if (!Pending()) return false;
-    client_ = ::accept(listener_, nullptr, nullptr);
-    if (Read(link, tracks, now, 19) != kSyncClientGreeting) return false;
-    Send(answer);
-    return true;
-  }
-  void Send(const std::string& bytes) { ::send(client_, bytes.data(), bytes.size(), MSG_NOSIGNAL); }
-  // Reads `count` bytes from the player, polling the link meanwhile (bounded by polls).
-  std::string Read(TSyncLink& link, TKeyedTrackSet& tracks, double now, size_t count) {
-    std::string bytes;
-    for (int i = 0; i < 2000 && bytes.size() < count; ++i) {
-      link.Poll(tracks, now);
-      pollfd entry = {client_, POLLIN, 0};
-      if (::poll(&entry, 1, 1) <= 0) continue;
-      char chunk[256];
-      const ssize_t got = ::recv(client_, chunk, std::min(sizeof chunk, count - bytes.size()), 0);
-      if (got <= 0) break;
-      bytes.append(chunk, static_cast<size_t>(got));
-    }
-    return bytes;
-  }
-  void Drop() {
-    if (client_ >= 0) ::close(client_);
-    client_ = -1;
-  }
-  uint16_t port = 0;
-
- private:
-  int listener_ = -1;
-  int client_ = -1;
-};
-
-std::string U32(uint32_t value) {
-  const char bytes[4] = {char(value >> 24), char(value >> 16), char(value >> 8), char(value)};
-  return std::string(bytes, 4);
-}
-
-std::string GetTrack(const std::string& name) { return "\x02" + U32(name.size()) + name; }
-
+using Editor = StandInEditor;
+std::string U32(uint32_t value) { return Editor::U32(value); }
+std::string GetTrack(const std::string& name) { return Editor::GetTrack(name); }
 std::string SetKey(uint32_t track, uint32_t row, float value, uint8_t type) {
-  uint32_t bits = 0;
-  std::memcpy(&bits, &value, 4);
-  return std::string(1, '\0') + U32(track) + U32(row) + U32(bits) + std::string(1, char(type));
+  return Editor::SetKey(track, row, value, type);
 }
 
 // Polls until the editor's bytes have been taken (a bounded number of polls).
@@ -118,9 +46,11 @@ TEST(SyncLink, RegistersInOrderTakesKeysSeekPauseSaveAndTellsTheRow) {
   TSyncLink link("127.0.0.1", editor.port);
   TKeyedTrackSet tracks;
   tracks.Track("cam:x").SetKey({0, 9.0f, TKeyType::Step});  // the player's own key: replaced
+  TKeyedTrackSet* polled = &tracks;
+  editor.whileWaiting = [&] { link.Poll(*polled, 0.0); };
   link.Register({"cam:x", "fade"});
-  ASSERT_TRUE(editor.Accept(link, tracks, 0.0));
-  EXPECT_EQ(editor.Read(link, tracks, 0.0, 19), GetTrack("cam:x") + GetTrack("fade"));
+  ASSERT_TRUE(editor.Accept());
+  EXPECT_EQ(editor.Read(19), GetTrack("cam:x") + GetTrack("fade"));
   EXPECT_TRUE(link.Connected());
   EXPECT_TRUE(tracks.Find("cam:x")->Keys().empty());
 
@@ -141,15 +71,16 @@ TEST(SyncLink, RegistersInOrderTakesKeysSeekPauseSaveAndTellsTheRow) {
   link.SendRow(40.2);
   link.SendRow(40.9);
   link.SendRow(41.0);
-  EXPECT_EQ(editor.Read(link, tracks, 0.0, 10), "\x03" + U32(40) + "\x03" + U32(41));
+  EXPECT_EQ(editor.Read(10), "\x03" + U32(40) + "\x03" + U32(41));
 
   // A reload: a rebuilt set takes the editor's keys; only the new name is registered, third.
   TKeyedTrackSet rebuilt;
   rebuilt.Track("fade").SetKey({0, 7.0f, TKeyType::Step});
   link.Register({"glow", "fade", "cam:x"});
   link.ApplyEditorKeys(rebuilt);
+  polled = &rebuilt;
   EXPECT_DOUBLE_EQ(rebuilt.ValueAt("fade", 4.0), 0.0);  // not the file's 7
-  EXPECT_EQ(editor.Read(link, rebuilt, 0.0, 9), GetTrack("glow"));
+  EXPECT_EQ(editor.Read(9), GetTrack("glow"));
   editor.Send(SetKey(2, 0, -1.0f, 0));
   PollFor(link, rebuilt, 0.0, 1);
   EXPECT_DOUBLE_EQ(rebuilt.ValueAt("glow", 3.0), -1.0);
@@ -159,9 +90,11 @@ TEST(SyncLink, AMalformedByteOrALostEditorKeepsTheValuesAndRetriesASecondLater) 
   StandInEditor editor;
   TSyncLink link("127.0.0.1", editor.port);
   TKeyedTrackSet tracks;
+  double now = 10.0;
+  editor.whileWaiting = [&] { link.Poll(tracks, now); };
   link.Register({"a", "b"});
-  ASSERT_TRUE(editor.Accept(link, tracks, 10.0));
-  editor.Read(link, tracks, 10.0, 12);
+  ASSERT_TRUE(editor.Accept());
+  editor.Read(12);
   // A whole key, then a key of type 4: the first is taken, then the link closes.
   editor.Send(SetKey(0, 0, 3.0f, 0) + SetKey(1, 0, 1.0f, 4));
   PollFor(link, tracks, 10.0, 1);
@@ -175,8 +108,9 @@ TEST(SyncLink, AMalformedByteOrALostEditorKeepsTheValuesAndRetriesASecondLater) 
   // give way to the editor's.
   link.Poll(tracks, 10.5);
   EXPECT_FALSE(editor.Pending());
-  ASSERT_TRUE(editor.Accept(link, tracks, 11.1));
-  EXPECT_EQ(editor.Read(link, tracks, 11.1, 12), GetTrack("a") + GetTrack("b"));
+  now = 11.1;
+  ASSERT_TRUE(editor.Accept());
+  EXPECT_EQ(editor.Read(12), GetTrack("a") + GetTrack("b"));
   EXPECT_DOUBLE_EQ(tracks.ValueAt("a", 5.0), 0.0);
   editor.Send(SetKey(1, 2, 6.0f, 0) + "\x09");
   PollFor(link, tracks, 11.1, 1);
@@ -184,15 +118,17 @@ TEST(SyncLink, AMalformedByteOrALostEditorKeepsTheValuesAndRetriesASecondLater) 
   editor.Drop();
 
   // An editor that goes away: the values stay; one that is not a sync editor is refused.
-  ASSERT_TRUE(editor.Accept(link, tracks, 12.2));
-  editor.Read(link, tracks, 12.2, 12);
+  now = 12.2;
+  ASSERT_TRUE(editor.Accept());
+  editor.Read(12);
   editor.Send(SetKey(1, 2, 8.0f, 0));
   PollFor(link, tracks, 12.2, 1);
   editor.Drop();
   for (int i = 0; i < 1000 && link.Connected(); ++i) link.Poll(tracks, 12.3);
   EXPECT_FALSE(link.Connected());
   EXPECT_DOUBLE_EQ(tracks.ValueAt("b", 3.0), 8.0);
-  ASSERT_TRUE(editor.Accept(link, tracks, 13.4, "HTTP/1.1 400"));
+  now = 13.4;
+  ASSERT_TRUE(editor.Accept("HTTP/1.1 400"));
   for (int i = 0; i < 1000 && link.LastReason().find("sync editor") == std::string::npos; ++i)
     link.Poll(tracks, 13.4);
   EXPECT_EQ(link.LastReason(), "it did not answer as a sync editor does");
