@@ -148,7 +148,9 @@ void TEditSession::SaveTracks(const TVDemo& demo) const {
   const std::string base =
       demo.Tracks.SaveBase(slash == std::string::npos ? std::string() : script.substr(0, slash));
   std::string error;
-  if (WriteTrackFiles(base, demo.Tracks.Set, error))
+  if (demo.Tracks.Set.Size() == 0)
+    std::fprintf(stderr, "vorpane: no tracks to save: the script uses none\n");
+  else if (WriteTrackFiles(base, demo.Tracks.Set, error))
     std::fprintf(stderr, "vorpane: saved %zu tracks to %s_*.track\n", demo.Tracks.Set.Size(),
                  base.c_str());
   else
