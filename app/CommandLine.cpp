@@ -95,7 +95,8 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   auto* syncOption = app.add_option(
       "--sync", sync,
       "With --edit: follow a sync editor at [HOST:]PORT (localhost, 1338 by default): its keys, "
-      "seeks, pauses and save requests");
+      "seeks, pauses and save requests")
+      ->type_name("[HOST:]PORT");
   auto* startOption = app.add_option("--start", result.Options.Start,
                                      "Start a real-time run at this demo time in seconds");
   app.add_flag("--no-vsync", result.Options.NoVsync,
