@@ -1,7 +1,6 @@
 // The non-blocking TCP client. The only file that knows sockets: the calls here are POSIX.
 #include "platform/NetLink.h"
 
-#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
