@@ -1,7 +1,10 @@
 #include "authoring/ScriptCheck.h"
 
+#include "authoring/TrackCheck.h"
+
 #include "authoring/FileCheck.h"
 #include "authoring/ReadOnlyHost.h"
+#include "authoring/TrackCheck.h"
 #include "demo/CommandTable.h"
 #include "demo/ScriptMessages.h"
 #include "demo/Vorpane.h"
@@ -310,6 +313,7 @@ void TScriptChecker::CheckDemo(TVDemo& demo) {
                           " runs a slot that holds no effect)");
   }
   CheckMusicTempo(demo);
+  for (TCheckMessage& message : CheckKeyedTracks(demo)) report_.Messages.push_back(message);
   if (demo.Bars.empty()) return;
   if (!demo.Tracker) {
     Error(demo.Bars[0].Line, BarsNeedTrackerMessage());

@@ -439,6 +439,52 @@ std::string DrawLegend(const TVDemo& demo, const TScale& scale, const TEnds& end
   return marks + svg + "</g>\n";
 }
 
+// One lane for each track the script uses, its curve drawn over the picture's columns between
+// the track's least and greatest value; past kMaxTracksDrawn the rest are counted.
+constexpr size_t kMaxTracksDrawn = 24;
+constexpr double kCurveHeight = 30.0;
+
+std::string DrawTrackCurves(const TVDemo& demo, const TScale& scale, double top,
+                            double& bottom) {
+  const std::vector<std::string> names = demo.Tracks.UsedNames();
+  bottom = top;
+  if (names.empty()) return std::string();
+  std::string svg = Text(8, top + 10, "class=\"caption\"", "tracks");
+  // Track rows from the picture's own row time, so that a script without a tempo still draws.
+  const double rowsPerSecond = demo.Tracks.RowsPerBeat / 4.0 / scale.SecondsPerRow;
+  const size_t drawn = std::min(names.size(), kMaxTracksDrawn);
+  for (size_t i = 0; i < drawn; ++i) {
+    const TKeyedTrack* track = demo.Tracks.Set.Find(names[i]);
+    const double y = top + static_cast<double>(i) * (kCurveHeight + kLaneGap);
+    std::vector<double> values;
+    for (double x = kLeft; x <= kLeft + scale.PlotWidth; x += 1.0)
+      values.push_back(track ? track->ValueAt(scale.Time(x) * rowsPerSecond) : 0.0);
+    const auto [low, high] = std::minmax_element(values.begin(), values.end());
+    const double range = *high - *low;
+    std::string points;
+    for (size_t k = 0; k < values.size(); ++k) {
+      const double level = range > 0 ? (values[k] - *low) / range : 0.5;
+      points += Px(kLeft + static_cast<double>(k)) + "," +
+                Px(y + kCurveHeight - 2 - level * (kCurveHeight - 4)) + " ";
+    }
+    svg += "<rect x=\"" + Px(kLeft) + "\" y=\"" + Px(y) + "\" width=\"" + Px(scale.PlotWidth) +
+           "\" height=\"" + Px(kCurveHeight) + "\" fill=\"#1d2129\"/>\n";
+    svg += "<polyline class=\"curve\" stroke=\"" + HslColor(37.0 * static_cast<double>(i), 0.7, 0.65) +
+           "\" points=\"" + points + "\"/>\n";
+    svg += Text(kLeft + 4, y + 11, "class=\"detail\"",
+                XmlText(names[i] + (track && !track->Keys().empty() ? "" : " (no keys: 0)")));
+    svg += Text(8, y + 11, "class=\"channel\"", XmlText(SvgNumber(*high)));
+    svg += Text(8, y + kCurveHeight - 2, "class=\"channel\"", XmlText(SvgNumber(*low)));
+  }
+  bottom = top + static_cast<double>(drawn) * (kCurveHeight + kLaneGap);
+  if (names.size() > drawn) {
+    svg += Text(kLeft + 6, bottom + 9, "class=\"note\"",
+                std::to_string(names.size() - drawn) + " more tracks not drawn");
+    bottom += 14;
+  }
+  return svg;
+}
+
 const char* const kStyle =
     "<style>\n"
     "text{font-family:'DejaVu Sans Mono',monospace;font-size:10px;fill:#d8dce4}\n"
@@ -454,6 +500,7 @@ const char* const kStyle =
     ".endtime{stroke:#ff5a5a;stroke-width:2}.trackend{stroke:#ffb070;stroke-width:2;"
     "stroke-dasharray:6 3}\n"
     ".envelope{fill:none;stroke-width:1.2;opacity:0.6}\n"
+    ".curve{fill:none;stroke-width:1.4}\n"
     "</style>\n";
 
 std::string BaseName(const std::string& path) {
@@ -495,8 +542,10 @@ std::string TimelineSvg(const TVDemo& demo, const TPcm16* music, const std::stri
   int rowCount = 0;
   const std::string bars = DrawBars(demo, scale, barsTop, rowCount);
   const double barsBottom = barsTop + std::max(rowCount, 1) * (kLaneHeight + kLaneGap);
+  double curvesBottom = barsBottom;
+  const std::string curves = DrawTrackCurves(demo, scale, barsBottom + 8, curvesBottom);
   double height = 0;
-  const std::string legend = DrawLegend(demo, scale, ends, barsBottom + 24, width, height);
+  const std::string legend = DrawLegend(demo, scale, ends, curvesBottom + 24, width, height);
   height += 8;
 
   const double end = PlayEnd(ends);
@@ -531,10 +580,11 @@ std::string TimelineSvg(const TVDemo& demo, const TPcm16* music, const std::stri
                           ? BaseName(demo.ScriptFile)
                           : demo.DemoName + " \xE2\x80\x94 " + BaseName(demo.ScriptFile)));
   svg += Text(8, 40, "class=\"info\"", XmlText(info));
-  svg += DrawAxis(scale, barsBottom);
+  svg += DrawAxis(scale, curvesBottom);
   svg += DrawWaveform(scale, music, musicNote);
   svg += DrawChannels(demo, scale, channelsTop);
   svg += bars;
+  svg += curves;
   svg += legend;
   return svg + "</svg>\n";
 }

@@ -28,6 +28,8 @@ enum class TArgumentKind {
   Music,      // a music file
   Demotrack,  // a demotrack, or the music or MIDI file one is made from
   EffectFile, // a file the current effect reads
+  TrackFile,  // a `.rocket` file of keyed tracks, or the base of `.track` files
+  TrackName,  // the name of a keyed track
 };
 
 // Where a command's line may stand for it to do what it says.

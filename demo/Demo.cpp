@@ -184,6 +184,7 @@ void TVDemo::LoadScript(const std::string& fileName, TScriptHost& host) {
   }
   // Errors raised later belong to no line unless their raiser names one.
   SetScriptLocation({fileName, 0});
+  FinishTracks(Tracks, ReadContext);
 }
 
 std::string TVDemo::ComposeTitle() const {
@@ -270,6 +271,11 @@ void TVDemo::LoadEffect(const std::string& typeName, int32_t slot) {
   if (SlotTypes.size() < EffectSlots.size()) SlotTypes.resize(EffectSlots.size());
   SlotTypes[static_cast<size_t>(slot)] = installed ? typeName : "";
   CurrentSlot = slot;
+  // The tracks the slot's earlier effect followed are not the new effect's.
+  std::vector<TParameterTrack>& tracked = Tracks.Parameters;
+  tracked.erase(std::remove_if(tracked.begin(), tracked.end(),
+                               [slot](const TParameterTrack& p) { return p.Slot == slot; }),
+                tracked.end());
 }
 
 void TVDemo::InstallEffect(TVEffect* effect, int32_t slot) {
@@ -281,11 +287,15 @@ void TVDemo::InstallEffect(TVEffect* effect, int32_t slot) {
 }
 
 void TVDemo::LoadEffects() {
+  // Parameters that follow tracks load with their values at the production's start (what a
+  // particle count or a model's scale is made with); frames set them again.
+  const double startRow = Tracks.RowAt(StartTime, Tracker ? Tracker->BPM : 0.0f);
   // Each effect's errors belong to the LOAD line that filled its slot.
   for (size_t slot = 0; slot < EffectSlots.size(); ++slot) {
     if (!EffectSlots[slot]) continue;
     const int32_t line = slot < EffectSlotLines.size() ? EffectSlotLines[slot] : 0;
     SetScriptLocation({ScriptFile, line});
+    ApplyEffectTracks(Tracks, static_cast<int32_t>(slot), startRow, *EffectSlots[slot]);
     EffectSlots[slot]->Load(ReadContext);
     if (EffectSlots[slot]->EndsRun) QuitRequested = true;
   }

@@ -9,6 +9,7 @@
 #include "platform/Text.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <string_view>
 #include <unordered_map>
@@ -99,7 +100,36 @@ TVEffect& SlotEffect(TVDemo& demo) {
   return *demo.EffectSlots[static_cast<size_t>(demo.CurrentSlot)];
 }
 
-void SetFloatParameter(TVDemo& demo, TVDemoCommand& tokens, float TVEffect::*field) {
+// A parameter written `@name` follows the track of that name; a number written later for the
+// same parameter ends that.
+bool FollowsTrack(TVDemo& demo, const std::string& value, int32_t slot, TTrackedField field) {
+  std::vector<TParameterTrack>& parameters = demo.Tracks.Parameters;
+  parameters.erase(std::remove_if(parameters.begin(), parameters.end(),
+                                  [&](const TParameterTrack& p) {
+                                    return p.Slot == slot && p.Field == field;
+                                  }),
+                   parameters.end());
+  if (value.empty() || value[0] != '@') return false;
+  TParameterTrack parameter;
+  parameter.Slot = slot;
+  parameter.Field = field;
+  parameter.Track = value.substr(1);
+  parameter.Line = CurrentScriptLocation().Line;
+  if (parameter.Track.empty()) {
+    ScriptError("\"@\" names no track: write @name");
+    return true;
+  }
+  parameters.push_back(std::move(parameter));
+  return true;
+}
+
+bool EffectFollowsTrack(TVDemo& demo, TVDemoCommand& tokens, TTrackedField field) {
+  return FollowsTrack(demo, Token(tokens, 1), demo.CurrentSlot, field);
+}
+
+void SetFloatParameter(TVDemo& demo, TVDemoCommand& tokens, float TVEffect::*field,
+                       TTrackedField tracked) {
+  if (EffectFollowsTrack(demo, tokens, tracked)) return;
   SlotEffect(demo).*field = TextToFloat(Token(tokens, 1));
 }
 
@@ -107,12 +137,56 @@ void SetTextParameter(TVDemo& demo, TVDemoCommand& tokens, std::string TVEffect:
   SlotEffect(demo).*field = ParamText(tokens, 1);
 }
 
-void SetIntParameter(TVDemo& demo, TVDemoCommand& tokens, int32_t TVEffect::*field) {
+void SetIntParameter(TVDemo& demo, TVDemoCommand& tokens, int32_t TVEffect::*field,
+                     TTrackedField tracked) {
+  if (EffectFollowsTrack(demo, tokens, tracked)) return;
   SlotEffect(demo).*field = TextToInt(Token(tokens, 1));
 }
 
-void SetPercentParameter(TVDemo& demo, TVDemoCommand& tokens, float TVEffect::*field) {
+void SetPercentParameter(TVDemo& demo, TVDemoCommand& tokens, float TVEffect::*field,
+                         TTrackedField tracked) {
+  if (EffectFollowsTrack(demo, tokens, tracked)) return;
   SlotEffect(demo).*field = static_cast<float>(TextToInt(Token(tokens, 1)) / 100.0);
+}
+
+// CLEARCOLOR: each part a number 0-255 or a track.
+void ClearColor(TVDemo& demo, TVDemoCommand& tokens) {
+  const TTrackedField parts[] = {TTrackedField::ClearRed, TTrackedField::ClearGreen,
+                                 TTrackedField::ClearBlue, TTrackedField::ClearAlpha};
+  for (size_t i = 0; i < 4; ++i)
+    if (!FollowsTrack(demo, Token(tokens, i + 1), -1, parts[i]))
+      demo.ClearColor[i] = static_cast<float>(TextToInt(Token(tokens, i + 1)) / 255.0);
+}
+
+// TRACKS file [rows a beat].
+void Tracks(TVDemo& demo, TVDemoCommand& tokens) {
+  const std::string rows = Token(tokens, 2);
+  LoadTrackFile(demo.Tracks, Token(tokens, 1), rows.empty() ? 4 : TextToInt(rows),
+                CurrentScriptLocation().Line, demo.ReadContext);
+}
+
+// KEY track row value [type].
+void Key(TVDemo& demo, TVDemoCommand& tokens) {
+  const std::string track = Token(tokens, 1);
+  int32_t row = 0;
+  float value = 0;
+  TTrackKey key;
+  if (track.empty() || !TryTextToInt(Token(tokens, 2), row) || row < 0 ||
+      !TryTextToFloat(Token(tokens, 3), value) || !std::isfinite(value)) {
+    ScriptError("KEY takes a track, a row (0 or more), a value and a type: KEY " +
+                PrintableText(track) + " " + PrintableText(Token(tokens, 2)) + " " +
+                PrintableText(Token(tokens, 3)));
+    return;
+  }
+  const std::string type = Token(tokens, 4);
+  if (!type.empty() && !ReadKeyType(type, key.Type)) {
+    ScriptError("KEY " + PrintableText(track) + ": " + PrintableText(type) +
+                " is not a key type (step, linear, smooth or ramp)");
+    return;
+  }
+  key.Row = row;
+  key.Value = value;
+  AddScriptKey(demo.Tracks, track, key, CurrentScriptLocation().Line);
 }
 
 constexpr std::string_view kTitleHelp = "names shown in the window title";
@@ -168,7 +242,7 @@ const std::vector<TScriptCommand> kCommands = {
      [](TVDemo& d, TVDemoCommand& t) { d.DrawLoading(ParamFloat(t, 1)); }},
     {"CLEARCOLOR", {K::ColorPart, K::ColorPart, K::ColorPart, K::ColorPart}, "r g b a (0-255)",
      P::Anywhere, false, "the colour each frame starts from",
-     [](TVDemo& d, TVDemoCommand& t) { ReadColor(t, d.ClearColor); }},
+     ClearColor},
     {"DATADIR", {K::Folder}, "folder", P::Anywhere, true,
      "later file names are relative to this folder", DataDir},
     {"EXCLUSIVE", {K::Bool}, "`true` / `false`", P::BeforeInit, false, "keyboard access mode",
@@ -184,23 +258,32 @@ const std::vector<TScriptCommand> kCommands = {
      "creates an effect in a numbered slot",
      [](TVDemo& d, TVDemoCommand& t) { d.LoadEffect(Token(t, 1), TextToInt(Token(t, 2))); }},
     {"X", {K::Number}, "number", P::AfterLoad, false, kNumberHelp,
-     [](TVDemo& d, TVDemoCommand& t) { SetFloatParameter(d, t, &TVEffect::X); }},
+     [](TVDemo& d, TVDemoCommand& t) { SetFloatParameter(d, t, &TVEffect::X, TTrackedField::X);
+     }},
     {"Y", {K::Number}, "number", P::AfterLoad, false, kNumberHelp,
-     [](TVDemo& d, TVDemoCommand& t) { SetFloatParameter(d, t, &TVEffect::Y); }},
+     [](TVDemo& d, TVDemoCommand& t) { SetFloatParameter(d, t, &TVEffect::Y, TTrackedField::Y);
+     }},
     {"Z", {K::Number}, "number", P::AfterLoad, false, kNumberHelp,
-     [](TVDemo& d, TVDemoCommand& t) { SetFloatParameter(d, t, &TVEffect::Z); }},
+     [](TVDemo& d, TVDemoCommand& t) { SetFloatParameter(d, t, &TVEffect::Z, TTrackedField::Z);
+     }},
     {"H", {K::Number}, "number", P::AfterLoad, false, kNumberHelp,
-     [](TVDemo& d, TVDemoCommand& t) { SetFloatParameter(d, t, &TVEffect::H); }},
+     [](TVDemo& d, TVDemoCommand& t) { SetFloatParameter(d, t, &TVEffect::H, TTrackedField::H);
+     }},
     {"W", {K::Number}, "number", P::AfterLoad, false, kNumberHelp,
-     [](TVDemo& d, TVDemoCommand& t) { SetFloatParameter(d, t, &TVEffect::W); }},
+     [](TVDemo& d, TVDemoCommand& t) { SetFloatParameter(d, t, &TVEffect::W, TTrackedField::W);
+     }},
     {"D", {K::Number}, "number", P::AfterLoad, false, kNumberHelp,
-     [](TVDemo& d, TVDemoCommand& t) { SetFloatParameter(d, t, &TVEffect::D); }},
+     [](TVDemo& d, TVDemoCommand& t) { SetFloatParameter(d, t, &TVEffect::D, TTrackedField::D);
+     }},
     {"VX", {K::Number}, "number", P::AfterLoad, false, kNumberHelp,
-     [](TVDemo& d, TVDemoCommand& t) { SetFloatParameter(d, t, &TVEffect::VX); }},
+     [](TVDemo& d, TVDemoCommand& t) { SetFloatParameter(d, t, &TVEffect::VX, TTrackedField::VX);
+     }},
     {"VY", {K::Number}, "number", P::AfterLoad, false, kNumberHelp,
-     [](TVDemo& d, TVDemoCommand& t) { SetFloatParameter(d, t, &TVEffect::VY); }},
+     [](TVDemo& d, TVDemoCommand& t) { SetFloatParameter(d, t, &TVEffect::VY, TTrackedField::VY);
+     }},
     {"VZ", {K::Number}, "number", P::AfterLoad, false, kNumberHelp,
-     [](TVDemo& d, TVDemoCommand& t) { SetFloatParameter(d, t, &TVEffect::VZ); }},
+     [](TVDemo& d, TVDemoCommand& t) { SetFloatParameter(d, t, &TVEffect::VZ, TTrackedField::VZ);
+     }},
     {"A", {K::EffectFile}, "text", P::AfterLoad, false, kTextHelp,
      [](TVDemo& d, TVDemoCommand& t) { SetTextParameter(d, t, &TVEffect::A); }},
     {"B", {K::Text}, "text", P::AfterLoad, false, kTextHelp,
@@ -208,15 +291,32 @@ const std::vector<TScriptCommand> kCommands = {
     {"C", {K::Text}, "text", P::AfterLoad, false, kTextHelp,
      [](TVDemo& d, TVDemoCommand& t) { SetTextParameter(d, t, &TVEffect::C); }},
     {"E", {K::Integer}, "integer", P::AfterLoad, false, kIntegerHelp,
-     [](TVDemo& d, TVDemoCommand& t) { SetIntParameter(d, t, &TVEffect::E); }},
+     [](TVDemo& d, TVDemoCommand& t) { SetIntParameter(d, t, &TVEffect::E, TTrackedField::E); }},
     {"F", {K::Integer}, "integer", P::AfterLoad, false, kIntegerHelp,
-     [](TVDemo& d, TVDemoCommand& t) { SetIntParameter(d, t, &TVEffect::F); }},
+     [](TVDemo& d, TVDemoCommand& t) { SetIntParameter(d, t, &TVEffect::F, TTrackedField::F); }},
     {"G", {K::Integer}, "integer", P::AfterLoad, false, kIntegerHelp,
-     [](TVDemo& d, TVDemoCommand& t) { SetIntParameter(d, t, &TVEffect::G); }},
+     [](TVDemo& d, TVDemoCommand& t) { SetIntParameter(d, t, &TVEffect::G, TTrackedField::G); }},
     {"S", {K::Percent}, "percent", P::AfterLoad, false, kFactorHelp,
-     [](TVDemo& d, TVDemoCommand& t) { SetPercentParameter(d, t, &TVEffect::S); }},
+     [](TVDemo& d, TVDemoCommand& t) { SetPercentParameter(d, t, &TVEffect::S, TTrackedField::S);
+     }},
     {"SS", {K::Percent}, "percent", P::AfterLoad, false, kFactorHelp,
-     [](TVDemo& d, TVDemoCommand& t) { SetPercentParameter(d, t, &TVEffect::SS); }},
+     [](TVDemo& d, TVDemoCommand& t) { SetPercentParameter(d, t, &TVEffect::SS, TTrackedField::SS);
+     }},
+    {"OPACITY", {K::Percent}, "percent", P::AfterLoad, false,
+     "how much of a 2D effect shows (100: all of it)",
+     [](TVDemo& d, TVDemoCommand& t) {
+       SetPercentParameter(d, t, &TVEffect::Opacity, TTrackedField::Opacity);
+     }},
+    {"FADE", {K::Percent}, "percent", P::Anywhere, false,
+     "the whole picture's brightness (0: black, 100: as drawn)",
+     [](TVDemo& d, TVDemoCommand& t) {
+       if (!FollowsTrack(d, Token(t, 1), -1, TTrackedField::Fade))
+         d.Fade = static_cast<float>(TextToInt(Token(t, 1)) / 100.0);
+     }},
+    {"TRACKS", {K::TrackFile, K::Integer}, "track file [rows a beat]", P::Anywhere, true,
+     "the keyed tracks parameters written `@name` follow", Tracks},
+    {"KEY", {K::TrackName, K::Integer, K::Number, K::Text}, "track row value [type]", P::Anywhere,
+     false, "a key of a track written in the script", Key},
     {"LOADMUSIC", {K::Music}, "music file", P::Anywhere, true,
      "WAV, FLAC, Ogg Vorbis, Opus, MP3, or a tracker module",
      [](TVDemo& d, TVDemoCommand& t) { d.LoadMusic(Token(t, 1)); }},
@@ -304,7 +404,8 @@ bool TakesArgument(const TScriptCommand& command, TArgumentKind kind) {
 
 bool TakesFile(const TScriptCommand& command) {
   return TakesArgument(command, K::Picture) || TakesArgument(command, K::Music) ||
-         TakesArgument(command, K::Demotrack) || TakesArgument(command, K::EffectFile);
+         TakesArgument(command, K::Demotrack) || TakesArgument(command, K::EffectFile) ||
+         TakesArgument(command, K::TrackFile);
 }
 
 bool TakesText(const TScriptCommand& command) {

@@ -50,6 +50,7 @@ struct TDemoScript {
   float Speed = 1.0f;
   std::string LoadingScreen;
   float ClearColor[4] = {0, 0, 0, 1};
+  float Fade = 1.0f;     // the whole picture's brightness, 0 (black) to 1 (FADE percent)
   bool ShowTimer = false;
   bool Exclusive = true;
   float EndTime = -1.0f;

@@ -3,6 +3,9 @@
 #pragma once
 #include "sync/KeyedTracks.h"
 
+class TReadContext;
+class TVEffect;
+
 #include <cstdint>
 #include <map>
 #include <string>
@@ -35,6 +38,8 @@ struct TDemoTracks {
   size_t RepeatedRowKeys = 0;       // keys of the file dropped for sharing a row with a later one
   size_t UnknownTypeKeys = 0;       // keys of the file of a type above 3 (read as steps)
   std::map<std::string, int32_t> ScriptKeyed;  // tracks keyed by KEY lines, with the first line
+  std::vector<int32_t> RepeatedKeyLines;       // KEY lines that replaced a key on the same row
+  std::string FirstUnknownType;                // where the file's first unknown key type is
   std::vector<TParameterTrack> Parameters;     // in script order
   std::vector<std::string> FileTracks;         // tracks the TRACKS file holds, in its order
 
@@ -54,3 +59,21 @@ struct TDemoTracks {
 // The value a parameter takes from its track's value `v`: percent fields (S SS Opacity Fade)
 // become factors, colour parts (0-255) fractions, integer fields are rounded.
 double ParameterValue(TTrackedField field, double v);
+
+// The TRACKS command: a `.rocket` file is read at once (either editor's dialect); any other name
+// is the base of `.track` files (`BASE_name.track`), read for the used tracks after the script.
+// Errors go through `files`.
+void LoadTrackFile(TDemoTracks& tracks, const std::string& name, int32_t rowsPerBeat,
+                   int32_t line, const TReadContext& files);
+// The KEY command: one key of a track written in the script.
+void AddScriptKey(TDemoTracks& tracks, const std::string& track, const TTrackKey& key,
+                  int32_t line);
+// A key type from a KEY line: "step", "linear", "smooth", "ramp" or 0 to 3; false otherwise.
+bool ReadKeyType(const std::string& word, TKeyType& type);
+// After the script: reads the `.track` files of the used tracks when TRACKS names a base, then
+// points every parameter at its track.
+void FinishTracks(TDemoTracks& tracks, const TReadContext& files);
+// Sets the effect's parameters that follow tracks (those of `slot`) to their values at `row`.
+void ApplyEffectTracks(const TDemoTracks& tracks, int32_t slot, double row, TVEffect& effect);
+// Sets the demo's fade and clear colour parts that follow tracks to their values at `row`.
+void ApplyDemoTracks(const TDemoTracks& tracks, double row, float& fade, float clearColor[4]);

@@ -7,6 +7,7 @@
 #include "demo/TimerOverlay.h"
 #include "demo/Vorpane.h"
 
+#include "effects/Draw2D.h"
 #include "platform/Dialogs.h"
 #include "platform/FatalError.h"
 #include "platform/Interrupts.h"
@@ -240,12 +241,17 @@ void TVDemo::RunFrame(const TFrameStages& stages) {
       ReportOnce("no bpm", Bars[0].Line, BarsNeedTempoMessage());
   }
   const int32_t row = Tracker ? Tracker->TimeToRow(Time) : 0;
+  // The keyed tracks' row, in double from the exact time: what the fade, the clear colour and
+  // the effects' tracked parameters take their values at.
+  trackRow_ = Tracks.RowAt(Clock.ExactTime(), Tracker ? Tracker->BPM : 0.0f);
+  if (!Tracks.Parameters.empty()) ApplyDemoTracks(Tracks, trackRow_, Fade, ClearColor);
   // 3. The effects, bar by bar (only stepped when the frame is not drawn).
   if (stages.Draw) {
     glClearColor(ClearColor[0], ClearColor[1], ClearColor[2], ClearColor[3]);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   }
   RunBars(row, stages.Draw);
+  if (stages.Draw && Fade < 1.0f) DrawFade(Fade);
   // 4. The overlays.
   if (stages.Overlays && ShowTimer) DrawTimerOverlay(Time, row);
   // 5. Capture and readback: a script error stops the run before its frame is taken.
@@ -316,6 +322,7 @@ void TVDemo::RunBar(size_t barIndex, int32_t row, bool draw) {
     }
     inputs[k] = Tracker->Envelope(map.Channel, map.Note, map.Width, map.LookAhead, Time);
   }
+  if (!Tracks.Parameters.empty()) ApplyEffectTracks(Tracks, bar.Effect, trackRow_, *effect);
   effect->SetInputs(inputs);
   if (draw)
     effect->Render(frame, inputs);

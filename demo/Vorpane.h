@@ -195,4 +195,5 @@ class TVDemo : public TDemoScript {
   std::vector<double> frameMilliseconds_;
   float spectrum_[kSpectrumSize] = {};  // the music's spectrum at this frame's time
   TFrameContext frame_;              // what this frame's effects read (bar fields per bar)
+  double trackRow_ = 0.0;            // the keyed tracks' row of this frame
 };

@@ -46,7 +46,7 @@ float TPlainColor::DriftedY(float barTime) const { return Drifted(Y, VY, barTime
 void TPlainColor::Render(const TFrameContext& frame, const float* inputs) {
   TVEffect::Render(frame, inputs);
   PushCenterView();
-  DrawRect(ColorOf(*this, 1.0f), DriftedX(frame.BarTime), DriftedY(frame.BarTime), W, H);
+  DrawRect(ColorOf(*this, Opacity), DriftedX(frame.BarTime), DriftedY(frame.BarTime), W, H);
   PopView();
 }
 
@@ -54,7 +54,7 @@ TFlash::TFlash() : TVEffect(NoBaseDefaults{}) { SetFlashDefaults(*this); }
 
 void TFlash::Render(const TFrameContext& frame, const float* inputs) {
   PushCenterView();
-  DrawRect(ColorOf(*this, inputs[0]), Drifted(X, VX, frame.BarTime),
+  DrawRect(ColorOf(*this, inputs[0] * Opacity), Drifted(X, VX, frame.BarTime),
            Drifted(Y, VY, frame.BarTime), W, H);
   PopView();
 }
@@ -62,7 +62,7 @@ void TFlash::Render(const TFrameContext& frame, const float* inputs) {
 TInverseFlash::TInverseFlash() : TVEffect(NoBaseDefaults{}) { SetFlashDefaults(*this); }
 
 void TInverseFlash::Render(const TFrameContext& /*frame*/, const float* inputs) {
-  const float v = inputs[0];
+  const float v = inputs[0] * Opacity;
   if (!(v > 0.0f)) return;
   PushCenterView();
   ApplyColor({v, v, v, 1.0f});

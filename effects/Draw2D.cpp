@@ -196,11 +196,28 @@ void DrawRect(const TColor4& color, float x, float y, float width, float height)
   glPopAttrib();
 }
 
-void DrawTexturedQuad(uint32_t texture, float x, float y, float width, float height) {
+void DrawFade(float fade) {
+  GLint mode = GL_MODELVIEW;
+  glGetIntegerv(GL_MATRIX_MODE, &mode);
+  glMatrixMode(GL_PROJECTION);
+  glPushMatrix();
+  glMatrixMode(GL_MODELVIEW);
+  glPushMatrix();
+  DrawRect({0.0f, 0.0f, 0.0f, 1.0f - fade}, 0.0f, 0.0f, static_cast<float>(CurrentWindow.Width),
+           static_cast<float>(CurrentWindow.Height));
+  glMatrixMode(GL_PROJECTION);
+  glPopMatrix();
+  glMatrixMode(GL_MODELVIEW);
+  glPopMatrix();
+  glMatrixMode(static_cast<GLenum>(mode));
+}
+
+void DrawTexturedQuad(uint32_t texture, float x, float y, float width, float height,
+                      float opacity) {
   glDisable(GL_LIGHTING);
   glDisable(GL_DEPTH_TEST);
   glEnable(GL_TEXTURE_2D);
-  glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+  glColor4f(1.0f, 1.0f, 1.0f, opacity);
   glBindTexture(GL_TEXTURE_2D, texture);
   glEnable(GL_COLOR_MATERIAL);
   glEnable(GL_BLEND);

@@ -19,11 +19,15 @@ void PushCenterView();
 // Pops the modelview matrix pushed by PushCenterView.
 void PopView();
 
+// Darkens the whole frame toward black, leaving `fade` (0 to 1) of it; every attribute and
+// both matrices are restored afterwards.
+void DrawFade(float fade);
 // An untextured alpha-blended rectangle; every attribute is restored afterwards.
 void DrawRect(const TColor4& color, float x, float y, float width, float height);
-// A white alpha-blended textured quad (texture coordinates inset by 0.0001); leaves lighting
-// and depth testing on, blending off and the default material.
-void DrawTexturedQuad(uint32_t texture, float x, float y, float width, float height);
+// A white alpha-blended textured quad (texture coordinates inset by 0.0001), its alpha scaled by
+// `opacity`; leaves lighting and depth testing on, blending off and the default material.
+void DrawTexturedQuad(uint32_t texture, float x, float y, float width, float height,
+                      float opacity = 1.0f);
 // A tinted alpha-blended textured quad, fog off; leaves lighting and depth testing on.
 void DrawBlendQuad(uint32_t texture, const TColor4& color, float x, float y, float width,
                    float height);

@@ -45,6 +45,12 @@ void TKGLVolume::RespawnAll() {
   for (int32_t i = 0; i < ParticleCount(); ++i) Respawn(i);
 }
 
+void TKGLVolume::Resize(int32_t count) {
+  const int32_t before = ParticleCount();
+  Particles.resize(static_cast<size_t>(count > 0 ? count : 0));
+  for (int32_t i = before; i < ParticleCount(); ++i) Respawn(i);
+}
+
 void TKGLVolume::Step(int32_t i, float dt) {
   TParticle& p = Particles[static_cast<size_t>(i)];
   if (p.Dead) return;

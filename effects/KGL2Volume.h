@@ -27,6 +27,8 @@ class TKGLVolume {
   // SizeOffset = UniformRandom * SizeRange + SizeBase, alive: 13 draws in that order.
   void Respawn(int32_t i);
   void RespawnAll();
+  // Keeps the first `count` particles (none when not positive) and respawns the ones added.
+  void Resize(int32_t count);
   // Moves particle i by dt seconds and applies the mode at the box's faces.
   void Step(int32_t i, float dt);
   void Update(float dt);

@@ -23,7 +23,8 @@ float LineBarX(int bar, float barTime) {
 void TLineDistortion::Render(const TFrameContext& frame, const float* /*inputs*/) {
   PushCenterView();
   OrthoBegin();
-  ApplyColor({0.2f, 0.2f, 0.2f, 1.0f});
+  const float grey = 0.2f * Opacity;
+  ApplyColor({grey, grey, grey, 1.0f});
   EnableAdditiveBlend();
   glBegin(GL_QUADS);
   for (int i = 0; i < kBarCount; ++i) {

@@ -22,7 +22,7 @@ std::vector<std::string> T3DObject::MissingParameters(const TVEffect& effect) {
 void T3DObject::Load(const TReadContext& files) {
   Brush = LoadEffectModel(*this, A, files);
   if (Brush && S != 0) Brush->ScaleAll({S, S, S});
-  FlatColor = {E / 255.0f, F / 255.0f, G / 255.0f, 0.0f};
+  LoadedScale = S != 0 ? S : 1.0f;
   TextureMode = 0;
   if (!B.empty()) {
     BaseTexture = TextureByName(B, files);
@@ -32,8 +32,6 @@ void T3DObject::Load(const TReadContext& files) {
     EnvTexture = TextureByName(C, files);
     TextureMode = 2;
   }
-  Position = {X, Y, Z};
-  Spin = {VX, VY, VZ};
 }
 
 void T3DObject::Render(const TFrameContext& frame, const float* /*inputs*/) {
@@ -42,15 +40,24 @@ void T3DObject::Render(const TFrameContext& frame, const float* /*inputs*/) {
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
   gluLookAt(100, 100, 100, 0, 0, 0, 0, 1, 0);
-  glTranslatef(Position.X, Position.Y, Position.Z);
-  glRotatef(Spin.X * frame.BarTime, 1, 0, 0);
-  glRotatef(Spin.Y * frame.BarTime, 0, 1, 0);
-  glRotatef(Spin.Z * frame.BarTime, 0, 0, 1);
+  // The parameters are read on every frame: they may follow keyed tracks.
+  glTranslatef(X, Y, Z);
+  glRotatef(VX * frame.BarTime, 1, 0, 0);
+  glRotatef(VY * frame.BarTime, 0, 1, 0);
+  glRotatef(VZ * frame.BarTime, 0, 0, 1);
+  // A scale other than the one the model was loaded at is made up by the matrix.
+  const float scale = S != 0 ? S : 1.0f;
+  const bool rescaled = scale != LoadedScale;
+  if (rescaled) {
+    const float by = scale / LoadedScale;
+    glScalef(by, by, by);
+    glEnable(GL_NORMALIZE);
+  }
   glDisable(GL_LIGHTING);
   if (TextureMode > 0)
     ApplyTexture(BaseTexture);
   else
-    ApplyColor(FlatColor);
+    ApplyColor({E / 255.0f, F / 255.0f, G / 255.0f, 0.0f});
   mesh.Draw();
   if (TextureMode == 2) {
     // The second pass lies on the same surfaces: the depth test (GL_LEQUAL) lets it through.
@@ -60,4 +67,5 @@ void T3DObject::Render(const TFrameContext& frame, const float* /*inputs*/) {
     mesh.Draw();
     DisableSphereMap();
   }
+  if (rescaled) glDisable(GL_NORMALIZE);
 }

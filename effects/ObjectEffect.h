@@ -5,7 +5,8 @@
 //
 // Parameters: A model file (3DS); B base texture, C environment texture (both optional); S
 // uniform scale (0: the file's size); E, F, G flat colour 0..255; X, Y, Z position; VX, VY, VZ
-// spin. Read once by Load. Only the model's first mesh is drawn.
+// spin. Read on every frame (they may follow keyed tracks); a scale other than the one at load
+// is drawn through the matrix. Only the model's first mesh is drawn.
 // State left behind: lighting off; the modelview matrix of the object; with the environment pass,
 // blending on with (GL_ONE, GL_ONE).
 #pragma once
@@ -28,10 +29,8 @@ class T3DObject : public TVEffect {
   void Render(const TFrameContext& frame, const float* inputs) override;
 
   std::unique_ptr<TKGLBrush> Brush;
-  TColor4 FlatColor = {0, 0, 0, 0};
   uint32_t BaseTexture = 0;
   uint32_t EnvTexture = 0;
-  TVec3 Position = {0, 0, 0};
-  TVec3 Spin = {0, 0, 0};
+  float LoadedScale = 1.0f;  // the scale the model's vertices were given by Load
   int32_t TextureMode = 0;  // 0 flat colour, 1 base texture, 2 base texture and environment pass
 };

@@ -5,6 +5,8 @@
 
 #include <GL/glu.h>
 
+#include <algorithm>
+
 std::vector<TEffectFile> TParticles::LoadFiles(const TVEffect& effect) {
   if (effect.A.empty()) return {};
   return {PictureFile(effect.A, "A")};
@@ -20,11 +22,23 @@ void TParticles::Load(const TReadContext& files) {
   Volume->Mode = TKGLVolume::kBounce;
   if (B == "forceback") Volume->Mode = TKGLVolume::kPullBack;
   if (B == "respawn") Volume->Mode = TKGLVolume::kRespawn;
-  SizeScale = S;
+}
+
+void TParticles::FollowParameters() {
+  // Parameters that follow keyed tracks change between frames: the volume takes them before
+  // each step. Unchanged ones set what Load set.
+  Volume->Extent = {static_cast<float>(F), static_cast<float>(F), static_cast<float>(F)};
+  Volume->SizeRange = static_cast<float>(G / 100.0L);
+  Volume->VelocityRange = {VX, VY, VZ};
+  const float spread = static_cast<float>(F);
+  Volume->SpawnRange = {spread, spread, spread};
+  if (E != Volume->ParticleCount()) Volume->Resize(std::min(E, kMaxFollowedParticles));
 }
 
 void TParticles::Advance(const TFrameContext& frame, const float*) {
-  if (Volume) Volume->Update(frame.FrameTime);
+  if (!Volume) return;
+  FollowParameters();
+  Volume->Update(frame.FrameTime);
 }
 
 void TParticles::Render(const TFrameContext& frame, const float* inputs) {
@@ -37,6 +51,6 @@ void TParticles::Render(const TFrameContext& frame, const float* inputs) {
   glDisable(GL_DEPTH_TEST);
   EnableAdditiveBlend();
   Advance(frame, inputs);
-  Volume->DrawParticles(inputs[0] * SizeScale);
+  Volume->DrawParticles(inputs[0] * S);
   glEnable(GL_DEPTH_TEST);
 }

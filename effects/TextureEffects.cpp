@@ -52,7 +52,7 @@ void TPlainTexture::Render(const TFrameContext& frame, const float* inputs) {
   float x, y;
   Position(frame.BarTime, inputs[0], x, y);
   PushCenterView();
-  DrawTexturedQuad(Texture, x, y, W, H);
+  DrawTexturedQuad(Texture, x, y, W, H, Opacity);
   PopView();
 }
 
@@ -63,6 +63,6 @@ void TPlainTextureAdd::Render(const TFrameContext& frame, const float* inputs) {
   float x, y;
   Position(frame.BarTime, inputs[0], x, y);
   PushCenterView();
-  DrawAddQuad(Texture, TColor4{1, 1, 1, SS}, x, y, W, H);
+  DrawAddQuad(Texture, TColor4{1, 1, 1, SS * Opacity}, x, y, W, H);
   PopView();
 }

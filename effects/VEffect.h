@@ -70,6 +70,7 @@ class TVEffect {
   float S = 0, SS = 0;
   std::string A, B, C;
   int32_t E = 0, F = 0, G = 0;
+  float Opacity = 1.0f;                    // a 2D effect's opacity, 0 to 1 (OPACITY percent)
   int32_t Index = 0;                       // the slot this effect was loaded into
   float Inputs[kEffectInputCount] = {};     // accumulated input values
   float InputLimit = 0;                     // upper bound of Inputs

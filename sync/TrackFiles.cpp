@@ -359,9 +359,14 @@ private:
       long long type = 0;
       if (!ReadWhole(attributes.Interpolation, type))
         return Fail(at, "key type " + Quoted(attributes.Interpolation) + " is not a number");
-      if (type < 0 || type > kMaxKeyType)
-        return Fail(at, "key type " + std::to_string(type) + " is unknown; " + kTypeRange);
-      key.Type = static_cast<TKeyType>(type);
+      if (type < 0 || type > kMaxKeyType) {
+        // An editor newer than this player may know more types: the key holds its value.
+        if (out_.UnknownTypeKeys++ == 0)
+          out_.FirstUnknownType =
+              "line " + std::to_string(LineAt(at)) + ": key type " + std::to_string(type);
+      } else {
+        key.Type = static_cast<TKeyType>(type);
+      }
     }
     keys_.push_back(key);
     return true;

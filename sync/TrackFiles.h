@@ -22,11 +22,14 @@ struct TRocketFile {
   int RowsPerBeat = 0;  // the `rowsPerBeat` attribute of <tracks>; 0 when absent
   // Keys dropped because a later key of the same track sat on the same row.
   size_t RepeatedRowKeys = 0;
+  // Keys of a type above 3, read as steps, and where the first of them is.
+  size_t UnknownTypeKeys = 0;
+  std::string FirstUnknownType;
 };
 
 // Reads `.rocket` XML. False with a message naming the line (no file name) on malformed XML,
-// numbers that do not read, negative rows, key types above 3, a key outside a track, a track
-// without a name or twice in the file.
+// numbers that do not read, negative rows, a key outside a track, a track without a name or
+// twice in the file. Key types above 3 are read as steps and counted.
 bool ParseRocketXml(std::string_view text, TRocketFile& out, std::string& error);
 // Reads a `.rocket` file; the message names the file.
 bool ReadRocketFile(const std::string& fileName, TRocketFile& out, std::string& error);

@@ -148,8 +148,6 @@ TEST(KeyedTracks, MalformedFilesSayWhatAndWhere) {
        "line 4: key row \"x1\" is not a whole number"},
       {head + "<key row=\"-3\" value=\"1\" interpolation=\"0\"/>" + tail,
        "line 4: key row -3 is negative"},
-      {head + "<key row=\"3\" value=\"1\" interpolation=\"7\"/>" + tail,
-       "line 4: key type 7 is unknown; types are 0..3 (step, linear, smooth, ramp)"},
       {head + "<key row=\"3\" value=\"1.5.2\" interpolation=\"0\"/>" + tail,
        "line 4: key value \"1.5.2\" is not a number"},
       {head + "<key row=\"3\" value=\"1e39\"/>" + tail,
@@ -174,8 +172,15 @@ TEST(KeyedTracks, MalformedFilesSayWhatAndWhere) {
     EXPECT_EQ(error, message);
     EXPECT_EQ(file.Tracks.Size(), 0u);
   }
-  TKeyedTrack track;
+  // A type this player does not know holds its value like a step, and is counted.
+  TRocketFile newer;
   std::string error;
+  ASSERT_TRUE(ParseRocketXml(head + "<key row=\"3\" value=\"1\" interpolation=\"7\"/>"
+                             "<key row=\"9\" value=\"5\"/>" + tail, newer, error)) << error;
+  EXPECT_EQ(newer.UnknownTypeKeys, 1u);
+  EXPECT_EQ(newer.FirstUnknownType.rfind("line 4: key type 7", 0), 0u);
+  EXPECT_EQ(newer.Tracks.ValueAt("a", 6.0), 1.0);
+  TKeyedTrack track;
   EXPECT_FALSE(ParseTrackBytes({2, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0x80, 0x3f, 1}, track, error));
   EXPECT_EQ(error, "2 keys need 18 bytes after the count; the file has 9");
   EXPECT_FALSE(ParseTrackBytes({1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0x80, 0x3f, 4}, track, error));

@@ -51,7 +51,6 @@ TEST(Particles, LoadSpawnsTwiceAndTheFirstParticleFollowsTheRandomSequence) {
   EXPECT_EQ(effect.Volume->Extent.X, 10.0f);
   EXPECT_EQ(effect.Volume->SpawnRange.Z, 10.0f);
   EXPECT_EQ(effect.Volume->Mode, TKGLVolume::kRespawn);
-  EXPECT_EQ(effect.SizeScale, 0.25f);
 }
 
 TEST(Particles, ModeKeywordsMatchExactly) {
