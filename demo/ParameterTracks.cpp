@@ -8,10 +8,10 @@
 #include "sync/TrackFiles.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <limits>
 #include <set>
+#include <string_view>
 
 std::vector<std::string> TDemoTracks::UsedNames() const {
   std::vector<std::pair<int32_t, std::string>> firstUse;
@@ -82,17 +82,15 @@ double ParameterValue(TTrackedField field, double v) {
 namespace {
 
 bool EndsWithRocket(const std::string& name) {
-  static const std::string kSuffix = ".rocket";
+  constexpr std::string_view kSuffix = ".rocket";
   if (name.size() < kSuffix.size()) return false;
-  std::string tail = name.substr(name.size() - kSuffix.size());
-  for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return tail == kSuffix;
+  return LowerCase(name.substr(name.size() - kSuffix.size())) == kSuffix;
 }
 
 std::string BothPlacesMessage(const std::string& track, int32_t keyLine, const std::string& file) {
-  return "Track " + PrintableText(track) + " has keys in the script (line " +
-         std::to_string(keyLine) + ") and in " + PrintableText(file) +
-         ": keep its keys in one place";
+  return "Track '" + PrintableText(track) + "' has keys in the script (line " +
+         std::to_string(keyLine) + ") and in '" + PrintableText(file) +
+         "': keep its keys in one place";
 }
 
 // Reads one `.track` file into the track; a missing file leaves the track as it is.

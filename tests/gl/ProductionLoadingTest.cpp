@@ -40,8 +40,12 @@ TEST(ProductionStart, TheLoadingScreenIsShownUntilTheFirstFrame) {
   // Inside the picture but away from the texts: its dark blue gradient, not black.
   EXPECT_GT(PixelFromTop(rgb, 160, 60)[2], 15);
 
-  // The first frame of the demo covers the whole window with the sky.
+  // The first frame of the demo replaces it: the production fades in from black ...
   demo.RenderFrame();
+  ASSERT_TRUE(ReadFrameRGB(800, 600, rgb));
+  EXPECT_EQ(PixelFromTop(rgb, 400, 260)[0], 0);
+  // ... and two bars later (4 s, frame 16 at 4 fps) the sky covers the whole window.
+  for (int frame = 1; frame <= 16; ++frame) demo.RenderFrame();
   ASSERT_TRUE(ReadFrameRGB(800, 600, rgb));
   EXPECT_GT(PixelFromTop(rgb, 20, 20)[2], 30);
   EXPECT_GT(PixelFromTop(rgb, 780, 580)[0], 120);

@@ -234,3 +234,39 @@ TEST(ScriptCheck, CommandLineTakesCheckWithAScriptButNotWithARenderingRun) {
   EXPECT_EQ(ParseCommandLine({"--check", "--capture", "frames"}).ExitStatus, 2);
   EXPECT_EQ(ParseCommandLine({"--benchmark", "--check"}).ExitStatus, 2);
 }
+
+TEST(ScriptCheck, KeyedTrackProblemsAreWarningsOnTheirLines) {
+  const std::string folder = MakeTempFolder();
+  WriteTextFile(folder, "proj.rocket",
+                "<sync rows=\"10000\"><tracks>\n<track name=\"cam:z\">"
+                "<key row=\"0\" value=\"1\" interpolation=\"9\"/>"
+                "<key row=\"5\" value=\"2\"/><key row=\"5\" value=\"3\"/>"
+                "<key row=\"5000\" value=\"3\"/></track>\n"
+                "<track name=\"unused\"/><track name=\"both\"><key row=\"0\" value=\"1\"/></track>"
+                "\n</tracks></sync>\n");
+  WriteTextFile(folder, "t.vrp",
+                "TRACKER\nBPM 120\nENDTIME 400\nKEY both 1 1\nTRACKS proj.rocket\n"
+                "KEY lonely 3 1\nKEY lonely 3 2\n"
+                "LOAD plaincolor 1\nX @nokeys\nG @cam:z\nE @both\n");
+  TCheckReport report;
+  {
+    WorkingFolder inside(folder);
+    report = CheckScript("t.vrp");
+  }
+  EXPECT_EQ(FormattedMessages(report),
+            (std::vector<std::string>{
+                "t.vrp:5: error: Track 'both' has keys in the script (line 4) and in 'proj.rocket': "
+                "keep its keys in one place",
+                "t.vrp:5: warning: 'proj.rocket' has 1 track no parameter follows: 'unused'",
+                "t.vrp:5: warning: 'proj.rocket' has 1 key(s) of a type this player does not know "
+                "(0 to 3: step, linear, smooth, ramp); they hold their value like a step (first: "
+                "line 2: key type 9)",
+                "t.vrp:5: warning: 'proj.rocket' has 1 key(s) on a row another key of their track "
+                "has; the later one is kept",
+                "t.vrp:5: warning: track 'cam:z' has a key on row 5000, past the end of the demo "
+                "(row 32)",
+                "t.vrp:6: warning: track 'lonely' is keyed but no parameter follows it",
+                "t.vrp:7: warning: this KEY replaces a key on the same row of its track",
+                "t.vrp:9: warning: track 'nokeys' has no keys (no KEY line, not in "
+                "'proj.rocket'): it holds 0"}));
+}
