@@ -1,6 +1,5 @@
-// A stand-in sync editor for tests: listens on 127.0.0.1 at a free port and speaks the editor's
-// side to one player at a time. Waits are bounded by counts of 1 ms polls; `whileWaiting` runs
-// at each (an in-process link polls there).
+// A stand-in sync editor: speaks the editor's side to one player at a time on 127.0.0.1. Waits
+// are counts of 1 ms polls; `whileWaiting` runs at each (an in-process player polls there).
 #pragma once
 #include <arpa/inet.h>
 #include <netinet/in.h>
