@@ -2,6 +2,7 @@
 // object and the authoring tools: this file compiles slowly and changes seldom.
 #include "app/CommandLine.h"
 
+#include "authoring/SyncLink.h"
 #include "demo/Capture.h"
 #include "platform/Text.h"
 #include "platform/Version.h"
@@ -90,6 +91,12 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   auto* toOption = app.add_option("--to", result.Options.To, "End of the range in seconds");
   app.add_flag("--edit", result.Edit,
                "Play with the authoring keys: pause, seek, loop, screenshot (see README)");
+  std::string sync;
+  auto* syncOption = app.add_option(
+      "--sync", sync,
+      "With --edit: follow a sync editor at [HOST:]PORT (localhost, 1338 by default): its keys, "
+      "seeks, pauses and save requests")
+      ->type_name("[HOST:]PORT");
   auto* startOption = app.add_option("--start", result.Options.Start,
                                      "Start a real-time run at this demo time in seconds");
   app.add_flag("--no-vsync", result.Options.NoVsync,
@@ -194,6 +201,16 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     result.ExitStatus = 2;
     result.Message = "vorpane: --edit and --start are for real-time play, not with --capture or "
                      "--benchmark (use --from)\n";
+  }
+  if (syncOption->count() > 0) {
+    std::string error;
+    if (!result.Edit) {
+      result.ExitStatus = 2;
+      result.Message = "vorpane: --sync needs --edit\n";
+    } else if (!ParseSyncAddress(sync, result.SyncHost, result.SyncPort, error)) {
+      result.ExitStatus = 2;
+      result.Message = "vorpane: " + PrintableText(error) + "\n";
+    }
   }
   if (result.Options.HasFrom && result.Options.HasTo && result.Options.To <= result.Options.From) {
     result.ExitStatus = 2;

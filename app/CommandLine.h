@@ -3,6 +3,7 @@
 #pragma once
 #include "demo/DemoOptions.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,8 @@ struct TCommandLine {
   bool Check = false;        // --check: list the script's problems instead of playing it
   std::string TimelineFile;  // --timeline: draw the script's timeline into this SVG and stop
   bool Edit = false;         // --edit: a real-time run taking the edit keys
+  std::string SyncHost;      // --sync: the sync editor an edit run follows
+  uint16_t SyncPort = 0;     //         and its port (0: no editor)
   std::string EncodeInput;   // --encode: encode this video into the --capture file, render nothing
   TDemoOptions Options;
   int ExitStatus = -1;       // >= 0: stop now with this status (help, version, bad usage)

@@ -157,6 +157,8 @@ int RunVorpane(const std::vector<std::string>& arguments) {
     std::unique_ptr<TEditSession> edit;
     if (commandLine.Edit && !commandLine.Options.FixedStep)
       edit = std::make_unique<TEditSession>(demo, screenshotFolder);
+    if (edit && commandLine.SyncPort != 0)
+      edit->ConnectSync(commandLine.SyncHost, commandLine.SyncPort);
     demo.Run();
   } catch (const Interrupted& interrupt) {
     return ReportInterrupted(interrupt);

@@ -3,6 +3,7 @@
 #include "authoring/EditSession.h"
 
 #include "authoring/ScriptReload.h"
+#include "authoring/SyncLink.h"
 #include "demo/Capture.h"
 #include "demo/Vorpane.h"
 
@@ -10,11 +11,13 @@
 #include "effects/Draw2D.h"
 #include "platform/Dialogs.h"
 #include "platform/RenderTarget.h"
+#include "sync/TrackFiles.h"
 
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <utility>
 
@@ -32,6 +35,14 @@ float PlayEndTime(const TVDemo& demo) {
     if (end < 0.0f || last < end) end = last;
   }
   return end;
+}
+
+// The tempo the keyed tracks' rows follow (0: none).
+float TrackBpm(const TVDemo& demo) { return demo.Tracker ? demo.Tracker->BPM : 0.0f; }
+
+double SecondsNow() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
 }
 
 }  // namespace
@@ -86,6 +97,11 @@ void TEditSession::Reload(TVDemo& demo) {
     std::fprintf(stderr, "vorpane: %s reloaded in %.0f ms\n", demo.ScriptFile.c_str(),
                  milliseconds);
     SetLimits(demo);
+    if (sync_) {
+      // The rebuilt tracks take the editor's keys again; new names are registered after the old.
+      sync_->Register(demo.Tracks.UsedNames());
+      sync_->ApplyEditorKeys(demo.Tracks.Set);
+    }
   } else {
     std::fprintf(stderr, "vorpane: %s could not be read; the previous timeline plays on\n",
                  demo.ScriptFile.c_str());
@@ -102,7 +118,49 @@ void TEditSession::Seek(TVDemo& demo, float time) {
   demo.Time = demo.Clock.Time();
 }
 
+void TEditSession::ConnectSync(const std::string& host, uint16_t port) {
+  sync_ = std::make_unique<TSyncLink>(host, port);
+  sync_->Register(demo_.Tracks.UsedNames());
+}
+
+void TEditSession::FollowSync(TVDemo& demo) {
+  const TSyncRequests requests = sync_->Poll(demo.Tracks.Set, SecondsNow());
+  if (requests.PauseGiven && requests.Paused != controls_.Paused()) {
+    controls_.Press(TEditKey::PauseResume, demo.Time, demo.Tracker);
+    demo.Clock.SetPaused(controls_.Paused());
+  }
+  const float bpm = TrackBpm(demo);
+  if (requests.Seek && bpm > 0.0f) {
+    // The first time whose row is the row sought, within the seeks' limits.
+    float time = static_cast<float>(demo.Tracks.TimeOfRow(requests.Row, bpm));
+    for (int step = 0; step < 8 && std::floor(demo.Tracks.RowAt(time, bpm)) < requests.Row; ++step)
+      time = std::nextafter(time, INFINITY);
+    time = std::max(time, controls_.FirstTime());
+    if (controls_.LastTime() >= controls_.FirstTime()) time = std::min(time, controls_.LastTime());
+    Seek(demo, time);
+  }
+  if (requests.Save) SaveTracks(demo);
+}
+
+void TEditSession::SaveTracks(const TVDemo& demo) const {
+  const std::string script = demo.ScriptPath();
+  const size_t slash = script.find_last_of('/');
+  const std::string base =
+      demo.Tracks.SaveBase(slash == std::string::npos ? std::string() : script.substr(0, slash));
+  std::string error;
+  if (demo.Tracks.Set.Size() == 0)
+    std::fprintf(stderr, "vorpane: no tracks to save: the script uses none\n");
+  else if (WriteTrackFiles(base, demo.Tracks.Set, error))
+    std::fprintf(stderr, "vorpane: saved %zu tracks to %s_*.track\n", demo.Tracks.Set.Size(),
+                 base.c_str());
+  else
+    std::fprintf(stderr, "vorpane: cannot save the tracks to %s_*.track: %s\n", base.c_str(),
+                 error.c_str());
+  std::fflush(stderr);
+}
+
 void TEditSession::BeforeFrame(TVDemo& demo) {
+  if (sync_) FollowSync(demo);
   float loopStart = 0.0f, loopEnd = 0.0f;
   const bool looping = controls_.LoopTimes(demo.Tracker, &loopStart, &loopEnd);
   demo.Clock.SetLoop(looping, loopStart, loopEnd);
@@ -126,6 +184,8 @@ void TEditSession::AfterFrame(TVDemo& demo, int32_t row) {
     const std::string& text = LastErrorBoxText();
     NoteError(text.substr(text.rfind('\n') + 1));
   }
+  if (sync_ && !controls_.Paused())
+    sync_->SendRow(demo.Tracks.RowAt(demo.Clock.ExactTime(), TrackBpm(demo)));
   const TRenderWindow& window = demo.Window;
   // The error line at the bottom, the status line above it.
   int32_t strips = 0;
@@ -134,8 +194,11 @@ void TEditSession::AfterFrame(TVDemo& demo, int32_t row) {
     PrintText(reloadMessage_.c_str(), 6, window.Height - 6, {1, 1, 1, 1});
     ++strips;
   }
-  if (!controls_.Paused() && !controls_.LoopActive()) return;
-  const std::string status = FormatEditStatus(controls_, demo.Time, row);
+  if (!controls_.Paused() && !controls_.LoopActive() && !sync_) return;
+  std::string status = FormatEditStatus(controls_, demo.Time, row);
+  if (sync_)
+    status += (sync_->Connected() ? "  sync: connected " : "  sync: waiting for ") +
+              sync_->Address();
   DrawRect({0, 0, 0, 0.7f}, 0, static_cast<float>(strips * kStatusHeight),
            static_cast<float>(window.Width), kStatusHeight);
   PrintText(status.c_str(), 6, window.Height - 6 - strips * kStatusHeight, {1, 1, 1, 1});

@@ -7,8 +7,12 @@
 #include "demo/RunSession.h"
 #include "platform/ScriptError.h"
 
+#include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+
+class TSyncLink;
 
 class TEditSession : public TRunSession {
  public:
@@ -20,9 +24,13 @@ class TEditSession : public TRunSession {
   TEditSession(const TEditSession&) = delete;
   TEditSession& operator=(const TEditSession&) = delete;
 
-  // Loop wrap and the pause at the end.
+  // Follows a sync editor at host:port (--sync) from the next frame on: its keys, seeks, pauses
+  // and save requests; the editor hears the row while the demo plays.
+  void ConnectSync(const std::string& host, uint16_t port);
+
+  // The sync editor's requests, the loop wrap and the pause at the end.
   void BeforeFrame(TVDemo& demo) override;
-  // Screenshot, reload error line and status line.
+  // Screenshot, reload error line and status line; the row to the sync editor.
   void AfterFrame(TVDemo& demo, int32_t row) override;
   // Carries out the keys and reloads the script when asked or when its file changed.
   void AfterPresent(TVDemo& demo, const std::vector<TKeyPress>& keys) override;
@@ -34,6 +42,10 @@ class TEditSession : public TRunSession {
   void SetLimits(const TVDemo& demo);
   // Reloads the script; the demo time, the pause and the loop stay.
   void Reload(TVDemo& demo);
+  // Takes the sync editor's keys and follows its seek and pause.
+  void FollowSync(TVDemo& demo);
+  // Writes the tracks as `.track` files beside the production, as the sync editor asked.
+  void SaveTracks(const TVDemo& demo) const;
   // Writes the frame being drawn as vorpane-SECONDS.png and says so on stderr.
   void WriteScreenshot(const TVDemo& demo) const;
 
@@ -51,4 +63,5 @@ class TEditSession : public TRunSession {
   std::optional<TScriptErrorScope> errorScope_;  // errors go to the screen while it lives
   bool dialogsBefore_ = false;
   bool timerChosen_ = false;         // T was pressed: ShowTimer outlives reloads
+  std::unique_ptr<TSyncLink> sync_;  // the sync editor (--sync), or null
 };

@@ -73,6 +73,12 @@ printf '\x02\x00\x00\x00\x00\x00\x00\x00\x00\x00\x80\x3f\x01\x10\x00\x00\x00\x00
   >"$seeds/track_file_reader/two_keys.track"
 printf '"<sync"\n"<track"\n"<key"\n"</track>"\n"/>"\n" name=\\"a\\""\n" row=\\"1\\""\n" value=\\"0.5\\""\n" interpolation=\\"2\\""\n"&amp;"\n"&#x41;"\n"<!--"\n"-->"\n"<?xml"\n"?>"\n' \
   >"$build_dir/track_file_reader.dict"
+# The sync protocol reader: two tracks, pieces of 3 bytes; an editor's greeting, pause, seek,
+# keys of every type, a delete and a save.
+mkdir -p "$seeds/sync_protocol_reader"
+printf '\x02\x02\x04\x01\x03\x00\x00\x00\x20\x00\x00\x00\x00\x01\x00\x00\x00\x08\x3f\x80\x00\x00\x02\x00\x00\x00\x00\x00\x00\x00\x00\x00\x40\x20\x00\x00\x03\x01\x00\x00\x00\x01\x00\x00\x00\x08\x05' \
+  >"$seeds/sync_protocol_reader/session.bin"
+printf '\x01\x05hello, demo!\x04\x00' >"$seeds/sync_protocol_reader/greeting.bin"
 # The script reader's dictionary: its command words, effect types and value words.
 "$build_dir/tools/make_script_dictionary" "$build_dir/script_reader.dict"
 # libsndfile leaves some codec state behind on files it gives up on (see the suppressions).

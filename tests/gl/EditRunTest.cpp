@@ -7,6 +7,7 @@
 #include "support/CapturedFrames.h"
 #include "support/GlContext.h"
 #include "support/RunVorpane.h"
+#include "support/StandInEditor.h"
 
 #include <gtest/gtest.h>
 
@@ -284,4 +285,23 @@ TEST(EditRun, F5ReloadsInPlaceAndAScriptThatCannotBeReadKeepsTheTimelineWithALin
   EXPECT_NE(said.find("reloaded in"), std::string::npos) << said;
   EXPECT_NE(said.find("edit.vrp:4: Effect not installed: 5\n"), std::string::npos) << said;
   EXPECT_GT(BrightPixelsAtTheBottom(22), 20) << "the error raised while playing is on screen";
+}
+
+TEST(EditRun, ASyncEditorsKeyShowsOnTheNextFrames) {
+  const TRenderWindow& window = TestGlWindow();
+  const std::string folder = MakeTempFolder();
+  WriteTextFile(folder, "sync.vrp", "TRACKER\nBPM 120\nLOAD plaincolor 0\nX 0\nY 0\nW 640\nH 480\n"
+                                    "E @red\nF 0\nG 0\nBAR a\nLENGTH 3000\nEFFECT 0\n");
+  TVDemo demo(folder + "/sync.vrp");
+  TEditSession edit(demo, folder);
+  demo.Window = window;
+  StandInEditor editor;
+  edit.ConnectSync("127.0.0.1", editor.port);
+  editor.whileWaiting = [&demo] { demo.RenderFrame(); };
+  ASSERT_TRUE(editor.Accept());
+  ASSERT_EQ(editor.Read(8), StandInEditor::GetTrack("red"));
+  EXPECT_EQ(TestPixel(400, 300).r, 0);
+  editor.Send(StandInEditor::SetKey(0, 0, 255.0f, 0));
+  for (int i = 0; i < 1000 && TestPixel(400, 300).r == 0; ++i) demo.RenderFrame();
+  EXPECT_EQ(TestPixel(400, 300).r, 255);
 }
