@@ -53,6 +53,7 @@ TEditSession::TEditSession(TVDemo& demo, const std::string& screenshotFolder)
       watcher_(demo.ScriptPath()),
       screenshotFolder_(screenshotFolder) {
   SetLimits(demo);
+  WatchTrackFile(demo);
   demo.SetSession(this);
   // A modal box would take the keys until clicked: the author sees errors on the screen.
   dialogsBefore_ = DialogsEnabled();
@@ -225,7 +226,24 @@ void TEditSession::AfterPresent(TVDemo& demo, const std::vector<TKeyPress>& keys
   // while it reads is read again.
   if (reloadRequested) watcher_.MarkRead();
   else reloadRequested = watcher_.Changed();
-  if (reloadRequested) Reload(demo);
+  // A track file saved by an editor is taken in by reading the script again.
+  if (tracksWatcher_ && tracksWatcher_->Changed()) reloadRequested = true;
+  if (reloadRequested) {
+    Reload(demo);
+    WatchTrackFile(demo);
+  }
+}
+
+void TEditSession::WatchTrackFile(const TVDemo& demo) {
+  const TDemoTracks& tracks = demo.Tracks;
+  const bool wanted = !tracks.Path.empty() && !tracks.TrackFileBase;
+  if (!wanted) {
+    tracksWatcher_.reset();
+    watchedTracks_.clear();
+  } else if (tracks.Path != watchedTracks_) {
+    tracksWatcher_.emplace(tracks.Path);
+    watchedTracks_ = tracks.Path;
+  }
 }
 
 void TEditSession::WriteScreenshot(const TVDemo& demo) const {

@@ -46,12 +46,17 @@ class TEditSession : public TRunSession {
   void FollowSync(TVDemo& demo);
   // Writes the tracks as `.track` files beside the production, as the sync editor asked.
   void SaveTracks(const TVDemo& demo) const;
+  // Watches the script's `.rocket` track file, or stops watching when it names none.
+  void WatchTrackFile(const TVDemo& demo);
   // Writes the frame being drawn as vorpane-SECONDS.png and says so on stderr.
   void WriteScreenshot(const TVDemo& demo) const;
 
   TVDemo& demo_;
   TEditControls controls_;
   TScriptWatcher watcher_;
+  // The `.rocket` track file the script names, watched like the script (none: no watcher).
+  std::optional<TScriptWatcher> tracksWatcher_;
+  std::string watchedTracks_;
   std::string screenshotFolder_;
   bool screenshotRequested_ = false;
   // Takes the first error since the last reload for the screen (errors raised while playing,
