@@ -473,8 +473,11 @@ std::string DrawTrackCurves(const TVDemo& demo, const TScale& scale, double top,
            "\" points=\"" + points + "\"/>\n";
     svg += Text(kLeft + 4, y + 11, "class=\"detail\"",
                 XmlText(names[i] + (track && !track->Keys().empty() ? "" : " (no keys: 0)")));
-    svg += Text(8, y + 11, "class=\"channel\"", XmlText(SvgNumber(*high)));
-    svg += Text(8, y + kCurveHeight - 2, "class=\"channel\"", XmlText(SvgNumber(*low)));
+    // The range at the lane's right end, clear of the band captions on the left.
+    const double right = kLeft + scale.PlotWidth - 4;
+    svg += Text(right, y + 11, "class=\"channel\" text-anchor=\"end\"", XmlText(SvgNumber(*high)));
+    svg += Text(right, y + kCurveHeight - 3, "class=\"channel\" text-anchor=\"end\"",
+                XmlText(SvgNumber(*low)));
   }
   bottom = top + static_cast<double>(drawn) * (kCurveHeight + kLaneGap);
   if (names.size() > drawn) {
