@@ -51,7 +51,7 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       "ending in /), or to a video file NAME.mp4, .mkv, .mov or .webm (needs ffmpeg)");
   auto* overwriteFlag = app.add_flag("--overwrite", result.Options.Overwrite,
                                      "Let --capture replace a video file of that name, or the frames already in "
-                                     "its folder");
+                                     "its folder; let --pack replace its archive");
   TVideoOptions& video = result.Options.Video;
   const std::vector<CLI::Option*> videoOptions = {
       app.add_option("--video-codec", video.VideoCodec,
@@ -122,10 +122,21 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
                      "The part of a frame the motion blur's sub-frames spread over (default "
                      "0.5; above 0, at most 1)")
           ->check(CLI::Range(0.0, 1.0));
-  app.add_option("--timeline", result.TimelineFile,
-                 "Draw the script's timeline into an SVG file (no window, no sound) and exit")
+  auto* timelineOption =
+      app.add_option("--timeline", result.TimelineFile,
+                     "Draw the script's timeline into an SVG file (no window, no sound) and exit")
+          ->excludes(captureOption)
+          ->excludes(checkFlag);
+  app.add_option("--pack", result.Pack,
+                 "Pack the production into one archive that plays where it is unpacked: win64 "
+                 "(NAME-win64.zip with vorpane.exe) or linux (NAME-linux.tar.gz), then exit")
+      ->check(CLI::IsMember({"win64", "linux"}))
       ->excludes(captureOption)
-      ->excludes(checkFlag);
+      ->excludes(checkFlag)
+      ->excludes(timelineOption);
+  app.add_option("--pack-player", result.PackPlayer,
+                 "The player a --pack archive holds (default: vorpane.exe beside this program "
+                 "for win64, this program for linux)");
 
   if (!ParseOrStop(app, arguments, "vorpane", result.ExitStatus, result.Message)) return result;
   result.Options.WindowMode = windowed ? 1 : fullscreen ? 2 : 0;
@@ -170,9 +181,17 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     result.ExitStatus = 2;
     result.Message = "vorpane: --start needs a number of seconds\n";
   }
-  if (overwriteFlag->count() > 0 && capture.empty()) {
+  if (overwriteFlag->count() > 0 && capture.empty() && result.Pack.empty()) {
     result.ExitStatus = 2;
-    result.Message = "vorpane: --overwrite needs --capture\n";
+    result.Message = "vorpane: --overwrite needs --capture or --pack\n";
+  }
+  if (!result.PackPlayer.empty() && result.Pack.empty()) {
+    result.ExitStatus = 2;
+    result.Message = "vorpane: --pack-player needs --pack\n";
+  }
+  if (!result.Pack.empty() && benchmark) {
+    result.ExitStatus = 2;
+    result.Message = "vorpane: --pack cannot be combined with --benchmark\n";
   }
   if (!capture.empty() && !IsCaptureFolderName(capture) && !IsVideoFileName(capture)) {
     result.ExitStatus = 2;

@@ -16,6 +16,8 @@ struct TCommandLine {
   std::string SyncHost;      // --sync: the sync editor an edit run follows
   uint16_t SyncPort = 0;     //         and its port (0: no editor)
   std::string EncodeInput;   // --encode: encode this video into the --capture file, render nothing
+  std::string Pack;          // --pack: "win64" or "linux", the archive to make of the production
+  std::string PackPlayer;    // --pack-player: the program the archive holds (empty: the default)
   TDemoOptions Options;
   int ExitStatus = -1;       // >= 0: stop now with this status (help, version, bad usage)
   std::string Message;       // what to print when stopping now

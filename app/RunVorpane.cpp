@@ -3,6 +3,7 @@
 #include "app/CommandLine.h"
 
 #include "authoring/EditSession.h"
+#include "authoring/ProductionPack.h"
 #include "authoring/ScriptCheck.h"
 #include "authoring/TimelinePicture.h"
 #include "demo/Capture.h"
@@ -27,10 +28,8 @@ namespace {
 // prefix), else the build folder's copy beside a built executable, else where an install of
 // this build would put it.
 std::string SampleProductionFolder() {
-  std::string executable(4096, '\0');
-  const ssize_t length = ::readlink("/proc/self/exe", &executable[0], executable.size() - 1);
-  if (length > 0) {
-    executable.resize(static_cast<size_t>(length));
+  const std::string executable = ExecutablePath();
+  if (!executable.empty()) {
     const std::string folder = executable.substr(0, executable.rfind('/'));
     const std::string prefix = folder.substr(0, folder.rfind('/'));
     for (const std::string& candidate :
@@ -109,6 +108,15 @@ int RunVorpane(const std::vector<std::string>& arguments) {
     return RunScriptCheck(commandLine.Script, stdout);
   }
   if (!commandLine.TimelineFile.empty()) return RunTimeline(commandLine);
+  if (!commandLine.Pack.empty()) {
+    SetDialogsEnabled(false);
+    TPackDesc pack;
+    pack.Script = commandLine.Script;
+    pack.Target = commandLine.Pack;
+    pack.Player = commandLine.PackPlayer;
+    pack.Overwrite = commandLine.Options.Overwrite;
+    return PackProduction(pack, stderr);
+  }
   // Before SDL starts, which installs handlers of its own only where none is set.
   CatchInterrupts();
   MakeAbsolute(commandLine.Options.CaptureDir);

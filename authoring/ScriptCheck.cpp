@@ -59,6 +59,10 @@ class TScriptChecker {
       : report_(report), knownWords_(ScriptCommandWords()) {}
 
   void Error(int line, const std::string& text) { report_.Messages.push_back({line, true, text}); }
+  // Lists a file the script reads, once.
+  void NoteFile(const std::string& path) {
+    if (notedFiles_.insert(path).second) report_.Files.push_back(path);
+  }
   void Warning(int line, const std::string& text) {
     report_.Messages.push_back({line, false, text});
   }
@@ -104,6 +108,7 @@ class TScriptChecker {
   std::map<int32_t, TSlotLoad> slots_;
   std::vector<TInputLine> inputs_;
   std::set<std::string> checkedFiles_;
+  std::set<std::string> notedFiles_;
   std::vector<std::string> lines_;   // the script as written
   int unknownLine_ = 0;              // the last unknown command since the last LOAD
   std::string unknownWord_;
@@ -262,12 +267,14 @@ void TScriptChecker::AfterCommand(TVDemo& demo, const TVDemoCommand& tokens) {
   } else if (word == "LOADMUSIC") {
     std::string note;
     const TReadContext& files = demo.ReadContext;
+    NoteFile(files.AbsolutePath(demo.MusicFile));
     const std::string problem = MusicFileProblem(demo.MusicFile, note, files);
     if (!problem.empty()) Error(Line(), problem + files.NotFoundNote(demo.MusicFile));
     if (!note.empty()) Warning(Line(), note);
   } else if (word == "TRACKER") {
     trackerLine_ = Line();
     trackerNamed_ = !Token(tokens, 1).empty();
+    if (trackerNamed_) NoteFile(demo.ReadContext.AbsolutePath(Token(tokens, 1)));
   } else if (word == "LENGTH" && !demo.Bars.empty()) {
     const TScriptBar& bar = demo.Bars.back();
     if (bar.Length <= 0)
@@ -288,6 +295,8 @@ void TScriptChecker::CheckFile(int line, const TEffectFile& file, const std::str
                           files.AbsolutePath(file.Name) + '\n' +
                           files.AbsolutePath(file.AlphaName);
   if (!checkedFiles_.insert(key).second) return;
+  NoteFile(files.AbsolutePath(file.Name));
+  if (!file.AlphaName.empty()) NoteFile(files.AbsolutePath(file.AlphaName));
   std::string note;
   const std::string problem = EffectFileProblem(file, note, files);
   const std::string by = file.Parameter.empty() ? user : user + ", parameter " + file.Parameter;
@@ -296,6 +305,7 @@ void TScriptChecker::CheckFile(int line, const TEffectFile& file, const std::str
 }
 
 void TScriptChecker::CheckDemo(TVDemo& demo) {
+  report_.DemoName = demo.DemoName;
   for (const auto& [slot, load] : slots_) {
     const TVEffect& effect = *demo.EffectSlots[static_cast<size_t>(slot)];
     const std::string user = load.Type + " in slot " + std::to_string(slot);
@@ -314,6 +324,7 @@ void TScriptChecker::CheckDemo(TVDemo& demo) {
   }
   CheckMusicTempo(demo);
   for (TCheckMessage& message : CheckKeyedTracks(demo)) report_.Messages.push_back(message);
+  for (const std::string& path : TrackFilePaths(demo.Tracks)) NoteFile(AbsolutePath(path));
   if (demo.Bars.empty()) return;
   if (!demo.Tracker) {
     Error(demo.Bars[0].Line, BarsNeedTrackerMessage());

@@ -17,6 +17,10 @@ struct TCheckMessage {
 struct TCheckReport {
   std::string File;
   std::vector<TCheckMessage> Messages;
+  // Every file the script reads (pictures, models, music, demotrack, track files), as absolute
+  // paths, each once, in the order they are read; the script itself is not among them.
+  std::vector<std::string> Files;
+  std::string DemoName;  // the script's DEMO name (empty when it gives none)
 
   // Number of errors among the messages.
   int ErrorCount() const;

@@ -250,3 +250,11 @@ void ApplyDemoTracks(const TDemoTracks& tracks, double row, float& fade, float c
     }
   }
 }
+
+std::vector<std::string> TrackFilePaths(const TDemoTracks& tracks) {
+  if (tracks.Path.empty()) return {};
+  if (!tracks.TrackFileBase) return {tracks.Path};
+  std::vector<std::string> paths;
+  for (const std::string& name : tracks.FileTracks) paths.push_back(TrackFileName(tracks.Path, name));
+  return paths;
+}

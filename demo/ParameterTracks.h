@@ -77,3 +77,5 @@ void FinishTracks(TDemoTracks& tracks, const TReadContext& files);
 void ApplyEffectTracks(const TDemoTracks& tracks, int32_t slot, double row, TVEffect& effect);
 // Sets the demo's fade and clear colour parts that follow tracks to their values at `row`.
 void ApplyDemoTracks(const TDemoTracks& tracks, double row, float& fade, float clearColor[4]);
+// The files the tracks were read from: the `.rocket` file, or the `.track` files found.
+std::vector<std::string> TrackFilePaths(const TDemoTracks& tracks);

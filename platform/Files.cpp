@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -160,4 +161,38 @@ bool MoveIntoPlace(const std::string& from, const std::string& to, bool replace)
   if (::link(from.c_str(), to.c_str()) != 0) return false;
   ::unlink(from.c_str());
   return true;
+}
+
+bool WriteFileByRename(const std::string& fileName, const std::string& bytes, bool replace,
+                       std::string& error) {
+  const std::string partial = fileName + ".partial";
+  FILE* file = std::fopen(partial.c_str(), "wb");
+  if (!file) {
+    error = "cannot write " + fileName + ": " + std::strerror(errno);
+    return false;
+  }
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  const int writeErrno = errno;
+  const bool closed = std::fclose(file) == 0;
+  if (!written || !closed) {
+    error = "cannot write " + fileName + ": " + std::strerror(written ? errno : writeErrno);
+    std::remove(partial.c_str());
+    return false;
+  }
+  if (!MoveIntoPlace(partial, fileName, replace)) {
+    const int moveErrno = errno;
+    std::remove(partial.c_str());
+    error = moveErrno == EEXIST ? fileName + " already exists; it is kept"
+                                : "cannot write " + fileName + ": " + std::strerror(moveErrno);
+    return false;
+  }
+  return true;
+}
+
+std::string ExecutablePath() {
+  std::string path(4096, '\0');
+  const ssize_t length = ::readlink("/proc/self/exe", &path[0], path.size() - 1);
+  if (length <= 0) return std::string();
+  path.resize(static_cast<size_t>(length));
+  return path;
 }

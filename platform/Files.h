@@ -32,6 +32,8 @@ std::string NotFoundNote(const std::string& name);
 std::string NotFoundNoteIn(const std::string& folder, const std::string& name);
 // The process's current directory as an absolute path (empty when it cannot be told).
 std::string CurrentDirectory();
+// The absolute path of the running program (empty when the system does not say).
+std::string ExecutablePath();
 // The resolved name as an absolute path.
 std::string AbsolutePath(const std::string& name);
 // The same for a name relative to `folder` (empty: the current folder).
@@ -41,6 +43,10 @@ std::string AbsolutePathIn(const std::string& folder, const std::string& name);
 // appeared under the target name meanwhile is kept and the rename fails with EEXIST. False (with
 // errno) on failure.
 bool MoveIntoPlace(const std::string& from, const std::string& to, bool replace);
+// Writes the bytes to NAME.partial beside the file and renames it into place; an existing file
+// is replaced only with `replace`. False with a message naming the file.
+bool WriteFileByRename(const std::string& fileName, const std::string& bytes, bool replace,
+                       std::string& error);
 
 // What tells one version of a file from another without reading it: its size and its
 // modification time. A missing file has Exists false and zeros.

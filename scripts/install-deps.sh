@@ -28,7 +28,7 @@ development_packages=(
   clang libclang-rt-14-dev libstb-dev
   libassimp-dev lib3ds-dev
   dpkg-dev file libxml2-utils lintian mandoc
-  parallel rsync
+  parallel rsync unzip
 )
 
 packages=("${play_packages[@]}")

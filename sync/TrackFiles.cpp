@@ -407,33 +407,6 @@ bool TrackWritable(const TKeyedTrack& track, std::string& error) {
   return true;
 }
 
-// Writes the bytes under a temporary name beside the file and renames it into place.
-bool WriteByRename(const std::string& fileName, const std::string& bytes, bool replace,
-                   std::string& error) {
-  const std::string partial = fileName + ".partial";
-  FILE* file = std::fopen(partial.c_str(), "wb");
-  if (!file) {
-    error = "cannot write " + fileName + ": " + std::strerror(errno);
-    return false;
-  }
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  const int writeErrno = errno;
-  const bool closed = std::fclose(file) == 0;
-  if (!written || !closed) {
-    error = "cannot write " + fileName + ": " + std::strerror(written ? errno : writeErrno);
-    std::remove(partial.c_str());
-    return false;
-  }
-  if (!MoveIntoPlace(partial, fileName, replace)) {
-    const int moveErrno = errno;
-    std::remove(partial.c_str());
-    error = moveErrno == EEXIST ? fileName + " already exists; it is kept"
-                                : "cannot write " + fileName + ": " + std::strerror(moveErrno);
-    return false;
-  }
-  return true;
-}
-
 void PutLittle32(uint32_t value, std::string& out) {
   for (int shift = 0; shift < 32; shift += 8) out += static_cast<char>((value >> shift) & 0xFF);
 }
@@ -523,7 +496,7 @@ bool WriteRocketFile(const std::string& fileName, const TKeyedTrackSet& tracks, 
                      bool replace, std::string& error) {
   std::string text;
   if (!RocketXml(tracks, rows, text, error)) return false;
-  return WriteByRename(fileName, text, replace, error);
+  return WriteFileByRename(fileName, text, replace, error);
 }
 
 std::string TrackFileName(const std::string& base, const std::string& trackName) {
@@ -609,7 +582,7 @@ bool WriteTrackFiles(const std::string& base, const TKeyedTrackSet& tracks, std:
       start = next;
     }
     if (!TrackWritable(named.second, error)) return false;
-    if (!WriteByRename(fileName, TrackFileBytes(named.second), true, error)) return false;
+    if (!WriteFileByRename(fileName, TrackFileBytes(named.second), true, error)) return false;
   }
   return true;
 }
