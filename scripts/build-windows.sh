@@ -167,7 +167,8 @@ build_flac() {
     -DINSTALL_MANPAGES=OFF -DWITH_OGG=ON -DBUILD_CXXLIBS=OFF
 }
 build_opus() {
-  cmake_build "$(debian_source opus)" -DOPUS_BUILD_PROGRAMS=OFF -DOPUS_BUILD_TESTING=OFF
+  # The 1.3.1 tarball lacks a file its CMake build includes: autotools.
+  autotools_build "$(debian_source opus)" --disable-extra-programs --disable-doc
 }
 build_sndfile() {
   # MPEG through libsndfile would need LAME; the player decodes MP3 with libmpg123 itself.
@@ -229,7 +230,12 @@ for library in "${libraries[@]}"; do
   log=$cache/logs/$library.log
   echo "build-windows: building $library (log: $log)"
   start=$(date +%s)
-  if ! ( set -euo pipefail; "build_$library" ) > "$log" 2>&1; then
+  # Not in an `if` or `||`, where the shell would not stop at a failing step.
+  set +e
+  ( set -euo pipefail; "build_$library" ) > "$log" 2>&1
+  status=$?
+  set -e
+  if [ "$status" -ne 0 ]; then
     echo "build-windows: $library failed; its log is $log" >&2
     tail -n 20 "$log" >&2
     exit 1
