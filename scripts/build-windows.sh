@@ -56,6 +56,7 @@ apt_updated=false
 debian_source() {
   local package=$1 folder=$sources/$1
   if [ -f "$folder/.unpacked" ]; then
+    echo "source: $(cat "$folder/version")" >&2
     cat "$folder/.unpacked"
     return
   fi
@@ -86,14 +87,16 @@ debian_source() {
     fi
     chosen=$orig_only
     echo "build-windows: $package $chosen: Debian's patches not served, building the upstream source" >&2
+    chosen="$chosen (upstream source only)"
   fi
-  local upstream=${chosen#*:}; upstream=${upstream%-*}
+  local upstream=${chosen%% *}; upstream=${upstream#*:}; upstream=${upstream%-*}
   local unpacked=$folder/$package-$upstream
   mkdir -p "$unpacked"
   tar -xf "$(ls "$folder/download/${package}_${upstream}.orig.tar."* | head -n1)" -C "$unpacked" \
     --strip-components=1
   local debian_tar
   debian_tar=$(ls "$folder/download/${package}_${chosen#*:}.debian.tar."* 2>/dev/null | head -n1 || true)
+  echo "$package $chosen" > "$folder/version"
   if [ -n "$debian_tar" ]; then
     tar -xf "$debian_tar" -C "$unpacked"
     if [ -f "$unpacked/debian/patches/series" ]; then
@@ -104,8 +107,8 @@ debian_source() {
       done < "$unpacked/debian/patches/series"
     fi
   fi
-  echo "$chosen" > "$folder/version"
   echo "$unpacked" > "$folder/.unpacked"
+  echo "source: $(cat "$folder/version")" >&2
   echo "$unpacked"
 }
 
@@ -266,10 +269,14 @@ for library in "${libraries[@]}"; do
     exit 1
   fi
   seconds=$(( $(date +%s) - start ))
-  echo "$seconds" > "$stamp"
+  source_line=$(sed -n 's/^source: //p' "$log" | head -n1)
+  echo "$seconds s, ${source_line:-from a Debian package}" > "$stamp"
   echo "build-windows: $library built in ${seconds}s"
 done
-echo "build-windows: libraries ready in $prefix ($(( $(date +%s) - run_start ))s)"
+echo "build-windows: libraries ready in $prefix ($(( $(date +%s) - run_start ))s); each built in:"
+for library in "${libraries[@]}"; do
+  printf '  %-10s %s\n' "$library" "$(cat "$cache/stamps/$library")"
+done
 
 $check || exit 0
 bash scripts/windows/check.sh "$prefix" "$cache"
