@@ -33,5 +33,7 @@ xvfb-run -a -s "-screen 0 640x480x24" bash -c '
   set -e
   wineserver -p
   trap "wineserver -k" EXIT
+  # A new Wine folder is set up first, quietly (it reports the folders it makes).
+  [ -f "$WINEPREFIX/system.reg" ] || "$1" wineboot --init >/dev/null 2>&1
   "$1" "$2" && "$1" "$2" --gl
 ' check "$wine" "$exe"
