@@ -2,6 +2,8 @@
 # Installs the Debian 12 packages Vorpane needs. With --play only what building and playing the
 # player and its sample production takes (scripts/play.sh); without it also what the tests, the
 # sanitizer and fuzz builds, the benchmarks and the Debian package take (scripts/test.sh, CI).
+# With --windows what scripts/build-windows.sh takes: the MinGW-w64 cross compilers, Wine to run
+# what they build, and the tools the libraries' own builds call.
 # Idempotent: when everything is there it only checks and returns. Uses apt-get as root, sudo
 # otherwise.
 set -euo pipefail
@@ -31,13 +33,21 @@ development_packages=(
   parallel rsync
 )
 
+# Cross-building for 64-bit Windows and running the result: zlib is the one library Debian ships
+# built for MinGW; nasm for libjpeg-turbo's SIMD code; dpkg-dev unpacks the Debian sources;
+# xvfb gives Wine's programs a display for GL.
+windows_packages=(
+  mingw-w64 libz-mingw-w64-dev wine64 wine
+  cmake ninja-build pkg-config nasm dpkg-dev xvfb xauth
+)
+
 packages=("${play_packages[@]}")
 play_only=false
-if [ "${1:-}" = "--play" ]; then
-  play_only=true
-else
-  packages+=("${development_packages[@]}")
-fi
+case "${1:-}" in
+  --play) play_only=true ;;
+  --windows) play_only=true; packages=("${windows_packages[@]}") ;;
+  *) packages+=("${development_packages[@]}") ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
