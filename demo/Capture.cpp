@@ -16,17 +16,6 @@
 
 namespace {
 
-bool MakeFolders(const std::string& path) {
-  std::string partial;
-  for (size_t i = 0; i <= path.size(); ++i) {
-    if (i == path.size() || path[i] == '/') {
-      if (!partial.empty() && ::mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST) return false;
-    }
-    if (i < path.size()) partial += path[i];
-  }
-  return FolderExists(path);
-}
-
 // True for the names a folder capture writes: frame_ and six or more digits then .png, and
 // audio.wav.
 bool IsCaptureOutputName(const std::string& name) {

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -218,4 +219,10 @@ void EndChild(pid_t pid) {
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
+}
+
+void ClosePipe(int pipe) { ::close(pipe); }
+
+void EnlargePipe(int pipe, size_t bytes) {
+  ::fcntl(pipe, F_SETPIPE_SZ, static_cast<int>(std::min<size_t>(bytes, 64u << 20)));
 }

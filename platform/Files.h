@@ -32,6 +32,22 @@ std::string NotFoundNote(const std::string& name);
 std::string NotFoundNoteIn(const std::string& folder, const std::string& name);
 // The process's current directory as an absolute path (empty when it cannot be told).
 std::string CurrentDirectory();
+// True for a name that starts at a root ("/x"; on Windows "C:x" and "\\x" too).
+bool IsAbsoluteName(const std::string& name);
+// A name given on the command line as seen from the current directory: absolute names and empty
+// ones unchanged, others prefixed with the current directory (unchanged when it cannot be told).
+std::string FromCurrentDirectory(const std::string& name);
+// True when anything, a dangling symbolic link included, has exactly this name.
+bool EntryExists(const std::string& name);
+// Makes a folder and the folders above it that are missing; true when it exists at the end.
+bool MakeFolders(const std::string& path);
+// The user's cache folder for this program ($XDG_CACHE_HOME/vorpane or ~/.cache/vorpane;
+// %LOCALAPPDATA%\Vorpane on Windows), or empty with what is missing.
+std::string UserCacheFolder(std::string& missing);
+// This process's id, which no other running process has: for temporary file names.
+long ProcessId();
+// The full path of the running program (empty when it cannot be told).
+std::string ProgramPath();
 // The resolved name as an absolute path.
 std::string AbsolutePath(const std::string& name);
 // The same for a name relative to `folder` (empty: the current folder).
@@ -41,6 +57,13 @@ std::string AbsolutePathIn(const std::string& folder, const std::string& name);
 // appeared under the target name meanwhile is kept and the rename fails with EEXIST. False (with
 // errno) on failure.
 bool MoveIntoPlace(const std::string& from, const std::string& to, bool replace);
+
+#ifdef _WIN32
+// A UTF-8 name as Windows' wide-character calls take it.
+std::wstring WideName(const std::string& name);
+// A wide-character name from Windows as UTF-8.
+std::string Utf8Name(const std::wstring& name);
+#endif
 
 // What tells one version of a file from another without reading it: its size and its
 // modification time. A missing file has Exists false and zeros.
