@@ -21,16 +21,14 @@ set(CMAKE_RC_COMPILER ${VORPANE_MINGW_HOST}-windres)
 set(CMAKE_AR ${VORPANE_MINGW_HOST}-gcc-ar-posix CACHE FILEPATH "")
 set(CMAKE_RANLIB ${VORPANE_MINGW_HOST}-gcc-ranlib-posix CACHE FILEPATH "")
 
-# Headers and libraries from the prefix and from Debian's MinGW tree (zlib), programs from the host.
+# Headers and libraries from the prefix (before MinGW's own tree), programs from the host.
 set(CMAKE_FIND_ROOT_PATH "${VORPANE_WINDOWS_PREFIX}" /usr/${VORPANE_MINGW_HOST})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-# Static archives before import libraries: one program, no DLLs beside it.
-set(CMAKE_FIND_LIBRARY_SUFFIXES .a .dll.a .lib)
 
-set(ENV{PKG_CONFIG_LIBDIR} "${VORPANE_WINDOWS_PREFIX}/lib/pkgconfig:/usr/${VORPANE_MINGW_HOST}/lib/pkgconfig")
+set(ENV{PKG_CONFIG_LIBDIR} "${VORPANE_WINDOWS_PREFIX}/lib/pkgconfig")
 set(ENV{PKG_CONFIG_PATH} "")
 set(ENV{PKG_CONFIG_SYSROOT_DIR} "")
 # pkg_check_modules hands on Libs.private too, so static libraries bring what they link.

@@ -56,6 +56,7 @@ apt_updated=false
 debian_source() {
   local package=$1 folder=$sources/$1
   if [ -f "$folder/.unpacked" ]; then
+    echo "source: $(cat "$folder/version")" >&2
     cat "$folder/.unpacked"
     return
   fi
@@ -86,14 +87,16 @@ debian_source() {
     fi
     chosen=$orig_only
     echo "build-windows: $package $chosen: Debian's patches not served, building the upstream source" >&2
+    chosen="$chosen (upstream source only)"
   fi
-  local upstream=${chosen#*:}; upstream=${upstream%-*}
+  local upstream=${chosen%% *}; upstream=${upstream#*:}; upstream=${upstream%-*}
   local unpacked=$folder/$package-$upstream
   mkdir -p "$unpacked"
   tar -xf "$(ls "$folder/download/${package}_${upstream}.orig.tar."* | head -n1)" -C "$unpacked" \
     --strip-components=1
   local debian_tar
   debian_tar=$(ls "$folder/download/${package}_${chosen#*:}.debian.tar."* 2>/dev/null | head -n1 || true)
+  echo "$package $chosen" > "$folder/version"
   if [ -n "$debian_tar" ]; then
     tar -xf "$debian_tar" -C "$unpacked"
     if [ -f "$unpacked/debian/patches/series" ]; then
@@ -104,23 +107,23 @@ debian_source() {
       done < "$unpacked/debian/patches/series"
     fi
   fi
-  echo "$chosen" > "$folder/version"
   echo "$unpacked" > "$folder/.unpacked"
+  echo "source: $(cat "$folder/version")" >&2
   echo "$unpacked"
 }
 
 # --- Building ---------------------------------------------------------------------------------
-export PKG_CONFIG_LIBDIR=$prefix/lib/pkgconfig:/usr/$host/lib/pkgconfig
+export PKG_CONFIG_LIBDIR=$prefix/lib/pkgconfig
 export PKG_CONFIG_PATH=
 export VORPANE_WINDOWS_PREFIX=$prefix
 cross_env=(CC=$host-gcc-posix CXX=$host-g++-posix AR=$host-gcc-ar-posix RANLIB=$host-gcc-ranlib-posix
   STRIP=$host-strip)
-zlib_options=(-DZLIB_LIBRARY=/usr/$host/lib/libz.a -DZLIB_INCLUDE_DIR=/usr/$host/include)
+zlib_options=(-DZLIB_LIBRARY="$prefix/lib/libz.a" -DZLIB_INCLUDE_DIR="$prefix/include")
 
 # Configures, builds and installs a CMake project: source folder, then options.
 cmake_build() {
   local source=$1; shift
-  local build=$cache/build/$(basename "$source")
+  local build=$cache/build/$library
   rm -rf "$build"
   nice -n 19 cmake -S "$source" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
     -DVORPANE_WINDOWS_PREFIX="$prefix" -DCMAKE_INSTALL_PREFIX="$prefix" \
@@ -133,13 +136,29 @@ cmake_build() {
 # the CMake ones, without debug information, which only slows the build).
 autotools_build() {
   local source=$1; shift
-  local build=$cache/build/$(basename "$source")
+  local build=$cache/build/$library
   rm -rf "$build" && mkdir -p "$build"
   (cd "$build" && env "${cross_env[@]}" CFLAGS=-O2 CXXFLAGS=-O2 nice -n 19 "$source/configure" \
     --host=$host --prefix="$prefix" --disable-shared --enable-static \
     --disable-dependency-tracking "$@" && nice -n 19 make -j"$jobs" && make install)
 }
 
+# Adds $2 to the Libs.private of pkg-config file $1 of the prefix, for a static library whose
+# build does not list all it links.
+add_private_libs() {
+  sed -i "s|^Libs.private:.*|& $2|" "$prefix/lib/pkgconfig/$1.pc"
+  grep -q "^Libs.private:.* $2" "$prefix/lib/pkgconfig/$1.pc"
+}
+
+build_zlib() {
+  # Debian builds zlib for MinGW (libz-mingw-w64-dev): its static library and headers, without
+  # the import library beside them, which would link the DLL.
+  cp /usr/$host/include/zlib.h /usr/$host/include/zconf.h "$prefix/include/"
+  cp /usr/$host/lib/libz.a "$prefix/lib/"
+  printf '%s\n' 'prefix=${pcfiledir}/../..' 'Name: zlib' 'Description: zlib compression library' \
+    "Version: $(dpkg-query -W -f='${Version}' libz-mingw-w64-dev | sed 's/-.*//; s/^[0-9]*://; s/+.*//')" \
+    'Libs: -L${prefix}/lib -lz' 'Cflags: -I${prefix}/include' > "$prefix/lib/pkgconfig/zlib.pc"
+}
 build_sdl2() {
   cmake_build "$(debian_source libsdl2)" -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF
 }
@@ -152,9 +171,10 @@ build_png() {
     -DPNG_EXECUTABLES=OFF "${zlib_options[@]}"
 }
 build_freetype() {
-  # Only TrueType and OpenType files are read: no compressed fonts, no shaping, no PNG glyphs.
-  cmake_build "$(debian_source freetype)" -DFT_DISABLE_ZLIB=ON -DFT_DISABLE_BZIP2=ON \
-    -DFT_DISABLE_PNG=ON -DFT_DISABLE_HARFBUZZ=ON -DFT_DISABLE_BROTLI=ON
+  # zlib as a library of its own (FreeType's copy inside would clash with it); no shaping, no
+  # PNG glyphs, no bzip2 or Brotli: the player reads TrueType and OpenType fonts.
+  cmake_build "$(debian_source freetype)" -DFT_REQUIRE_ZLIB=ON "${zlib_options[@]}" \
+    -DFT_DISABLE_BZIP2=ON -DFT_DISABLE_PNG=ON -DFT_DISABLE_HARFBUZZ=ON -DFT_DISABLE_BROTLI=ON
 }
 build_ogg() {
   cmake_build "$(debian_source libogg)" -DINSTALL_DOCS=OFF
@@ -169,19 +189,27 @@ build_flac() {
 build_opus() {
   # The 1.3.1 tarball lacks a file its CMake build includes: autotools.
   autotools_build "$(debian_source opus)" --disable-extra-programs --disable-doc
+  # Its hardening checks buffer copies through MinGW's libssp.
+  add_private_libs opus -lssp
 }
 build_sndfile() {
   # MPEG through libsndfile would need LAME; the player decodes MP3 with libmpg123 itself.
+  # FLAC's headers declare DLL imports unless told the library is static.
   cmake_build "$(debian_source libsndfile)" -DBUILD_PROGRAMS=OFF -DBUILD_EXAMPLES=OFF \
-    -DENABLE_EXTERNAL_LIBS=ON -DENABLE_MPEG=OFF -DINSTALL_MANPAGES=OFF -DENABLE_CPACK=OFF
+    -DENABLE_EXTERNAL_LIBS=ON -DENABLE_MPEG=OFF -DINSTALL_MANPAGES=OFF -DENABLE_CPACK=OFF \
+    -DCMAKE_C_FLAGS=-DFLAC__NO_DLL
 }
 build_fftw3f() {
+  # Windows has no memalign: FFTW's own aligned allocator (its CMake build offers no option).
   cmake_build "$(debian_source fftw3)" -DENABLE_FLOAT=ON -DENABLE_SSE=ON -DENABLE_SSE2=ON \
-    -DENABLE_THREADS=OFF -DBUILD_TESTS=OFF
+    -DENABLE_THREADS=OFF -DBUILD_TESTS=OFF -DDISABLE_FORTRAN=ON \
+    -DCMAKE_C_FLAGS=-DWITH_OUR_MALLOC
 }
 build_mpg123() {
-  autotools_build "$(debian_source mpg123)" --disable-components --enable-libmpg123 \
-    --with-cpu=x86-64 --disable-modules
+  # Its CMake port builds the library alone (the autotools build always adds the programs).
+  cmake_build "$(debian_source mpg123)/ports/cmake" -DBUILD_PROGRAMS=OFF -DBUILD_LIBOUT123=OFF
+  # Its Windows path helpers.
+  add_private_libs libmpg123 -lshlwapi
 }
 build_openmpt() {
   # Only the library: no player, no examples, no tests. Ogg Vorbis and MP3 samples inside
@@ -221,7 +249,7 @@ build_headers() {
 }
 
 # In the order they depend on each other.
-libraries=(headers sdl2 jpeg png freetype ogg vorbis flac opus sndfile fftw3f mpg123 openmpt aubio
+libraries=(headers zlib sdl2 jpeg png freetype ogg vorbis flac opus sndfile fftw3f mpg123 openmpt aubio
   qmdsp googletest)
 run_start=$(date +%s)
 for library in "${libraries[@]}"; do
@@ -241,10 +269,14 @@ for library in "${libraries[@]}"; do
     exit 1
   fi
   seconds=$(( $(date +%s) - start ))
-  echo "$seconds" > "$stamp"
+  source_line=$(sed -n 's/^source: //p' "$log" | head -n1)
+  echo "$seconds s, ${source_line:-from a Debian package}" > "$stamp"
   echo "build-windows: $library built in ${seconds}s"
 done
-echo "build-windows: libraries ready in $prefix ($(( $(date +%s) - run_start ))s)"
+echo "build-windows: libraries ready in $prefix ($(( $(date +%s) - run_start ))s); each built in:"
+for library in "${libraries[@]}"; do
+  printf '  %-10s %s\n' "$library" "$(cat "$cache/stamps/$library")"
+done
 
 $check || exit 0
 bash scripts/windows/check.sh "$prefix" "$cache"

@@ -34,11 +34,11 @@ development_packages=(
 )
 
 # Cross-building for 64-bit Windows and running the result: zlib is the one library Debian ships
-# built for MinGW; nasm for libjpeg-turbo's SIMD code; dpkg-dev unpacks the Debian sources;
-# xvfb gives Wine's programs a display for GL.
+# built for MinGW; nasm for libjpeg-turbo's SIMD code; dpkg-dev, patch, bzip2 and xz-utils fetch
+# and unpack the Debian sources; xvfb gives Wine's programs a display for GL.
 windows_packages=(
   mingw-w64 libz-mingw-w64-dev wine64 wine
-  cmake ninja-build pkg-config nasm dpkg-dev xvfb xauth
+  cmake ninja-build pkg-config nasm dpkg-dev patch bzip2 xz-utils xvfb xauth
 )
 
 packages=("${play_packages[@]}")

@@ -15,8 +15,9 @@ nice -n 19 cmake -S scripts/windows/check -B "$build" -G Ninja \
 nice -n 19 cmake --build "$build" >"$cache/logs/check-build.log" 2>&1 ||
   { tail -n 30 "$cache/logs/check-build.log" >&2; exit 1; }
 exe=$build/vorpane-windows-check.exe
-if x86_64-w64-mingw32-objdump -p "$exe" | grep -i 'DLL Name' | grep -vqiE \
-  '(kernel32|user32|gdi32|winmm|imm32|ole32|oleaut32|version|advapi32|setupapi|shell32|opengl32|glu32|msvcrt|ws2_32|api-ms-win-[a-z0-9-]+)\.dll'; then
+windows_dlls='(kernel32|user32|gdi32|winmm|imm32|ole32|oleaut32|version|advapi32|setupapi|shell32'
+windows_dlls+='|shlwapi|opengl32|glu32|msvcrt|ws2_32)\.dll'
+if x86_64-w64-mingw32-objdump -p "$exe" | grep 'DLL Name' | grep -vqiE "$windows_dlls"; then
   echo "build-windows: the check program needs DLLs beyond Windows' own:" >&2
   x86_64-w64-mingw32-objdump -p "$exe" | grep 'DLL Name' >&2
   exit 1
@@ -26,6 +27,7 @@ fi
 export WINEPREFIX=${cache%/*}/wine
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
+mkdir -p "$WINEPREFIX"
 wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
 xvfb-run -a -s "-screen 0 640x480x24" bash -c '
   set -e

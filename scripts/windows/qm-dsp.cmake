@@ -1,5 +1,6 @@
 # The Queen Mary DSP library for MinGW, from the source list of its own makefiles, with the flags
-# of its 64-bit Linux build; headers under include/qm-dsp as Debian installs them.
+# of its 64-bit Linux build; headers under include/qm-dsp as Debian installs them. Without the
+# hidden Markov model and the segmenter on it: they need LAPACK, and the player uses neither.
 cmake_minimum_required(VERSION 3.20)
 project(qm-dsp VERSION 1.7.1 LANGUAGES C CXX)
 file(STRINGS build/general/Makefile.inc MAKEFILE_LINES)
@@ -20,6 +21,8 @@ foreach(line ${MAKEFILE_LINES})
 endforeach()
 list(REMOVE_DUPLICATES QMDSP_SOURCES)
 list(REMOVE_DUPLICATES QMDSP_HEADERS)
+list(FILTER QMDSP_SOURCES EXCLUDE REGEX "^(hmm|dsp/segmentation)/")
+list(FILTER QMDSP_HEADERS EXCLUDE REGEX "^(hmm|dsp/segmentation)/")
 add_library(qm-dsp STATIC ${QMDSP_SOURCES})
 target_include_directories(qm-dsp PRIVATE . ext/kissfft ext/kissfft/tools)
 target_compile_definitions(qm-dsp PRIVATE kiss_fft_scalar=double USE_PTHREADS)

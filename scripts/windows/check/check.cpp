@@ -136,7 +136,10 @@ void CheckLibraries() {
 
   int mpgError = 0;
   mpg123_handle* mpg = mpg123_new(nullptr, &mpgError);
-  Report(mpg != nullptr, "mpg123", std::string(mpg123_distversion(nullptr, nullptr, nullptr)));
+  const char** decoders = mpg123_decoders();
+  Report(mpg != nullptr && decoders && decoders[0], "mpg123",
+         "API " + std::to_string(MPG123_API_VERSION) + ", decoder " +
+             (decoders && decoders[0] ? decoders[0] : "none"));
   mpg123_delete(mpg);
 
   const char* openmptVersion = openmpt_get_string("library_version");
@@ -160,14 +163,17 @@ void CheckLibraries() {
   del_fvec(found);
   Report(onsetAt > 0.1 && onsetAt < 0.13, "aubio", "onset at " + std::to_string(onsetAt) + " s");
 
-  // qm-dsp's tempo tracker on a steady pulse every 43 frames.
+  // qm-dsp's tempo tracker on a pulse every 43 detection values (120 BPM at 512 of 44100 Hz)
+  // beats on the pulse.
   TempoTrackV2 tracker(44100, 512);
-  std::vector<double> df(1000, 0.0), periods, beats;
+  std::vector<double> df(1000, 0.0), tempi, beats;
   for (size_t i = 0; i < df.size(); i += 43) df[i] = 1.0;
-  std::vector<double> rawDf = df;
-  tracker.calculateBeatPeriod(df, periods, 120);
-  tracker.calculateBeats(rawDf, periods, beats);
-  Report(beats.size() > 15, "qm-dsp", std::to_string(beats.size()) + " beats");
+  std::vector<double> periods(df.size(), 0.0);
+  tracker.calculateBeatPeriod(df, periods, tempi);
+  tracker.calculateBeats(df, periods, beats);
+  double spacing = beats.size() > 1 ? (beats.back() - beats.front()) / (beats.size() - 1) : 0;
+  Report(beats.size() > 15 && std::fabs(spacing - 43) < 1, "qm-dsp",
+         std::to_string(beats.size()) + " beats, " + std::to_string(spacing) + " apart");
 
   CLI::App app("check");
   Report(true, "CLI11", CLI11_VERSION);
