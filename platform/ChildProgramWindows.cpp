@@ -4,6 +4,7 @@
 #include "platform/ChildProgram.h"
 
 #include "platform/Files.h"
+#include "platform/ChildStallWatch.h"
 #include "platform/Interrupts.h"
 
 #include <windows.h>
@@ -11,7 +12,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <cstdlib>
 #include <map>
 #include <mutex>
@@ -55,7 +55,10 @@ void ForgetProcess(pid_t pid) {
   processes.erase(found);
 }
 
-unsigned long long ProcessorTicks(pid_t pid) {
+}  // namespace
+
+// Kernel and user time in 100 ns steps.
+unsigned long long ChildProcessorTicks(pid_t pid) {
   HANDLE process = ProcessHandle(pid);
   FILETIME created, exited, kernel, user;
   if (!process || !::GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
@@ -65,28 +68,7 @@ unsigned long long ProcessorTicks(pid_t pid) {
   return ticks(kernel) + ticks(user);
 }
 
-// Tells a program that is working slowly from one that has stopped.
-class TStallWatch {
- public:
-  explicit TStallWatch(pid_t pid)
-      : pid_(pid), ticks_(ProcessorTicks(pid)), lastProgress_(Clock::now()) {}
-  void Progress() { lastProgress_ = Clock::now(); }
-  bool Stalled() {
-    const unsigned long long ticks = ProcessorTicks(pid_);
-    if (ticks != ticks_) {
-      ticks_ = ticks;
-      Progress();
-    }
-    return std::chrono::duration<double>(Clock::now() - lastProgress_).count() >
-           kChildStallSeconds;
-  }
-
- private:
-  using Clock = std::chrono::steady_clock;
-  pid_t pid_;
-  unsigned long long ticks_;
-  Clock::time_point lastProgress_;
-};
+namespace {
 
 // One argument as the C runtime of the started program splits the command line again.
 std::wstring QuotedArgument(const std::wstring& argument) {
