@@ -1,4 +1,4 @@
-// glActiveTexture and glMultiTexCoord2f are entry points of libGL itself (OpenGL 1.3).
+// glActiveTexture and glMultiTexCoord2f (OpenGL 1.3) come through GlEntryPoints.h.
 #include "platform/GlEntryPoints.h"
 #include "effects/Draw2D.h"
 

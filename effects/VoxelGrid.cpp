@@ -1,4 +1,4 @@
-// glActiveTexture is an entry point of libGL itself (OpenGL 1.3).
+// glActiveTexture (OpenGL 1.3) comes through GlEntryPoints.h.
 #include "platform/GlEntryPoints.h"
 #include "effects/VoxelGrid.h"
 

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <unistd.h>
+
 namespace {
 
 bool DisplayAvailable() {
@@ -60,6 +62,8 @@ std::string DisplayProblem() {
   }
   return "no display answers at " + failures;
 }
+
+bool StderrIsTerminal() { return ::isatty(::fileno(stderr)) != 0; }
 
 void UseOffscreenVideo() {
   if (std::getenv("SDL_VIDEODRIVER") != nullptr) return;

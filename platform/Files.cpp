@@ -93,6 +93,30 @@ std::string UserCacheFolder(std::string& missing) {
   return std::string();
 }
 
+std::vector<std::string> FolderEntryNames(const std::string& folder) {
+  std::vector<std::string> names;
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return names;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  ::closedir(dir);
+  return names;
+}
+
+bool RemoveFile(const std::string& name) {
+#ifdef _WIN32
+  if (::DeleteFileW(WideName(name).c_str())) return true;
+  const DWORD error = ::GetLastError();
+  errno = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? ENOENT
+          : error == ERROR_ACCESS_DENIED ? EACCES : EIO;
+  return false;
+#else
+  return ::unlink(name.c_str()) == 0;
+#endif
+}
+
 long ProcessId() {
 #ifdef _WIN32
   return static_cast<long>(::GetCurrentProcessId());

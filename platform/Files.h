@@ -46,6 +46,10 @@ bool MakeFolders(const std::string& path);
 std::string UserCacheFolder(std::string& missing);
 // This process's id, which no other running process has: for temporary file names.
 long ProcessId();
+// The names of a folder's entries, without "." and ".." (none when it cannot be read).
+std::vector<std::string> FolderEntryNames(const std::string& folder);
+// Removes a file (never a folder); false with errno on failure.
+bool RemoveFile(const std::string& name);
 // The full path of the running program (empty when it cannot be told).
 std::string ProgramPath();
 // The resolved name as an absolute path.

@@ -1,4 +1,4 @@
-// Framebuffer objects are GL 3.0 entry points of libGL itself.
+// Framebuffer objects (OpenGL 3.0) come through GlEntryPoints.h.
 #include "platform/GlEntryPoints.h"
 #include "platform/RenderTarget.h"
 
