@@ -18,9 +18,6 @@
 #include <memory>
 #include <new>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace {
 
 // Where the sample production is, for the line after "Cannot open file moltrax.vrp": the
@@ -34,7 +31,7 @@ std::string SampleProductionFolder() {
     const std::string prefix = folder.substr(0, folder.rfind('/'));
     for (const std::string& candidate :
          {prefix + "/" VORPANE_PRODUCTION_SUBDIR, folder + "/production"}) {
-      if (::access((candidate + "/moltrax.vrp").c_str(), R_OK) == 0) return candidate;
+      if (FileReadable(candidate + "/moltrax.vrp")) return candidate;
     }
   }
   return VORPANE_PRODUCTION_INSTALLED;
@@ -143,7 +140,7 @@ int RunVorpane(const std::vector<std::string>& arguments) {
   }
   // Checked before the script is read: reading it changes the current folder.
   const bool defaultScriptMissing =
-      commandLine.Script == "moltrax.vrp" && ::access("moltrax.vrp", F_OK) != 0;
+      commandLine.Script == "moltrax.vrp" && !FileExists("moltrax.vrp");
   try {
     TVDemo demo(commandLine.Script, commandLine.Options);
     std::unique_ptr<TEditSession> edit;

@@ -148,6 +148,14 @@ bool FileExists(const std::string& name) {
   return ::stat(name.c_str(), &st) == 0;
 }
 
+bool FileReadable(const std::string& name) {
+#ifdef _WIN32
+  return ::_waccess(WideName(name).c_str(), 4) == 0;
+#else
+  return ::access(name.c_str(), R_OK) == 0;
+#endif
+}
+
 bool FolderExists(const std::string& name) {
   struct stat st;
   return ::stat(name.c_str(), &st) == 0 && S_ISDIR(st.st_mode);

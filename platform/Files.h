@@ -14,6 +14,8 @@ std::string ResolveFileName(const std::string& name);
 std::string ResolveFileNameIn(const std::string& folder, const std::string& name);
 // True when something (a file, a folder, ...) exists under exactly this name.
 bool FileExists(const std::string& name);
+// True when a file exists under exactly this name and this process may read it.
+bool FileReadable(const std::string& name);
 // True when a folder exists under exactly this name.
 bool FolderExists(const std::string& name);
 // Reads a whole file (after name resolution). False when it cannot be opened or read.
