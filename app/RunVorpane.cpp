@@ -10,6 +10,7 @@
 #include "demo/Vorpane.h"
 #include "platform/Dialogs.h"
 #include "platform/FatalError.h"
+#include "platform/Files.h"
 #include "platform/Interrupts.h"
 #include "platform/Text.h"
 
@@ -18,9 +19,6 @@
 #include <memory>
 #include <new>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace {
 
 // Where the sample production is, for the line after "Cannot open file moltrax.vrp": the
@@ -28,13 +26,13 @@ namespace {
 // prefix), else the build folder's copy beside a built executable, else where an install of
 // this build would put it.
 std::string SampleProductionFolder() {
-  const std::string executable = ExecutablePath();
+  const std::string executable = ProgramPath();
   if (!executable.empty()) {
     const std::string folder = executable.substr(0, executable.rfind('/'));
     const std::string prefix = folder.substr(0, folder.rfind('/'));
     for (const std::string& candidate :
          {prefix + "/" VORPANE_PRODUCTION_SUBDIR, folder + "/production"}) {
-      if (::access((candidate + "/moltrax.vrp").c_str(), R_OK) == 0) return candidate;
+      if (FileReadable(candidate + "/moltrax.vrp")) return candidate;
     }
   }
   return VORPANE_PRODUCTION_INSTALLED;
@@ -45,10 +43,7 @@ int RunTimeline(const TCommandLine& commandLine) {
   SetDialogsEnabled(false);
   std::string target = commandLine.TimelineFile;
   // Named from where the program was started; reading the script moves to its folder.
-  if (target[0] != '/') {
-    char here[4096];
-    if (::getcwd(here, sizeof here)) target = std::string(here) + "/" + target;
-  }
+  target = FromCurrentDirectory(target);
   try {
     WriteTimelinePicture(commandLine.Script, target);
   } catch (const std::exception& error) {
@@ -61,9 +56,7 @@ int RunTimeline(const TCommandLine& commandLine) {
 // The capture target made absolute: it is named from where the program was started, and reading
 // the script moves to its folder (and DATADIR on from there) before the capture begins.
 void MakeAbsolute(std::string& capture) {
-  if (capture.empty() || capture[0] == '/') return;
-  char here[4096];
-  if (::getcwd(here, sizeof here)) capture = std::string(here) + "/" + capture;
+  capture = FromCurrentDirectory(capture);
 }
 
 // Refuses a capture that would replace what is there (status 2, before anything is written):
@@ -71,8 +64,7 @@ void MakeAbsolute(std::string& capture) {
 int RefuseTakenTarget(const TCommandLine& commandLine) {
   const std::string& capture = commandLine.Options.CaptureDir;
   if (capture.empty() || commandLine.Options.Overwrite) return -1;
-  struct stat st;
-  if (IsVideoFileName(capture) && ::lstat(capture.c_str(), &st) == 0) {
+  if (IsVideoFileName(capture) && EntryExists(capture)) {
     std::fprintf(stderr,
                  "vorpane: --capture %s: the file already exists; use --overwrite to replace it\n",
                  PrintableText(capture).c_str());
@@ -146,7 +138,7 @@ int RunVorpane(const std::vector<std::string>& arguments) {
       return 1;
     }
     // A capture or benchmark renders offscreen through EGL.
-    if (std::getenv("SDL_VIDEODRIVER") == nullptr) setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    UseOffscreenVideo();
   }
   // An edit run reports on stderr and on the screen: a modal box would take its keys.
   if (commandLine.NoDialogs || commandLine.Options.FixedStep || commandLine.Edit)
@@ -154,12 +146,11 @@ int RunVorpane(const std::vector<std::string>& arguments) {
   // Screenshots of an edit run go where the program was started, wherever the script is.
   std::string screenshotFolder;
   if (commandLine.Edit) {
-    char here[4096];
-    if (::getcwd(here, sizeof here)) screenshotFolder = here;
+    screenshotFolder = CurrentDirectory();
   }
   // Checked before the script is read: reading it changes the current folder.
   const bool defaultScriptMissing =
-      commandLine.Script == "moltrax.vrp" && ::access("moltrax.vrp", F_OK) != 0;
+      commandLine.Script == "moltrax.vrp" && !FileExists("moltrax.vrp");
   try {
     TVDemo demo(commandLine.Script, commandLine.Options);
     std::unique_ptr<TEditSession> edit;

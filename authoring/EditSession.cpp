@@ -10,10 +10,9 @@
 #include "effects/BitmapFont.h"
 #include "effects/Draw2D.h"
 #include "platform/Dialogs.h"
+#include "platform/Files.h"
 #include "platform/RenderTarget.h"
 #include "sync/TrackFiles.h"
-
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -252,7 +251,7 @@ void TEditSession::WriteScreenshot(const TVDemo& demo) const {
   const std::string stem = folder + "/vorpane-" + FormatHundredths(demo.Time);
   // A paused frame can be written more than once at the same time: later ones get a number.
   std::string name = stem + ".png";
-  for (int n = 2; ::access(name.c_str(), F_OK) == 0 && n < 10000; ++n)
+  for (int n = 2; FileExists(name) && n < 10000; ++n)
     name = stem + "-" + std::to_string(n) + ".png";
   std::vector<uint8_t> rgb;
   // The frame as drawn: at the window's scale when it shows the production scaled.

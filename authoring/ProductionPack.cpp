@@ -60,7 +60,7 @@ int PackProduction(const TPackDesc& desc, std::FILE* err) {
   const bool windows = desc.Target == "win64";
   std::string player = desc.Player;
   if (player.empty()) {
-    const std::string self = ExecutablePath();
+    const std::string self = ProgramPath();
     player = windows ? FolderOf(self) + "/vorpane.exe" : self;
   }
   if (!FileExists(player))

@@ -3,10 +3,7 @@
 #include "platform/FatalError.h"
 #include "platform/Files.h"
 
-#include <dirent.h>
 #include <png.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -15,17 +12,6 @@
 #include <cstring>
 
 namespace {
-
-bool MakeFolders(const std::string& path) {
-  std::string partial;
-  for (size_t i = 0; i <= path.size(); ++i) {
-    if (i == path.size() || path[i] == '/') {
-      if (!partial.empty() && ::mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST) return false;
-    }
-    if (i < path.size()) partial += path[i];
-  }
-  return FolderExists(path);
-}
 
 // True for the names a folder capture writes: frame_ and six or more digits then .png, and
 // audio.wav.
@@ -44,11 +30,8 @@ bool IsCaptureOutputName(const std::string& name) {
 // The names of the folder's entries that a capture writes (none when it cannot be read).
 std::vector<std::string> CaptureOutputsIn(const std::string& folder) {
   std::vector<std::string> names;
-  DIR* dir = ::opendir(folder.c_str());
-  if (!dir) return names;
-  while (const dirent* entry = ::readdir(dir))
-    if (IsCaptureOutputName(entry->d_name)) names.push_back(entry->d_name);
-  ::closedir(dir);
+  for (const std::string& name : FolderEntryNames(folder))
+    if (IsCaptureOutputName(name)) names.push_back(name);
   return names;
 }
 
@@ -77,7 +60,7 @@ std::unique_ptr<TFrameSink> MakePngFolderSink(const std::string& folder) {
   if (!MakeFolders(folder)) throw FatalError("Cannot create capture folder " + folder);
   // Frames of an earlier, longer capture would otherwise stay behind the new ones.
   for (const std::string& name : CaptureOutputsIn(folder))
-    if (::unlink((folder + "/" + name).c_str()) != 0 && errno != ENOENT)
+    if (!RemoveFile(folder + "/" + name) && errno != ENOENT)
       throw FatalError("Cannot remove " + folder + "/" + name + " of an earlier capture: " +
                        std::strerror(errno));
   return std::make_unique<PngFolderSink>(folder);

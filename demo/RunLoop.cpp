@@ -23,7 +23,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include <unistd.h>
 
 namespace {
 
@@ -154,7 +153,7 @@ void TVDemo::RunFrames() {
                 : MakePngFolderSink(options_.CaptureDir);
   if (options_.FixedStep) CatchUpToRangeStart();
   TRunProgress progress(
-      options_.FixedStep && !options_.Quiet ? stderr : nullptr, ::isatty(STDERR_FILENO) != 0,
+      options_.FixedStep && !options_.Quiet ? stderr : nullptr, StderrIsTerminal(),
       !options_.CaptureDir.empty(),
       frameLimit_,
       FixedStepTime(0));

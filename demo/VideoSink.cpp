@@ -14,9 +14,6 @@
 #include "platform/Files.h"
 #include "platform/Interrupts.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -84,7 +81,7 @@ class VideoFileSink : public TFrameSink {
 
   ~VideoFileSink() override {
     // Not finished: a failed or interrupted run, whose frames are not wanted any more.
-    if (pipe_ >= 0) ::close(pipe_);
+    if (pipe_ >= 0) ClosePipe(pipe_);
     EndChild(encoder_);
     std::remove(videoPart_.c_str());
     std::remove(audioPart_.c_str());
@@ -114,7 +111,7 @@ class VideoFileSink : public TFrameSink {
       std::fprintf(stderr, "Cannot capture to %s: no frame was rendered\n", fileName_.c_str());
       return false;
     }
-    ::close(pipe_);
+    ClosePipe(pipe_);
     pipe_ = -1;
     const TChildOutcome encoded = WaitForChild(encoder_);
     encoder_ = -1;
@@ -161,8 +158,7 @@ class VideoFileSink : public TFrameSink {
       // Room for two whole frames in the pipe, so the player draws the next frame while the
       // encoder is still reading this one (a default pipe holds 64 KiB). Where the system
       // allows less, the pipe stays as it is: only the overlap is lost.
-      const long frameBytes = static_cast<long>(width) * height * 3;
-      ::fcntl(pipe_, F_SETPIPE_SZ, static_cast<int>(std::min<long>(2 * frameBytes, 64L << 20)));
+      EnlargePipe(pipe_, 2 * static_cast<size_t>(width) * static_cast<size_t>(height) * 3);
       return true;
     }
     std::fprintf(stderr, "Cannot capture to %s: ffmpeg could not be started\n", fileName_.c_str());

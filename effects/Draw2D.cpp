@@ -1,5 +1,5 @@
-// glActiveTexture and glMultiTexCoord2f are entry points of libGL itself (OpenGL 1.3).
-#define GL_GLEXT_PROTOTYPES 1
+// glActiveTexture and glMultiTexCoord2f (OpenGL 1.3) come through GlEntryPoints.h.
+#include "platform/GlEntryPoints.h"
 #include "effects/Draw2D.h"
 
 #include "engine/KGL2Materials.h"

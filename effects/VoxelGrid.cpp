@@ -1,5 +1,5 @@
-// glActiveTexture is an entry point of libGL itself (OpenGL 1.3).
-#define GL_GLEXT_PROTOTYPES 1
+// glActiveTexture (OpenGL 1.3) comes through GlEntryPoints.h.
+#include "platform/GlEntryPoints.h"
 #include "effects/VoxelGrid.h"
 
 #include "engine/KGL2Classes.h"
@@ -161,7 +161,7 @@ bool InsidesOverlap(const TFlatFace& f, const TFlatFace& g) {
 // rounds them.
 std::vector<int8_t> CellBoxFaceSides(const TMeshDataN& cube) {
   constexpr float kHair = 1e-5f;
-  auto near = [](float a, float b) { return std::fabs(a - b) <= kHair; };
+  auto nearly = [](float a, float b) { return std::fabs(a - b) <= kHair; };
   auto coordinate = [](const TVec3& p, int axis) { return axis == 0 ? p.X : axis == 1 ? p.Y : p.Z; };
   const int32_t vertexCount = std::min<int32_t>(cube.VertexCount, static_cast<int32_t>(cube.Vertices.size()));
   if (cube.FaceCount <= 0 || static_cast<size_t>(cube.FaceCount) > cube.Faces.size()) return {};
@@ -172,7 +172,7 @@ std::vector<int8_t> CellBoxFaceSides(const TMeshDataN& cube) {
       high[a] = std::max(high[a], coordinate(cube.Vertices[v], a));
     }
   for (int a = 0; a < 3; ++a)
-    if (!near(low[a], -0.5f) || !near(high[a], 0.5f)) return {};
+    if (!nearly(low[a], -0.5f) || !nearly(high[a], 0.5f)) return {};
   std::vector<int8_t> sides;
   std::vector<TFlatFace> onSide[6];
   for (int32_t f = 0; f < cube.FaceCount; ++f) {
@@ -184,7 +184,7 @@ std::vector<int8_t> CellBoxFaceSides(const TMeshDataN& cube) {
     for (int s = 0; s < 6 && side < 0; ++s) {
       const float plane = s % 2 ? 0.5f : -0.5f;
       bool onPlane = true;
-      for (uint32_t k : corners) onPlane = onPlane && near(coordinate(cube.Vertices[k], s / 2), plane);
+      for (uint32_t k : corners) onPlane = onPlane && nearly(coordinate(cube.Vertices[k], s / 2), plane);
       if (onPlane) side = s;
     }
     if (side < 0) return {};

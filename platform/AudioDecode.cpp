@@ -47,7 +47,11 @@ class TQuietStderr {
   TQuietStderr() {
     std::fflush(stderr);
     saved_ = ::dup(2);
+#ifdef _WIN32
+    const int null = ::open("NUL", O_WRONLY);
+#else
     const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+#endif
     if (saved_ >= 0 && null >= 0) ::dup2(null, 2);
     if (null >= 0) ::close(null);
   }

@@ -1,5 +1,6 @@
 #include "platform/ChildProgram.h"
 
+#include "platform/ChildStallWatch.h"
 #include "platform/Interrupts.h"
 
 #include <fcntl.h>
@@ -8,8 +9,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,8 +20,10 @@ namespace {
 // How often a blocked wait looks at the interrupt flag and the program's processor time.
 constexpr int kPollMilliseconds = 200;
 
-// The processor time the program has used so far (clock ticks; 0 when it cannot be read).
-unsigned long long ProcessorTicks(pid_t pid) {
+}  // namespace
+
+// Clock ticks from /proc.
+unsigned long long ChildProcessorTicks(pid_t pid) {
   char path[64];
   std::snprintf(path, sizeof path, "/proc/%d/stat", static_cast<int>(pid));
   FILE* file = std::fopen(path, "r");
@@ -40,30 +43,7 @@ unsigned long long ProcessorTicks(pid_t pid) {
   return user + system;
 }
 
-// Tells a program that is working slowly from one that has stopped.
-class TStallWatch {
- public:
-  explicit TStallWatch(pid_t pid)
-      : pid_(pid), ticks_(ProcessorTicks(pid)), lastProgress_(Clock::now()) {}
-  void Progress() { lastProgress_ = Clock::now(); }
-  // Called after each poll that brought nothing: true once the program has neither moved nor
-  // used processor time for the whole stall time.
-  bool Stalled() {
-    const unsigned long long ticks = ProcessorTicks(pid_);
-    if (ticks != ticks_) {
-      ticks_ = ticks;
-      Progress();
-    }
-    return std::chrono::duration<double>(Clock::now() - lastProgress_).count() >
-           kChildStallSeconds;
-  }
-
- private:
-  using Clock = std::chrono::steady_clock;
-  pid_t pid_;
-  unsigned long long ticks_;
-  Clock::time_point lastProgress_;
-};
+namespace {
 
 // Waits until the descriptor is ready for `events`, an interrupt, or a stall.
 TChildOutcome AwaitDescriptor(int fd, short events, TStallWatch& watch) {
@@ -218,4 +198,10 @@ void EndChild(pid_t pid) {
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
+}
+
+void ClosePipe(int pipe) { ::close(pipe); }
+
+void EnlargePipe(int pipe, size_t bytes) {
+  ::fcntl(pipe, F_SETPIPE_SZ, static_cast<int>(std::min<size_t>(bytes, 64u << 20)));
 }

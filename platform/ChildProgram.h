@@ -30,3 +30,8 @@ TChildOutcome RunForOutput(const std::string& program, const std::vector<std::st
                            std::string& output);
 // Ends a program at once (SIGKILL) and reaps it.
 void EndChild(pid_t pid);
+// Closes the player's end of a pipe StartProgram made.
+void ClosePipe(int pipe);
+// Asks for room for `bytes` in a pipe to a program; where the system gives less (or sizes pipes
+// only when they are made), the pipe stays as it is.
+void EnlargePipe(int pipe, size_t bytes);

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <unistd.h>
+
 namespace {
 
 bool DisplayAvailable() {
@@ -29,10 +31,17 @@ std::string errorOrigin;
 }  // namespace
 
 bool DisplayPresent() {
+#ifdef _WIN32
+  // A Windows session always has its desktop.
+  return true;
+#endif
   return std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr;
 }
 
 std::string DisplayProblem() {
+#ifdef _WIN32
+  return std::string();
+#endif
   const char* driver = std::getenv("SDL_VIDEODRIVER");
   if (driver && *driver && std::strcmp(driver, "x11") != 0 && std::strcmp(driver, "wayland") != 0)
     return std::string();
@@ -52,6 +61,17 @@ std::string DisplayProblem() {
                 SDL_GetError() + ")";
   }
   return "no display answers at " + failures;
+}
+
+bool StderrIsTerminal() { return ::isatty(::fileno(stderr)) != 0; }
+
+void UseOffscreenVideo() {
+  if (std::getenv("SDL_VIDEODRIVER") != nullptr) return;
+#ifdef _WIN32
+  ::_putenv_s("SDL_VIDEODRIVER", "offscreen");
+#else
+  ::setenv("SDL_VIDEODRIVER", "offscreen", 1);
+#endif
 }
 
 void SetDialogsEnabled(bool enabled) { dialogsEnabled = enabled && InitialDialogsState(); }

@@ -10,6 +10,10 @@ bool DisplayPresent();
 // that needs no display, such as offscreen or dummy): no DISPLAY or WAYLAND_DISPLAY, or a
 // display that does not answer. Opens and closes the video subsystem to find out.
 std::string DisplayProblem();
+// True when standard error is a terminal (where a progress line can be redrawn).
+bool StderrIsTerminal();
+// Makes SDL render without a display (its offscreen driver) unless SDL_VIDEODRIVER names one.
+void UseOffscreenVideo();
 // Turns boxes on or off for the rest of the process (the text still goes to stderr).
 void SetDialogsEnabled(bool enabled);
 // True when a call of ShowErrorBox would show a box.

@@ -9,9 +9,16 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace {
+
+bool Rooted(const std::string& name) { return IsAbsoluteName(name); }
 
 // Finds an entry of `dir` whose name equals `component` ignoring case; empty when none.
 std::string FindEntryIgnoringCase(const std::string& dir, const std::string& component) {
@@ -30,9 +37,124 @@ std::string FindEntryIgnoringCase(const std::string& dir, const std::string& com
 
 }  // namespace
 
+bool IsAbsoluteName(const std::string& name) {
+#ifdef _WIN32
+  if (!name.empty() && name[0] == '\\') return true;
+  if (name.size() > 1 && name[1] == ':') return true;
+#endif
+  return !name.empty() && name[0] == '/';
+}
+
+std::string FromCurrentDirectory(const std::string& name) {
+  if (name.empty() || IsAbsoluteName(name)) return name;
+  const std::string here = CurrentDirectory();
+  return here.empty() ? name : here + "/" + name;
+}
+
+bool EntryExists(const std::string& name) {
+#ifdef _WIN32
+  return ::GetFileAttributesW(WideName(name).c_str()) != INVALID_FILE_ATTRIBUTES;
+#else
+  struct stat st;
+  return ::lstat(name.c_str(), &st) == 0;
+#endif
+}
+
+bool MakeFolders(const std::string& path) {
+  std::string partial;
+  for (size_t i = 0; i <= path.size(); ++i) {
+    if (i == path.size() || path[i] == '/') {
+#ifdef _WIN32
+      // "C:" is a drive, not a folder to make.
+      const bool made = partial.empty() || (partial.size() == 2 && partial[1] == ':') ||
+                        ::CreateDirectoryW(WideName(partial).c_str(), nullptr) ||
+                        ::GetLastError() == ERROR_ALREADY_EXISTS;
+      if (!made) return false;
+#else
+      if (!partial.empty() && ::mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST) return false;
+#endif
+    }
+    if (i < path.size()) partial += path[i];
+  }
+  return FolderExists(path);
+}
+
+std::string UserCacheFolder(std::string& missing) {
+#ifdef _WIN32
+  const wchar_t* local = ::_wgetenv(L"LOCALAPPDATA");
+  if (local && *local) return Utf8Name(local) + "/Vorpane";
+  missing = "LOCALAPPDATA names no folder";
+#else
+  const char* xdg = std::getenv("XDG_CACHE_HOME");
+  if (xdg && *xdg == '/') return std::string(xdg) + "/vorpane";
+  const char* home = std::getenv("HOME");
+  if (home && *home == '/') return std::string(home) + "/.cache/vorpane";
+  missing = "neither XDG_CACHE_HOME nor HOME names one";
+#endif
+  return std::string();
+}
+
+std::vector<std::string> FolderEntryNames(const std::string& folder) {
+  std::vector<std::string> names;
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return names;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  ::closedir(dir);
+  return names;
+}
+
+bool RemoveFile(const std::string& name) {
+#ifdef _WIN32
+  if (::DeleteFileW(WideName(name).c_str())) return true;
+  const DWORD error = ::GetLastError();
+  errno = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? ENOENT
+          : error == ERROR_ACCESS_DENIED ? EACCES : EIO;
+  return false;
+#else
+  return ::unlink(name.c_str()) == 0;
+#endif
+}
+
+long ProcessId() {
+#ifdef _WIN32
+  return static_cast<long>(::GetCurrentProcessId());
+#else
+  return static_cast<long>(::getpid());
+#endif
+}
+
+std::string ProgramPath() {
+#ifdef _WIN32
+  wchar_t path[MAX_PATH * 4];
+  const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
+  if (length == 0 || length >= MAX_PATH * 4) return std::string();
+  std::string program = Utf8Name(std::wstring(path, length));
+  for (char& c : program)
+    if (c == '\\') c = '/';
+  return program;
+#else
+  std::string executable(4096, '\0');
+  const ssize_t length = ::readlink("/proc/self/exe", &executable[0], executable.size() - 1);
+  if (length <= 0) return std::string();
+  executable.resize(static_cast<size_t>(length));
+  return executable;
+#endif
+}
+
 bool FileExists(const std::string& name) {
   struct stat st;
   return ::stat(name.c_str(), &st) == 0;
+}
+
+bool FileReadable(const std::string& name) {
+#ifdef _WIN32
+  return ::_waccess(WideName(name).c_str(), 4) == 0;
+#else
+  return ::access(name.c_str(), R_OK) == 0;
+#endif
 }
 
 bool FolderExists(const std::string& name) {
@@ -46,12 +168,12 @@ namespace {
 // trailing '/'); absolute names ignore the base. The result includes the base.
 std::string ResolveFrom(const std::string& base, const std::string& name) {
   if (name.empty()) return name;
-  const std::string asWritten = (name[0] == '/' ? std::string() : base) + name;
+  const std::string asWritten = (Rooted(name) ? std::string() : base) + name;
   if (FileExists(asWritten)) return asWritten;
   std::string path = name;
   for (char& c : path)
     if (c == '\\') c = '/';
-  const std::string prefix = path[0] == '/' ? std::string() : base;
+  const std::string prefix = Rooted(path) ? std::string() : base;
   if (FileExists(prefix + path)) return prefix + path;
 
   std::string resolved;
@@ -130,14 +252,21 @@ std::string NotFoundNoteIn(const std::string& folder, const std::string& name) {
 
 std::string CurrentDirectory() {
   char folder[4096];
-  return ::getcwd(folder, sizeof folder) ? std::string(folder) : std::string();
+  if (!::getcwd(folder, sizeof folder)) return std::string();
+  std::string path = folder;
+#ifdef _WIN32
+  // Names are put together with '/', which Windows takes as well.
+  for (char& c : path)
+    if (c == '\\') c = '/';
+#endif
+  return path;
 }
 
 std::string AbsolutePath(const std::string& name) { return AbsolutePathIn(std::string(), name); }
 
 std::string AbsolutePathIn(const std::string& folder, const std::string& name) {
   const std::string path = ResolveFileNameIn(folder, name);
-  if (!path.empty() && path[0] == '/') return path;
+  if (Rooted(path)) return path;
   const std::string here = folder.empty() ? CurrentDirectory() : folder;
   return here.empty() ? path : here + "/" + path;
 }
@@ -148,12 +277,55 @@ TFileStamp FileStamp(const std::string& name) {
   if (::stat(ResolveFileName(name).c_str(), &st) != 0) return stamp;
   stamp.Exists = true;
   stamp.Size = static_cast<uint64_t>(st.st_size);
+#ifdef _WIN32
+  // Windows' stat has whole seconds; the file times have 100 ns steps.
+  stamp.ModifiedNanoseconds = static_cast<int64_t>(st.st_mtime) * 1000000000;
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (::GetFileAttributesExW(WideName(ResolveFileName(name)).c_str(), GetFileExInfoStandard, &data)) {
+    const uint64_t ticks = (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                           data.ftLastWriteTime.dwLowDateTime;
+    stamp.ModifiedNanoseconds = static_cast<int64_t>(ticks) * 100;
+  }
+#else
   stamp.ModifiedNanoseconds = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 +
                               static_cast<int64_t>(st.st_mtim.tv_nsec);
+#endif
   return stamp;
 }
 
+#ifdef _WIN32
+std::wstring WideName(const std::string& name) {
+  if (name.empty()) return std::wstring();
+  const int length = ::MultiByteToWideChar(CP_UTF8, 0, name.data(), static_cast<int>(name.size()),
+                                           nullptr, 0);
+  std::wstring wide(static_cast<size_t>(length), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, name.data(), static_cast<int>(name.size()), wide.data(), length);
+  return wide;
+}
+
+std::string Utf8Name(const std::wstring& name) {
+  if (name.empty()) return std::string();
+  const int length = ::WideCharToMultiByte(CP_UTF8, 0, name.data(), static_cast<int>(name.size()),
+                                           nullptr, 0, nullptr, nullptr);
+  std::string narrow(static_cast<size_t>(length), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, name.data(), static_cast<int>(name.size()), narrow.data(),
+                        length, nullptr, nullptr);
+  return narrow;
+}
+#endif
+
 bool MoveIntoPlace(const std::string& from, const std::string& to, bool replace) {
+#ifdef _WIN32
+  // Without MOVEFILE_REPLACE_EXISTING an existing target makes the move fail.
+  if (::MoveFileExW(WideName(from).c_str(), WideName(to).c_str(),
+                    (replace ? MOVEFILE_REPLACE_EXISTING : 0) | MOVEFILE_WRITE_THROUGH))
+    return true;
+  const DWORD error = ::GetLastError();
+  errno = error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? EEXIST
+          : error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? ENOENT
+          : error == ERROR_ACCESS_DENIED ? EACCES : EIO;
+  return false;
+#else
   if (replace) return std::rename(from.c_str(), to.c_str()) == 0;
   if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
   if (errno != EINVAL && errno != ENOSYS) return false;
@@ -161,6 +333,7 @@ bool MoveIntoPlace(const std::string& from, const std::string& to, bool replace)
   if (::link(from.c_str(), to.c_str()) != 0) return false;
   ::unlink(from.c_str());
   return true;
+#endif
 }
 
 bool WriteFileByRename(const std::string& fileName, const std::string& bytes, bool replace,
@@ -187,12 +360,4 @@ bool WriteFileByRename(const std::string& fileName, const std::string& bytes, bo
     return false;
   }
   return true;
-}
-
-std::string ExecutablePath() {
-  std::string path(4096, '\0');
-  const ssize_t length = ::readlink("/proc/self/exe", &path[0], path.size() - 1);
-  if (length <= 0) return std::string();
-  path.resize(static_cast<size_t>(length));
-  return path;
 }

@@ -14,6 +14,8 @@ std::string ResolveFileName(const std::string& name);
 std::string ResolveFileNameIn(const std::string& folder, const std::string& name);
 // True when something (a file, a folder, ...) exists under exactly this name.
 bool FileExists(const std::string& name);
+// True when a file exists under exactly this name and this process may read it.
+bool FileReadable(const std::string& name);
 // True when a folder exists under exactly this name.
 bool FolderExists(const std::string& name);
 // Reads a whole file (after name resolution). False when it cannot be opened or read.
@@ -32,8 +34,26 @@ std::string NotFoundNote(const std::string& name);
 std::string NotFoundNoteIn(const std::string& folder, const std::string& name);
 // The process's current directory as an absolute path (empty when it cannot be told).
 std::string CurrentDirectory();
-// The absolute path of the running program (empty when the system does not say).
-std::string ExecutablePath();
+// True for a name that starts at a root ("/x"; on Windows "C:x" and "\\x" too).
+bool IsAbsoluteName(const std::string& name);
+// A name given on the command line as seen from the current directory: absolute names and empty
+// ones unchanged, others prefixed with the current directory (unchanged when it cannot be told).
+std::string FromCurrentDirectory(const std::string& name);
+// True when anything, a dangling symbolic link included, has exactly this name.
+bool EntryExists(const std::string& name);
+// Makes a folder and the folders above it that are missing; true when it exists at the end.
+bool MakeFolders(const std::string& path);
+// The user's cache folder for this program ($XDG_CACHE_HOME/vorpane or ~/.cache/vorpane;
+// %LOCALAPPDATA%\Vorpane on Windows), or empty with what is missing.
+std::string UserCacheFolder(std::string& missing);
+// This process's id, which no other running process has: for temporary file names.
+long ProcessId();
+// The names of a folder's entries, without "." and ".." (none when it cannot be read).
+std::vector<std::string> FolderEntryNames(const std::string& folder);
+// Removes a file (never a folder); false with errno on failure.
+bool RemoveFile(const std::string& name);
+// The full path of the running program (empty when it cannot be told).
+std::string ProgramPath();
 // The resolved name as an absolute path.
 std::string AbsolutePath(const std::string& name);
 // The same for a name relative to `folder` (empty: the current folder).
@@ -47,6 +67,13 @@ bool MoveIntoPlace(const std::string& from, const std::string& to, bool replace)
 // is replaced only with `replace`. False with a message naming the file.
 bool WriteFileByRename(const std::string& fileName, const std::string& bytes, bool replace,
                        std::string& error);
+
+#ifdef _WIN32
+// A UTF-8 name as Windows' wide-character calls take it.
+std::wstring WideName(const std::string& name);
+// A wide-character name from Windows as UTF-8.
+std::string Utf8Name(const std::wstring& name);
+#endif
 
 // What tells one version of a file from another without reading it: its size and its
 // modification time. A missing file has Exists false and zeros.

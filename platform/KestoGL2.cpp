@@ -1,3 +1,4 @@
+#include "platform/GlEntryPoints.h"
 #include "platform/KestoGL2.h"
 
 #include "platform/Dialogs.h"
@@ -107,6 +108,7 @@ TRenderWindow OpenRenderWindow(int32_t width, int32_t height, int32_t bits, bool
     CurrentWindow = window;
     return window;
   }
+  ResolveGlEntryPoints();
   // Frames are not limited: the loop draws as fast as it can.
   SDL_GL_SetSwapInterval(0);
   IgnoreUnusedEvents();
@@ -227,6 +229,7 @@ bool ReadFrameRGB(int32_t width, int32_t height, std::vector<uint8_t>& rgb) {
   glReadBuffer(static_cast<GLenum>(drawBuffer));
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   // Where the renderer can hand the rows over top first, they go straight into the result.
+#ifdef GL_PACK_INVERT_MESA
   if (HasGLExtension("GL_MESA_pack_invert")) {
     rgb.resize(row * static_cast<size_t>(height));
     glPixelStorei(GL_PACK_INVERT_MESA, GL_TRUE);
@@ -234,6 +237,7 @@ bool ReadFrameRGB(int32_t width, int32_t height, std::vector<uint8_t>& rgb) {
     glPixelStorei(GL_PACK_INVERT_MESA, GL_FALSE);
     return glGetError() == GL_NO_ERROR;
   }
+#endif
   std::vector<uint8_t> bottomUp(row * static_cast<size_t>(height));
   glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
   if (glGetError() != GL_NO_ERROR) return false;

@@ -1,6 +1,11 @@
-// The non-blocking TCP client. The only file that knows sockets: the calls here are POSIX.
+// The non-blocking TCP client. The only file that knows sockets: POSIX calls, and Winsock's
+// through the few helpers below on Windows.
 #include "platform/NetLink.h"
 
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -8,12 +13,82 @@
 #include <sys/socket.h>
 #include <sys/types.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
+#include <system_error>
 
 namespace {
+
+#ifdef _WIN32
+using TSocket = SOCKET;
+const TSocket kNoSocket = INVALID_SOCKET;
+constexpr int kSendFlags = 0;
+constexpr int kReceiveFlags = 0;
+
+// The error of the last socket call, in errno's terms where the code below tells them apart.
+int SocketError() {
+  const int error = ::WSAGetLastError();
+  if (error == WSAEWOULDBLOCK) return EWOULDBLOCK;
+  if (error == WSAEINPROGRESS) return EINPROGRESS;
+  if (error == WSAEINTR) return EINTR;
+  return error;
+}
+
+std::string ErrorText(int error) { return std::system_category().message(error); }
+
+// A non-blocking stream socket (Winsock started once per process).
+TSocket OpenSocket(int family) {
+  static std::once_flag started;
+  std::call_once(started, [] {
+    WSADATA data;
+    ::WSAStartup(MAKEWORD(2, 2), &data);
+  });
+  TSocket socket = ::socket(family, SOCK_STREAM, 0);
+  u_long on = 1;
+  if (socket != kNoSocket && ::ioctlsocket(socket, FIONBIO, &on) != 0) {
+    ::closesocket(socket);
+    return kNoSocket;
+  }
+  return socket;
+}
+
+void CloseSocketHandle(TSocket socket) { ::closesocket(socket); }
+
+bool Writable(TSocket socket) {
+  WSAPOLLFD entry = {socket, POLLOUT, 0};
+  return ::WSAPoll(&entry, 1, 0) > 0;
+}
+
+// A connect under way: Winsock says so with "would block".
+bool ConnectUnderWay(int error) { return error == EWOULDBLOCK || error == EINPROGRESS; }
+#else
+using TSocket = int;
+constexpr TSocket kNoSocket = -1;
+// A peer that closed makes send fail with EPIPE rather than end the program.
+constexpr int kSendFlags = MSG_NOSIGNAL | MSG_DONTWAIT;
+constexpr int kReceiveFlags = MSG_DONTWAIT;
+
+int SocketError() { return errno; }
+
+std::string ErrorText(int error) { return std::strerror(error); }
+
+TSocket OpenSocket(int family) {
+  return ::socket(family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+}
+
+void CloseSocketHandle(TSocket socket) { ::close(socket); }
+
+bool Writable(TSocket socket) {
+  pollfd entry = {socket, POLLOUT, 0};
+  return ::poll(&entry, 1, 0) > 0;
+}
+
+bool ConnectUnderWay(int error) { return error == EINPROGRESS; }
+#endif
 
 // More than this waiting to be sent means the other side reads nothing: the link fails rather
 // than growing without end.
@@ -24,12 +99,10 @@ struct TAddress {
   socklen_t Length = 0;
 };
 
-std::string ErrorText(int error) { return std::strerror(error); }
-
 }  // namespace
 
 struct TNetLink::TImpl {
-  int Socket = -1;
+  TSocket Socket = kNoSocket;
   TNetLinkState State = TNetLinkState::Closed;
   std::string Reason;
   std::vector<uint8_t> Out;  // Out[OutStart..] waits to be sent
@@ -40,8 +113,8 @@ struct TNetLink::TImpl {
   size_t NextAddress = 0;    // the address the next attempt of this connect tries
 
   void CloseSocket() {
-    if (Socket >= 0) ::close(Socket);
-    Socket = -1;
+    if (Socket != kNoSocket) CloseSocketHandle(Socket);
+    Socket = kNoSocket;
   }
 
   void Fail(const std::string& why) {
@@ -87,9 +160,9 @@ struct TNetLink::TImpl {
   void StartNextAddress(std::string lastError) {
     while (NextAddress < Addresses.size()) {
       const TAddress& address = Addresses[NextAddress++];
-      Socket = ::socket(address.Address.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-      if (Socket < 0) {
-        lastError = ErrorText(errno);
+      Socket = OpenSocket(address.Address.ss_family);
+      if (Socket == kNoSocket) {
+        lastError = ErrorText(SocketError());
         continue;
       }
       if (::connect(Socket, reinterpret_cast<const sockaddr*>(&address.Address), address.Length) ==
@@ -97,11 +170,12 @@ struct TNetLink::TImpl {
         Connected();
         return;
       }
-      if (errno == EINPROGRESS) {
+      const int error = SocketError();
+      if (ConnectUnderWay(error)) {
         State = TNetLinkState::Connecting;
         return;
       }
-      lastError = ErrorText(errno);
+      lastError = ErrorText(error);
       CloseSocket();
     }
     Fail(lastError.empty() ? "cannot connect" : lastError);
@@ -111,15 +185,15 @@ struct TNetLink::TImpl {
     State = TNetLinkState::Connected;
     const int on = 1;
     // Commands are small and each should go at once.
-    ::setsockopt(Socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    ::setsockopt(Socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
   }
 
   void FinishConnect() {
-    pollfd entry = {Socket, POLLOUT, 0};
-    if (::poll(&entry, 1, 0) <= 0) return;
+    if (!Writable(Socket)) return;
     int error = 0;
     socklen_t length = sizeof error;
-    if (::getsockopt(Socket, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
+    if (::getsockopt(Socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0)
+      error = SocketError();
     if (error == 0) {
       Connected();
       return;
@@ -130,15 +204,16 @@ struct TNetLink::TImpl {
 
   void Flush() {
     while (OutStart < Out.size()) {
-      const ssize_t sent =
-          ::send(Socket, Out.data() + OutStart, Out.size() - OutStart, MSG_NOSIGNAL | MSG_DONTWAIT);
+      const ssize_t sent = ::send(Socket, reinterpret_cast<const char*>(Out.data() + OutStart),
+                                  Out.size() - OutStart, kSendFlags);
+      const int error = sent < 0 ? SocketError() : 0;
       if (sent > 0) {
         OutStart += static_cast<size_t>(sent);
         continue;
       }
-      if (sent < 0 && errno == EINTR) continue;
-      if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
-      Fail("the connection was lost (" + ErrorText(errno) + ")");
+      if (sent < 0 && error == EINTR) continue;
+      if (sent < 0 && (error == EAGAIN || error == EWOULDBLOCK)) break;
+      Fail("the connection was lost (" + ErrorText(error) + ")");
       return;
     }
     if (OutStart == Out.size()) {
@@ -154,16 +229,17 @@ struct TNetLink::TImpl {
     size_t taken = 0;
     while (taken < maxBytes) {
       const size_t want = std::min(sizeof chunk, maxBytes - taken);
-      const ssize_t got = ::recv(Socket, chunk, want, MSG_DONTWAIT);
+      const ssize_t got = ::recv(Socket, reinterpret_cast<char*>(chunk), want, kReceiveFlags);
+      const int error = got < 0 ? SocketError() : 0;
       if (got > 0) {
         received.insert(received.end(), chunk, chunk + got);
         taken += static_cast<size_t>(got);
         continue;
       }
-      if (got < 0 && errno == EINTR) continue;
-      if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
+      if (got < 0 && error == EINTR) continue;
+      if (got < 0 && (error == EAGAIN || error == EWOULDBLOCK)) return;
       Fail(got == 0 ? "the connection was closed"
-                    : "the connection was lost (" + ErrorText(errno) + ")");
+                    : "the connection was lost (" + ErrorText(error) + ")");
       return;
     }
   }

@@ -12,12 +12,20 @@ namespace {
 // The absolute, link-free path of an existing folder the process may enter; empty otherwise.
 std::string EnterableFolder(const std::string& path) {
   if (path.empty()) return std::string();
+#ifdef _WIN32
+  // Windows has no search permission on folders and no symbolic links to resolve here.
+  const std::string real = AbsolutePath(path);
+  struct stat st;
+  if (::stat(real.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return std::string();
+  return real;
+#else
   char real[PATH_MAX];
   if (!::realpath(path.c_str(), real)) return std::string();
   struct stat st;
   if (::stat(real, &st) != 0 || !S_ISDIR(st.st_mode) || ::access(real, X_OK) != 0)
     return std::string();
   return real;
+#endif
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// Framebuffer objects are GL 3.0 entry points of libGL itself.
-#define GL_GLEXT_PROTOTYPES 1
+// Framebuffer objects (OpenGL 3.0) come through GlEntryPoints.h.
+#include "platform/GlEntryPoints.h"
 #include "platform/RenderTarget.h"
 
 #include "platform/FramePixels.h"

@@ -7,6 +7,9 @@
 
 namespace {
 
+// Not every C library defines M_PI.
+constexpr double kPi = 3.14159265358979323846;
+
 // One FFTW plan with its buffers, made on first use and kept for the life of the process.
 struct SpectrumPlan {
   float* input = nullptr;
@@ -20,7 +23,7 @@ struct SpectrumPlan {
     plan = fftwf_plan_dft_r2c_1d(kSpectrumFrames, input, output, FFTW_ESTIMATE);
     // Periodic Hann window: its sum is exactly 256, so full-scale DC comes out as 1.0.
     for (int n = 0; n < kSpectrumFrames; ++n)
-      window[n] = static_cast<float>(0.5 - 0.5 * std::cos(2.0 * M_PI * n / kSpectrumFrames));
+      window[n] = static_cast<float>(0.5 - 0.5 * std::cos(2.0 * kPi * n / kSpectrumFrames));
   }
 };
 

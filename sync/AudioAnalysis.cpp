@@ -13,6 +13,9 @@
 
 namespace {
 
+// Not every C library defines M_PI.
+constexpr double kPi = 3.14159265358979323846;
+
 // The beat tracker's detection function runs at about 86 values a second whatever the rate
 // (its windows and tempo range are counted in values), one value per 512 samples at 44.1 kHz.
 constexpr double kDfStepSeconds = 512.0 / 44100.0;
@@ -174,7 +177,7 @@ TBeatResult TrackBeats(const float* mono, size_t frames, int rate, double forced
 // RBJ biquad coefficients: a low pass or high pass at `hz`, Butterworth Q.
 std::unique_ptr<aubio_filter_t, void (*)(aubio_filter_t*)> MakeBiquad(bool highPass, double hz,
                                                                       int rate) {
-  const double w = 2.0 * M_PI * hz / rate;
+  const double w = 2.0 * kPi * hz / rate;
   const double alpha = std::sin(w) / (2.0 * std::sqrt(0.5));
   const double c = std::cos(w);
   const double a0 = 1.0 + alpha;

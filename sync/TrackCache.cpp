@@ -12,7 +12,6 @@
 #include <filesystem>
 #include <system_error>
 
-#include <unistd.h>
 
 namespace {
 
@@ -46,11 +45,10 @@ uint64_t EntryChecksum(const std::vector<uint8_t>& bytes) {
 
 // The cache folder, or empty with the reason there is none.
 std::filesystem::path CacheFolder(std::string& missing) {
-  const char* xdg = std::getenv("XDG_CACHE_HOME");
-  if (xdg && *xdg == '/') return std::filesystem::path(xdg) / "vorpane";
-  const char* home = std::getenv("HOME");
-  if (home && *home == '/') return std::filesystem::path(home) / ".cache" / "vorpane";
-  missing = "No folder for the demotrack cache (neither XDG_CACHE_HOME nor HOME names one)";
+  std::string why;
+  const std::string folder = UserCacheFolder(why);
+  if (!folder.empty()) return std::filesystem::u8path(folder);
+  missing = "No folder for the demotrack cache (" + why + ")";
   return {};
 }
 
@@ -72,7 +70,7 @@ TCacheEntry ReadCached(const std::filesystem::path& path, TTrackBuild& out) {
   std::error_code ignored;
   if (!std::filesystem::exists(path, ignored)) return TCacheEntry::Missing;
   std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(path.string(), bytes) || bytes.size() < kCacheHeader + 8 ||
+  if (!ReadWholeFile(path.u8string(), bytes) || bytes.size() < kCacheHeader + 8 ||
       std::memcmp(bytes.data(), kCacheTag, sizeof kCacheTag) != 0)
     return TCacheEntry::Damaged;
   uint64_t checksum = 0;
@@ -106,8 +104,7 @@ bool WriteCached(const std::filesystem::path& path, const TTrackBuild& build,
   const uint64_t checksum = EntryChecksum(bytes);
   std::memcpy(&bytes[kChecksumAt], &checksum, 8);
   // Written beside and renamed, so a reader never sees half a file.
-  const std::filesystem::path partial =
-      path.string() + ".part" + std::to_string(static_cast<long>(getpid()));
+  const std::string partial = path.u8string() + ".part" + std::to_string(ProcessId());
   FILE* file = std::fopen(partial.c_str(), "wb");
   if (!file) {
     reason = std::strerror(errno);
@@ -119,13 +116,11 @@ bool WriteCached(const std::filesystem::path& path, const TTrackBuild& build,
     ok = false;
     reason = std::strerror(errno);
   }
-  if (ok) std::filesystem::rename(partial, path, error);
-  if (ok && error) {
+  if (ok && !MoveIntoPlace(partial, path.u8string(), true)) {
     ok = false;
-    reason = error.message();
+    reason = std::strerror(errno);
   }
-  std::error_code ignored;
-  std::filesystem::remove(partial, ignored);
+  std::remove(partial.c_str());
   return ok;
 }
 
@@ -145,7 +140,7 @@ bool CachedDemotrackFromMusic(const std::string& fileName, const std::vector<uin
       case TCacheEntry::Good: return true;
       case TCacheEntry::Damaged:
         std::fprintf(stderr, "%s: the cached demotrack %s is damaged; it is made again\n",
-                     fileName.c_str(), path.c_str());
+                     fileName.c_str(), path.u8string().c_str());
         break;
       case TCacheEntry::Missing: break;
     }
@@ -154,7 +149,7 @@ bool CachedDemotrackFromMusic(const std::string& fileName, const std::vector<uin
   if (!DemotrackFromMusic(fileName, bytes, source, grid, out, error, files)) return false;
   std::string reason;
   if (!folder.empty() && !WriteCached(path, out, reason))
-    ReportCacheProblemOnce("Cannot write the demotrack cache in " + folder.string() + " (" +
+    ReportCacheProblemOnce("Cannot write the demotrack cache in " + folder.u8string() + " (" +
                            reason + ")");
   return true;
 }

@@ -1,8 +1,9 @@
 #include "sync/TrackReports.h"
 
+#include "platform/Dialogs.h"
+
 #include <cstdio>
 
-#include <unistd.h>
 
 namespace {
 
@@ -38,7 +39,7 @@ void ResetTrackReports() { reports = TReportState(); }
 TAnalysisProgress::TAnalysisProgress(const std::string& fileName)
     : name_(BaseName(fileName)), start_(std::chrono::steady_clock::now()) {
   if (!reports.ShowProgress) return;
-  terminal_ = ::isatty(STDERR_FILENO) != 0;
+  terminal_ = StderrIsTerminal();
   if (terminal_)
     std::fprintf(stderr, "analysing %s for beats and onsets", name_.c_str());
   else

@@ -42,7 +42,7 @@ bool DemotrackFromMusic(const std::string& fileName, const std::vector<uint8_t>&
                         TTrackSource source, const TTrackGrid& grid, TTrackBuild& out,
                         std::string& error, const TReadContext& files = TReadContext());
 
-// The same through the user's cache folder (per-channel demotracks only, as TRACKER plays them) ($XDG_CACHE_HOME or ~/.cache, then vorpane/): a
+// The same through the user's cache folder (per-channel demotracks only, as TRACKER plays them) ($XDG_CACHE_HOME/vorpane or ~/.cache/vorpane; %LOCALAPPDATA%\Vorpane on Windows): a
 // build of the same contents on the same grid is read back instead of made again, and a new
 // one is stored. An entry whose checksum does not match is made again, with one line on stderr;
 // a cache that cannot be written costs the time, said once per run on stderr.

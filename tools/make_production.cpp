@@ -8,10 +8,8 @@
 #include "common/Song.h"
 #include "common/Synth.h"
 #include "common/Usage.h"
+#include "platform/Files.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <string>
 
@@ -19,7 +17,7 @@ int main(int argc, char** argv) {
   const bool help = AskedForHelp(argc, argv);
   if (help || argc != 2) return PrintUsage("usage: make_production OUTDIR\n", help);
   const std::string folder = argv[1];
-  if (::mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) {
+  if (!MakeFolders(folder)) {
     std::fprintf(stderr, "make_production: cannot create %s\n", folder.c_str());
     return 1;
   }

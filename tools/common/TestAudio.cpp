@@ -8,6 +8,9 @@
 
 namespace {
 
+// Not every C library defines M_PI.
+constexpr double kPi = 3.14159265358979323846;
+
 constexpr double kClickHz = 3000.0;
 constexpr double kClickSeconds = 0.002;
 
@@ -30,8 +33,8 @@ TPcm16 Silence(int32_t rate, int32_t channels, double seconds) {
 // Value n of the click burst (n from 0 to its length).
 double ClickValue(int32_t rate, int64_t n) {
   const double length = kClickSeconds * rate;
-  const double envelope = 0.5 - 0.5 * std::cos(2.0 * M_PI * static_cast<double>(n) / length);
-  return envelope * std::sin(2.0 * M_PI * kClickHz * static_cast<double>(n) / rate);
+  const double envelope = 0.5 - 0.5 * std::cos(2.0 * kPi * static_cast<double>(n) / length);
+  return envelope * std::sin(2.0 * kPi * kClickHz * static_cast<double>(n) / rate);
 }
 
 }  // namespace
@@ -52,7 +55,7 @@ TPcm16 MakeClickTrack(int32_t rate, int32_t channels, double seconds, double fir
 TPcm16 MakeSine(int32_t rate, double frequency, double seconds, double amplitude, bool opposed) {
   TPcm16 pcm = Silence(rate, opposed ? 2 : 1, seconds);
   for (int64_t n = 0; n < pcm.FrameCount(); ++n) {
-    const double value = amplitude * std::sin(2.0 * M_PI * frequency * static_cast<double>(n) / rate);
+    const double value = amplitude * std::sin(2.0 * kPi * frequency * static_cast<double>(n) / rate);
     if (opposed) {
       pcm.Samples[static_cast<size_t>(2 * n)] = ToSample(value);
       pcm.Samples[static_cast<size_t>(2 * n + 1)] = ToSample(-value);
@@ -77,7 +80,7 @@ TPcm16 MakeBeatTrack(int32_t rate, double bpm, double seconds, TBeatSound sound,
     double value;
     if (kick) {
       // Pitch and level fall together; the noise is gone after 20 ms.
-      phase += 2.0 * M_PI * (45.0 + 105.0 * std::exp(-t / 0.04)) / rate;
+      phase += 2.0 * kPi * (45.0 + 105.0 * std::exp(-t / 0.04)) / rate;
       noise = noise * 1664525u + 1013904223u;
       const double white = static_cast<double>(noise >> 8) / 8388608.0 - 1.0;
       // The last 50 ms fade to nothing, so the end is not a click of its own.
@@ -87,7 +90,7 @@ TPcm16 MakeBeatTrack(int32_t rate, double bpm, double seconds, TBeatSound sound,
     } else {
       // A 1 ms rise, then an even fall to the end.
       const double envelope = std::min(t / 0.001, 1.0) * (1.0 - t / 0.010);
-      value = 0.8 * envelope * std::sin(2.0 * M_PI * 2000.0 * t);
+      value = 0.8 * envelope * std::sin(2.0 * kPi * 2000.0 * t);
     }
     hit[static_cast<size_t>(n)] = value;
   }
