@@ -22,6 +22,9 @@ endforeach()
 list(REMOVE_DUPLICATES QMDSP_SOURCES)
 list(REMOVE_DUPLICATES QMDSP_HEADERS)
 list(FILTER QMDSP_SOURCES EXCLUDE REGEX "^(hmm|dsp/segmentation)/")
+# Every header of the kept folders: the makefile's lists leave out some that others include
+# (maths/nan-inf.h from MathUtilities.h).
+file(GLOB_RECURSE QMDSP_HEADERS RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} base/*.h dsp/*.h maths/*.h)
 list(FILTER QMDSP_HEADERS EXCLUDE REGEX "^(hmm|dsp/segmentation)/")
 add_library(qm-dsp STATIC ${QMDSP_SOURCES})
 target_include_directories(qm-dsp PRIVATE . ext/kissfft ext/kissfft/tools)
