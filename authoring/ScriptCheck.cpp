@@ -391,16 +391,8 @@ void TScriptChecker::CheckInputNote(const TInputLine& input, const std::vector<u
 
 void TScriptChecker::CheckStartTime(TVDemo& demo) {
   if (startTimeLine_ == 0) return;
-  double end = demo.EndTime > 0.0f ? demo.EndTime : -1.0;
-  std::string what = "the end time";
-  const TDemoTracker* tracker = demo.Tracker;
-  if (tracker && tracker->BPM > 0.0f && !tracker->Channels.empty()) {
-    const double trackEnd = tracker->RowToTime(tracker->RowCount(0));
-    if (end < 0.0 || trackEnd < end) {
-      end = trackEnd;
-      what = "the demotrack's end";
-    }
-  }
+  std::string what;
+  const double end = ScriptEndSeconds(demo, &what);
   if (end >= 0.0 && demo.StartTime >= end)
     Warning(startTimeLine_, "STARTTIME " + Seconds(demo.StartTime) + " is at or past " + what +
                                 " (" + Seconds(end) + "): the demo ends at once");

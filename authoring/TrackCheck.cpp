@@ -20,17 +20,6 @@ std::string NameList(const std::vector<std::string>& names) {
   return list;
 }
 
-// The demo time the demo ends at: the end time or the demotrack's last row (-1: no end).
-double EndSeconds(const TDemoScript& demo) {
-  double end = demo.EndTime > 0.0f ? demo.EndTime : -1.0;
-  const TDemoTracker* tracker = demo.Tracker;
-  if (tracker && tracker->BPM > 0.0f && !tracker->Channels.empty()) {
-    const double last = tracker->RowToTime(tracker->RowCount(0));
-    if (end < 0.0 || last < end) end = last;
-  }
-  return end;
-}
-
 }  // namespace
 
 std::vector<TCheckMessage> CheckKeyedTracks(const TDemoScript& demo) {
@@ -74,7 +63,7 @@ std::vector<TCheckMessage> CheckKeyedTracks(const TDemoScript& demo) {
   for (const int32_t line : tracks.RepeatedKeyLines)
     warn(line, "this KEY replaces a key on the same row of its track");
   // Keys past the end of the demo.
-  const double end = EndSeconds(demo);
+  const double end = ScriptEndSeconds(demo);
   const float bpm = demo.Tracker ? demo.Tracker->BPM : 0.0f;
   if (end < 0.0 || !(bpm > 0.0f)) return warnings;
   const double endRow = tracks.RowAt(end, bpm);
@@ -88,4 +77,18 @@ std::vector<TCheckMessage> CheckKeyedTracks(const TDemoScript& demo) {
              std::to_string(static_cast<long long>(std::floor(endRow))) + ")");
   }
   return warnings;
+}
+
+double ScriptEndSeconds(const TDemoScript& demo, std::string* what) {
+  double end = demo.EndTime > 0.0f ? demo.EndTime : -1.0;
+  if (what) *what = "the end time";
+  const TDemoTracker* tracker = demo.Tracker;
+  if (tracker && tracker->BPM > 0.0f && !tracker->Channels.empty()) {
+    const double trackEnd = tracker->RowToTime(tracker->RowCount(0));
+    if (end < 0.0 || trackEnd < end) {
+      end = trackEnd;
+      if (what) *what = "the demotrack's end";
+    }
+  }
+  return end;
 }

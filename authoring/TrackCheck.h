@@ -3,9 +3,13 @@
 #pragma once
 #include "authoring/ScriptCheck.h"
 
+#include <string>
 #include <vector>
 
 struct TDemoScript;
 
 // The warnings about the script's keyed tracks, each on the line it concerns.
 std::vector<TCheckMessage> CheckKeyedTracks(const TDemoScript& demo);
+// Where the demo ends: at its end time or the demotrack's last row, whichever comes first (-1:
+// neither); `what` says which ("the end time" or "the demotrack's end").
+double ScriptEndSeconds(const TDemoScript& demo, std::string* what = nullptr);

@@ -151,7 +151,6 @@ void LoadTrackFile(TDemoTracks& tracks, const std::string& name, int32_t rowsPer
     files.Error("Cannot read track file " + PrintableText(name) + ": " + error);
     return;
   }
-  tracks.FileRows = file.Rows;
   tracks.RepeatedRowKeys = file.RepeatedRowKeys;
   tracks.UnknownTypeKeys = file.UnknownTypeKeys;
   tracks.FirstUnknownType = file.FirstUnknownType;

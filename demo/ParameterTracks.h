@@ -34,7 +34,6 @@ struct TDemoTracks {
   bool TrackFileBase = false;       // File names `.track` files (`BASE_name.track`), not a `.rocket`
   int32_t FileLine = 0;             // the TRACKS line
   int32_t RowsPerBeat = 4;          // track rows per beat (the demotrack's four by default)
-  int32_t FileRows = 0;             // the `rows` a `.rocket` file gives (0: none)
   size_t RepeatedRowKeys = 0;       // keys of the file dropped for sharing a row with a later one
   size_t UnknownTypeKeys = 0;       // keys of the file of a type above 3 (read as steps)
   std::map<std::string, int32_t> ScriptKeyed;  // tracks keyed by KEY lines, with the first line

@@ -36,7 +36,7 @@ class StandInEditor {
     return ::poll(&entry, 1, 0) > 0;
   }
   // Takes a player's connection once one comes, reads its greeting and answers with `answer`.
-  bool Accept(const std::string& answer = "hello, demo!", int polls = 200) {
+  bool Accept(const std::string& answer = "hello, demo!", int polls = 20000) {
     for (int i = 0; i < polls && !Pending(); ++i) Wait();
     if (!Pending()) return false;
     client_ = ::accept(listener_, nullptr, nullptr);

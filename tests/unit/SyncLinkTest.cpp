@@ -19,7 +19,7 @@ const auto& SetKey = StandInEditor::SetKey;
 
 // Polls (a bounded number of times) until `keys` keys have come.
 void PollFor(TSyncLink& link, TKeyedTrackSet& tracks, double now, size_t keys) {
-  for (int i = 0; i < 500 && keys > 0; ++i, ::usleep(1000))
+  for (int i = 0; i < 20000 && keys > 0; ++i, ::usleep(1000))
     keys -= std::min(keys, link.Poll(tracks, now).KeysChanged);
 }
 
