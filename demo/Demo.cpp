@@ -115,7 +115,7 @@ void TScriptHost::Notice(const std::string& text) {
 }
 
 std::string TVDemo::ScriptPath() const {
-  if (ScriptFile.empty() || ScriptFile[0] == '/' || startFolder_.empty()) return ScriptFile;
+  if (ScriptFile.empty() || IsAbsoluteName(ScriptFile) || startFolder_.empty()) return ScriptFile;
   return startFolder_ + "/" + ScriptFile;
 }
 

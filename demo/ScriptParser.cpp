@@ -264,6 +264,31 @@ bool TryTextToInt(const std::string& text, int32_t& value) {
   return true;
 }
 
+namespace {
+
+// The power of ten of the first significant digit of a number in the form TryTextToFloat
+// normalises to ([-]digits[.digits][e[-]digits]); the exponent is capped, far past any range.
+long DecimalExponent(const std::string& number) {
+  const size_t e = number.find('e');
+  const std::string mantissa = number.substr(0, e);
+  long exponent = 0;
+  if (e != std::string::npos) {
+    size_t i = e + 1;
+    const bool negative = i < number.size() && number[i] == '-';
+    if (i < number.size() && (number[i] == '-' || number[i] == '+')) ++i;
+    for (; i < number.size(); ++i) exponent = std::min(exponent * 10 + (number[i] - '0'), 1000000L);
+    if (negative) exponent = -exponent;
+  }
+  const size_t point = std::min(mantissa.find('.'), mantissa.size());
+  const size_t first = mantissa.find_first_of("123456789");
+  if (first == std::string::npos) return -1000000;  // zero
+  const long position = first < point ? static_cast<long>(point - first) - 1
+                                      : -static_cast<long>(first - point);
+  return position + exponent;
+}
+
+}  // namespace
+
 bool TryTextToFloat(const std::string& text, float& value) {
   size_t i = 0;
   while (i < text.size() && text[i] == ' ') ++i;
@@ -306,8 +331,9 @@ bool TryTextToFloat(const std::string& text, float& value) {
   const auto result = std::from_chars(normal.data(), normal.data() + normal.size(), parsed);
   if (result.ptr != normal.data() + normal.size()) return false;
   if (result.ec == std::errc::result_out_of_range) {
-    // Underflow reads as zero; overflow does not convert.
-    if (std::fabs(parsed) > 1.0L) return false;
+    // Underflow reads as zero; overflow does not convert. The value is left unset then (some
+    // libraries set it anyway), so the number's own decimal exponent tells which.
+    if (DecimalExponent(normal) > 0) return false;
     parsed = 0;
   } else if (result.ec != std::errc()) {
     return false;

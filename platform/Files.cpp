@@ -20,6 +20,15 @@ namespace {
 
 bool Rooted(const std::string& name) { return IsAbsoluteName(name); }
 
+// Windows opens a file by any spelling of its name. Names are still resolved to each entry's
+// own spelling there, so that two spellings of one file are one name (reported, cached and
+// packed once).
+#ifdef _WIN32
+constexpr bool kCaseBlindFiles = true;
+#else
+constexpr bool kCaseBlindFiles = false;
+#endif
+
 // Finds an entry of `dir` whose name equals `component` ignoring case; empty when none.
 std::string FindEntryIgnoringCase(const std::string& dir, const std::string& component) {
   DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
@@ -169,18 +178,21 @@ namespace {
 std::string ResolveFrom(const std::string& base, const std::string& name) {
   if (name.empty()) return name;
   const std::string asWritten = (Rooted(name) ? std::string() : base) + name;
-  if (FileExists(asWritten)) return asWritten;
+  if (!kCaseBlindFiles && FileExists(asWritten)) return asWritten;
   std::string path = name;
   for (char& c : path)
     if (c == '\\') c = '/';
   const std::string prefix = Rooted(path) ? std::string() : base;
-  if (FileExists(prefix + path)) return prefix + path;
+  if (!kCaseBlindFiles && FileExists(prefix + path)) return prefix + path;
 
   std::string resolved;
   size_t pos = 0;
   if (path[0] == '/') {
     resolved = "/";
     pos = 1;
+  } else if (kCaseBlindFiles && path.size() > 2 && path[1] == ':' && path[2] == '/') {
+    resolved = path.substr(0, 3);  // a drive
+    pos = 3;
   }
   while (pos <= path.size()) {
     size_t slash = path.find('/', pos);
@@ -189,7 +201,7 @@ std::string ResolveFrom(const std::string& base, const std::string& name) {
     pos = slash + 1;
     if (component.empty()) continue;
     std::string candidate = resolved + component;
-    if (component != "." && component != ".." && !FileExists(prefix + candidate)) {
+    if (component != "." && component != ".." && (kCaseBlindFiles || !FileExists(prefix + candidate))) {
       std::string match = FindEntryIgnoringCase(prefix + resolved, component);
       if (match.empty()) return asWritten;
       candidate = resolved + match;

@@ -1,5 +1,7 @@
 // Additive picture layers summed in one pass against the same layers drawn quad by quad: the
 // frames, the state left behind, and the cases the one pass must leave to the quads.
+#include "platform/GlEntryPoints.h"
+
 #include "effects/Draw2D.h"
 #include "engine/KGL2Textures.h"
 #include "support/GlContext.h"

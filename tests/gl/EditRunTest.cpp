@@ -1,13 +1,15 @@
 // An edit run on the window's event queue: every present shows its frame however many events
 // wait, and the keys pause, seek, loop, toggle the timer, write the frame and end the run.
+// The stand-in editor first: on Windows its socket header must come before windows.h.
+#include "support/StandInEditor.h"
+
 #include "authoring/EditSession.h"
 #include "common/Demotrack.h"
 #include "demo/Vorpane.h"
 #include "effects/BitmapFont.h"
 #include "support/CapturedFrames.h"
 #include "support/GlContext.h"
-#include "support/RunVorpane.h"
-#include "support/StandInEditor.h"
+#include "support/TestSystem.h"
 
 #include <gtest/gtest.h>
 

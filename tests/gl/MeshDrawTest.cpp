@@ -4,7 +4,7 @@
 #include "engine/KGL2Classes.h"
 #include "support/GlContext.h"
 #include "support/PixelChecks.h"
-#include "support/RunVorpane.h"
+#include "support/TestSystem.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>

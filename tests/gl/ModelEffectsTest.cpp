@@ -10,7 +10,7 @@
 #include "support/TestFrame.h"
 #include "support/GlContext.h"
 #include "support/PixelChecks.h"
-#include "support/RunVorpane.h"
+#include "support/TestSystem.h"
 #include "support/TestPictures.h"
 #include "support/WorkingFolder.h"
 

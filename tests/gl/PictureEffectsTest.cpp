@@ -9,7 +9,7 @@
 #include "support/TestFrame.h"
 #include "platform/ScriptError.h"
 #include "support/GlContext.h"
-#include "support/RunVorpane.h"
+#include "support/TestSystem.h"
 #include "support/TestPictures.h"
 
 #include "support/PixelChecks.h"

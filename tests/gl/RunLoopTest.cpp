@@ -4,7 +4,7 @@
 #include "demo/Vorpane.h"
 #include "platform/Dialogs.h"
 #include "support/GlContext.h"
-#include "support/RunVorpane.h"
+#include "support/TestSystem.h"
 
 #include <gtest/gtest.h>
 

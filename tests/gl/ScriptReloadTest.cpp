@@ -12,7 +12,7 @@
 #include "support/TestFrame.h"
 #include "support/GlContext.h"
 #include "support/PixelChecks.h"
-#include "support/RunVorpane.h"
+#include "support/TestSystem.h"
 #include "support/SampleProduction.h"
 #include "support/TestPictures.h"
 
@@ -36,8 +36,7 @@ uint32_t TextureOfSlot(const TVDemo& demo, size_t slot) {
 // Gives a rewritten file a modification time of its own (a rewrite of the same size within the
 // file system's time resolution would otherwise look unchanged).
 void MarkRewritten(const std::string& path) {
-  const timespec later[2] = {{2000000000, 0}, {2000000000, 0}};
-  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), later, 0), 0) << path;
+  ASSERT_TRUE(SetModifiedTime(path, 2000000000)) << path;
 }
 
 // A texture replaced by a new one: the new one exists, the old one has been deleted.

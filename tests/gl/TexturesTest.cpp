@@ -4,7 +4,7 @@
 #include "engine/KGL2Textures.h"
 #include "platform/Dialogs.h"
 #include "support/GlContext.h"
-#include "support/RunVorpane.h"
+#include "support/TestSystem.h"
 #include "support/TestPictures.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,7 @@
 #include "support/GlContext.h"
 
 #include "platform/Dialogs.h"
+#include "support/TestSystem.h"
 
 #include <cstdlib>
 
@@ -14,7 +15,7 @@ bool TestGlWindowOpened() { return opened; }
 
 const TRenderWindow& TestGlWindow() {
   static TRenderWindow window = [] {
-    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    SetEnvironment("SDL_VIDEODRIVER", "offscreen", false);
     SetDialogsEnabled(false);
     LoadGLLibraries();
     TRenderWindow created = OpenRenderWindow(800, 600, 32, false, "vorpane test");

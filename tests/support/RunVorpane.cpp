@@ -15,11 +15,6 @@
 
 namespace {
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // In a forked child: runs the command in the folder with the test environment, its output in
 // the two files. Never returns.
 [[noreturn]] void ExecInChild(const std::string& folder, const std::vector<std::string>& command,
@@ -44,18 +39,6 @@ std::string ReadAll(const std::string& path) {
 }
 
 }  // namespace
-
-std::string MakeTempFolder() {
-  const char* base = std::getenv("TMPDIR");
-  std::string pattern = std::string(base && *base ? base : "/tmp") + "/vorpane-test-XXXXXX";
-  if (!::mkdtemp(&pattern[0])) throw std::runtime_error("mkdtemp failed");
-  return pattern;
-}
-
-void WriteTextFile(const std::string& folder, const std::string& name, const std::string& text) {
-  std::ofstream out(folder + "/" + name, std::ios::binary);
-  out << text;
-}
 
 std::string WithoutProgressSummary(const std::string& fullText) {
   // The progress lines a slow run writes every 10 s go first.
@@ -100,8 +83,8 @@ TRunResult RunProgramIn(const std::string& folder, const std::vector<std::string
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   result.ExitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   result.PeakKilobytes = usage.ru_maxrss;
-  result.Stdout = ReadAll(outPath);
-  result.Stderr = ReadAll(errPath);
+  result.Stdout = ReadTextFile(outPath);
+  result.Stderr = ReadTextFile(errPath);
   return result;
 }
 
@@ -160,5 +143,3 @@ void StopProgram(TBackgroundProgram& program) {
   }
   program.Pid = -1;
 }
-
-std::string ReadTextFile(const std::string& path) { return ReadAll(path); }

@@ -1,5 +1,8 @@
 // Runs build/vorpane as a user would, in a fresh temporary folder, and collects what it did.
+// (POSIX: the Windows build runs the programs from scripts/test-wine.sh instead.)
 #pragma once
+#include "support/TestSystem.h"
+
 #include <string>
 #include <vector>
 
@@ -11,10 +14,6 @@ struct TRunResult {
   long PeakKilobytes = 0;   // the process's peak resident memory
 };
 
-// A new empty folder under the system's temporary folder; removed by the caller if wanted.
-std::string MakeTempFolder();
-// Writes text to folder/name.
-void WriteTextFile(const std::string& folder, const std::string& name, const std::string& text);
 // Runs the program with the arguments in `folder` as working directory, with a time limit.
 // Extra environment entries ("NAME=value") are added to the test environment.
 TRunResult RunVorpaneIn(const std::string& folder, const std::vector<std::string>& arguments,
@@ -46,5 +45,3 @@ TBackgroundProgram StartProgramIn(const std::string& folder,
 int WaitForProgram(TBackgroundProgram& program, double timeLimitSeconds);
 // Ends the program's process group (SIGTERM, then SIGKILL) and reaps the program.
 void StopProgram(TBackgroundProgram& program);
-// A whole file as text (empty when it cannot be read).
-std::string ReadTextFile(const std::string& path);

@@ -3,7 +3,7 @@
 #pragma once
 #include "demo/ScriptHost.h"
 #include "demo/Vorpane.h"
-#include "support/RunVorpane.h"
+#include "support/TestSystem.h"
 
 #include <memory>
 #include <string>

@@ -1,11 +1,36 @@
 // A stand-in sync editor: speaks the editor's side to one player at a time on 127.0.0.1. Waits
 // are counts of 1 ms polls; `whileWaiting` runs at each (an in-process player polls there).
 #pragma once
+// Winsock names differ from the POSIX ones the stand-in is written with: mapped here once.
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <windows.h>
+using TStandInSocket = SOCKET;
+constexpr TStandInSocket kNoStandInSocket = INVALID_SOCKET;
+constexpr int kStandInSendFlags = 0;
+inline int PollStandIn(pollfd* entry) { return ::WSAPoll(entry, 1, 0); }
+inline void CloseStandIn(TStandInSocket socket) { ::closesocket(socket); }
+inline void SleepStandIn() { ::Sleep(1); }
+// Winsock works only between a start and an end; the count is the process's.
+struct TStandInWinsock {
+  TStandInWinsock() { WSADATA data; ::WSAStartup(MAKEWORD(2, 2), &data); }
+  ~TStandInWinsock() { ::WSACleanup(); }
+};
+#else
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+using TStandInSocket = int;
+constexpr TStandInSocket kNoStandInSocket = -1;
+constexpr int kStandInSendFlags = MSG_NOSIGNAL;
+inline int PollStandIn(pollfd* entry) { return ::poll(entry, 1, 0); }
+inline void CloseStandIn(TStandInSocket socket) { ::close(socket); }
+inline void SleepStandIn() { ::usleep(1000); }
+struct TStandInWinsock {};
+#endif
 
 #include <algorithm>
 #include <cstdint>
@@ -28,12 +53,12 @@ class StandInEditor {
   }
   ~StandInEditor() {
     Drop();
-    ::close(listener_);
+    CloseStandIn(listener_);
   }
   // A player's connection is waiting to be taken.
   bool Pending() const {
     pollfd entry = {listener_, POLLIN, 0};
-    return ::poll(&entry, 1, 0) > 0;
+    return PollStandIn(&entry) > 0;
   }
   // Takes a player's connection once one comes, reads its greeting and answers with `answer`.
   bool Accept(const std::string& answer = "hello, demo!", int polls = 20000) {
@@ -44,26 +69,28 @@ class StandInEditor {
     Send(answer);
     return true;
   }
-  void Send(const std::string& bytes) { ::send(client_, bytes.data(), bytes.size(), MSG_NOSIGNAL); }
+  void Send(const std::string& bytes) {
+    ::send(client_, bytes.data(), static_cast<int>(bytes.size()), kStandInSendFlags);
+  }
   // Reads `count` bytes from the player (fewer when it closes or the polls run out).
   std::string Read(size_t count, int polls = 2000) {
     std::string bytes;
     for (int i = 0; i < polls && bytes.size() < count; ++i) {
       pollfd entry = {client_, POLLIN, 0};
-      if (::poll(&entry, 1, 0) <= 0) {
+      if (PollStandIn(&entry) <= 0) {
         Wait();
         continue;
       }
       char chunk[256];
-      const ssize_t got = ::recv(client_, chunk, std::min(sizeof chunk, count - bytes.size()), 0);
+      const auto got = ::recv(client_, chunk, static_cast<int>(std::min(sizeof chunk, count - bytes.size())), 0);
       if (got <= 0) break;
       bytes.append(chunk, static_cast<size_t>(got));
     }
     return bytes;
   }
   void Drop() {
-    if (client_ >= 0) ::close(client_);
-    client_ = -1;
+    if (client_ != kNoStandInSocket) CloseStandIn(client_);
+    client_ = kNoStandInSocket;
   }
 
   uint16_t port = 0;
@@ -86,9 +113,10 @@ class StandInEditor {
  private:
   void Wait() {
     if (whileWaiting) whileWaiting();
-    ::usleep(1000);
+    SleepStandIn();
   }
 
-  int listener_ = -1;
-  int client_ = -1;
+  TStandInWinsock winsock_;
+  TStandInSocket listener_ = kNoStandInSocket;
+  TStandInSocket client_ = kNoStandInSocket;
 };

@@ -5,7 +5,7 @@
 // clicks on the rows of their tempo must give beats and onsets on those rows.
 #include "common/TestAudio.h"
 #include "demo/Tracker.h"
-#include "support/RunVorpane.h"
+#include "support/TestSystem.h"
 #include "sync/AudioAnalysis.h"
 
 #include <gtest/gtest.h>
@@ -151,10 +151,10 @@ TEST(AudioAnalysis, GrooveGivesTempoBeatsBandsAndLoudness) {
   EXPECT_TRUE(Has(EventRows(fromFile, kAudioLowChannel), Row(kFirst + 10 * kBeat, fileBpm)));
 
   // The player's TRACKER takes the recording itself, at its own tempo.
-  setenv("XDG_CACHE_HOME", (folder + "/cache").c_str(), 1);
+  RedirectUserCache(folder + "/cache");
   TDemoTracker tracker;
   tracker.LoadTrackerFile(path);
-  unsetenv("XDG_CACHE_HOME");
+  RestoreUserCache();
   EXPECT_EQ(tracker.MusicKind, "audio file");
   EXPECT_NEAR(tracker.BPM, kBpm, kBpm * 0.01);
   EXPECT_EQ(tracker.ByteAt(kAudioLowChannel, Row(kFirst + 10 * kBeat, tracker.BPM)), 1);

@@ -4,7 +4,7 @@
 #include "common/Models3DS.h"
 #include "engine/KGL2Classes.h"
 #include "engine/KGL2_3ds.h"
-#include "support/RunVorpane.h"
+#include "support/TestSystem.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,8 @@
 #include "demo/Vorpane.h"
 #include "platform/Dialogs.h"
 #include "platform/FatalError.h"
-#include "support/RunVorpane.h"
+#include "platform/Files.h"
+#include "support/TestSystem.h"
 #include "support/ScriptDemo.h"
 
 #include <gtest/gtest.h>
@@ -114,7 +115,7 @@ TEST(DemoObject, DataDirMovesWhereNamesResolveNotTheCurrentFolder) {
   char before[PATH_MAX];
   ASSERT_TRUE(getcwd(before, sizeof before));
   const std::string folder = MakeTempFolder();
-  ASSERT_EQ(mkdir((folder + "/Data").c_str(), 0755), 0);
+  ASSERT_TRUE(MakeFolders(folder + "/Data"));
   // One channel of two rows, found from DATADIR with the name's case as a Windows author wrote it.
   WriteTextFile(folder + "/Data", "song.trk", std::string("\1\0\0\0\2\0\0\0\0\7", 10));
   WriteTextFile(folder, "test.vrp",

@@ -10,7 +10,7 @@
 #include "platform/AudioDecode.h"
 #include "platform/Dialogs.h"
 #include "platform/ScriptError.h"
-#include "support/RunVorpane.h"
+#include "support/TestSystem.h"
 #include "support/WorkingFolder.h"
 
 #include <gtest/gtest.h>
@@ -233,7 +233,7 @@ TEST(DemotrackMaking, MidiInRiffRunningStatusAndBoundsAreCheckedAgainstTheBytes)
 
 TEST(DemotrackMaking, TrackerTakesModulesAndMidiFilesThroughTheCache) {
   const std::string folder = MakeTempFolder();
-  setenv("XDG_CACHE_HOME", (folder + "/cache").c_str(), 1);
+  RedirectUserCache(folder + "/cache");
   WriteBytes(folder + "/song.mid", TempoMapMidi());
   WriteBytes(folder + "/song.mod", JumpingModule());
 
@@ -270,23 +270,26 @@ TEST(DemotrackMaking, TrackerTakesModulesAndMidiFilesThroughTheCache) {
   EXPECT_NE(testing::internal::GetCapturedStderr().find(" is damaged; it is made again\n"),
             std::string::npos);
 
-  // A cache that cannot be written, or none at all, is said once per run.
-  WriteBytes(folder + "/file", {1});
-  setenv("XDG_CACHE_HOME", (folder + "/file").c_str(), 1);
-  const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
-  for (const std::string& said :
-       {"Cannot write the demotrack cache in " + folder + "/file/vorpane (Not a directory)",
-        std::string("No folder for the demotrack cache (neither XDG_CACHE_HOME nor HOME names one)")}) {
-    ResetTrackReports();
-    testing::internal::CaptureStderr();
-    for (int i = 0; i < 2; ++i) TDemoTracker().LoadTrackerFile(folder + "/song.mid");
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              said + ": music is made into a demotrack again on every start\n");
-    unsetenv("XDG_CACHE_HOME");
-    unsetenv("HOME");
+  // A cache that cannot be written, or none at all, is said once per run (the messages name
+  // the POSIX variables and errors).
+  if (!kWindowsBuild) {
+    WriteBytes(folder + "/file", {1});
+    RedirectUserCache(folder + "/file");
+    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+    for (const std::string& said :
+         {"Cannot write the demotrack cache in " + folder + "/file/vorpane (Not a directory)",
+          std::string("No folder for the demotrack cache (neither XDG_CACHE_HOME nor HOME names one)")}) {
+      ResetTrackReports();
+      testing::internal::CaptureStderr();
+      for (int i = 0; i < 2; ++i) TDemoTracker().LoadTrackerFile(folder + "/song.mid");
+      EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                said + ": music is made into a demotrack again on every start\n");
+      UnsetEnvironment("XDG_CACHE_HOME");
+      UnsetEnvironment("HOME");
+    }
+    if (!home.empty()) SetEnvironment("HOME", home);
   }
-  if (!home.empty()) setenv("HOME", home.c_str(), 1);
-  setenv("XDG_CACHE_HOME", (folder + "/cache").c_str(), 1);
+  RedirectUserCache(folder + "/cache");
 
   // What a file holds decides, whatever its name; only .trk is taken at its word.
   const std::vector<uint8_t> wave = {'R', 'I', 'F', 'F', 36, 0, 0, 0, 'W', 'A', 'V', 'E'};
@@ -302,12 +305,12 @@ TEST(DemotrackMaking, TrackerTakesModulesAndMidiFilesThroughTheCache) {
   plain.LoadTrackerFile(folder + "/plain.trk");
   EXPECT_EQ(plain.ByteAt(0, 1), 8);
   EXPECT_TRUE(plain.MusicFile.empty());
-  unsetenv("XDG_CACHE_HOME");
+  RestoreUserCache();
 }
 
 TEST(DemotrackMaking, CheckSaysWhichTempoAndWarnsOnAFarBpm) {
   const std::string folder = MakeTempFolder();
-  setenv("XDG_CACHE_HOME", (folder + "/cache").c_str(), 1);
+  RedirectUserCache(folder + "/cache");
   WriteBytes(folder + "/song.mid", TempoMapMidi());
   WriteTextFile(folder, "own.vrp", "TRACKER song.mid\n");
   WriteTextFile(folder, "near.vrp", "TRACKER song.mid\nBPM 121\n");
@@ -327,5 +330,5 @@ TEST(DemotrackMaking, CheckSaysWhichTempoAndWarnsOnAFarBpm) {
             "far.vrp:2: warning: BPM 123 differs by more than 1 % from the MIDI file's own tempo, "
             "120.00 BPM; the notes are laid on the script's tempo, bars may not fall on the "
             "music's beats\n");
-  unsetenv("XDG_CACHE_HOME");
+  RestoreUserCache();
 }

@@ -2,7 +2,7 @@
 // layout (bottom row first, no row padding), TGA packets, JPEG colour/greyscale/alpha, and
 // every malformed file giving its message without reading outside the data.
 #include "engine/ImageReaders.h"
-#include "support/RunVorpane.h"
+#include "support/TestSystem.h"
 #include "support/TestPictures.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Keyed tracks: values of the four key types, the `.rocket` dialects, the exact export, the
 // binary `.track` files, malformed files, and the memory a 16 MiB file takes to read.
 #include "platform/Files.h"
-#include "support/RunVorpane.h"
+#include "support/TestSystem.h"
 #include "sync/TrackFiles.h"
 
 #include <gtest/gtest.h>

@@ -61,7 +61,7 @@ std::vector<std::string> LayeringViolations(const fs::path& root) {
       while (std::getline(file, line)) {
         const std::string header = QuotedInclude(line);
         if (!header.empty() && !Allowed(layer, header))
-          violations.push_back(fs::relative(entry.path(), root).string() + ": #include \"" +
+          violations.push_back(fs::relative(entry.path(), root).generic_string() + ": #include \"" +
                                header + "\"");
       }
     }

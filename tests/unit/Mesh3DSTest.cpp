@@ -4,6 +4,7 @@
 #include "models3ds/Const3DS.h"
 #include "models3ds/File3DS.h"
 #include "support/Chunk3DSFiles.h"
+#include "support/TestSystem.h"
 #include "tools/common/Models3DS.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <memory>
 
@@ -271,9 +273,8 @@ TEST(Mesh3DSRoundTrip, EveryWrittenKindReadsBackExactly) {
 }
 
 TEST(Mesh3DSRoundTrip, ReadFromAFileOnDisk) {
-  char dir[] = "/tmp/mesh3ds_XXXXXX";
-  ASSERT_NE(::mkdtemp(dir), nullptr);
-  const std::string path = std::string(dir) + "/multi.3ds";
+  const std::string folder = MakeTempFolder();
+  const std::string path = folder + "/multi.3ds";
   std::string error;
   ASSERT_TRUE(WriteModelFile("multi", path, error)) << error;
   {
@@ -282,5 +283,5 @@ TEST(Mesh3DSRoundTrip, ReadFromAFileOnDisk) {
     ExpectSameMeshes("multi", file);
   }
   std::remove(path.c_str());
-  ::rmdir(dir);
+  std::filesystem::remove(folder);
 }

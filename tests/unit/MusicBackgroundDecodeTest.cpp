@@ -5,7 +5,8 @@
 #include "common/TestAudio.h"
 #include "demo/MusicPrefetch.h"
 #include "platform/KestoBASS.h"
-#include "support/RunVorpane.h"
+#include "platform/Files.h"
+#include "support/TestSystem.h"
 #include "support/WorkingFolder.h"
 
 #include <gtest/gtest.h>
@@ -97,13 +98,11 @@ TEST(MusicBackgroundDecode, DataThatFailsAfterASoundHeaderPlaysWhatDecodesWithOn
 
 TEST(MusicBackgroundDecode, TheScriptIsReadAheadForItsMusicAndLoadMusicTakesThatDecode) {
   const std::string folder = MakeTempFolder();
-  ASSERT_EQ(::mkdir((folder + "/sub").c_str(), 0755), 0);
+  ASSERT_TRUE(MakeFolders(folder + "/sub"));
   std::string error;
   ASSERT_TRUE(WriteAudioFile(folder + "/sub/song.wav", Ramp(40000), TAudioFormat::Wav, error));
   WorkingFolder here(folder);
-  char start[4096];
-  ASSERT_NE(::getcwd(start, sizeof start), nullptr);
-  const std::string song = std::string(start) + "/sub/song.wav";
+  const std::string song = CurrentDirectory() + "/sub/song.wav";
 
   // A DATADIR that does not exist moves nowhere; a file named twice decodes once; lines are read
   // as written, so a name made by a macro is not read ahead.

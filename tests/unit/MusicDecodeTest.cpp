@@ -3,9 +3,11 @@
 #include "common/TestAudio.h"
 #include "platform/AudioDecode.h"
 #include "platform/KestoBASS.h"
-#include "support/RunVorpane.h"
+#include "support/TestSystem.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
 
 #include <cmath>
 #include <filesystem>
@@ -40,6 +42,13 @@ std::string WavHeader(uint16_t channels, uint32_t rate, uint32_t dataBytes) {
 const TAudioFormat kEveryFormat[] = {TAudioFormat::Wav, TAudioFormat::Flac, TAudioFormat::Ogg,
                                      TAudioFormat::Opus, TAudioFormat::Mp3};
 
+// The Windows build's libsndfile writes no MP3 (no LAME is built for it): said, and skipped.
+bool CannotWrite(TAudioFormat format) {
+  if (!kWindowsBuild || format != TAudioFormat::Mp3) return false;
+  std::printf("[  SKIPPED ] mp3: this build writes no MP3 files to decode\n");
+  return true;
+}
+
 }  // namespace
 
 TEST(MusicDecode, EveryFormatLandsItsClicksAtTheSourceTimes) {
@@ -47,6 +56,7 @@ TEST(MusicDecode, EveryFormatLandsItsClicksAtTheSourceTimes) {
   for (TAudioFormat format : kEveryFormat) {
     const char* extension = AudioFormatExtension(format);
     SCOPED_TRACE(extension);
+    if (CannotWrite(format)) continue;
     const int32_t rate = format == TAudioFormat::Opus ? 48000 : 44100;  // Opus has its own
     const std::string path = folder + "/clicks." + extension;
     std::string error;
@@ -154,6 +164,7 @@ TEST(MusicDecode, CutFilesPlayWhatDecodesWithOneLine) {
   for (TAudioFormat format : kEveryFormat) {
     const char* extension = AudioFormatExtension(format);
     SCOPED_TRACE(extension);
+    if (CannotWrite(format)) continue;
     const int32_t rate = format == TAudioFormat::Opus ? 48000 : 44100;  // Opus has its own
     const std::string whole = folder + "/whole." + extension, cut = folder + "/cut." + extension;
     std::string error, reason, damage = "unset";

@@ -3,7 +3,7 @@
 #include "common/TinyModule.h"
 #include "platform/AudioDecode.h"
 #include "platform/KestoBASS.h"
-#include "support/RunVorpane.h"
+#include "support/TestSystem.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Playing position and speed: with SDL's dummy driver, and with no sound device at all.
 #include "common/TestAudio.h"
 #include "platform/KestoBASS.h"
-#include "support/RunVorpane.h"
+#include "support/TestSystem.h"
 
 #include <gtest/gtest.h>
 #include <SDL2/SDL.h>
@@ -55,13 +55,13 @@ class ScopedEnvironment {
     const char* old = std::getenv(name);
     if (old) old_ = old;
     hadOld_ = old != nullptr;
-    ::setenv(name, value, 1);
+    SetEnvironment(name, value);
   }
   ~ScopedEnvironment() {
     if (hadOld_)
-      ::setenv(name_, old_.c_str(), 1);
+      SetEnvironment(name_, old_);
     else
-      ::unsetenv(name_);
+      UnsetEnvironment(name_);
   }
 
  private:

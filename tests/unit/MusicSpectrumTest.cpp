@@ -3,7 +3,7 @@
 #include "common/TestAudio.h"
 #include "platform/KestoBASS.h"
 #include "platform/Spectrum.h"
-#include "support/RunVorpane.h"
+#include "support/TestSystem.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include "platform/KestoGL2.h"
 #include "platform/KestoInput.h"
 #include "platform/Timer.h"
-#include "support/RunVorpane.h"
+#include "support/TestSystem.h"
 
 #include <gtest/gtest.h>
 
@@ -114,7 +114,7 @@ TEST(Keyboard, DirectInputErrorTexts) {
 
 TEST(Files, WindowsNamesResolveIgnoringCaseAndBackslashes) {
   const std::string folder = MakeTempFolder();
-  ASSERT_EQ(mkdir((folder + "/Data").c_str(), 0755), 0);
+  ASSERT_TRUE(MakeFolders(folder + "/Data"));
   WriteTextFile(folder + "/Data", "Title.JPG", "x");
   EXPECT_EQ(ResolveFileName(folder + "/Data/Title.JPG"), folder + "/Data/Title.JPG");
   EXPECT_EQ(ResolveFileName(folder + "\\data\\title.jpg"), folder + "/Data/Title.JPG");

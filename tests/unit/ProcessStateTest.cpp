@@ -11,7 +11,7 @@
 #include "platform/Dialogs.h"
 #include "platform/KestoBASS.h"
 #include "platform/KestoGL2.h"
-#include "support/RunVorpane.h"
+#include "support/TestSystem.h"
 
 #include <cxxabi.h>
 #include <gtest/gtest.h>
@@ -176,6 +176,8 @@ std::set<std::string> ListedGlobals() {
 }  // namespace
 
 TEST(ProcessState, EveryMutableGlobalOfTheProductIsListed) {
+  if (kWindowsBuild)
+    GTEST_SKIP() << "nm of the build machine lists the globals; the native build checks the same sources";
   std::set<std::string> found;
   std::stringstream libraries(VORPANE_PRODUCT_LIBRARIES);
   for (std::string library; std::getline(libraries, library, ',');)

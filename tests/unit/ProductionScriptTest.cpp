@@ -54,7 +54,7 @@ TEST(ProductionScript, UsesEveryEffectTypeOnlyGeneratedFilesAndBarsOnLoadedSlots
   const std::vector<TVDemoCommand> commands = ReadProductionScript();
   ASSERT_GT(commands.size(), 100u);
   const TSong song = MoltraxSong();
-  const std::string data = std::string(VORPANE_TOOLS_DIR) + "/../production/";
+  const std::string data = std::string(VORPANE_PRODUCTION_DIR) + "/";
 
   std::set<std::string> typesLoaded;
   std::map<int32_t, std::string> slots;

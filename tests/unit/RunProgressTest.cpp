@@ -13,16 +13,15 @@ namespace {
 // Runs `body` with a progress writer on a memory stream and returns what it wrote.
 template <class Body>
 std::string Written(bool terminal, Body body) {
-  char* buffer = nullptr;
-  size_t size = 0;
-  std::FILE* out = open_memstream(&buffer, &size);
+  std::FILE* out = std::tmpfile();
   {
     TRunProgress progress(out, terminal, true, 600, 1.0);
     body(progress);
   }
+  std::string text;
+  std::rewind(out);
+  for (int c; (c = std::fgetc(out)) != EOF;) text += static_cast<char>(c);
   std::fclose(out);
-  std::string text(buffer, size);
-  std::free(buffer);
   return text;
 }
 

@@ -6,7 +6,8 @@
 #include "demo/CommandTable.h"
 #include "demo/Vorpane.h"
 
-#include "support/RunVorpane.h"
+#include "platform/Files.h"
+#include "support/TestSystem.h"
 #include "support/SampleProduction.h"
 #include "support/TestPictures.h"
 #include "support/WorkingFolder.h"
@@ -139,7 +140,7 @@ TEST(ScriptCheck, FilesResolveAsInThePlayerAndAreReportedOnce) {
   // Windows-style names find the file whatever their case and separators; a file that two
   // effects name is reported once, at its first use; a pair is read as two JPEG files.
   const std::string folder = MakeTempFolder();
-  ASSERT_EQ(::mkdir((folder + "/Data").c_str(), 0755), 0);
+  ASSERT_TRUE(MakeFolders(folder + "/Data"));
   WriteTextFile(folder + "/Data", "Bad.tga", "no picture");
   WriteTextFile(folder, "colour.jpg", "not a jpeg either");
   WriteTextFile(folder, "pairs.vrp",

@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -19,7 +21,7 @@ const auto& SetKey = StandInEditor::SetKey;
 
 // Polls (a bounded number of times) until `keys` keys have come.
 void PollFor(TSyncLink& link, TKeyedTrackSet& tracks, double now, size_t keys) {
-  for (int i = 0; i < 20000 && keys > 0; ++i, ::usleep(1000))
+  for (int i = 0; i < 20000 && keys > 0; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(1)))
     keys -= std::min(keys, link.Poll(tracks, now).KeysChanged);
 }
 

@@ -3,7 +3,7 @@
 #include "demo/Vorpane.h"
 #include "effects/EffectFactory.h"
 #include "platform/Dialogs.h"
-#include "support/RunVorpane.h"
+#include "support/TestSystem.h"
 #include "support/ScriptDemo.h"
 
 #include <gtest/gtest.h>

@@ -5,7 +5,7 @@
 #include "demo/Vorpane.h"
 #include "platform/Dialogs.h"
 #include "platform/FatalError.h"
-#include "support/RunVorpane.h"
+#include "support/TestSystem.h"
 #include "support/WorkingFolder.h"
 
 #include "common/Demotrack.h"

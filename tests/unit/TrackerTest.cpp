@@ -3,7 +3,7 @@
 #include "demo/Tracker.h"
 #include "platform/Dialogs.h"
 #include "platform/FatalError.h"
-#include "support/RunVorpane.h"
+#include "support/TestSystem.h"
 
 #include <gtest/gtest.h>
 
