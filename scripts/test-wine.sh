@@ -256,6 +256,11 @@ windows_build_step() {
   fi
   local tests=ON
   [ "${VORPANE_WINDOWS_TESTS:-1}" != 0 ] || tests=OFF
+  # Compiles go through ccache where it is installed, unless the caller chose a launcher.
+  if command -v ccache >/dev/null; then
+    export CMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER-ccache}
+    export CMAKE_C_COMPILER_LAUNCHER=${CMAKE_C_COMPILER_LAUNCHER-ccache}
+  fi
   cmake -S . -B "$windows_build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64.cmake" \
     -DVORPANE_WINDOWS_PREFIX="$VORPANE_WINDOWS_PREFIX" -DVORPANE_TESTS=$tests -DVORPANE_BENCH=OFF \
     -DVORPANE_WERROR=ON -DCMAKE_BUILD_TYPE=Release -DVORPANE_NATIVE_BUILD_DIR="$linux_build" >/dev/null
