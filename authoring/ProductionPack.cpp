@@ -1,9 +1,12 @@
 #include "authoring/ProductionPack.h"
 
 #include "authoring/ScriptCheck.h"
+#include "effects/BitmapFont.h"
 #include "platform/Archives.h"
 #include "platform/Files.h"
+#include "platform/FontFiles.h"
 
+#include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <vector>
@@ -85,6 +88,20 @@ int PackProduction(const TPackDesc& desc, std::FILE* err) {
       return fail("the production's file " + inside + " would clash with the " +
                   (inside == program ? "player" : "script") + " in the archive");
     entries.push_back({top + inside, path, false});
+  }
+  // Windows draws the player's text with its own face of that name. The file this machine finds
+  // for it goes beside the program, where the player looks first for a face to fall back on:
+  // a Windows without the face (Wine has none) draws the text as this machine does.
+  std::string font;
+  int fontIndex = 0;
+  if (windows && MatchFontFile(kPlayerFontFace, kPlayerFontBold, font, fontIndex)) {
+    const std::string name = top + FileNameOf(font);
+    if (std::none_of(entries.begin(), entries.end(),
+                     [&](const TArchiveEntry& entry) { return entry.Name == name; }))
+      entries.insert(entries.begin() + 1, {name, font, false});
+  } else if (windows) {
+    std::fprintf(err, "vorpane: --pack: no font here matches %s; the archive holds none\n",
+                 kPlayerFontFace);
   }
   std::string bytes, error;
   const bool made = windows ? ZipArchiveBytes(entries, bytes, error)

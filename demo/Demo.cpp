@@ -73,7 +73,7 @@ TVDemo::TVDemo(const std::string& fileName, const TDemoOptions& options)
   LoadEffects();
   picturesFailed_ = PictureLoadFailureCount() - picturesFailedBefore;
   // The font needs the rendering context, which only INIT creates.
-  if (Window.RC) Font = BuildBitmapFont("Verdana", 14, true);
+  if (Window.RC) Font = BuildBitmapFont(kPlayerFontFace, kPlayerFontHeight, kPlayerFontBold);
   // Fixed-step runs (capture, benchmark) do not play the music: they read it at their own time.
   if (MusicLoaded && !options_.FixedStep) {
     PlayStream(Music);

@@ -19,6 +19,12 @@ extern uint32_t FontListBase;
 extern TColor4 TextColor;
 extern float TextX, TextY;
 
+// The face the player draws its own text with (the timer, messages on screen), bold, at 14
+// pixels; a production packed for Windows ships the file this machine finds for it.
+constexpr const char* kPlayerFontFace = "Verdana";
+constexpr bool kPlayerFontBold = true;
+constexpr int32_t kPlayerFontHeight = 14;
+
 // Builds the glyph lists of the face at a cell height in pixels; returns the list base. When
 // the face cannot be found or rendered the lists stay empty and the reason goes to stderr.
 uint32_t BuildBitmapFont(const std::string& faceName, int32_t height, bool bold);
