@@ -16,7 +16,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$PWD
-linux_build=$(cd "${VORPANE_BUILD_DIR:-build}" && pwd)
+# The Linux build need not exist yet for --build-only (CI builds both at once).
+linux_build=${VORPANE_BUILD_DIR:-build}
+case $linux_build in /*) ;; *) linux_build=$repo/$linux_build ;; esac
 windows_build=${VORPANE_WINDOWS_BUILD_DIR:-build-windows}
 case $windows_build in /*) ;; *) windows_build=$repo/$windows_build ;; esac
 cache_root=${VORPANE_WINDOWS_CACHE:-$HOME/.cache/vorpane-windows}
