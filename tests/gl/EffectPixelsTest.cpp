@@ -153,6 +153,9 @@ TEST(EffectPixels, InvertFlashInvertsGreysOrDoesNothing) {
   GLint source = 0;
   glGetIntegerv(GL_BLEND_SRC, &source);
   EXPECT_EQ(source, GL_ONE_MINUS_DST_COLOR);
+  // The window is shared: later tests (text drawn over it) expect no blending.
+  glDisable(GL_BLEND);
+  glBlendFunc(GL_ONE, GL_ZERO);
   TestFrame.BarTime = 0;
 }
 
