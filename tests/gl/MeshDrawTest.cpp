@@ -29,6 +29,26 @@ void LookAtOrigin() {
   glColor4f(1, 1, 1, 1);
 }
 
+// Puts the shared window's matrices and switches back at the end of a test that looks at the
+// origin: a later test (particles) draws with the projection it finds.
+class KeepCamera {
+ public:
+  KeepCamera() {
+    glPushAttrib(GL_ENABLE_BIT | GL_VIEWPORT_BIT | GL_CURRENT_BIT | GL_TRANSFORM_BIT);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+  }
+  ~KeepCamera() {
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    glPopAttrib();
+  }
+};
+
 void ExpectClientArrays(bool vertex, bool normal, bool texCoord) {
   EXPECT_EQ(glIsEnabled(GL_VERTEX_ARRAY) == GL_TRUE, vertex);
   EXPECT_EQ(glIsEnabled(GL_NORMAL_ARRAY) == GL_TRUE, normal);
@@ -39,6 +59,7 @@ void ExpectClientArrays(bool vertex, bool normal, bool texCoord) {
 
 TEST(MeshDraw, EmptyMeshTogglesClientStatesAndDrawsNothing) {
   TestGlWindow();
+  KeepCamera keep;
   LookAtOrigin();
   ClearTestFrame(0, 0, 0);
   glEnableClientState(GL_VERTEX_ARRAY);
@@ -61,6 +82,7 @@ TEST(MeshDraw, EmptyMeshTogglesClientStatesAndDrawsNothing) {
 
 TEST(MeshDraw, ArraysAndImmediateDrawTheSameSquare) {
   TestGlWindow();
+  KeepCamera keep;
   // A 2 x 2 square in the z = 0 plane, facing the camera: at distance 5 with a 45 degree
   // field of view, half the screen height is 5 * tan(22.5 deg) = 2.07 units, so the square's
   // edge at 1 unit lies about 145 pixels from the centre.
@@ -92,6 +114,7 @@ TEST(MeshDraw, ArraysAndImmediateDrawTheSameSquare) {
 
 TEST(MeshDraw, CubeModelCoversItsPixels) {
   TestGlWindow();
+  KeepCamera keep;
   const std::string path = MakeTempFolder() + "/cube.3ds";
   std::string error;
   ASSERT_TRUE(WriteModelFile("cube", path, error)) << error;
